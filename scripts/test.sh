@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds Pathmere and runs every test twice: a normal build, then a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer. Any failure or sanitizer
+# report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs" --timeout 600)
+
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPATHMERE_SANITIZE=ON
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ctest --output-on-failure -j "$jobs" --timeout 900)
+
+echo "All tests passed (plain and sanitizer builds)."

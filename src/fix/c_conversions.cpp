@@ -1,0 +1,1 @@
+#include "fix/c_conversions.h"

@@ -1,0 +1,43 @@
+#include "fix/nmea_checksum.h"
+
+#include <cstdint>
+
+namespace pathmere {
+namespace {
+
+bool IsScanfSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+int HexDigitValue(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+//   $GPRMC,...,A*6A
+//   ^ not in the XOR; bytes between "$" and "*" are; "6A" is read like "%x"
+//   (white space first is allowed, any number of hex digits).
+int VerifyChecksum(const char* sentence) {
+  const auto* p = reinterpret_cast<const unsigned char*>(sentence);
+  if (*p != '$') return 1;
+  ++p;
+  unsigned sum = 0;
+  while (*p != '*') {
+    if (*p == '\0') return 2;
+    sum ^= *p++;
+  }
+  const unsigned char* field = ++p;
+  while (IsScanfSpace(*p)) ++p;
+  // Saturates far above 255: a value that large never matches anyway.
+  uint64_t value = 0;
+  int digits = 0;
+  for (int d; (d = HexDigitValue(*p)) >= 0; ++p, ++digits) {
+    if (value < 0x100000000ULL) value = value * 16 + static_cast<uint64_t>(d);
+  }
+  if (digits == 0 || (value == 0 && *field != '0')) return 3;
+  return value == sum ? 0 : 4;
+}
+
+}  // namespace pathmere

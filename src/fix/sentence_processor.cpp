@@ -1,0 +1,231 @@
+#include "fix/sentence_processor.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+#include "fix/fix_time.h"
+#include "fix/gga_decoder.h"
+#include "fix/nmea_checksum.h"
+#include "fix/positions_apart.h"
+#include "fix/rmc_decoder.h"
+#include "fix/safe_convert.h"
+
+namespace pathmere {
+namespace {
+
+constexpr double kJumpLimitMetres = 300.0;
+constexpr double kMergeWindowSeconds = 0.9;
+
+// Whole second shown: the small addend keeps 44.9999995 from showing as 44.
+int32_t ShownSecond(double seconds) { return TruncateToInt32(seconds + 0.000001); }
+
+// Appends printf-style text to a fixed buffer, cutting what does not fit.
+class TextBuilder {
+ public:
+  TextBuilder(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
+    buffer_[0] = '\0';
+  }
+
+  template <typename... Args>
+  void Append(const char* format, Args... args) {
+    if (length_ + 1 >= capacity_) return;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+    const int n = std::snprintf(buffer_ + length_, capacity_ - length_, format, args...);
+#pragma GCC diagnostic pop
+    if (n < 0) {
+      buffer_[length_] = '\0';
+      return;
+    }
+    length_ += static_cast<size_t>(n);
+    if (length_ >= capacity_) length_ = capacity_ - 1;
+  }
+
+  std::string_view View() const { return {buffer_, length_}; }
+
+ private:
+  char* buffer_;
+  size_t capacity_;
+  size_t length_ = 0;
+};
+
+void AppendWide(wchar_t* buffer, size_t capacity, const wchar_t* text) {
+  size_t length = std::wcslen(buffer);
+  while (*text != L'\0' && length + 1 < capacity) buffer[length++] = *text++;
+  buffer[length] = L'\0';
+}
+
+}  // namespace
+
+void SentenceProcessor::ProcessSentence(const char* sentence) {
+  flags_.idleTicks = 0;
+  if (state.ggaSlot < 0) {
+    for (GpsFix& slot : state.ggaFixes) {
+      slot.altitude = kUnknownAltitude;
+      slot.timeOfDay = kGgaInvalidTime;
+    }
+    state.currentFix.timeOfDay = kRmcInvalidTime;
+    state.currentFix.seconds = kRmcInvalidTime;
+    state.ggaSlot = 0;
+  }
+  if (std::strncmp(sentence, "$GPGGA,", 7) == 0) {
+    ProcessGga(sentence);
+  } else if (std::strncmp(sentence, "$GPRMC,", 7) == 0) {
+    ProcessRmc(sentence);
+  }
+}
+
+void SentenceProcessor::ProcessGga(const char* sentence) {
+  if (VerifyChecksum(sentence) != 0) return;
+  // Slots are used 1, 0, 1, 0, ... from the start.
+  state.ggaSlot = (state.ggaSlot - 1) & 1;
+  GpsFix& slot = state.ggaFixes[state.ggaSlot];
+  if (DecodeGga(sentence, &slot) == 0 && ShouldLogSentences()) {
+    outputs_.AddNmeaSentence(slot, sentence, 0);
+  }
+}
+
+void SentenceProcessor::ProcessRmc(const char* sentence) {
+  if (VerifyChecksum(sentence) != 0) return;
+  if (IsValidFix(state.currentFix)) {
+    EvaluateHeldFix();
+  } else {
+    ShowNoFix();
+  }
+  if (DecodeRmc(sentence, &state.currentFix) == 0 && ShouldLogSentences()) {
+    outputs_.AddNmeaSentence(state.currentFix, sentence, 1);
+  }
+}
+
+void SentenceProcessor::EvaluateHeldFix() {
+  GpsFix& fix = state.currentFix;
+  MergeNearerGga();
+
+  // Local time changes only with the UTC minute, so convert once per minute.
+  const int32_t minuteStamp =
+      fix.minute + 60 * fix.hour + 1440 * fix.day + 44640 * fix.month + 535680 * fix.year;
+  if (minuteStamp != state.localTimeKey) {
+    state.localTimeKey = minuteStamp;
+    UtcToLocal(fix, &state.localTime);
+  }
+
+  ShowStatus();
+  const bool suspect = IsSuspect();
+  state.lastPositionLatitude = fix.latitude;
+  state.lastPositionLongitude = fix.longitude;
+
+  // A pending waypoint overrides the filter once something was dropped, so a
+  // user standing in bad reception still gets the mark.
+  const bool accepted = (flags_.waypointRequested != 0 && state.dropCount > 0) || !suspect;
+  if (accepted) {
+    WriteAcceptedFix();
+  } else {
+    ++state.dropCount;
+    AppendWide(state.statusText, FixState::kStatusTextCapacity, L"\r\nDROPPED ");
+    log_.ReplaceText(kStatusArea, state.statusText);
+  }
+}
+
+// The GGA record nearer in time supplies altitude, HDOP and satellites; a tie
+// goes to slot 1. No wrap at midnight.
+void SentenceProcessor::MergeNearerGga() {
+  GpsFix& fix = state.currentFix;
+  const double d0 = std::fabs(state.ggaFixes[0].timeOfDay - fix.timeOfDay);
+  const double d1 = std::fabs(state.ggaFixes[1].timeOfDay - fix.timeOfDay);
+  const int chosen = d0 < d1 ? 0 : 1;
+  const double distance = chosen == 0 ? d0 : d1;
+  if (distance < kMergeWindowSeconds) {
+    fix.altitude = state.ggaFixes[chosen].altitude;
+    fix.hdop = state.ggaFixes[chosen].hdop;
+    fix.satellites = state.ggaFixes[chosen].satellites;
+  } else {
+    fix.altitude = kUnknownAltitude;
+    fix.hdop = kUnknownHdop;
+    fix.satellites = kUnknownSatellites;
+  }
+}
+
+void SentenceProcessor::ShowStatus() {
+  const GpsFix& fix = state.currentFix;
+  const GpsFix& local = state.localTime;
+  const int32_t s = ShownSecond(fix.seconds);
+  // Absurd values can format to hundreds of digits; the builder cuts them and
+  // the status area keeps what fits.
+  char scratch[512];
+  TextBuilder text(scratch, sizeof scratch);
+  text.Append(
+      "UTC:  %02d.%02d.%02d %02d:%02d:%02d \r\nLocal: %02d.%02d.%02d %02d:%02d:%02d \r\n"
+      "Lat:   %lf \r\nLong: %lf\r\nAlt: ",
+      fix.day, fix.month, fix.year, fix.hour, fix.minute, s, local.day, local.month, local.year,
+      local.hour, local.minute, s, fix.latitude, fix.longitude);
+  if (HasAltitude(fix)) {
+    text.Append("%.1lf\r\n", fix.altitude);
+  } else {
+    text.Append("???\r\n");
+  }
+  text.Append("Speed: %5.1lf km/h. Course: %.1lf\r\nSat: %2d  Hdop: %.1lf ", fix.speed,
+              fix.course, fix.satellites, fix.hdop);
+  WidenInto(state.statusText, FixState::kStatusTextCapacity, text.View());
+  log_.ReplaceText(kStatusArea, state.statusText);
+}
+
+// Poor HDOP makes a fix suspect for a bounded run of drops (the rows); beyond
+// that, a jump of more than 300 m from the previous fix does, for at most
+// three drops in a row.
+bool SentenceProcessor::IsSuspect() const {
+  const GpsFix& fix = state.currentFix;
+  const int32_t drops = state.dropCount;
+  if ((fix.hdop > 9.0 && drops < 7) || (fix.hdop > 7.0 && drops < 5) ||
+      (fix.hdop > 5.0 && drops < 3) || (fix.hdop > 3.0 && drops < 1)) {
+    return true;
+  }
+  if (drops >= 3) return false;
+  return PositionsApart(fix.latitude, fix.longitude, state.lastPositionLatitude,
+                        state.lastPositionLongitude, kJumpLimitMetres) != 0;
+}
+
+void SentenceProcessor::WriteAcceptedFix() {
+  const GpsFix& fix = state.currentFix;
+  state.dropCount = 0;
+
+  // A point every 10 s, or about every 50 m above 18 km/h.
+  int32_t step = 10;
+  if (fix.speed > 18.0) step = TruncateToInt32(180.0 / fix.speed);
+  // 64-bit so saturated absurd seconds cannot overflow the sum.
+  const int64_t t = static_cast<int64_t>(TruncateToInt32(fix.seconds)) +
+                    60LL * (fix.minute + 60LL * (fix.hour + 24LL * fix.day));
+  const int64_t elapsed = t - state.lastTrackSecond;
+  // Going back in time means a new month or a replay of an older file.
+  if (elapsed >= step || elapsed < 0 || flags_.waypointRequested != 0) {
+    state.lastTrackSecond = static_cast<int32_t>(t > INT32_MAX ? INT32_MAX : t);
+    outputs_.AddTrackPoint(fix);
+  }
+
+  outputs_.SelectRoutePoint(fix);
+
+  if (flags_.waypointRequested != 0) {
+    flags_.waypointRequested = 0;
+    outputs_.SaveWaypoint(fix);
+  }
+}
+
+void SentenceProcessor::ShowNoFix() {
+  const GpsFix& fix = state.currentFix;
+  if (HasSeconds(fix)) {
+    char scratch[128];
+    TextBuilder text(scratch, sizeof scratch);
+    text.Append("UTC: %02d:%02d:%02d \r\nNo fix\r\n", fix.hour, fix.minute, ShownSecond(fix.seconds));
+    WidenInto(state.statusText, FixState::kStatusTextCapacity, text.View());
+    log_.ReplaceText(kStatusArea, state.statusText);
+  }
+  if (flags_.waypointRequested != 0) {
+    flags_.waypointRequested = 0;
+    log_.PostNumbered(state.statusText, FixState::kStatusTextCapacity,
+                      "(%u) Waypoint NOT saved! \r\n");
+  }
+}
+
+}  // namespace pathmere
