@@ -1,0 +1,266 @@
+#include "platform/file_system_posix.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace pathmere {
+namespace {
+
+constexpr wchar_t kSeparator = L'\\';
+
+bool AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    if (c >= 0xD800 && c <= 0xDFFF) return false;  // a lone surrogate is no character
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c <= 0x10FFFF) {
+    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Strict UTF-8: overlong forms, surrogates and stray bytes fail, so a name
+// read from a folder converts back to the same bytes when it is opened.
+bool DecodeUtf8(std::string_view text, std::wstring* out) {
+  out->clear();
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    char32_t c = 0;
+    size_t length = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+      c = lead;
+      length = 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+      c = lead & 0x1F;
+      length = 2;
+      minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      c = lead & 0x0F;
+      length = 3;
+      minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      c = lead & 0x07;
+      length = 4;
+      minimum = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    out->push_back(static_cast<wchar_t>(c));
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string DefaultDeviceRoot() {
+  const char* root = std::getenv("PATHMERE_ROOT");
+  if (root != nullptr && root[0] != '\0') return root;
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return home;
+  return "/";
+}
+
+PosixFileSystem::PosixFileSystem(std::string deviceRoot) : root_(std::move(deviceRoot)) {
+  if (root_.empty()) root_ = "/";
+  while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
+}
+
+bool PosixFileSystem::HostPath(std::wstring_view path, std::string* hostPath, int* error) const {
+  std::string result = root_;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(kSeparator, start);
+    if (end == std::wstring_view::npos) end = path.size();
+    const std::wstring_view component = path.substr(start, end - start);
+    start = end + 1;
+    if (component.empty()) continue;  // leading, doubled or trailing separator
+    if (component == L"." || component == L".." ||
+        component.find_first_of(std::wstring_view(L"/\0", 2)) != std::wstring_view::npos) {
+      *error = EINVAL;
+      return false;
+    }
+    if (result.back() != '/') result.push_back('/');
+    for (const wchar_t c : component) {
+      if (!AppendUtf8(static_cast<char32_t>(c), &result)) {
+        *error = EILSEQ;
+        return false;
+      }
+    }
+  }
+  *hostPath = std::move(result);
+  return true;
+}
+
+bool PosixFileSystem::Fail(int error) {
+  lastError_ = static_cast<uint32_t>(error);
+  return false;
+}
+
+bool PosixFileSystem::MapOrFail(std::wstring_view path, std::string* hostPath) {
+  int error = 0;
+  if (HostPath(path, hostPath, &error)) return true;
+  return Fail(error);
+}
+
+FileSystem::PathKind PosixFileSystem::LookUp(std::wstring_view path) {
+  std::string host;
+  if (!MapOrFail(path, &host)) return PathKind::kMissing;
+  struct stat info {};
+  if (stat(host.c_str(), &info) != 0) {
+    Fail(errno);
+    return PathKind::kMissing;
+  }
+  return S_ISDIR(info.st_mode) ? PathKind::kDirectory : PathKind::kFile;
+}
+
+bool PosixFileSystem::CreateDirectory(std::wstring_view path) {
+  std::string host;
+  if (!MapOrFail(path, &host)) return false;
+  if (mkdir(host.c_str(), 0777) != 0) return Fail(errno);
+  return true;
+}
+
+// Non-blocking, so that a FIFO or a device where a file is expected can never
+// hang the program's one thread; regular files are not affected by it.
+FileHandle PosixFileSystem::Open(std::wstring_view path, int flags) {
+  std::string host;
+  if (!MapOrFail(path, &host)) return kInvalidFile;
+  const int fd = open(host.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    Fail(errno);
+    return kInvalidFile;
+  }
+  // Linux opens a directory read-only without complaint; the device did not.
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    close(fd);
+    Fail(EISDIR);
+    return kInvalidFile;
+  }
+  return fd;
+}
+
+FileHandle PosixFileSystem::OpenOrCreate(std::wstring_view path) {
+  return Open(path, O_RDWR | O_CREAT);
+}
+
+FileHandle PosixFileSystem::OpenExistingForRead(std::wstring_view path) {
+  return Open(path, O_RDONLY);
+}
+
+int64_t PosixFileSystem::FileSize(FileHandle file) {
+  struct stat info {};
+  if (fstat(file, &info) != 0) {
+    Fail(errno);
+    return kSizeUnknown;
+  }
+  return static_cast<int64_t>(info.st_size);
+}
+
+bool PosixFileSystem::Seek(FileHandle file, int64_t offset, SeekOrigin origin) {
+  const int whence = origin == SeekOrigin::kStart ? SEEK_SET : SEEK_END;
+  if (lseek(file, static_cast<off_t>(offset), whence) < 0) return Fail(errno);
+  return true;
+}
+
+bool PosixFileSystem::Read(FileHandle file, void* buffer, uint32_t size, uint32_t* bytesRead) {
+  *bytesRead = 0;
+  ssize_t n;
+  do {
+    n = read(file, buffer, size);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return Fail(errno);
+  *bytesRead = static_cast<uint32_t>(n);
+  return true;
+}
+
+bool PosixFileSystem::Write(FileHandle file, const void* data, uint32_t size, uint32_t* bytesWritten) {
+  // A short write is followed by another, so that a full disk reports its own
+  // error rather than a mere shortfall.
+  const auto* bytes = static_cast<const char*>(data);
+  uint32_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(file, bytes + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *bytesWritten = done;
+      return Fail(errno);
+    }
+    if (n == 0) {
+      *bytesWritten = done;
+      return Fail(EIO);
+    }
+    done += static_cast<uint32_t>(n);
+  }
+  *bytesWritten = done;
+  return true;
+}
+
+bool PosixFileSystem::Close(FileHandle file) {
+  // Not retried on EINTR: on Linux the descriptor is gone either way.
+  if (close(file) != 0) return Fail(errno);
+  return true;
+}
+
+bool PosixFileSystem::ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) {
+  entries->clear();
+  std::string host;
+  if (!MapOrFail(path, &host)) return false;
+  DIR* folder = opendir(host.c_str());
+  if (folder == nullptr) return Fail(errno);
+  bool ok = true;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(folder);
+    if (entry == nullptr) {
+      if (errno != 0) ok = Fail(errno);
+      break;
+    }
+    const std::string_view name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    FolderEntry item;
+    // A name that is not UTF-8 or holds the program's separator could not be
+    // named again in a device path, so it is not offered.
+    if (!DecodeUtf8(name, &item.name) || item.name.find(kSeparator) != std::wstring::npos) continue;
+    if (entry->d_type == DT_DIR) {
+      item.isDirectory = true;
+    } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat info {};
+      item.isDirectory = fstatat(dirfd(folder), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+    }
+    entries->push_back(std::move(item));
+  }
+  closedir(folder);
+  std::sort(entries->begin(), entries->end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return ok;
+}
+
+}  // namespace pathmere
