@@ -1,0 +1,90 @@
+#include "capture/capture_loop.h"
+
+#include <cstdio>
+
+#include "platform/host_files.h"
+
+namespace pathmere {
+
+void CaptureLoop::CaptureStep() {
+  if (flags_.IsReplaying()) {
+    ReplayStep();
+  } else {
+    SerialStep();
+  }
+}
+
+void CaptureLoop::ReplayStep() {
+  const uint32_t start = clock_.NowMs();
+  for (int blocks = 1;; ++blocks) {
+    uint32_t count = 0;
+    if (!files_.Read(flags_.replayFile, readBuffer_, kBlockSize, &count) || count == 0) {
+      EndReplay();
+      return;
+    }
+    assembler_.Feed(readBuffer_, static_cast<int32_t>(count));
+    if (clock_.NowMs() - start > kReplaySliceMs || blocks >= kMaxReplayBlocksPerTick) return;
+  }
+}
+
+void CaptureLoop::EndReplay() {
+  files_.Close(flags_.replayFile);
+  writers_.FlushWriters();
+  flags_.replayFile = kInvalidFile;
+  log_.AppendText(kMessageLog, std::string_view("File processed\r\n"));
+}
+
+// The port stays open between ticks; after an error it is closed and the
+// next tick opens it again, so an unplugged receiver is picked up by itself
+// once it is back.
+void CaptureLoop::SerialStep() {
+  if (settings_.portNumber == -1) return;
+  char text[64];
+  if (flags_.portOpen == 0) {
+    std::snprintf(text, sizeof text, "COM%d opening...\r\n", settings_.portNumber);
+    log_.AppendText(kStatusArea, std::string_view(text));
+    const int32_t result = port_.OpenPort();
+    if (result != 0) {
+      std::snprintf(text, sizeof text, "COM-port open error (%d)!\r\n", result);
+      log_.AppendText(kStatusArea, std::string_view(text));
+      return;
+    }
+    flags_.portOpen = 1;
+  }
+  for (int i = 0; i < kMaxPortReadsPerTick; ++i) {
+    const int32_t n = port_.ReadPort(readBuffer_, kBlockSize);
+    if (n < 0) {
+      flags_.portOpen = 0;
+      port_.ClosePort();
+      log_.AppendText(kStatusArea, std::string_view("COM-port read error!\r\n"));
+      return;
+    }
+    if (n == 0) return;
+    assembler_.Feed(readBuffer_, n);
+  }
+}
+
+bool CaptureLoop::StartReplay(const char* hostPath) {
+  log_.AppendText(kMessageLog, std::string_view(hostPath));
+  log_.AppendText(kMessageLog, std::string_view("\r\n"));
+  uint32_t error = 0;
+  const FileHandle file = OpenHostFileForRead(hostPath, &error);
+  if (file == kInvalidFile) {
+    log_.PostNumbered(message_, sizeof message_ / sizeof message_[0], "(%u) File Open Error: %u \r\n",
+                      error);
+    return false;
+  }
+  writers_.FlushNmeaLog();
+  flags_.flushRequested = 1;
+  CloseReplay();
+  flags_.replayFile = file;
+  return true;
+}
+
+void CaptureLoop::CloseReplay() {
+  if (!flags_.IsReplaying()) return;
+  files_.Close(flags_.replayFile);
+  flags_.replayFile = kInvalidFile;
+}
+
+}  // namespace pathmere

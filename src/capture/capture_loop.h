@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "capture/sentence_assembler.h"
+#include "capture/writer_flushes.h"
+#include "fix/shared_flags.h"
+#include "platform/file_system.h"
+#include "platform/message_log.h"
+#include "platform/serial_port.h"
+#include "platform/tick_clock.h"
+#include "settings/settings.h"
+
+namespace pathmere {
+
+// Moves bytes from a replayed file (which has precedence) or from the serial
+// port into the sentence assembler, a bounded amount per tick so the window
+// never stalls.
+class CaptureLoop {
+ public:
+  static constexpr int32_t kBlockSize = 1024;
+  static constexpr int kMaxReplayBlocksPerTick = 1000;
+  static constexpr uint32_t kReplaySliceMs = 500;
+  static constexpr int kMaxPortReadsPerTick = 10;
+
+  CaptureLoop(SharedFlags& flags, const Settings& settings, MessageLog& log, FileSystem& files,
+              TickClock& clock, SerialPort& port, SentenceAssembler& assembler,
+              WriterFlushes& writers)
+      : flags_(flags), settings_(settings), log_(log), files_(files), clock_(clock), port_(port),
+        assembler_(assembler), writers_(writers) {}
+
+  // One tick's worth of capture.
+  void CaptureStep();
+
+  // "Read NMEA file": announces the path in the message log, opens the host
+  // file and makes it the replay source from the next tick on. Returns false
+  // (after a numbered "File Open Error") when it cannot be opened; a replay in
+  // progress then goes on.
+  bool StartReplay(const char* hostPath);
+
+  // Closes a replay file that is still open (shut-down).
+  void CloseReplay();
+
+ private:
+  void ReplayStep();
+  void SerialStep();
+  void EndReplay();
+
+  SharedFlags& flags_;
+  const Settings& settings_;
+  MessageLog& log_;
+  FileSystem& files_;
+  TickClock& clock_;
+  SerialPort& port_;
+  SentenceAssembler& assembler_;
+  WriterFlushes& writers_;
+  uint8_t readBuffer_[kBlockSize] = {};
+  wchar_t message_[64] = {};
+};
+
+}  // namespace pathmere

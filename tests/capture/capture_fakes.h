@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "capture/sentence_assembler.h"
+#include "capture/timer_tick.h"
+#include "capture/writer_flushes.h"
+#include "fix/shared_flags.h"
+#include "platform/serial_port.h"
+
+namespace pathmere::testing {
+
+// One ordered record of what the capture step and the tick did.
+using Events = std::vector<std::string>;
+
+// A serial port that plays back scripted results. An empty script reads 0.
+class ScriptedSerialPort : public SerialPort {
+ public:
+  ScriptedSerialPort(SharedFlags& flags, Events& events) : flags_(flags), events_(events) {}
+  int32_t OpenPort() override {
+    events_.push_back("open");
+    return openResult;
+  }
+  int32_t ReadPort(uint8_t* buffer, int32_t size) override {
+    events_.push_back("read");
+    if (reads.empty()) return 0;
+    std::string next = reads.front();
+    reads.pop_front();
+    if (next == "<error>") return -2;
+    if (next == "<flood>") next.assign(static_cast<size_t>(size), 'x');
+    const int32_t n = static_cast<int32_t>(next.size()) < size ? static_cast<int32_t>(next.size()) : size;
+    std::memcpy(buffer, next.data(), static_cast<size_t>(n));
+    return n;
+  }
+  void ClosePort() override {
+    events_.push_back("close");
+    flags_.portOpen = 0;
+  }
+  int32_t openResult = 0;
+  std::deque<std::string> reads;
+
+ private:
+  SharedFlags& flags_;
+  Events& events_;
+};
+
+struct RecordingSentences : SentenceSink {
+  explicit RecordingSentences(Events& events) : events_(events) {}
+  void ProcessSentence(const char* sentence) override {
+    events_.push_back(std::string("sentence ") + sentence);
+  }
+  Events& events_;
+};
+
+struct RecordingFlushes : WriterFlushes {
+  explicit RecordingFlushes(Events& events) : events_(events) {}
+  void FlushWriters() override { events_.push_back("flush writers"); }
+  void FlushNmeaLog() override { events_.push_back("flush nmea log"); }
+  Events& events_;
+};
+
+struct RecordingHost : TickHost {
+  explicit RecordingHost(Events& events) : events_(events) {}
+  void RunStartupAction() override { events_.push_back("startup"); }
+  void ResetIdleTimer() override { events_.push_back("idle reset"); }
+  Events& events_;
+};
+
+}  // namespace pathmere::testing
