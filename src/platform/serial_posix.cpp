@@ -1,0 +1,184 @@
+#include "platform/serial_posix.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/user_config_folder.h"
+
+namespace pathmere {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// VTIME is in tenths of a second: one tenth is the 100 ms the capture step
+// budgets for a silent read.
+constexpr int kReadTimeoutMs = 100;
+
+struct SpeedEntry {
+  int32_t bitsPerSecond;
+  speed_t constant;
+};
+
+// termios knows speeds only as constants; a number without one is refused
+// like a speed the driver rejects.
+constexpr SpeedEntry kSpeeds[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+bool SpeedConstant(int32_t bitsPerSecond, speed_t* constant) {
+  for (const SpeedEntry& entry : kSpeeds) {
+    if (entry.bitsPerSecond == bitsPerSecond) {
+      *constant = entry.constant;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string LinkName(int32_t portNumber) { return "COM" + std::to_string(portNumber); }
+
+}  // namespace
+
+PosixSerialPort::PosixSerialPort(const Settings& settings, SharedFlags& flags, fs::path portsFolder)
+    : settings_(settings), flags_(flags), portsFolder_(std::move(portsFolder)) {}
+
+PosixSerialPort::~PosixSerialPort() {
+  // flags_ may already be gone at program end; only the descriptor matters.
+  if (fd_ >= 0) close(fd_);
+}
+
+fs::path PosixSerialPort::DefaultPortsFolder() {
+  const fs::path config = BrenixConfigFolder();
+  return config.empty() ? fs::path() : config / "ports";
+}
+
+fs::path PosixSerialPort::ResolveDevice(int32_t portNumber, const fs::path& portsFolder) {
+  // The port is "COM%d:"; its link carries the name without the colon, which
+  // file tools handle badly. Any entry wins, even a dangling link: the user
+  // asked for that device, and its absence is the error to show.
+  if (!portsFolder.empty()) {
+    const fs::path link = portsFolder / LinkName(portNumber);
+    struct stat info {};
+    if (lstat(link.c_str(), &info) == 0) return link;
+  }
+  static const char* const kFamilies[] = {"/dev/ttyUSB", "/dev/ttyACM", "/dev/rfcomm", "/dev/ttyS"};
+  if (portNumber < 0 || portNumber > 15) return {};
+  return std::string(kFamilies[portNumber / 4]) + std::to_string(portNumber % 4);
+}
+
+int32_t PosixSerialPort::FailOpen(int32_t code, int error) {
+  lastOpenErrno_ = error;
+  ClosePort();
+  return code;
+}
+
+int32_t PosixSerialPort::OpenPort() {
+  ClosePort();
+  lastOpenErrno_ = 0;
+
+  const fs::path device = ResolveDevice(settings_.portNumber, portsFolder_);
+  if (device.empty()) {
+    devicePath_ = (portsFolder_ / LinkName(settings_.portNumber)).string();
+    return FailOpen(1, ENOENT);
+  }
+  devicePath_ = device.string();
+
+  // O_NONBLOCK only so that a line without carrier cannot hold the open;
+  // reads rely on VMIN/VTIME and must block for them to work.
+  fd_ = open(devicePath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) return FailOpen(1, errno);
+  if (!isatty(fd_)) return FailOpen(1, ENOTTY);
+  // Not shared: a second program reading the same receiver would steal
+  // sentences from both.
+  if (ioctl(fd_, TIOCEXCL) != 0) return FailOpen(1, errno);
+  const int statusFlags = fcntl(fd_, F_GETFL);
+  if (statusFlags < 0 || fcntl(fd_, F_SETFL, statusFlags & ~O_NONBLOCK) != 0) {
+    return FailOpen(1, errno);
+  }
+
+  termios line{};
+  if (tcgetattr(fd_, &line) != 0) return FailOpen(4, errno);
+  speed_t speed = B0;
+  if (!SpeedConstant(settings_.portSpeed, &speed)) return FailOpen(4, EINVAL);
+  // Raw 8N1 without flow control: receivers drive neither CTS nor DCD, and
+  // the sentences must arrive byte for byte.
+  cfmakeraw(&line);
+  line.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+  line.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  line.c_cflag |= CS8 | CLOCAL | CREAD;
+  if (cfsetispeed(&line, speed) != 0 || cfsetospeed(&line, speed) != 0) {
+    return FailOpen(4, errno);
+  }
+  if (tcsetattr(fd_, TCSANOW, &line) != 0) return FailOpen(4, errno);
+
+  // Return what is queued at once, else the first byte or nothing within
+  // 100 ms.
+  line.c_cc[VMIN] = 0;
+  line.c_cc[VTIME] = kReadTimeoutMs / 100;
+  if (tcsetattr(fd_, TCSANOW, &line) != 0) return FailOpen(5, errno);
+
+  // Some receivers are powered from these lines. A pseudo-terminal or a
+  // three-wire adapter has none, which is no reason to fail.
+  int lines = TIOCM_DTR;
+  (void)ioctl(fd_, TIOCMBIS, &lines);
+  lines = TIOCM_RTS;
+  (void)ioctl(fd_, TIOCMBIS, &lines);
+  return 0;
+}
+
+int32_t PosixSerialPort::ReadPort(uint8_t* buffer, int32_t size) {
+  if (fd_ < 0) return -1;
+  if (size <= 0) return 0;
+  // A hung-up tty (receiver unplugged, link closed) reads as end-of-file,
+  // just like a silent line after VTIME. poll() tells the two apart, so an
+  // unplugged receiver becomes a read error and gets reopened instead of
+  // looking like endless silence.
+  pollfd watch{fd_, POLLIN, 0};
+  const int ready = poll(&watch, 1, kReadTimeoutMs);
+  if (ready == 0) return 0;
+  if (ready < 0) return errno == EINTR ? 0 : -2;
+  if ((watch.revents & POLLIN) == 0) return -2;
+  const ssize_t count = read(fd_, buffer, static_cast<size_t>(size));
+  if (count > 0) return static_cast<int32_t>(count);
+  if (count == 0) return -2;  // readable, yet end-of-file: hung up
+  return (errno == EINTR || errno == EAGAIN) ? 0 : -2;
+}
+
+void PosixSerialPort::ClosePort() {
+  if (fd_ >= 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+  flags_.portOpen = 0;
+}
+
+std::string PosixSerialPort::deviceGroup() const {
+  struct stat info {};
+  if (devicePath_.empty() || stat(devicePath_.c_str(), &info) != 0) return {};
+  std::vector<char> buffer(16384);
+  group entry{};
+  group* found = nullptr;
+  if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+    return {};
+  }
+  return found->gr_name;
+}
+
+}  // namespace pathmere
