@@ -1,0 +1,111 @@
+#include "output/day_file.h"
+
+#include <cwchar>
+
+namespace pathmere {
+namespace {
+
+constexpr char kCreateDirectoryError[] = "(%u) CreateDirectory Error: %u \r\n";
+constexpr char kFileOpenError[] = "(%u) File Open Error: %u \r\n";
+constexpr char kHeaderWriteError[] = "(%u) File Header Write Error: %u \r\n";
+constexpr char kSetFilePointerError[] = "(%u) Set File Pointer Error: %u \r\n";
+constexpr char kFileWriteError[] = "(%u) File Write Error: %u \r\n";
+
+void CopyCut(wchar_t* buffer, size_t capacity, std::wstring_view text) {
+  if (capacity == 0) return;
+  const size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
+  text.copy(buffer, n);
+  buffer[n] = L'\0';
+}
+
+}  // namespace
+
+DayFile::DayFile(FileSystem& files, MessageLog& log, const char* extension, HeaderRule headerRule,
+                 char* headerScratch)
+    : files_(files),
+      log_(log),
+      extension_(extension),
+      headerRule_(headerRule),
+      headerScratch_(headerScratch) {
+  SetFolder(L"\\Pathmere");
+}
+
+void DayFile::SetFolder(std::wstring_view path) {
+  // The folder is used up to its first NUL, as a C string would be.
+  CopyCut(folder_, kFolderCapacity, path.substr(0, path.find(L'\0')));
+}
+
+void DayFile::GetFolder(wchar_t* buffer, size_t capacity) const {
+  CopyCut(buffer, capacity, folder_);
+}
+
+size_t DayFile::ComposeHeader(char* scratch, size_t capacity) const {
+  if (capacity > 0) scratch[0] = '\0';
+  return 0;
+}
+
+void DayFile::SetFileDate(int32_t day, int32_t month, int32_t twoDigitYear) {
+  fileDay_ = day;
+  fileMonth_ = month;
+  fileYear_ = twoDigitYear;
+}
+
+void DayFile::FormatFileName() {
+  // 264 folder characters and "\yyyy-mm-dd.nmea" always fit the 285; the
+  // check only guards against dates no calendar has.
+  if (std::swprintf(fileName_, kFileNameCapacity, L"%ls\\%04d-%02d-%02d.%s", folder_,
+                    2000 + fileYear_, fileMonth_, fileDay_, extension_) < 0) {
+    fileName_[kFileNameCapacity - 1] = L'\0';
+  }
+}
+
+void DayFile::Post(const char* format) {
+  log_.PostNumbered(message_, kMessageCapacity, format, lastError_);
+}
+
+int DayFile::Fail(FileHandle file, const char* format, int code) {
+  // The error code is taken before closing, which could replace it.
+  lastError_ = files_.LastError();
+  if (file != kInvalidFile) files_.Close(file);
+  Post(format);
+  return code;
+}
+
+int DayFile::WriteToDayFile(const char* data, uint32_t length) {
+  if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory &&
+      !files_.CreateDirectory(folder_)) {
+    return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
+  }
+  FormatFileName();
+  const FileHandle file = files_.OpenOrCreate(fileName_);
+  if (file == kInvalidFile) return Fail(kInvalidFile, kFileOpenError, kOpenFailed);
+
+  if (headerRule_ != HeaderRule::kNone) {
+    // A size that cannot be read counts as not empty: better no header than
+    // a header in the middle of the file.
+    const int64_t size = files_.FileSize(file);
+    const bool headerDue = size != FileSystem::kSizeUnknown &&
+                           (headerRule_ == HeaderRule::kIntoEmptyFile ? size == 0 : size < kShortFileLimit);
+    if (headerDue) {
+      if (headerRule_ == HeaderRule::kOverShortFile && !files_.SeekToStart(file)) {
+        return Fail(file, kSetFilePointerError, kSeekFailed);
+      }
+      const size_t headerLength = ComposeHeader(headerScratch_, kHeaderScratchSize);
+      uint32_t written = 0;
+      if (!files_.Write(file, headerScratch_, static_cast<uint32_t>(headerLength), &written) ||
+          written != headerLength) {
+        return Fail(file, kHeaderWriteError, kHeaderWriteFailed);
+      }
+    }
+  }
+
+  if (!files_.SeekToEnd(file)) return Fail(file, kSetFilePointerError, kSeekFailed);
+  uint32_t written = 0;
+  if (!files_.Write(file, data, length, &written) || written != length) {
+    return Fail(file, kFileWriteError, kDataWriteFailed);
+  }
+  files_.Close(file);
+  return kWriteOk;
+}
+
+}  // namespace pathmere

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/file_system.h"
+#include "platform/message_log.h"
+
+namespace pathmere {
+
+// Result codes of every writer operation. Callers mostly test for 0 only; the
+// message log is what the user sees.
+inline constexpr int kWriteOk = 0;
+inline constexpr int kNothingToWrite = 1;
+inline constexpr int kCreateDirectoryFailed = 2;
+inline constexpr int kOpenFailed = 3;
+inline constexpr int kHeaderWriteFailed = 4;
+inline constexpr int kSeekFailed = 5;
+inline constexpr int kDataWriteFailed = 6;
+inline constexpr int kNoMemory = 10;
+inline constexpr int kSentenceTooLong = 100;
+inline constexpr int kNoDateYet = 101;
+
+// When a file gets its header.
+enum class HeaderRule {
+  kNone,           // never
+  kIntoEmptyFile,  // when the file is empty
+  kOverShortFile,  // when it is shorter than kShortFileLimit, written at its start
+};
+
+// One kind of per-day file in the output folder ("<folder>\2026-12-06.plt"):
+// the folder, the day that names the file, and the one procedure that writes
+// to it. The file is open only inside WriteToDayFile, so other programs can
+// read it between writes and nothing is left open when the program stops.
+class DayFile {
+ public:
+  static constexpr size_t kFolderCapacity = 265;
+  static constexpr size_t kFileNameCapacity = 285;
+  static constexpr size_t kMessageCapacity = 64;
+  static constexpr size_t kHeaderScratchSize = 256;
+  static constexpr int64_t kShortFileLimit = 72;
+
+  virtual ~DayFile() = default;
+  DayFile(const DayFile&) = delete;
+  DayFile& operator=(const DayFile&) = delete;
+
+  // Takes effect at the next write; a longer path is cut to the capacity.
+  void SetFolder(std::wstring_view path);
+  // Copies the folder into `buffer` of `capacity` wide characters, cut to fit.
+  void GetFolder(wchar_t* buffer, size_t capacity) const;
+
+  const wchar_t* folder() const { return folder_; }
+  const wchar_t* fileName() const { return fileName_; }
+  const wchar_t* message() const { return message_; }
+  uint32_t lastError() const { return lastError_; }
+  int32_t fileDay() const { return fileDay_; }
+  int32_t fileMonth() const { return fileMonth_; }
+  int32_t fileYear() const { return fileYear_; }  // two-digit
+
+ protected:
+  // `extension` without the dot; `headerScratch` is kHeaderScratchSize bytes
+  // apart from any pending data (null with HeaderRule::kNone).
+  DayFile(FileSystem& files, MessageLog& log, const char* extension, HeaderRule headerRule,
+          char* headerScratch);
+
+  // Writes the header that the rule asks for into the scratch area and
+  // returns its length (less than `capacity`).
+  virtual size_t ComposeHeader(char* scratch, size_t capacity) const;
+
+  // Formats fileName from folder and the file date.
+  void FormatFileName();
+  // Creates the folder when missing (one level), opens or creates the day's
+  // file, writes the header if due, appends `data` in one write and closes.
+  // Returns kWriteOk or the code of the failing step, whose message is posted.
+  int WriteToDayFile(const char* data, uint32_t length);
+  // A numbered message with lastError as its second number.
+  void Post(const char* format);
+  void SetFileDate(int32_t day, int32_t month, int32_t twoDigitYear);
+
+  FileSystem& files_;
+  MessageLog& log_;
+  uint32_t lastError_ = 0;
+
+ private:
+  int Fail(FileHandle file, const char* format, int code);
+
+  const char* extension_;
+  HeaderRule headerRule_;
+  char* headerScratch_;
+  int32_t fileDay_ = 0;
+  int32_t fileMonth_ = 0;
+  int32_t fileYear_ = 0;
+  wchar_t folder_[kFolderCapacity] = {};
+  wchar_t fileName_[kFileNameCapacity] = {};
+  wchar_t message_[kMessageCapacity] = {};
+};
+
+}  // namespace pathmere
