@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdio>
+
+#include "platform/panel_text.h"
+
+namespace pathmere {
+
+// The panel's two text areas on a terminal: everything appended to the
+// message log is written to `logStream` as it comes, byte for byte (UTF-8);
+// status-area texts go to `statusStream` only when one is given. Lengths are
+// counted so the program's append limit behaves as in the window.
+class ConsolePanel final : public PanelText {
+ public:
+  ConsolePanel(std::FILE* logStream, std::FILE* statusStream)
+      : logStream_(logStream), statusStream_(statusStream) {}
+
+  bool HasControl(int controlId) const override {
+    return controlId == kStatusArea || controlId == kMessageLog;
+  }
+  size_t TextLength(int controlId) const override {
+    return controlId == kStatusArea ? statusLength_ : logLength_;
+  }
+  void SetText(int controlId, std::wstring_view text) override;
+  void InsertAtEnd(int controlId, std::wstring_view text) override;
+
+ private:
+  void Write(int controlId, std::wstring_view text);
+
+  std::FILE* logStream_;
+  std::FILE* statusStream_;
+  size_t logLength_ = 0;
+  size_t statusLength_ = 0;
+};
+
+}  // namespace pathmere
