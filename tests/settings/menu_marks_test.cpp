@@ -1,0 +1,62 @@
+#include "settings/menu_marks.h"
+
+#include <gtest/gtest.h>
+
+namespace pathmere {
+namespace {
+
+TEST(MenuMarksTest, MarksFollowTheSettings) {
+  struct Case {
+    const char* legend;
+    int32_t portNumber;
+    int32_t portSpeed;
+    int32_t enableNmeaLog;
+    int32_t hideAtStartup;
+    MenuMarks expected;
+  };
+  const Case cases[] = {
+      {"defaults", -1, 4800, 0, 0, {40010, 40027, false, false}},
+      {"first port, fastest speed", 0, 115200, 1, 1, {40011, 40032, true, true}},
+      {"last port", 15, 57600, 0, 0, {40026, 40031, false, false}},
+      {"any non-zero switch counts", 3, 9600, -5, 2, {40014, 40028, true, true}},
+      {"port beyond the menu", 16, 19200, 0, 0, {std::nullopt, 40029, false, false}},
+      {"stored 20", 20, 38400, 0, 0, {std::nullopt, 40030, false, false}},
+      {"below NONE", -2, 4800, 0, 0, {std::nullopt, 40027, false, false}},
+      {"speed the menu does not offer", 1, 12345, 0, 0, {40012, std::nullopt, false, false}},
+  };
+  for (const Case& c : cases) {
+    Settings settings;
+    settings.portNumber = c.portNumber;
+    settings.portSpeed = c.portSpeed;
+    settings.enableNmeaLog = c.enableNmeaLog;
+    settings.hideAtStartup = c.hideAtStartup;
+    const MenuMarks marks = MenuMarksFor(settings);
+    EXPECT_EQ(marks.portCommand, c.expected.portCommand) << c.legend;
+    EXPECT_EQ(marks.speedCommand, c.expected.speedCommand) << c.legend;
+    EXPECT_EQ(marks.enableNmeaLogChecked, c.expected.enableNmeaLogChecked) << c.legend;
+    EXPECT_EQ(marks.hideAtStartupChecked, c.expected.hideAtStartupChecked) << c.legend;
+  }
+}
+
+TEST(MenuMarksTest, EveryPortAndSpeedCommandMarksItself) {
+  for (int command = 40000; command <= 40040; ++command) {
+    Settings settings;
+    const auto port = PortForCommand(command);
+    const auto speed = SpeedForCommand(command);
+    EXPECT_EQ(port.has_value(), command >= 40010 && command <= 40026) << command;
+    EXPECT_EQ(speed.has_value(), command >= 40027 && command <= 40032) << command;
+    if (port) {
+      settings.portNumber = *port;
+      EXPECT_EQ(MenuMarksFor(settings).portCommand, command);
+    }
+    if (speed) {
+      settings.portSpeed = *speed;
+      EXPECT_EQ(MenuMarksFor(settings).speedCommand, command);
+    }
+  }
+  EXPECT_EQ(PortForCommand(40010), -1);
+  EXPECT_EQ(SpeedForCommand(40032), 115200);
+}
+
+}  // namespace
+}  // namespace pathmere

@@ -1,0 +1,139 @@
+#include "settings/settings_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/settings_store_file.h"
+#include "support/test_environment.h"
+
+namespace pathmere {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadWholeFile;
+using testing::TempFolder;
+
+// Counts closes; the rest of a serial port does not matter here.
+class CountingPort : public SerialPort {
+ public:
+  int32_t OpenPort() override { return 0; }
+  int32_t ReadPort(uint8_t*, int32_t) override { return -1; }
+  void ClosePort() override { ++closes; }
+  int closes = 0;
+};
+
+class SettingsOperationsTest : public ::testing::Test {
+ protected:
+  void WriteStoreFile(const std::string& content) {
+    fs::create_directories(store_.filePath().parent_path());
+    std::ofstream(store_.filePath(), std::ios::binary) << content;
+  }
+  int32_t LoadFolder() {
+    folders_.clear();
+    return LoadOutputDir(store_, [this](const wchar_t* folder) { folders_.emplace_back(folder); });
+  }
+
+  TempFolder temp_;
+  FileSettingsStore store_{temp_.path() / "Brenix"};
+  std::vector<std::wstring> folders_;
+};
+
+TEST_F(SettingsOperationsTest, FirstStartHasTheDefaultsAndNoFolder) {
+  Settings settings;
+  LoadSettings(store_, settings);
+  EXPECT_EQ(settings.portNumber, -1);
+  EXPECT_EQ(settings.portSpeed, 4800);
+  EXPECT_EQ(settings.enableNmeaLog, 0);
+  EXPECT_EQ(settings.hideAtStartup, 0);
+  EXPECT_EQ(LoadFolder(), 1);
+  EXPECT_TRUE(folders_.empty());
+}
+
+TEST_F(SettingsOperationsTest, SavedNumbersComeBackInTheirOrder) {
+  Settings saved;
+  saved.portNumber = 3;
+  saved.portSpeed = 38400;
+  saved.enableNmeaLog = 1;
+  saved.hideAtStartup = 7;
+  SaveSettings(store_, saved);
+  EXPECT_EQ(ReadWholeFile(store_.filePath()),
+            "[HKEY_CURRENT_USER\\Software\\Brenix\\Pathmere]\n"
+            "\"PortNumber\"=dword:00000003\n"
+            "\"PortSpeed\"=dword:00009600\n"
+            "\"EnableNmeaLog\"=dword:00000001\n"
+            "\"HideAtStartup\"=dword:00000007\n");
+  Settings loaded;
+  LoadSettings(store_, loaded);
+  EXPECT_EQ(loaded.portNumber, 3);
+  EXPECT_EQ(loaded.portSpeed, 38400);
+  EXPECT_EQ(loaded.enableNmeaLog, 1);
+  EXPECT_EQ(loaded.hideAtStartup, 7);
+}
+
+TEST_F(SettingsOperationsTest, UnusableNumbersKeepTheCurrentValue) {
+  // PortNumber out of the menu's range is used as it is; a string where a
+  // number belongs and absent values keep what the variables held.
+  WriteStoreFile("\"PortNumber\"=dword:00000014\n\"PortSpeed\"=\"9600\"\n");
+  Settings settings;
+  settings.enableNmeaLog = 1;
+  LoadSettings(store_, settings);
+  EXPECT_EQ(settings.portNumber, 20);
+  EXPECT_EQ(settings.portSpeed, 4800);
+  EXPECT_EQ(settings.enableNmeaLog, 1);
+  EXPECT_EQ(settings.hideAtStartup, 0);
+}
+
+TEST_F(SettingsOperationsTest, OutputDirResults) {
+  struct Case {
+    const char* legend;
+    std::string content;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"key without the value", "\"PortNumber\"=dword:00000001\n", 2},
+      {"stored as a number", "\"OutputDir\"=dword:00000001\n", 2},
+      {"259 characters fit", "\"OutputDir\"=\"\\\\" + std::string(258, 'd') + "\"\n", 0},
+      {"260 characters do not", "\"OutputDir\"=\"\\\\" + std::string(259, 'd') + "\"\n", 2},
+      {"10,000 characters", "\"OutputDir\"=\"\\\\" + std::string(9999, 'd') + "\"\n", 2},
+      {"empty: the root was chosen", "\"OutputDir\"=\"\"\n", 3},
+      {"no leading backslash", "\"OutputDir\"=\"Pathmere\"\n", 3},
+      {"the default folder", "\"OutputDir\"=\"\\\\Pathmere\"\n", 0},
+  };
+  for (const Case& c : cases) {
+    WriteStoreFile(c.content);
+    EXPECT_EQ(LoadFolder(), c.expected) << c.legend;
+    EXPECT_EQ(folders_.size(), c.expected == 0 ? 1u : 0u) << c.legend;
+  }
+  EXPECT_EQ(folders_.front(), L"\\Pathmere");
+}
+
+TEST_F(SettingsOperationsTest, SavedFolderComesBackAndKeepsTheNumbers) {
+  Settings saved;
+  saved.portNumber = 5;
+  SaveSettings(store_, saved);
+  SaveOutputDir(store_, L"\\Données\\Trips");
+  ASSERT_EQ(LoadFolder(), 0);
+  EXPECT_EQ(folders_.front(), L"\\Données\\Trips");
+  Settings loaded;
+  LoadSettings(store_, loaded);
+  EXPECT_EQ(loaded.portNumber, 5);
+}
+
+TEST_F(SettingsOperationsTest, ChoosingPortOrSpeedAlwaysClosesThePort) {
+  Settings settings;
+  CountingPort port;
+  SelectPort(settings, port, 4);
+  EXPECT_EQ(settings.portNumber, 4);
+  SelectSpeed(settings, port, 9600);
+  EXPECT_EQ(settings.portSpeed, 9600);
+  SelectSpeed(settings, port, 9600);
+  SelectPort(settings, port, -1);
+  EXPECT_EQ(settings.portNumber, -1);
+  EXPECT_EQ(port.closes, 4);
+}
+
+}  // namespace
+}  // namespace pathmere
