@@ -1,0 +1,137 @@
+// Every recorded log replayed by pathmere-cli into a fresh folder, checked the
+// way a user would check the track files.
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fix/fix_time.h"
+#include "support/run_command.h"
+#include "support/test_environment.h"
+
+namespace pathmere {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RunCommand;
+
+struct TrackPoint {
+  std::string line;
+  double dayNumber;
+  GpsFix utc;
+};
+
+// Both point forms: altitude in feet, or the unknown form "-777," glued to
+// the day number.
+const std::regex kPointLine(
+    R"((-?\d+\.\d{8}), (-?\d+\.\d{8}),0, (?:(-?\d+\.\d{2}), |-777,)(-?\d+\.\d{8}), (\d\d)\.(\d\d)\.(\d\d), (\d\d):(\d\d):(\d\d)\r)");
+
+std::string HeaderFor(const std::string& date) {
+  return "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
+         "0,3,255,Track-" + date + ",0,0,0,255\r\n0          \r\n";
+}
+
+// Per log: "date_jumps" of the profile; a log whose clock only runs forward
+// must give point times that never go back within a file.
+std::map<std::string, int> DateJumpsByLog() {
+  std::map<std::string, int> jumps;
+  std::istringstream profile(testing::ReadWholeFile(testing::RecordedLogFolder() / "profile.tsv"));
+  std::string line;
+  std::getline(profile, line);
+  while (std::getline(profile, line)) {
+    std::vector<std::string> cells;
+    std::istringstream row(line);
+    for (std::string cell; std::getline(row, cell, '\t');) cells.push_back(cell);
+    if (cells.size() > 12) jumps[cells[0]] = std::atoi(cells[12].c_str());
+  }
+  return jumps;
+}
+
+struct ExpectedCounts {
+  int accepted, dropped, trackPoints, logged;
+};
+const std::map<std::string, ExpectedCounts> kFixCounts = {
+#include "../fix/recorded_logs_expected.inc"
+};
+
+TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
+  const auto logs = testing::RecordedLogs();
+  if (logs.empty()) GTEST_SKIP() << "recorded logs not found";
+  const auto dateJumps = DateJumpsByLog();
+  testing::ScopedTimeZone berlin("Europe/Berlin");
+  for (const fs::path& log : logs) {
+    const std::string name = log.filename().string();
+    SCOPED_TRACE(name);
+    testing::TempFolder out;
+    const auto result = RunCommand({PATHMERE_CLI_PATH, "replay", log.string(), "--output", out.path().string()},
+                                   {"TZ=Europe/Berlin"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out.rfind(log.string() + "\r\n", 0), 0u) << result.out;
+    EXPECT_TRUE(result.out.ends_with("File processed\r\n")) << result.out;
+
+    int points = 0;
+    for (const auto& entry : fs::directory_iterator(out.path())) {
+      const std::string fileName = entry.path().filename().string();
+      ASSERT_TRUE(std::regex_match(fileName, std::regex(R"(\d{4}-\d\d-\d\d\.plt)"))) << fileName;
+      const std::string date = fileName.substr(0, 10);
+      const std::string content = testing::ReadWholeFile(entry.path());
+      const std::string header = HeaderFor(date);
+      ASSERT_EQ(header.size(), 132u);
+      ASSERT_EQ(content.substr(0, header.size()), header);
+      std::istringstream lines(content.substr(header.size()));
+      double lastDayNumber = -1.0;
+      for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, kPointLine)) << line;
+        ++points;
+        // The point belongs to the local day that names its file.
+        GpsFix utc;
+        utc.day = static_cast<uint8_t>(std::stoi(m[5]));
+        utc.month = static_cast<uint8_t>(std::stoi(m[6]));
+        utc.year = static_cast<uint8_t>(std::stoi(m[7]));
+        utc.hour = static_cast<uint8_t>(std::stoi(m[8]));
+        utc.minute = static_cast<uint8_t>(std::stoi(m[9]));
+        GpsFix local;
+        UtcToLocal(utc, &local);
+        char localDate[16];
+        std::snprintf(localDate, sizeof localDate, "%04d-%02d-%02d", 2000 + local.year, local.month, local.day);
+        EXPECT_EQ(date, localDate) << line;
+        const double dayNumber = std::stod(m[4]);
+        if (dateJumps.count(name) != 0 && dateJumps.at(name) == 0) {
+          EXPECT_GE(dayNumber, lastDayNumber) << line;
+        }
+        lastDayNumber = dayNumber;
+      }
+    }
+    // The same spacing as fix processing fed line by line.
+    ASSERT_EQ(kFixCounts.count(name), 1u);
+    EXPECT_EQ(points, kFixCounts.at(name).trackPoints);
+  }
+}
+
+TEST(ReplayRecordedLogsTest, ALogCrossingLocalMidnightSplitsIntoTwoDays) {
+  const fs::path log = testing::RecordedLogFolder() / "opencpn-guernsey-rmc-ais.nmea";
+  if (!fs::exists(log)) GTEST_SKIP() << "recorded logs not found";
+  testing::TempFolder out;
+  const auto result = RunCommand({PATHMERE_CLI_PATH, "replay", log.string(), "--output", out.path().string()},
+                                 {"TZ=Europe/Berlin"});
+  ASSERT_EQ(result.exitStatus, 0);
+  const std::string first = testing::ReadWholeFile(out.path() / "2011-07-26.plt");
+  const std::string second = testing::ReadWholeFile(out.path() / "2011-07-27.plt");
+  ASSERT_FALSE(first.empty());
+  ASSERT_FALSE(second.empty());
+  // 22:00 UTC is local midnight in summer: the last point before it and the
+  // first after it, both still dated the 26th in UTC.
+  const auto lastLine = first.substr(first.rfind("\r\n", first.size() - 3) + 2);
+  const auto firstLine = second.substr(132, second.find("\r\n", 132) - 132);
+  EXPECT_NE(lastLine.find(", 26.07.11, 21:5"), std::string::npos) << lastLine;
+  EXPECT_NE(firstLine.find(", 26.07.11, 22:0"), std::string::npos) << firstLine;
+}
+
+}  // namespace
+}  // namespace pathmere
