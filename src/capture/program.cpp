@@ -9,6 +9,8 @@ Program::Program(FileSystem& files, TickClock& clock, TickHost& host,
     : files(files),
       clock(clock),
       track(files, clock, log),
+      route(files, clock, log),
+      routeSelector(flags, route),
       fix(flags, settings, log, *this),
       assembler(*this),
       serialPort(port != nullptr ? std::move(port)
@@ -16,7 +18,10 @@ Program::Program(FileSystem& files, TickClock& clock, TickHost& host,
       capture(flags, settings, log, files, clock, *serialPort, assembler, *this),
       tick(flags, log, capture, *this, host) {}
 
-void Program::SetOutputFolder(const wchar_t* path) { track.SetFolder(path); }
+void Program::SetOutputFolder(const wchar_t* path) {
+  track.SetFolder(path);
+  route.SetFolder(path);
+}
 
 void Program::ShutDown() {
   tick.closing = 1;
@@ -31,7 +36,7 @@ void Program::ShutDown() {
 
 void Program::AddTrackPoint(const GpsFix& fix) { track.AddPoint(fix); }
 
-void Program::SelectRoutePoint(const GpsFix&) {}
+void Program::SelectRoutePoint(const GpsFix& fix) { routeSelector.SelectRoutePoint(fix); }
 
 void Program::SaveWaypoint(const GpsFix&) {}
 
@@ -39,6 +44,7 @@ void Program::AddNmeaSentence(const GpsFix&, const char*, int) {}
 
 void Program::FlushWriters() {
   track.Flush();
+  route.Flush();
 }
 
 void Program::FlushNmeaLog() {}

@@ -14,6 +14,8 @@
 #include "platform/message_log.h"
 #include "platform/serial_port.h"
 #include "platform/tick_clock.h"
+#include "route/route_file_writer.h"
+#include "route/route_point_selector.h"
 #include "settings/settings.h"
 
 namespace pathmere {
@@ -54,6 +56,8 @@ class Program final : public FixOutputs, public WriterFlushes, public SentenceSi
   Settings settings;
   MessageLog log;
   TrackFileWriter track;
+  RouteFileWriter route;
+  RoutePointSelector routeSelector;
   SentenceProcessor fix;
   SentenceAssembler assembler;
   std::unique_ptr<SerialPort> serialPort;

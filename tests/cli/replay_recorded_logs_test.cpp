@@ -52,6 +52,34 @@ std::map<std::string, int> DateJumpsByLog() {
   return jumps;
 }
 
+// A route of a fresh run: the header with the file's date, then points
+// numbered from 1 with names counting up from 001 under one prefix.
+void CheckRouteFile(const fs::path& path) {
+  const std::string date = path.stem().string();
+  const std::string content = testing::ReadWholeFile(path);
+  const std::string header = "OziExplorer Route File Version 1.0\r\nWGS 84\r\nReserved 1\r\nReserved 2\r\nR,1,R" +
+                             date.substr(2, 2) + date.substr(5, 2) + date.substr(8, 2) + ",Track " +
+                             date.substr(8, 2) + "." + date.substr(5, 2) + "." + date.substr(0, 4) +
+                             ",16711680\r\n";
+  ASSERT_EQ(header.size(), 107u);
+  ASSERT_EQ(content.substr(0, header.size()), header) << path;
+  static const std::regex kRouteLine(
+      R"(W,1, *(\d+), *(\d+),(R[A-Z]{2})(\d{3}),-?\d+\.\d{8},-?\d+\.\d{8},\d+\.\d{8},0,1,3,0,65535,,0,0, \r)");
+  std::istringstream lines(content.substr(header.size()));
+  int expectedNumber = 1;
+  std::string prefix;
+  for (std::string line; std::getline(lines, line); ++expectedNumber) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, kRouteLine)) << line;
+    EXPECT_EQ(std::stoi(m[1]), expectedNumber) << line;
+    EXPECT_EQ(std::stoi(m[2]), expectedNumber) << line;
+    if (prefix.empty()) prefix = m[3];
+    EXPECT_EQ(m[3], prefix) << line;
+    EXPECT_EQ(std::stoi(m[4]), expectedNumber % 1000) << line;
+  }
+  EXPECT_GT(expectedNumber, 1) << "no route point in " << path;
+}
+
 struct ExpectedCounts {
   int accepted, dropped, trackPoints, logged;
 };
@@ -77,7 +105,11 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
     int points = 0;
     for (const auto& entry : fs::directory_iterator(out.path())) {
       const std::string fileName = entry.path().filename().string();
-      ASSERT_TRUE(std::regex_match(fileName, std::regex(R"(\d{4}-\d\d-\d\d\.plt)"))) << fileName;
+      ASSERT_TRUE(std::regex_match(fileName, std::regex(R"(\d{4}-\d\d-\d\d\.(plt|rte))"))) << fileName;
+      if (entry.path().extension() == ".rte") {
+        CheckRouteFile(entry.path());
+        continue;
+      }
       const std::string date = fileName.substr(0, 10);
       const std::string content = testing::ReadWholeFile(entry.path());
       const std::string header = HeaderFor(date);
