@@ -11,6 +11,7 @@ Program::Program(FileSystem& files, TickClock& clock, TickHost& host,
       track(files, clock, log),
       route(files, clock, log),
       routeSelector(flags, route),
+      waypoints(files, log),
       fix(flags, settings, log, *this),
       assembler(*this),
       serialPort(port != nullptr ? std::move(port)
@@ -21,6 +22,7 @@ Program::Program(FileSystem& files, TickClock& clock, TickHost& host,
 void Program::SetOutputFolder(const wchar_t* path) {
   track.SetFolder(path);
   route.SetFolder(path);
+  waypoints.SetFolder(path);
 }
 
 void Program::ShutDown() {
@@ -38,7 +40,7 @@ void Program::AddTrackPoint(const GpsFix& fix) { track.AddPoint(fix); }
 
 void Program::SelectRoutePoint(const GpsFix& fix) { routeSelector.SelectRoutePoint(fix); }
 
-void Program::SaveWaypoint(const GpsFix&) {}
+void Program::SaveWaypoint(const GpsFix& fix) { waypoints.SaveWaypoint(fix); }
 
 void Program::AddNmeaSentence(const GpsFix&, const char*, int) {}
 

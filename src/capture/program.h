@@ -10,6 +10,7 @@
 #include "fix/sentence_processor.h"
 #include "fix/shared_flags.h"
 #include "output/track_file_writer.h"
+#include "output/waypoint_file_writer.h"
 #include "platform/file_system.h"
 #include "platform/message_log.h"
 #include "platform/serial_port.h"
@@ -58,6 +59,7 @@ class Program final : public FixOutputs, public WriterFlushes, public SentenceSi
   TrackFileWriter track;
   RouteFileWriter route;
   RoutePointSelector routeSelector;
+  WaypointFileWriter waypoints;
   SentenceProcessor fix;
   SentenceAssembler assembler;
   std::unique_ptr<SerialPort> serialPort;
