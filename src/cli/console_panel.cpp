@@ -8,6 +8,9 @@ namespace pathmere {
 
 void ConsolePanel::SetText(int controlId, std::wstring_view text) {
   (controlId == kStatusArea ? statusLength_ : logLength_) = text.size();
+  // A terminal cannot take text back: each new status starts on a line of
+  // its own instead.
+  Write(controlId, L"\n");
   Write(controlId, text);
 }
 

@@ -1,18 +1,19 @@
 // pathmere-cli: the logger without a window.
-#include <cstdio>
 #include <cstring>
 
+#include "cli/forward_command.h"
+#include "cli/record_command.h"
 #include "cli/replay_command.h"
 #include "cli/usage.h"
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "replay") == 0) {
-    return pathmere::RunReplayCommand(argc - 2, argv + 2);
-  }
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+  const char* command = argc >= 2 ? argv[1] : "";
+  if (std::strcmp(command, "replay") == 0) return pathmere::RunReplayCommand(argc - 2, argv + 2);
+  if (std::strcmp(command, "record") == 0) return pathmere::RunRecordCommand(argc - 2, argv + 2);
+  if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
     pathmere::PrintUsage(stdout);
     return 0;
   }
-  std::fprintf(stderr, "pathmere-cli: unknown command (see pathmere-cli --help)\n");
-  return 2;
+  // Anything else is a second start, like the desktop program's.
+  return pathmere::RunForwardCommand(argc, argv);
 }

@@ -84,7 +84,6 @@ TEST_F(ReplayCommandTest, UnusableArgumentsGetOneLineAndStatusTwo) {
       {PATHMERE_CLI_PATH, "replay", "x.nmea"},
       {PATHMERE_CLI_PATH, "replay", "x.nmea", "--output"},
       {PATHMERE_CLI_PATH, "replay", "x.nmea", "--output", "d", "--bogus"},
-      {PATHMERE_CLI_PATH, "frobnicate"},
   };
   for (const auto& argv : cases) {
     const auto result = RunCommand(argv);

@@ -1,0 +1,34 @@
+#include "cli/forward_command.h"
+
+#include <cstdio>
+#include <string>
+
+#include "platform/instance_channel.h"
+
+namespace pathmere {
+
+int RunForwardCommand(int argc, char** argv) {
+  const std::string commandLine = JoinCommandLine(argc, argv);
+  const auto code = ForwardedCode(commandLine);
+  if (!code) return 0;  // "/noup": nothing to send
+  std::string problem;
+  const auto folder = InstanceChannel::DefaultFolder(&problem);
+  if (folder.empty()) {
+    std::fprintf(stderr, "pathmere-cli: cannot reach a running Pathmere: %s\n", problem.c_str());
+    return 1;
+  }
+  InstanceChannel channel(folder);
+  switch (channel.Forward(*code)) {
+    case InstanceChannel::ForwardResult::kDelivered:
+      return 0;
+    case InstanceChannel::ForwardResult::kNoInstance:
+      std::fprintf(stderr, "pathmere-cli: no Pathmere is running to take the command\n");
+      return 1;
+    case InstanceChannel::ForwardResult::kFailed:
+      break;
+  }
+  std::fprintf(stderr, "pathmere-cli: the running Pathmere did not answer\n");
+  return 1;
+}
+
+}  // namespace pathmere

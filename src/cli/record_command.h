@@ -1,0 +1,10 @@
+#pragma once
+
+namespace pathmere {
+
+// pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]
+//                     [--status|--no-status]
+// The live logger without a window. Returns the exit status.
+int RunRecordCommand(int argc, char** argv);
+
+}  // namespace pathmere
