@@ -11,6 +11,7 @@ Program::Program(FileSystem& files, TickClock& clock, TickHost& host,
       track(files, clock, log),
       route(files, clock, log),
       routeSelector(flags, route),
+      nmeaLog(files, clock, log),
       waypoints(files, log),
       fix(flags, settings, log, *this),
       assembler(*this),
@@ -22,6 +23,7 @@ Program::Program(FileSystem& files, TickClock& clock, TickHost& host,
 void Program::SetOutputFolder(const wchar_t* path) {
   track.SetFolder(path);
   route.SetFolder(path);
+  nmeaLog.SetFolder(path);
   waypoints.SetFolder(path);
 }
 
@@ -42,13 +44,18 @@ void Program::SelectRoutePoint(const GpsFix& fix) { routeSelector.SelectRoutePoi
 
 void Program::SaveWaypoint(const GpsFix& fix) { waypoints.SaveWaypoint(fix); }
 
-void Program::AddNmeaSentence(const GpsFix&, const char*, int) {}
+void Program::AddNmeaSentence(const GpsFix& fix, const char* sentence, int dated) {
+  nmeaLog.AddSentence(fix, sentence, dated != 0);
+}
 
 void Program::FlushWriters() {
   track.Flush();
   route.Flush();
+  FlushNmeaLog();
 }
 
-void Program::FlushNmeaLog() {}
+void Program::FlushNmeaLog() {
+  if (settings.enableNmeaLog != 0) nmeaLog.Flush();
+}
 
 }  // namespace pathmere

@@ -9,6 +9,7 @@
 #include "fix/fix_outputs.h"
 #include "fix/sentence_processor.h"
 #include "fix/shared_flags.h"
+#include "output/nmea_log_writer.h"
 #include "output/track_file_writer.h"
 #include "output/waypoint_file_writer.h"
 #include "platform/file_system.h"
@@ -59,6 +60,7 @@ class Program final : public FixOutputs, public WriterFlushes, public SentenceSi
   TrackFileWriter track;
   RouteFileWriter route;
   RoutePointSelector routeSelector;
+  NmeaLogWriter nmeaLog;
   WaypointFileWriter waypoints;
   SentenceProcessor fix;
   SentenceAssembler assembler;
