@@ -1,0 +1,192 @@
+#include "platform/instance_channel.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "support/scoped_env.h"
+#include "support/test_environment.h"
+
+namespace pathmere {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScopedEnv;
+using testing::TempFolder;
+
+TEST(ForwardedCodeTest, FirstSwitchInTableOrderDecides) {
+  struct Case {
+    const char* commandLine;
+    std::optional<int32_t> expected;
+  };
+  const Case cases[] = {
+      {"", 102},
+      {"/wpth", 100},
+      {"/wpts", 101},
+      {"/noup", std::nullopt},
+      {"/wpts /noup", 101},
+      {"/noup /wpth", 100},
+      {"/wpts /wpth", 100},
+      {"/WPTH", 102},
+      {"x/wpthx", 100},
+      {"/wpt h", 102},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ForwardedCode(c.commandLine), c.expected) << c.commandLine;
+
+  const char* argv[] = {"pathmere", "--verbose", "/noup"};
+  EXPECT_EQ(JoinCommandLine(3, argv), "--verbose /noup");
+  EXPECT_EQ(ForwardedCode(JoinCommandLine(3, argv)), std::nullopt);
+  EXPECT_EQ(JoinCommandLine(1, argv), "");
+}
+
+// Serves the listener until `handled` codes came or it waited long enough.
+std::vector<int32_t> Serve(InstanceChannel& listener, size_t wanted) {
+  std::vector<int32_t> codes;
+  for (int round = 0; codes.size() < wanted && round < 200; ++round) {
+    pollfd watch{listener.listenFd(), POLLIN, 0};
+    poll(&watch, 1, 50);
+    listener.ServeOnce([&](int32_t code) { codes.push_back(code); });
+  }
+  return codes;
+}
+
+class InstanceChannelTest : public ::testing::Test {
+ protected:
+  TempFolder folder_;
+};
+
+TEST_F(InstanceChannelTest, SecondStartHandsItsCodeToTheRunningInstance) {
+  InstanceChannel first(folder_.path());
+  ASSERT_EQ(first.Listen(), InstanceChannel::ListenResult::kListening);
+  EXPECT_EQ(first.socketPath(), folder_.path() / "PATHMERE-Pathmere");
+
+  InstanceChannel second(folder_.path());
+  EXPECT_EQ(second.Listen(), InstanceChannel::ListenResult::kOtherInstance);
+  InstanceChannel::ForwardResult results[2];
+  std::thread client([&] {
+    results[0] = second.Forward(101);
+    results[1] = second.Forward(100);
+  });
+  EXPECT_EQ(Serve(first, 2), (std::vector<int32_t>{101, 100}));
+  client.join();
+  EXPECT_EQ(results[0], InstanceChannel::ForwardResult::kDelivered);
+  EXPECT_EQ(results[1], InstanceChannel::ForwardResult::kDelivered);
+
+  int32_t code = 0;
+  EXPECT_FALSE(first.PollCommand(&code));
+}
+
+TEST_F(InstanceChannelTest, EndedInstanceLeavesNoneBehind) {
+  {
+    InstanceChannel first(folder_.path());
+    ASSERT_EQ(first.Listen(), InstanceChannel::ListenResult::kListening);
+  }
+  EXPECT_FALSE(fs::exists(folder_.path() / "PATHMERE-Pathmere"));
+  InstanceChannel second(folder_.path());
+  EXPECT_EQ(second.Forward(102), InstanceChannel::ForwardResult::kNoInstance);
+  EXPECT_EQ(second.Listen(), InstanceChannel::ListenResult::kListening);
+}
+
+TEST_F(InstanceChannelTest, StaleSocketOfACrashedInstanceIsReplaced) {
+  // A bound socket whose owner is gone: what a crash leaves behind.
+  const fs::path path = folder_.path() / "PATHMERE-Pathmere";
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, path.c_str());
+  const int stale = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  close(stale);
+  ASSERT_TRUE(fs::is_socket(path));
+
+  InstanceChannel probe(folder_.path());
+  EXPECT_EQ(probe.Forward(100), InstanceChannel::ForwardResult::kNoInstance);
+
+  InstanceChannel first(folder_.path());
+  ASSERT_EQ(first.Listen(), InstanceChannel::ListenResult::kListening);
+  InstanceChannel::ForwardResult result{};
+  std::thread client([&] { result = probe.Forward(100); });
+  EXPECT_EQ(Serve(first, 1), std::vector<int32_t>{100});
+  client.join();
+  EXPECT_EQ(result, InstanceChannel::ForwardResult::kDelivered);
+}
+
+TEST_F(InstanceChannelTest, OtherUsersAreNotServed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
+  InstanceChannel first(folder_.path());
+  ASSERT_EQ(first.Listen(), InstanceChannel::ListenResult::kListening);
+  // Open the way on purpose, as a badly made runtime folder would.
+  fs::permissions(folder_.path(), fs::perms::all);
+  fs::permissions(first.socketPath(), fs::perms::all);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(10);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, first.socketPath().c_str());
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) _exit(11);
+    const int32_t code = 100;
+    if (send(fd, &code, sizeof code, MSG_NOSIGNAL) != sizeof code) _exit(12);
+    // The running instance hangs up (a reset, as our code stays unread)
+    // without a reply.
+    int32_t reply = -1;
+    _exit(recv(fd, &reply, sizeof reply, MSG_WAITALL) <= 0 ? 0 : 13);
+  }
+  int status = 0;
+  for (int round = 0; round < 400 && waitpid(child, &status, WNOHANG) == 0; ++round) {
+    int32_t code = 0;
+    if (first.PollCommand(&code)) {
+      ADD_FAILURE() << "served code " << code << " of another user";
+      first.Reply();
+    }
+    usleep(10000);
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(InstanceChannelTest, PrivateFolderMustBeOursAlone) {
+  const fs::path made = InstanceChannel::PrivateFolderUnder(folder_.path());
+  ASSERT_EQ(made, folder_.path() / ("pathmere-" + std::to_string(geteuid())));
+  struct stat info {};
+  ASSERT_EQ(stat(made.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(InstanceChannel::PrivateFolderUnder(folder_.path()), made);
+
+  std::string problem;
+  chmod(made.c_str(), 0755);
+  EXPECT_TRUE(InstanceChannel::PrivateFolderUnder(folder_.path(), &problem).empty());
+  EXPECT_NE(problem.find("open to other users (mode 0755)"), std::string::npos) << problem;
+
+  if (geteuid() == 0) {
+    chmod(made.c_str(), 0700);
+    ASSERT_EQ(chown(made.c_str(), 65534, 65534), 0);
+    EXPECT_TRUE(InstanceChannel::PrivateFolderUnder(folder_.path(), &problem).empty());
+    EXPECT_NE(problem.find("owned by another user"), std::string::npos) << problem;
+  }
+
+  // A link planted in place of the folder is not followed.
+  fs::remove(made);
+  fs::create_directory(folder_.path() / "elsewhere");
+  fs::create_directory_symlink(folder_.path() / "elsewhere", made);
+  EXPECT_TRUE(InstanceChannel::PrivateFolderUnder(folder_.path(), &problem).empty());
+  EXPECT_NE(problem.find("not a folder"), std::string::npos) << problem;
+}
+
+TEST_F(InstanceChannelTest, RuntimeFolderIsPreferred) {
+  ScopedEnv runtime("XDG_RUNTIME_DIR", folder_.path().c_str());
+  EXPECT_EQ(InstanceChannel::DefaultFolder(), folder_.path());
+}
+
+}  // namespace
+}  // namespace pathmere
