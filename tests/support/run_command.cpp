@@ -5,8 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace pathmere::testing {
 
@@ -55,5 +58,62 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   return result;
 }
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::vector<std::string>& extraEnv) {
+  char outTemplate[] = "/tmp/pathmere-out-XXXXXX";
+  char errTemplate[] = "/tmp/pathmere-err-XXXXXX";
+  const int outFd = mkstemp(outTemplate);
+  const int errFd = mkstemp(errTemplate);
+  outPath_ = outTemplate;
+  errPath_ = errTemplate;
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int devNull = open("/dev/null", O_RDONLY);
+    dup2(devNull, 0);
+    dup2(outFd, 1);
+    dup2(errFd, 2);
+    for (const std::string& entry : extraEnv) putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(outFd);
+  close(errFd);
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (pid_ > 0) Stop(SIGKILL);
+  unlink(outPath_.c_str());
+  unlink(errPath_.c_str());
+}
+
+CommandResult BackgroundProcess::Stop(int signal) {
+  CommandResult result;
+  if (pid_ <= 0) return result;
+  kill(pid_, signal);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+  result.out = Slurp(outPath_);
+  result.err = Slurp(errPath_);
+  return result;
+}
+
+std::string BackgroundProcess::Output() const { return Slurp(outPath_); }
 
 }  // namespace pathmere::testing

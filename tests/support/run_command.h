@@ -16,4 +16,24 @@ struct CommandResult {
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extraEnv = {});
 
+// A program left running while the test goes on; its output goes to files
+// so it can never block on a full pipe.
+class BackgroundProcess {
+ public:
+  BackgroundProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {});
+  ~BackgroundProcess();
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  // Sends `signal` and waits for the exit.
+  CommandResult Stop(int signal);
+  // The output so far.
+  std::string Output() const;
+
+ private:
+  int pid_ = -1;
+  std::string outPath_;
+  std::string errPath_;
+};
+
 }  // namespace pathmere::testing

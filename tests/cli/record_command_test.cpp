@@ -1,0 +1,151 @@
+// The headless logger on a pseudo-terminal posing as the receiver: a real
+// log fed in, a waypoint marked from a second process, then Ctrl+C.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/run_command.h"
+#include "support/test_environment.h"
+
+namespace pathmere {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::RunCommand;
+
+// The other end of a pseudo-terminal, linked as COMn for the logger.
+class FakeReceiver {
+ public:
+  FakeReceiver() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(master_);
+    unlockpt(master_);
+    slaveName_ = ptsname(master_);
+  }
+  ~FakeReceiver() { close(master_); }
+  const std::string& slaveName() const { return slaveName_; }
+  // Blocks while the terminal's queue is full, like a receiver that the
+  // logger reads a tick at a time.
+  void Send(const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = write(master_, bytes.data() + done, std::min<size_t>(1024, bytes.size() - done));
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+  }
+
+ private:
+  int master_ = -1;
+  std::string slaveName_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool WaitFor(const testing::BackgroundProcess& process, const std::string& text) {
+  for (int i = 0; i < 100; ++i) {
+    if (process.Output().find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
+  const fs::path log = testing::RecordedLogFolder() / "gpsbabel-track-2004.nmea";
+  if (!fs::exists(log)) GTEST_SKIP() << "recorded logs not found";
+  testing::TempFolder home;
+  const fs::path ports = home.path() / "config" / "Brenix" / "ports";
+  const fs::path runtime = home.path() / "run";
+  const fs::path out = home.path() / "out";
+  fs::create_directories(ports);
+  fs::create_directories(runtime);
+  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  FakeReceiver receiver;
+  fs::create_symlink(receiver.slaveName(), ports / "COM0");
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (home.path() / "config").string(),
+                                        "XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + home.path().string(),
+                                        "TZ=Europe/Berlin"};
+
+  testing::BackgroundProcess logger(
+      {PATHMERE_CLI_PATH, "record", "--port", "0", "--speed", "4800", "--output", out.string(), "--nmea-log",
+       "--status"},
+      env);
+  ASSERT_TRUE(WaitFor(logger, "COM0 opening...")) << logger.Output();
+
+  const std::string content = testing::ReadWholeFile(log);
+  const size_t half = content.find('\n', content.size() / 2) + 1;
+  receiver.Send(content.substr(0, half));
+  std::this_thread::sleep_for(2500ms);  // a few ticks: the queue drains
+  const auto marked = RunCommand({PATHMERE_CLI_PATH, "/wpth"}, env);
+  EXPECT_EQ(marked.exitStatus, 0) << marked.err;
+  receiver.Send(content.substr(half));
+  std::this_thread::sleep_for(3500ms);
+  const auto result = logger.Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.out.find("(1) Waypoint saved. \r\n"), std::string::npos) << result.out;
+
+  // Everything pending reached the files at shut-down.
+  const std::string day = "2004-08-07";
+  const auto track = Lines(testing::ReadWholeFile(out / (day + ".plt")));
+  const auto route = Lines(testing::ReadWholeFile(out / (day + ".rte")));
+  const auto waypoints = Lines(testing::ReadWholeFile(out / (day + ".wpt")));
+  const auto nmea = Lines(testing::ReadWholeFile(out / (day + ".nmea")));
+  ASSERT_GT(track.size(), 6u + 10u);
+  ASSERT_GT(route.size(), 5u);
+  ASSERT_EQ(waypoints.size(), 5u);
+  EXPECT_EQ(waypoints[4].rfind("-1,W040807-05", 0), 0u) << waypoints[4];
+  // The raw log holds every RMC and GGA that decoded: the log has 154 of
+  // each, and its first GGA comes before any dated RMC, so it is refused.
+  ASSERT_EQ(nmea.size(), 307u);
+  for (const std::string& line : nmea) {
+    EXPECT_TRUE(line.rfind("$GPRMC,", 0) == 0 || line.rfind("$GPGGA,", 0) == 0) << line;
+  }
+
+  // The raw log replays into the same track points, with one exception:
+  // the waypoint wrote a point out of the ten-second spacing, and the live
+  // track's spacing runs on from that point. The replay knows nothing of the
+  // waypoint, so from there on its points lie on the old grid. Both are right
+  // for their input; before the waypoint they are identical.
+  const fs::path replayed = home.path() / "replayed";
+  const auto replay = RunCommand(
+      {PATHMERE_CLI_PATH, "replay", (out / (day + ".nmea")).string(), "--output", replayed.string()}, env);
+  ASSERT_EQ(replay.exitStatus, 0) << replay.err;
+  const auto replayTrack = Lines(testing::ReadWholeFile(replayed / (day + ".plt")));
+  // The waypoint's name holds its local time (UTC+2 in August); the fixes
+  // of this log are at .379 s, so the rounded second is the fix's second.
+  ASSERT_EQ(waypoints[4].substr(11, 2), "05");
+  const std::string waypointTime = "03:" + waypoints[4].substr(13, 2) + ":" + waypoints[4].substr(15, 2);
+  auto timeOf = [](const std::string& line) { return line.substr(line.rfind(", ") + 2, 8); };
+  auto before = [&](const std::vector<std::string>& lines) {
+    std::vector<std::string> part;
+    for (const auto& line : lines) {
+      if (line.find(", 07.08.04, ") != std::string::npos && timeOf(line) < waypointTime) part.push_back(line);
+    }
+    return part;
+  };
+  EXPECT_EQ(before(track), before(replayTrack));
+  bool livePointAtWaypoint = false;
+  for (const auto& line : track) livePointAtWaypoint |= timeOf(line) == waypointTime;
+  EXPECT_TRUE(livePointAtWaypoint) << waypointTime;
+  EXPECT_NEAR(static_cast<double>(track.size()), static_cast<double>(replayTrack.size()), 1.0);
+}
+
+}  // namespace
+}  // namespace pathmere
