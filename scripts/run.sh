@@ -1,9 +1,20 @@
 #!/usr/bin/env bash
-# Builds Pathmere and runs it.
+# Builds Pathmere and runs it: the desktop program where a display exists,
+# otherwise the headless logger replaying the bundled sample drive.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
-echo "Pathmere is built (build/). The headless logger and the desktop program follow."
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/src/ui/pathmere ]; then
+  exec build/src/ui/pathmere "$@"
+fi
+
+out="$PWD/out/sample-replay"
+echo "No display here: replaying samples/sample-drive.nmea with the headless logger instead."
+rm -rf "$out"
+build/src/cli/pathmere-cli replay samples/sample-drive.nmea --output "$out"
+echo "Files written to $out:"
+ls -l "$out"

@@ -14,6 +14,7 @@
 
 #include "capture/program.h"
 #include "cli/console_panel.h"
+#include "cli/output_folder.h"
 #include "cli/usage.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
@@ -159,6 +160,8 @@ int RunRecordCommand(int argc, char** argv) {
     PrintUsage(stdout);
     return 0;
   }
+
+  if (args.outputDir != nullptr && !PrepareOutputFolder(args.outputDir)) return 2;
 
   std::string problem;
   const auto channelFolder = InstanceChannel::DefaultFolder(&problem);

@@ -7,6 +7,7 @@
 
 #include "capture/program.h"
 #include "cli/console_panel.h"
+#include "cli/output_folder.h"
 #include "cli/usage.h"
 #include "platform/file_system_posix.h"
 #include "platform/tick_clock.h"
@@ -78,8 +79,9 @@ int RunReplayCommand(int argc, char** argv) {
     return 0;
   }
 
+  if (!PrepareOutputFolder(args.outputDir)) return 2;
   // The output folder is the root of the writers' device: files land
-  // directly in it, and it is created (one level) at the first flush.
+  // directly in it.
   PosixFileSystem files(args.outputDir);
   MonotonicTickClock clock;
   ReplayHost host;

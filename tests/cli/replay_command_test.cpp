@@ -50,8 +50,8 @@ TEST_F(ReplayCommandTest, MessageLogGoesToStandardOutputByteForByte) {
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_EQ(result.out, good + "\r\nFile processed\r\n" + missing + "\r\n(1) File Open Error: 2 \r\n" + good +
                             "\r\nFile processed\r\n");
-  // The folder was created at the first flush; the second replay of the same
-  // file appended without a second header.
+  // The output folder was made; the second replay of the same file
+  // appended without a second header.
   const std::string track = testing::ReadWholeFile(out.path() / "tracks" / "2026-12-06.plt");
   EXPECT_EQ(track.find("OziExplorer"), 0u);
   EXPECT_EQ(track.find("OziExplorer", 1), std::string::npos);
@@ -91,6 +91,13 @@ TEST_F(ReplayCommandTest, UnusableArgumentsGetOneLineAndStatusTwo) {
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
   }
+  // An output folder that cannot be made is unusable too; nothing is read.
+  const std::string aFile = Write("a-file", "x");
+  const auto blocked = RunCommand({PATHMERE_CLI_PATH, "replay", aFile, "--output", aFile + "/sub"});
+  EXPECT_EQ(blocked.exitStatus, 2);
+  EXPECT_EQ(blocked.out, "");
+  EXPECT_NE(blocked.err.find("cannot use"), std::string::npos) << blocked.err;
+
   const auto help = RunCommand({PATHMERE_CLI_PATH, "replay", "--help"});
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.out.find("pathmere-cli replay FILE... --output DIR"), std::string::npos);
