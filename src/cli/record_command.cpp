@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -140,11 +141,15 @@ void ExplainPortPermissionOnce(const Program& program, bool* explained) {
   const int error = port->lastOpenErrno();
   if (error != EACCES && error != EPERM) return;
   *explained = true;
-  const std::string group = port->deviceGroup();
+  const std::string group = port->deviceGroup().empty() ? "dialout" : port->deviceGroup();
+  // Name the device itself; a COMn link is only how it was found.
+  std::error_code ignored;
+  const std::filesystem::path device = std::filesystem::canonical(port->devicePath(), ignored);
+  std::string shown = device.empty() ? port->devicePath() : device.string();
+  if (!device.empty() && device != port->devicePath()) shown += " (linked as " + port->devicePath() + ")";
   std::fprintf(stderr, "pathmere-cli: cannot open %s: %s; add your user to the group %s "
                "(sudo usermod -aG %s $USER) and log in again\n",
-               port->devicePath().c_str(), std::strerror(error), group.empty() ? "dialout" : group.c_str(),
-               group.empty() ? "dialout" : group.c_str());
+               shown.c_str(), std::strerror(error), group.c_str(), group.c_str());
 }
 
 }  // namespace

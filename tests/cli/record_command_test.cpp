@@ -1,6 +1,7 @@
 // The headless logger on a pseudo-terminal posing as the receiver: a real
 // log fed in, a waypoint marked from a second process, then Ctrl+C.
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,6 +146,47 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   for (const auto& line : track) livePointAtWaypoint |= timeOf(line) == waypointTime;
   EXPECT_TRUE(livePointAtWaypoint) << waypointTime;
   EXPECT_NEAR(static_cast<double>(track.size()), static_cast<double>(replayTrack.size()), 1.0);
+}
+
+// Run as an ordinary user (nobody) against a terminal that only its owner
+// and group may open: the status area keeps the program's own code, the
+// terminal is told once what to do about it.
+TEST(RecordCommandTest, PermissionProblemIsExplainedOnceWithDeviceAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+  const uid_t nobody = 65534;
+  testing::TempFolder home;
+  fs::permissions(home.path(), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec,
+                  fs::perm_options::replace);
+  const fs::path ports = home.path() / "config" / "Brenix" / "ports";
+  const fs::path runtime = home.path() / "run";
+  fs::create_directories(ports);
+  fs::create_directories(runtime);
+  fs::create_directories(home.path() / "out");
+  for (const fs::path& p : {home.path() / "config", home.path() / "config" / "Brenix", ports, runtime,
+                            home.path() / "out"}) {
+    ASSERT_EQ(chown(p.c_str(), nobody, nobody), 0);
+  }
+  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  FakeReceiver receiver;  // its terminal is root's, mode 0620
+  fs::create_symlink(receiver.slaveName(), ports / "COM0");
+
+  testing::BackgroundProcess logger(
+      {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", (home.path() / "out").string(), "--status"},
+      {"XDG_CONFIG_HOME=" + (home.path() / "config").string(), "XDG_RUNTIME_DIR=" + runtime.string(),
+       "HOME=" + home.path().string()},
+      static_cast<int>(nobody));
+  ASSERT_TRUE(WaitFor(logger, "COM-port open error (1)!\r\nCOM0 opening...\r\nCOM-port open error (1)!"))
+      << logger.Output();
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.exitStatus, 0);
+  struct stat device{};
+  ASSERT_EQ(stat(receiver.slaveName().c_str(), &device), 0);
+  const group* owner = getgrgid(device.st_gid);
+  ASSERT_NE(owner, nullptr);
+  const std::string expected = "cannot open " + receiver.slaveName() + " (linked as " + (ports / "COM0").string() +
+                               "): Permission denied; add your user to the group " + owner->gr_name;
+  EXPECT_NE(result.err.find(expected), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("cannot open", result.err.find(expected) + 1), std::string::npos) << result.err;
 }
 
 }  // namespace

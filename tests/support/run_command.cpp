@@ -1,6 +1,7 @@
 #include "support/run_command.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,7 +72,7 @@ std::string Slurp(const std::string& path) {
 }  // namespace
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
-                                     const std::vector<std::string>& extraEnv) {
+                                     const std::vector<std::string>& extraEnv, int runAsUid) {
   char outTemplate[] = "/tmp/pathmere-out-XXXXXX";
   char errTemplate[] = "/tmp/pathmere-err-XXXXXX";
   const int outFd = mkstemp(outTemplate);
@@ -85,6 +86,10 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
     dup2(outFd, 1);
     dup2(errFd, 2);
     for (const std::string& entry : extraEnv) putenv(const_cast<char*>(entry.c_str()));
+    if (runAsUid >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(runAsUid)) != 0 ||
+                          setuid(static_cast<uid_t>(runAsUid)) != 0)) {
+      _exit(126);
+    }
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);

@@ -20,7 +20,10 @@ CommandResult RunCommand(const std::vector<std::string>& argv,
 // so it can never block on a full pipe.
 class BackgroundProcess {
  public:
-  BackgroundProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {});
+  // With `runAsUid` 0 or more the program runs as that user (and group), for
+  // faults that depend on permissions when the tests run as root.
+  BackgroundProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
+                    int runAsUid = -1);
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
