@@ -3,21 +3,12 @@
 #include <cstring>
 
 #include "fix/c_conversions.h"
+#include "fix/time_field.h"
 
 namespace pathmere {
 namespace {
 
 constexpr double kKmhPerKnot = 1.852;
-
-// Reads hhmmss[.sss] at fixed positions 7, 9 and 11 into the record and
-// returns the time of day it makes, which the caller stores only once the
-// whole sentence has decoded. The sum uses the stored 8-bit values.
-double DecodeTimeField(const char* sentence, const char* end, GpsFix* fix) {
-  fix->hour = static_cast<uint8_t>(ScanFixedWidthInt(ClampedOffset(sentence, 7, end), 2));
-  fix->minute = static_cast<uint8_t>(ScanFixedWidthInt(ClampedOffset(sentence, 9, end), 2));
-  fix->seconds = ScanDouble(ClampedOffset(sentence, 11, end));
-  return fix->minute * 60.0 + fix->hour * 3600.0 + fix->seconds;
-}
 
 }  // namespace
 
