@@ -9,73 +9,12 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/wide_text.h"
+
 namespace pathmere {
 namespace {
 
 constexpr wchar_t kSeparator = L'\\';
-
-bool AppendUtf8(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    if (c >= 0xD800 && c <= 0xDFFF) return false;  // a lone surrogate is no character
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c <= 0x10FFFF) {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    return false;
-  }
-  return true;
-}
-
-// Strict UTF-8: overlong forms, surrogates and stray bytes fail, so a name
-// read from a folder converts back to the same bytes when it is opened.
-bool DecodeUtf8(std::string_view text, std::wstring* out) {
-  out->clear();
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    char32_t c = 0;
-    size_t length = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-      c = lead;
-      length = 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-      c = lead & 0x1F;
-      length = 2;
-      minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      c = lead & 0x0F;
-      length = 3;
-      minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      c = lead & 0x07;
-      length = 4;
-      minimum = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    out->push_back(static_cast<wchar_t>(c));
-    i += length;
-  }
-  return true;
-}
 
 }  // namespace
 

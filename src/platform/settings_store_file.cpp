@@ -1,5 +1,7 @@
 #include "platform/settings_store_file.h"
 
+#include "platform/wide_text.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,58 +88,10 @@ bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 // Code points that UTF-8 can carry; a NUL would end the program's string.
 bool IsEncodable(uint32_t c) { return c != 0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
 
-bool AppendUtf8(std::string& out, wchar_t wide) {
-  const auto c = static_cast<uint32_t>(wide);
-  if (!IsEncodable(c)) return false;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return true;
-}
-
-// Strict: overlong forms, surrogates and stray bytes make the value unusable
-// rather than silently different.
-bool DecodeUtf8(std::string_view in, std::wstring* out) {
-  out->clear();
-  for (size_t i = 0; i < in.size();) {
-    const auto lead = static_cast<unsigned char>(in[i]);
-    uint32_t c = 0;
-    size_t extra = 0;
-    uint32_t minimum = 0;
-    if (lead < 0x80) {
-      c = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      c = lead & 0x1F, extra = 1, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      c = lead & 0x0F, extra = 2, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      c = lead & 0x07, extra = 3, minimum = 0x10000;
-    } else {
-      return false;
-    }
-    if (in.size() - i - 1 < extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const auto next = static_cast<unsigned char>(in[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (c < minimum || !IsEncodable(c)) return false;
-    out->push_back(static_cast<wchar_t>(c));
-    i += extra + 1;
-  }
-  return true;
+// Strict, and without NUL, which would end the program's string: a value
+// that does not convert is unusable rather than silently different.
+bool DecodeSettingText(std::string_view in, std::wstring* out) {
+  return DecodeUtf8(in, out) && out->find(L'\0') == std::wstring::npos;
 }
 
 std::string Quote(std::string_view bytes) {
@@ -223,7 +177,7 @@ bool ParseValueLine(std::string_view line, NamedValue* out) {
     std::string bytes;
     if (!ParseQuoted(data, &textPos, &bytes) || textPos != data.size()) return false;
     value.type = StoredValue::Type::kString;
-    return DecodeUtf8(bytes, &value.text);
+    return DecodeSettingText(bytes, &value.text);
   }
   if (StartsWithNoCase(data, "hex") && data.find(':') != std::string_view::npos) {
     for (char c : data) {
@@ -268,7 +222,10 @@ std::string FormatStore(const Values& values) {
       }
       case StoredValue::Type::kString: {
         std::string bytes;
-        for (wchar_t c : entry.value.text) AppendUtf8(bytes, c);
+        for (wchar_t c : entry.value.text) {
+          const auto code = static_cast<char32_t>(static_cast<uint32_t>(c));
+          if (code != 0) AppendUtf8(code, &bytes);
+        }
         out += Quote(bytes);
         break;
       }
