@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/host_files.h"
+#include "platform/wide_text.h"
 
 namespace pathmere {
 
@@ -65,7 +66,8 @@ void CaptureLoop::SerialStep() {
 }
 
 bool CaptureLoop::StartReplay(const char* hostPath) {
-  log_.AppendText(kMessageLog, std::string_view(hostPath));
+  // Host paths are UTF-8; the log holds wide text.
+  log_.AppendText(kMessageLog, Utf8ToWide(hostPath));
   log_.AppendText(kMessageLog, std::string_view("\r\n"));
   uint32_t error = 0;
   const FileHandle file = OpenHostFileForRead(hostPath, &error);

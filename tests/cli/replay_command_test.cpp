@@ -44,7 +44,7 @@ std::string StandingFixes(int count) {
 }
 
 TEST_F(ReplayCommandTest, MessageLogGoesToStandardOutputByteForByte) {
-  const std::string good = Write("good.nmea", StandingFixes(25));
+  const std::string good = Write("g\xC3\xBCt.nmea", StandingFixes(25));  // "güt": UTF-8 passes unchanged
   const std::string missing = (in.path() / "missing.nmea").string();
   const auto result = Replay({good, missing, good});
   EXPECT_EQ(result.exitStatus, 1);
