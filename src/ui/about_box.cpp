@@ -1,0 +1,16 @@
+#include "ui/about_box.h"
+
+#include "ui/app_icon.h"
+#include "ui_about_box.h"
+
+namespace pathmere {
+
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+  LoadResources();
+  Ui::AboutBox form;
+  form.setupUi(this);
+  form.titleLabel->setText(QStringLiteral("<b>Pathmere</b> %1").arg(QStringLiteral(PATHMERE_VERSION)));
+  setWindowIcon(AppIcon());
+}
+
+}  // namespace pathmere

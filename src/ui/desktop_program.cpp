@@ -1,0 +1,73 @@
+#include "ui/desktop_program.h"
+
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include <QApplication>
+
+#include "platform/file_system_posix.h"
+#include "platform/instance_channel.h"
+#include "platform/settings_store_file.h"
+#include "platform/tick_clock.h"
+#include "ui/app_icon.h"
+#include "ui/instance_command_server.h"
+#include "ui/main_window.h"
+#include "ui/stop_signals.h"
+
+namespace pathmere {
+
+int RunDesktopProgram(int argc, char** argv) {
+  // A second start needs no window and no display: it hands its command to
+  // the running instance and ends.
+  std::string problem;
+  const auto channelFolder = InstanceChannel::DefaultFolder(&problem);
+  std::unique_ptr<InstanceChannel> channel;
+  if (channelFolder.empty()) {
+    std::fprintf(stderr, "pathmere: commands from second starts are off: %s\n", problem.c_str());
+  } else {
+    channel = std::make_unique<InstanceChannel>(channelFolder);
+    switch (ClaimOrForward(*channel, argc, argv)) {
+      case StartRole::kRunningInstance:
+        break;
+      case StartRole::kHandedOver:
+        return 0;
+      case StartRole::kNotAnswered:
+        std::fprintf(stderr, "pathmere: the running Pathmere did not answer\n");
+        return 1;
+      case StartRole::kWithoutChannel:
+        std::fprintf(stderr, "pathmere: commands from second starts are off: cannot listen on %s\n",
+                     channel->socketPath().c_str());
+        channel.reset();
+        break;
+    }
+  }
+
+  QApplication app(argc, argv);
+  // Qt has set the user's locale; the program prints and parses numbers
+  // with printf and strtod, which must never see a decimal comma.
+  std::setlocale(LC_NUMERIC, "C");
+  QApplication::setApplicationName(QStringLiteral("Pathmere"));
+  QApplication::setApplicationVersion(QStringLiteral(PATHMERE_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral("pathmere"));
+  QApplication::setWindowIcon(AppIcon());
+  // A hidden main window and a closed dialog are no reason to end; only the
+  // shut-down ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  PosixFileSystem files;
+  MonotonicTickClock clock;
+  FileSettingsStore store;
+  MainWindow window(files, clock, store);
+  std::unique_ptr<InstanceCommandServer> server;
+  if (channel) {
+    server = std::make_unique<InstanceCommandServer>(
+        *channel, [&window](int32_t code) { window.HandleForwardedCode(code); });
+  }
+  StopSignals stopSignals([&window] { window.close(); });
+  window.show();
+  return QApplication::exec();
+}
+
+}  // namespace pathmere

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace pathmere {
+
+// The desktop program from start to end: the single-instance check and
+// forwarding before any window, then the window and its event loop.
+// Returns the exit code.
+int RunDesktopProgram(int argc, char** argv);
+
+}  // namespace pathmere

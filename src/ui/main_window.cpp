@@ -1,0 +1,298 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "platform/instance_channel.h"
+#include "settings/menu_marks.h"
+#include "settings/settings_operations.h"
+#include "ui/about_box.h"
+#include "ui/app_icon.h"
+#include "ui/output_folder_chooser.h"
+
+namespace pathmere {
+
+namespace {
+
+const QString kNmeaFilesFilter = QStringLiteral("NMEA Files (*.nmea)");
+// "*.*" would hide files without a dot in their name, which are common here.
+const QString kAllFilesFilter = QStringLiteral("All Files (*)");
+
+// The panel's size in dialog units, portrait and landscape.
+constexpr QSize kPortraitPanelUnits(128, 150);
+constexpr QSize kLandscapePanelUnits(165, 121);
+// Dialog units were made for a pocket screen; twice their size leaves room
+// for the status text at desktop font sizes.
+constexpr double kDesktopScale = 2.0;
+
+// The default client area: the panel's size in the screen's orientation,
+// within the screen.
+QSize DefaultClientSize(const QWidget& window) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+  const QSize units = available.width() > available.height() ? kLandscapePanelUnits : kPortraitPanelUnits;
+  const QFontMetrics metrics(window.font());
+  // A dialog unit is a quarter of the average character width across and
+  // an eighth of the character height down.
+  const double unitX = metrics.averageCharWidth() / 4.0 * kDesktopScale;
+  const double unitY = metrics.height() / 8.0 * kDesktopScale;
+  const QSize size(static_cast<int>(units.width() * unitX), static_cast<int>(units.height() * unitY));
+  return size.boundedTo(available.size() * 0.9);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store,
+                       std::unique_ptr<SerialPort> port, Options options)
+    : store_(store), program_(files, clock, *this, std::move(port)) {
+  LoadResources();
+  runModal = [](QDialog& dialog) { return dialog.exec(); };
+  trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+
+  setWindowTitle(QStringLiteral("Pathmere"));
+  setWindowIcon(AppIcon());
+  tickTimer_ = new QTimer(this);
+  tickTimer_->setObjectName(QStringLiteral("tickTimer"));
+  tickTimer_->setInterval(kTickIntervalMs);
+  connect(tickTimer_, &QTimer::timeout, this, &MainWindow::Tick);
+
+  CreateMenu();
+  const QSize clientSize = options.clientSize.isEmpty() ? DefaultClientSize(*this) : options.clientSize;
+  CreatePanel(OrientationFor(clientSize));
+  LoadSettings(store_, program_.settings);
+  resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
+}
+
+MainWindow::~MainWindow() {
+  // The program's messages must not reach a panel that is going away.
+  program_.log.AttachPanel(nullptr);
+}
+
+void MainWindow::CreateMenu() {
+  toolsMenu_ = menuBar()->addMenu(QStringLiteral("Tools"));
+  connect(toolsMenu_, &QMenu::aboutToShow, this, &MainWindow::UpdateMenuMarks);
+
+  QAction* about = AddCommand(toolsMenu_, kCommandAbout, QStringLiteral("About"));
+  about->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+  connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
+  toolsMenu_->addSeparator();
+  connect(AddCommand(toolsMenu_, kCommandReadNmeaFile, QStringLiteral("Read NMEA file")), &QAction::triggered,
+          this, &MainWindow::ReadNmeaFile);
+  connect(AddCommand(toolsMenu_, kCommandSelectOutputFolder, QStringLiteral("Select Output folder")),
+          &QAction::triggered, this, &MainWindow::SelectOutputFolder);
+  toolsMenu_->addSeparator();
+  QAction* nmeaLog = AddCommand(toolsMenu_, kCommandEnableNmeaLog, QStringLiteral("Enable NMEA log"));
+  nmeaLog->setCheckable(true);
+  connect(nmeaLog, &QAction::triggered, this, &MainWindow::ToggleNmeaLog);
+  QAction* hideAtStartup = AddCommand(toolsMenu_, kCommandHideAtStartup, QStringLiteral("Hide at startup"));
+  hideAtStartup->setCheckable(true);
+  connect(hideAtStartup, &QAction::triggered, this, &MainWindow::ToggleHideAtStartup);
+  toolsMenu_->addSeparator();
+
+  QMenu* ports = toolsMenu_->addMenu(QStringLiteral("Select input port"));
+  auto* portGroup = new QActionGroup(ports);
+  for (int command = kCommandPortNone; command <= kCommandPortLast; ++command) {
+    const int32_t port = *PortForCommand(command);
+    QAction* action = AddCommand(ports, command, port < 0 ? QStringLiteral("NONE") : QStringLiteral("COM%1").arg(port));
+    action->setCheckable(true);
+    portGroup->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, port] { SelectPort(program_.settings, *program_.serialPort, port); });
+  }
+  QMenu* speeds = toolsMenu_->addMenu(QStringLiteral("Select port speed"));
+  auto* speedGroup = new QActionGroup(speeds);
+  for (int command = kCommandSpeedFirst; command <= kCommandSpeedLast; ++command) {
+    const int32_t speed = *SpeedForCommand(command);
+    QAction* action = AddCommand(speeds, command, QString::number(speed));
+    action->setCheckable(true);
+    speedGroup->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, speed] { SelectSpeed(program_.settings, *program_.serialPort, speed); });
+  }
+  toolsMenu_->addSeparator();
+  connect(AddCommand(toolsMenu_, kCommandExit, QStringLiteral("Exit")), &QAction::triggered, this,
+          &MainWindow::Exit);
+
+  // Ctrl+Q is an accelerator only, without a menu entry.
+  auto* quit = new QAction(this);
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  addAction(quit);
+  actions_.insert(kCommandQuit, quit);
+  connect(quit, &QAction::triggered, this, &QWidget::close);
+}
+
+QAction* MainWindow::AddCommand(QMenu* menu, int command, const QString& caption) {
+  QAction* action = menu->addAction(caption);
+  action->setData(command);
+  actions_.insert(command, action);
+  return action;
+}
+
+void MainWindow::CreatePanel(Orientation orientation) {
+  panel_ = new Panel(orientation, this);
+  setCentralWidget(panel_);
+  program_.log.AttachPanel(panel_);
+  connect(panel_->flushButton(), &QPushButton::clicked, this, [this] { program_.flags.flushRequested = 1; });
+  connect(panel_->wptButton(), &QPushButton::clicked, this, [this] { program_.flags.waypointRequested = 1; });
+  connect(panel_->hideButton(), &QPushButton::clicked, this, &MainWindow::HideWindow);
+  // The text areas would take Ctrl+A as "select all"; here it is the About
+  // accelerator, as everywhere else in the window.
+  panel_->statusArea()->installEventFilter(this);
+  panel_->messageLog()->installEventFilter(this);
+}
+
+void MainWindow::CreateTrayIcon() {
+  trayIcon_ = new QSystemTrayIcon(AppIcon(), this);
+  connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger) Restore();
+  });
+  // Shown even where no tray exists yet: Qt adds it when one appears.
+  trayIcon_->show();
+}
+
+bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) StartOnFirstActivation();
+  return QMainWindow::event(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride &&
+      static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_A)) {
+    return true;  // not accepted: the shortcut goes to the window
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::StartOnFirstActivation() {
+  if (program_.tick.startupState != 0 || shutDown_) return;
+  tickTimer_->start();
+  CreateTrayIcon();
+  program_.tick.startupState = 1;
+}
+
+void MainWindow::Tick() { program_.tick.HandleTick(); }
+
+void MainWindow::RunStartupAction() {
+  const int32_t result =
+      LoadOutputDir(store_, [this](const wchar_t* folder) { program_.SetOutputFolder(folder); });
+  if (result != 0) {
+    // Opened once this tick has returned: a timer does not fire again while
+    // its own handler runs, so a dialog opened inside the tick would stop
+    // the ticks for as long as it is open.
+    QMetaObject::invokeMethod(this, &MainWindow::SelectOutputFolder, Qt::QueuedConnection);
+    return;
+  }
+  if (program_.settings.hideAtStartup != 0) HideWindow();
+}
+
+void MainWindow::HandleForwardedCode(int32_t code) {
+  if (code == kForwardWaypoint || code == kForwardWaypointAndShow) {
+    program_.flags.waypointRequested = 1;
+    program_.flags.flushRequested = 1;
+  }
+  if (code == kForwardWaypointAndShow || code == kForwardShow) Restore();
+}
+
+void MainWindow::Restore() {
+  // The panel follows the client area through the window's layout.
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
+}
+
+void MainWindow::HideWindow() {
+  if (trayAvailable()) {
+    hide();
+  } else {
+    showMinimized();
+  }
+}
+
+void MainWindow::UpdateMenuMarks() {
+  const MenuMarks marks = MenuMarksFor(program_.settings);
+  if (marks.portCommand) action(*marks.portCommand)->setChecked(true);
+  if (marks.speedCommand) action(*marks.speedCommand)->setChecked(true);
+  action(kCommandEnableNmeaLog)->setChecked(marks.enableNmeaLogChecked);
+  action(kCommandHideAtStartup)->setChecked(marks.hideAtStartupChecked);
+}
+
+void MainWindow::ShowAbout() {
+  AboutBox about(this);
+  runModal(about);
+}
+
+void MainWindow::SelectOutputFolder() {
+  OutputFolderChooser chooser(program_, store_, OrientationFor(centralWidget()->size()), this);
+  runModal(chooser);
+}
+
+void MainWindow::ReadNmeaFile() {
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({kNmeaFilesFilter, kAllFilesFilter});
+  dialog.selectNameFilter(kNmeaFilesFilter);
+  if (runModal(dialog) != QDialog::Accepted) return;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return;
+  const QByteArray hostPath = QFile::encodeName(chosen.first());
+  program_.capture.StartReplay(hostPath.constData());
+}
+
+void MainWindow::ToggleNmeaLog() {
+  if (program_.settings.enableNmeaLog != 0) {
+    // What the log holds goes to its file before the switch turns off.
+    program_.FlushNmeaLog();
+    program_.settings.enableNmeaLog = 0;
+  } else {
+    program_.settings.enableNmeaLog = 1;
+  }
+}
+
+void MainWindow::ToggleHideAtStartup() {
+  program_.settings.hideAtStartup = program_.settings.hideAtStartup != 0 ? 0 : 1;
+}
+
+void MainWindow::Exit() {
+  // Saved whatever the answer.
+  SaveSettings(store_, program_.settings);
+  // On top and without an owner: the question is about the whole program.
+  QMessageBox question(QMessageBox::Question, QStringLiteral("Exit"), QStringLiteral("Are you sure?"),
+                       QMessageBox::Yes | QMessageBox::No);
+  question.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  question.setWindowIcon(AppIcon());
+  if (runModal(question) == QMessageBox::Yes) close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  ShutDown();
+  event->accept();
+}
+
+void MainWindow::ShutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  program_.ShutDown();
+  tickTimer_->stop();
+  delete trayIcon_;
+  trayIcon_ = nullptr;
+  QCoreApplication::exit(0);
+}
+
+}  // namespace pathmere

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <QHash>
+#include <QMainWindow>
+#include <QSize>
+
+#include "capture/program.h"
+#include "capture/timer_tick.h"
+#include "platform/file_system.h"
+#include "platform/serial_port.h"
+#include "platform/settings_store.h"
+#include "platform/tick_clock.h"
+#include "ui/panel.h"
+
+class QAction;
+class QCloseEvent;
+class QDialog;
+class QEvent;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace pathmere {
+
+// Commands of the window itself; the port, speed and switch commands are in
+// settings/menu_marks.h.
+inline constexpr int kCommandQuit = 1;  // Ctrl+Q
+inline constexpr int kCommandAbout = 40003;
+inline constexpr int kCommandExit = 40004;
+inline constexpr int kCommandReadNmeaFile = 40006;
+inline constexpr int kCommandSelectOutputFolder = 40007;
+
+// The program's only top-level window and its clock: the Tools menu, the
+// panel, the tray icon and the one-second timer that drives the program.
+// It owns the Program, so every window starts from a fresh one.
+class MainWindow final : public QMainWindow, public TickHost {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTickIntervalMs = 1000;
+
+  struct Options {
+    // The client area to start with, which also picks the panel's layout.
+    // Empty: sized from the screen, landscape on a landscape screen.
+    QSize clientSize;
+  };
+
+  MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store,
+             std::unique_ptr<SerialPort> port = nullptr, Options options = {});
+  ~MainWindow() override;
+
+  Program& program() { return program_; }
+  Panel* panel() const { return panel_; }
+  QMenu* toolsMenu() const { return toolsMenu_; }
+  QTimer* tickTimer() const { return tickTimer_; }
+  QSystemTrayIcon* trayIcon() const { return trayIcon_; }
+  QAction* action(int command) const { return actions_.value(command, nullptr); }
+
+  // Runs each modal dialog (About box, folder chooser, file dialog, the exit
+  // question) and returns its result; exec() unless a test answers instead.
+  std::function<int(QDialog&)> runModal;
+  // Whether the desktop shows tray icons. Without one, hiding minimises, so
+  // the window stays within reach.
+  std::function<bool()> trayAvailable;
+
+  // One tick of the program's main loop; the timer calls it every second.
+  void Tick();
+  // A code forwarded by a second start of the program.
+  void HandleForwardedCode(int32_t code);
+  // Shows the window again and brings it to the front.
+  void Restore();
+  void HideWindow();
+  // The folder chooser, modal.
+  void SelectOutputFolder();
+
+  // TickHost: the first tick's work.
+  void RunStartupAction() override;
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateMenu();
+  QAction* AddCommand(QMenu* menu, int command, const QString& caption);
+  void CreatePanel(Orientation orientation);
+  void CreateTrayIcon();
+  void StartOnFirstActivation();
+  void UpdateMenuMarks();
+  void ShowAbout();
+  void Exit();
+  void ReadNmeaFile();
+  void ToggleNmeaLog();
+  void ToggleHideAtStartup();
+  void ShutDown();
+
+  SettingsStore& store_;
+  Program program_;
+  Panel* panel_ = nullptr;
+  QMenu* toolsMenu_ = nullptr;
+  QTimer* tickTimer_ = nullptr;
+  QSystemTrayIcon* trayIcon_ = nullptr;
+  QHash<int, QAction*> actions_;
+  bool shutDown_ = false;
+};
+
+}  // namespace pathmere
