@@ -60,6 +60,7 @@ int RunDesktopProgram(int argc, char** argv) {
   MonotonicTickClock clock;
   FileSettingsStore store;
   MainWindow window(files, clock, store);
+  QObject::connect(&window, &MainWindow::shutDownDone, &app, [] { QCoreApplication::exit(0); });
   std::unique_ptr<InstanceCommandServer> server;
   if (channel) {
     server = std::make_unique<InstanceCommandServer>(

@@ -3,12 +3,10 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -150,10 +148,6 @@ void MainWindow::CreatePanel(Orientation orientation) {
   connect(panel_->flushButton(), &QPushButton::clicked, this, [this] { program_.flags.flushRequested = 1; });
   connect(panel_->wptButton(), &QPushButton::clicked, this, [this] { program_.flags.waypointRequested = 1; });
   connect(panel_->hideButton(), &QPushButton::clicked, this, &MainWindow::HideWindow);
-  // The text areas would take Ctrl+A as "select all"; here it is the About
-  // accelerator, as everywhere else in the window.
-  panel_->statusArea()->installEventFilter(this);
-  panel_->messageLog()->installEventFilter(this);
 }
 
 void MainWindow::CreateTrayIcon() {
@@ -168,14 +162,6 @@ void MainWindow::CreateTrayIcon() {
 bool MainWindow::event(QEvent* event) {
   if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) StartOnFirstActivation();
   return QMainWindow::event(event);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::ShortcutOverride &&
-      static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_A)) {
-    return true;  // not accepted: the shortcut goes to the window
-  }
-  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::StartOnFirstActivation() {
@@ -292,7 +278,7 @@ void MainWindow::ShutDown() {
   tickTimer_->stop();
   delete trayIcon_;
   trayIcon_ = nullptr;
-  QCoreApplication::exit(0);
+  emit shutDownDone();
 }
 
 }  // namespace pathmere

@@ -80,9 +80,13 @@ class MainWindow final : public QMainWindow, public TickHost {
   // TickHost: the first tick's work.
   void RunStartupAction() override;
 
+ signals:
+  // The shut-down has run: files are flushed, the timer and the tray icon
+  // are gone. The program's event loop ends here.
+  void shutDownDone();
+
  protected:
   bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

@@ -1,0 +1,81 @@
+// Second starts forwarding their command line to a running window through
+// the real single-instance channel.
+#include "ui/instance_command_server.h"
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include "desktop_fixture.h"
+#include "platform/instance_channel.h"
+
+namespace pathmere {
+namespace {
+
+using namespace std::chrono_literals;
+
+class InstanceForwardingTest : public testing::DesktopTest {
+ protected:
+  // A second start with `arguments`, on its own thread, while this thread
+  // runs the window's event loop.
+  StartRole SecondStart(const std::vector<std::string>& arguments) {
+    auto second = std::async(std::launch::async, [this, arguments] {
+      std::vector<const char*> argv = {"pathmere"};
+      for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+      InstanceChannel channel(runtime.path());
+      return ClaimOrForward(channel, static_cast<int>(argv.size()), argv.data());
+    });
+    while (second.wait_for(5ms) != std::future_status::ready) QCoreApplication::processEvents();
+    return second.get();
+  }
+
+  testing::TempFolder runtime;
+  InstanceChannel channel{runtime.path()};
+};
+
+TEST_F(InstanceForwardingTest, CodesReachTheRunningWindowBeforeTheSecondStartEnds) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  const char* const firstArgv[] = {"pathmere", "/wpth"};
+  ASSERT_EQ(ClaimOrForward(channel, 2, firstArgv), StartRole::kRunningInstance);
+  InstanceCommandServer server(channel, [&window](int32_t code) { window->HandleForwardedCode(code); });
+  Start(*window);
+  SharedFlags& flags = window->program().flags;
+  EXPECT_EQ(flags.waypointRequested, 0) << "the first start ignores its command line";
+
+  struct Row {
+    const char* legend;
+    std::vector<std::string> arguments;
+    bool waypoint;
+    bool shown;
+  };
+  const Row rows[] = {
+      {"/wpth: waypoint and flush, the window stays hidden", {"/wpth"}, true, false},
+      {"/wpts: waypoint and flush, then shown", {"/wpts"}, true, true},
+      {"/wpts is looked for before /noup", {"/wpts", "/noup"}, true, true},
+      {"/wpth is looked for before /wpts", {"/wpts", "/wpth"}, true, false},
+      {"found anywhere in the command line", {"--mark=x/wpthx"}, true, false},
+      {"/noup: nothing is sent", {"/noup"}, false, false},
+      {"capitals match nothing: just shown", {"/WPTH"}, false, true},
+      {"no switch: shown", {}, false, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    window->hide();
+    flags.waypointRequested = 0;
+    flags.flushRequested = 0;
+    // The answer comes only once the code has been handled, so what it did
+    // is visible as soon as the second start is done.
+    EXPECT_EQ(SecondStart(row.arguments), StartRole::kHandedOver);
+    EXPECT_EQ(flags.waypointRequested, row.waypoint ? 1 : 0);
+    EXPECT_EQ(flags.flushRequested, row.waypoint ? 1 : 0);
+    EXPECT_EQ(window->isVisible(), row.shown);
+  }
+}
+
+}  // namespace
+}  // namespace pathmere

@@ -1,0 +1,459 @@
+#include "ui/main_window.h"
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "desktop_fixture.h"
+#include "platform/instance_channel.h"
+#include "settings/menu_marks.h"
+#include "ui/about_box.h"
+#include "ui/output_folder_chooser.h"
+
+namespace pathmere {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::DesktopTest;
+using testing::FindAction;
+using testing::ReadWholeFile;
+using testing::Walk;
+
+using MainWindowTest = DesktopTest;
+
+std::string Log(const MainWindow& window) {
+  return window.panel()->messageLog()->toPlainText().toStdString();
+}
+
+// Lines after the six of the track file's header.
+long TrackPoints(const std::string& track) { return std::count(track.begin(), track.end(), '\n') - 6; }
+
+// The menu as the user reads it: captions, "-" for a separator, and
+// "caption >" for a sub-menu followed by its entries in brackets.
+std::vector<std::string> Describe(const QMenu* menu) {
+  std::vector<std::string> rows;
+  for (const QAction* action : menu->actions()) {
+    if (action->isSeparator()) {
+      rows.push_back("-");
+    } else if (action->menu() != nullptr) {
+      rows.push_back(action->text().toStdString() + " >");
+      for (const std::string& inner : Describe(action->menu())) rows.push_back("[" + inner + "]");
+    } else {
+      rows.push_back(action->text().toStdString());
+    }
+  }
+  return rows;
+}
+
+TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
+  auto window = MakeWindow();
+  EXPECT_EQ(window->windowTitle(), "Pathmere");
+  EXPECT_FALSE(window->windowIcon().isNull());
+  std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "-",
+                                       "Enable NMEA log", "Hide at startup", "-", "Select input port >", "[NONE]"};
+  for (int port = 0; port <= 15; ++port) expected.push_back("[COM" + std::to_string(port) + "]");
+  expected.push_back("Select port speed >");
+  for (const char* speed : {"4800", "9600", "19200", "38400", "57600", "115200"}) {
+    expected.push_back(std::string("[") + speed + "]");
+  }
+  expected.insert(expected.end(), {"-", "Exit"});
+  EXPECT_EQ(Describe(window->toolsMenu()), expected);
+  EXPECT_EQ(window->action(kCommandAbout)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+  // Port and speed each carry one radio mark.
+  EXPECT_TRUE(window->action(kCommandPortNone)->actionGroup()->isExclusive());
+  EXPECT_EQ(window->action(kCommandPortNone)->actionGroup(), window->action(kCommandPortLast)->actionGroup());
+  EXPECT_TRUE(window->action(kCommandSpeedFirst)->actionGroup()->isExclusive());
+}
+
+TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
+  auto window = MakeWindow();
+  Settings& settings = window->program().settings;
+  auto open = [&] {
+    window->toolsMenu()->popup(QPoint(0, 0));
+    window->toolsMenu()->hide();
+  };
+  auto checked = [&](int command) { return window->action(command)->isChecked(); };
+
+  settings.portNumber = 3;
+  settings.portSpeed = 38400;
+  settings.enableNmeaLog = 1;
+  settings.hideAtStartup = 7;  // any non-zero value is on
+  open();
+  EXPECT_TRUE(checked(kCommandPortFirst + 3));
+  EXPECT_TRUE(checked(kCommandSpeedFirst + 3));
+  EXPECT_TRUE(checked(kCommandEnableNmeaLog));
+  EXPECT_TRUE(checked(kCommandHideAtStartup));
+
+  // Values the menu does not offer leave those marks as they were.
+  settings.portNumber = 20;
+  settings.portSpeed = 1200;
+  settings.enableNmeaLog = 0;
+  settings.hideAtStartup = 0;
+  open();
+  EXPECT_TRUE(checked(kCommandPortFirst + 3));
+  EXPECT_TRUE(checked(kCommandSpeedFirst + 3));
+  EXPECT_FALSE(checked(kCommandEnableNmeaLog));
+  EXPECT_FALSE(checked(kCommandHideAtStartup));
+
+  settings.portNumber = -1;
+  open();
+  EXPECT_TRUE(checked(kCommandPortNone));
+  EXPECT_FALSE(checked(kCommandPortFirst + 3));
+}
+
+TEST_F(MainWindowTest, PortAndSpeedCommandsSetTheValueAndCloseThePort) {
+  auto window = MakeWindow();
+  const Settings& settings = window->program().settings;
+  FindAction(window->toolsMenu(), "COM15")->trigger();
+  EXPECT_EQ(settings.portNumber, 15);
+  EXPECT_EQ(port->closes, 1);
+  FindAction(window->toolsMenu(), "NONE")->trigger();
+  EXPECT_EQ(settings.portNumber, -1);
+  FindAction(window->toolsMenu(), "115200")->trigger();
+  EXPECT_EQ(settings.portSpeed, 115200);
+  // The speed already set still closes the port, which the next tick reopens.
+  FindAction(window->toolsMenu(), "115200")->trigger();
+  EXPECT_EQ(port->closes, 4);
+}
+
+TEST_F(MainWindowTest, SwitchesToggleAndTheNmeaLogIsFlushedBeforeItTurnsOff) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  Program& program = window->program();
+  QAction* nmeaLog = FindAction(window->toolsMenu(), "Enable NMEA log");
+  FindAction(window->toolsMenu(), "Hide at startup")->trigger();
+  EXPECT_EQ(program.settings.hideAtStartup, 1);
+  FindAction(window->toolsMenu(), "Hide at startup")->trigger();
+  EXPECT_EQ(program.settings.hideAtStartup, 0);
+
+  nmeaLog->trigger();
+  EXPECT_EQ(program.settings.enableNmeaLog, 1);
+  program.settings.portNumber = 0;
+  Start(*window);
+  port->queued = Walk(5);
+  window->Tick();
+  const fs::path logFile = Device("Tracks/2026-12-06.nmea");
+  ASSERT_FALSE(fs::exists(logFile)) << "the sentences should still be pending";
+  nmeaLog->trigger();
+  EXPECT_EQ(program.settings.enableNmeaLog, 0);
+  EXPECT_NE(ReadWholeFile(logFile).find("$GPRMC,120004"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, PanelButtonsRequestAFlushAndAWaypointAndHideTheWindow) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  Start(*window);
+  SharedFlags& flags = window->program().flags;
+  QTest::mouseClick(window->panel()->flushButton(), Qt::LeftButton);
+  EXPECT_EQ(flags.flushRequested, 1);
+  window->Tick();
+  EXPECT_EQ(flags.flushRequested, 0);
+  QTest::mouseClick(window->panel()->wptButton(), Qt::LeftButton);
+  EXPECT_EQ(flags.waypointRequested, 1);
+
+  QTest::mouseClick(window->panel()->hideButton(), Qt::LeftButton);
+  EXPECT_FALSE(window->isVisible());
+  ASSERT_NE(window->trayIcon(), nullptr) << "the tray icon stays";
+  emit window->trayIcon()->activated(QSystemTrayIcon::Context);
+  EXPECT_FALSE(window->isVisible()) << "only a left click restores";
+  emit window->trayIcon()->activated(QSystemTrayIcon::Trigger);
+  EXPECT_TRUE(window->isVisible());
+
+  // Without a tray there would be no way back but a second start: the
+  // window is minimised instead.
+  trayAvailable = false;
+  QTest::mouseClick(window->panel()->hideButton(), Qt::LeftButton);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->isMinimized());
+  window->HandleForwardedCode(kForwardShow);
+  EXPECT_FALSE(window->isMinimized());
+}
+
+TEST_F(MainWindowTest, PanelLayoutIsChosenOnceFromTheClientArea) {
+  struct Row {
+    const char* legend;
+    QSize clientSize;
+    Orientation expected;
+  };
+  const Row rows[] = {
+      {"wider than high", QSize(480, 360), Orientation::kLandscape},
+      {"higher than wide", QSize(300, 500), Orientation::kPortrait},
+      {"square", QSize(400, 400), Orientation::kPortrait},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    StoreOutputFolder(L"\\Tracks");
+    auto window = MakeWindow(row.clientSize);
+    Start(*window);
+    const Panel& panel = *window->panel();
+    ASSERT_EQ(panel.orientation(), row.expected);
+    const QRect status = panel.statusArea()->geometry();
+    const QRect log = panel.messageLog()->geometry();
+    const QRect flush = panel.flushButton()->geometry();
+    const QRect hide = panel.hideButton()->geometry();
+    const QRect wpt = panel.wptButton()->geometry();
+    EXPECT_GE(log.top(), status.bottom()) << "the message log lies under the status area";
+    EXPECT_GT(status.height(), log.height());
+    EXPECT_EQ(panel.size(), window->centralWidget()->size());
+    if (row.expected == Orientation::kPortrait) {
+      EXPECT_GE(flush.top(), log.bottom()) << "buttons at the bottom";
+      EXPECT_EQ(flush.top(), hide.top());
+      EXPECT_EQ(hide.top(), wpt.top());
+      EXPECT_LT(flush.left(), hide.left());
+      EXPECT_LT(hide.left(), wpt.left());
+    } else {
+      EXPECT_GE(flush.left(), status.right()) << "buttons on the right";
+      EXPECT_EQ(flush.left(), hide.left());
+      EXPECT_EQ(hide.left(), wpt.left());
+      EXPECT_LT(flush.top(), hide.top());
+      EXPECT_LT(hide.top(), wpt.top());
+    }
+    // The folder chooser follows the window's shape at each opening.
+    OutputFolderChooser* chooser = nullptr;
+    window->runModal = [&](QDialog& dialog) {
+      chooser = qobject_cast<OutputFolderChooser*>(&dialog);
+      if (chooser != nullptr) {
+        EXPECT_EQ(chooser->windowTitle(), "Select output folder");
+        EXPECT_EQ(chooser->orientation(), row.expected);
+      }
+      return static_cast<int>(QDialog::Rejected);
+    };
+    FindAction(window->toolsMenu(), "Select Output folder")->trigger();
+    EXPECT_NE(chooser, nullptr);
+    // Later the panel only follows the window's size.
+    window->resize(row.clientSize.transposed());
+    EXPECT_EQ(window->panel()->orientation(), row.expected);
+  }
+}
+
+TEST_F(MainWindowTest, TextAreasCountLineEndsAsTheProgramWroteThem) {
+  auto window = MakeWindow();
+  MessageLog& log = window->program().log;
+  log.ReplaceText(kStatusArea, L"No data \r\n");
+  EXPECT_EQ(window->panel()->statusArea()->toPlainText(), "No data \n");
+
+  // 7,500 lines of four characters: 30,000 as the program counts, fewer in
+  // the widget, which keeps a line end as one break.
+  std::wstring lines;
+  for (int i = 0; i < 7500; ++i) lines += L"ab\r\n";
+  log.AppendText(kMessageLog, lines);
+  log.AppendText(kMessageLog, std::wstring_view(L"x"));
+  EXPECT_TRUE(Log(*window).ends_with("ab\nx")) << "30,000 characters: appended";
+  log.AppendText(kMessageLog, std::wstring_view(L"y"));
+  EXPECT_EQ(Log(*window), "y") << "30,001 characters: replaced";
+}
+
+TEST_F(MainWindowTest, ReadNmeaFileReplaysTheChosenFileIntoTheDayFiles) {
+  StoreOutputFolder(L"\\Tracks");
+  testing::TempFolder input;
+  // Longer than the 80 characters a file name once had room for.
+  const fs::path recording = input.path() / (std::string(90, 'w') + ".nmea");
+  std::ofstream(recording, std::ios::binary) << Walk(60);
+  auto window = MakeWindow();
+  Start(*window);
+
+  int asked = 0;
+  bool cancel = true;
+  window->runModal = [&](QDialog& dialog) {
+    ++asked;
+    auto* files = qobject_cast<QFileDialog*>(&dialog);
+    EXPECT_NE(files, nullptr);
+    if (files == nullptr) return static_cast<int>(QDialog::Rejected);
+    EXPECT_EQ(files->nameFilters(), QStringList({"NMEA Files (*.nmea)", "All Files (*)"}));
+    EXPECT_EQ(files->selectedNameFilter(), "NMEA Files (*.nmea)");
+    EXPECT_EQ(files->fileMode(), QFileDialog::ExistingFile);
+    if (cancel) return static_cast<int>(QDialog::Rejected);
+    files->selectFile(QString::fromStdString(recording.string()));
+    return static_cast<int>(QDialog::Accepted);
+  };
+  QAction* read = FindAction(window->toolsMenu(), "Read NMEA file");
+  read->trigger();
+  EXPECT_EQ(Log(*window), "") << "cancelled: nothing happens";
+
+  cancel = false;
+  read->trigger();
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(Log(*window), recording.string() + "\n");
+  EXPECT_EQ(window->program().flags.flushRequested, 1);
+  ASSERT_TRUE(TickUntil(*window, [&] { return Log(*window).ends_with("File processed\n"); }));
+  const std::string track = ReadWholeFile(Device("Tracks/2026-12-06.plt"));
+  EXPECT_EQ(track.find("OziExplorer Track Point File"), 0u);
+  EXPECT_GE(TrackPoints(track), 5) << "a point every 10 s";
+  EXPECT_TRUE(fs::exists(Device("Tracks/2026-12-06.rte")));
+}
+
+TEST_F(MainWindowTest, ExitSavesTheSettingsEvenWhenTheAnswerIsNo) {
+  auto window = MakeWindow();
+  Start(*window);
+  FindAction(window->toolsMenu(), "COM3")->trigger();
+  FindAction(window->toolsMenu(), "19200")->trigger();
+  FindAction(window->toolsMenu(), "Hide at startup")->trigger();
+
+  int answer = QMessageBox::No;
+  int asked = 0;
+  window->runModal = [&](QDialog& dialog) {
+    ++asked;
+    auto* box = qobject_cast<QMessageBox*>(&dialog);
+    EXPECT_NE(box, nullptr);
+    if (box == nullptr) return static_cast<int>(QDialog::Rejected);
+    EXPECT_EQ(box->windowTitle(), "Exit");
+    EXPECT_EQ(box->text(), "Are you sure?");
+    EXPECT_EQ(box->icon(), QMessageBox::Question);
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(box->parent(), nullptr);
+    return answer;
+  };
+  QSignalSpy ended(window.get(), &MainWindow::shutDownDone);
+  QAction* exit = FindAction(window->toolsMenu(), "Exit");
+  exit->trigger();
+  EXPECT_EQ(asked, 1);
+  const Settings stored = StoredSettings();
+  EXPECT_EQ(stored.portNumber, 3);
+  EXPECT_EQ(stored.portSpeed, 19200);
+  EXPECT_EQ(stored.hideAtStartup, 1);
+  EXPECT_EQ(window->program().tick.closing, 0) << "No: the program runs on";
+  EXPECT_EQ(ended.count(), 0);
+
+  answer = QMessageBox::Yes;
+  exit->trigger();
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_EQ(window->program().tick.closing, 1);
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, CtrlQClosesWithoutAQuestionAndWithoutSaving) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  Start(*window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  FindAction(window->toolsMenu(), "COM3")->trigger();
+  QSignalSpy ended(window.get(), &MainWindow::shutDownDone);
+  window->panel()->messageLog()->setFocus();
+  QTest::keyClick(window->panel()->messageLog(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_TRUE(dialogsShown.empty());
+  EXPECT_EQ(StoredSettings().portNumber, -1) << "nothing saved";
+}
+
+TEST_F(MainWindowTest, CtrlAOpensTheAboutBoxAlsoFromTheTextAreas) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  Start(*window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  int abouts = 0;
+  window->runModal = [&](QDialog& dialog) {
+    if (qobject_cast<AboutBox*>(&dialog) != nullptr) ++abouts;
+    EXPECT_FALSE(dialog.windowIcon().isNull());
+    return static_cast<int>(QDialog::Accepted);
+  };
+  for (QWidget* focus : {static_cast<QWidget*>(window->panel()->messageLog()),
+                         static_cast<QWidget*>(window->panel()->statusArea()),
+                         static_cast<QWidget*>(window->panel()->flushButton())}) {
+    focus->setFocus();
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+  }
+  EXPECT_EQ(abouts, 3);
+}
+
+TEST_F(MainWindowTest, FirstTickOpensTheChooserWhenNoFolderIsStoredAndThenDoesNotHide) {
+  Settings hidden;
+  hidden.hideAtStartup = 1;
+  SaveSettings(store, hidden);
+  auto window = MakeWindow();
+  EXPECT_EQ(window->program().settings.hideAtStartup, 1) << "settings are loaded at creation";
+  Start(*window);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialogsShown, std::vector<std::string>{"pathmere::OutputFolderChooser"});
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->program().tick.startupState, 2);
+}
+
+TEST_F(MainWindowTest, FirstTickLoadsTheStoredFolderAndHidesWhenAsked) {
+  Settings hidden;
+  hidden.hideAtStartup = 1;
+  SaveSettings(store, hidden);
+  StoreOutputFolder(L"\\Logs\\Walks");
+  auto window = MakeWindow();
+  Start(*window);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(dialogsShown.empty());
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_STREQ(window->program().track.folder(), L"\\Logs\\Walks");
+  EXPECT_STREQ(window->program().waypoints.folder(), L"\\Logs\\Walks");
+}
+
+// The one test on the real timer: the chooser opened by the first tick is
+// modal, and the program must go on ticking while it is open.
+TEST_F(MainWindowTest, TicksGoOnWhileTheChooserOfTheFirstTickIsOpen) {
+  auto window = MakeWindow();
+  bool closed = false;
+  uint32_t ticksWhileOpen = 0;
+  window->runModal = [&](QDialog& dialog) {
+    EXPECT_NE(qobject_cast<OutputFolderChooser*>(&dialog), nullptr);
+    const uint32_t before = window->program().tick.timerTicks;
+    QElapsedTimer waited;
+    waited.start();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
+      if (window->program().tick.timerTicks >= before + 2 || waited.hasExpired(30000)) dialog.reject();
+    });
+    poll.start(20);
+    const int result = dialog.exec();
+    ticksWhileOpen = window->program().tick.timerTicks - before;
+    closed = true;
+    return result;
+  };
+  window->show();
+  EXPECT_EQ(window->tickTimer()->interval(), MainWindow::kTickIntervalMs);
+  QElapsedTimer waited;
+  waited.start();
+  while (!closed && !waited.hasExpired(60000)) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  ASSERT_TRUE(closed);
+  EXPECT_GE(ticksWhileOpen, 2u);
+}
+
+TEST_F(MainWindowTest, ShutDownFlushesPendingPointsAndStopsEverything) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  window->program().settings.portNumber = 0;
+  Start(*window);
+  port->queued = Walk(40);
+  window->Tick();
+  ASSERT_EQ(port->opens, 1);
+  const fs::path track = Device("Tracks/2026-12-06.plt");
+  ASSERT_FALSE(fs::exists(track)) << "the points should still be pending";
+
+  QSignalSpy ended(window.get(), &MainWindow::shutDownDone);
+  window->close();
+  EXPECT_EQ(ended.count(), 1);
+  const std::string written = ReadWholeFile(track);
+  EXPECT_NE(written.find("OziExplorer"), std::string::npos);
+  EXPECT_GE(TrackPoints(written), 3) << "a point every 10 s";
+  EXPECT_FALSE(window->tickTimer()->isActive());
+  EXPECT_EQ(window->trayIcon(), nullptr);
+  EXPECT_EQ(window->program().flags.portOpen, 0);
+
+  // A tick that was already on its way does nothing.
+  port->queued = Walk(40, 44000.0);
+  window->Tick();
+  EXPECT_EQ(port->opens, 1);
+  EXPECT_EQ(ReadWholeFile(track), written);
+}
+
+}  // namespace
+}  // namespace pathmere

@@ -1,0 +1,127 @@
+// The real program started twice: the first logs from a pseudo-terminal
+// posing as the receiver, the second hands over its command and ends.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/settings_store_file.h"
+#include "settings/settings_operations.h"
+#include "support/nmea_builder.h"
+#include "support/run_command.h"
+#include "support/test_environment.h"
+
+namespace pathmere {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A receiver on the master side of a pseudo-terminal that sends a second of
+// fixes every few milliseconds until it is destroyed. Writes never block: a
+// full terminal queue just drops the rest.
+class StreamingReceiver {
+ public:
+  StreamingReceiver() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    grantpt(master_);
+    unlockpt(master_);
+    slaveName_ = ptsname(master_);
+    sender_ = std::thread([this] {
+      for (int second = 0; !stop_ && second < 20000; ++second) {
+        const double time = 43200.0 + second;
+        const std::string fix = testing::Gga(time, 1.0) + "\r\n" +
+                                testing::Rmc({.timeOfDay = time, .northMetres = 1.5 * second, .speedKmh = 5.4}) +
+                                "\r\n";
+        const ssize_t ignored = write(master_, fix.data(), fix.size());
+        (void)ignored;
+        std::this_thread::sleep_for(10ms);
+      }
+    });
+  }
+  ~StreamingReceiver() {
+    stop_ = true;
+    sender_.join();
+    close(master_);
+  }
+  const std::string& slaveName() const { return slaveName_; }
+
+ private:
+  int master_ = -1;
+  std::string slaveName_;
+  std::atomic<bool> stop_{false};
+  std::thread sender_;
+};
+
+template <class Done>
+bool WaitUntil(Done done) {
+  for (int i = 0; i < 300 && !done(); ++i) std::this_thread::sleep_for(100ms);
+  return done();
+}
+
+TEST(TwoStartsTest, SecondStartHandsItsCodeToTheRunningProgramAndEnds) {
+  testing::TempFolder home;
+  const fs::path config = home.path() / "config";
+  const fs::path runtime = home.path() / "run";
+  const fs::path device = home.path() / "device";
+  fs::create_directories(config / "Brenix" / "ports");
+  fs::create_directories(runtime);
+  fs::create_directories(device);
+  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  StreamingReceiver receiver;
+  fs::create_symlink(receiver.slaveName(), config / "Brenix" / "ports" / "COM0");
+  {
+    FileSettingsStore store(config / "Brenix");
+    Settings settings;
+    settings.portNumber = 0;
+    SaveSettings(store, settings);
+    SaveOutputDir(store, L"\\Pathmere");
+  }
+  const std::vector<std::string> env = {
+      "HOME=" + home.path().string(),        "PATHMERE_ROOT=" + device.string(),
+      "XDG_CONFIG_HOME=" + config.string(),  "XDG_RUNTIME_DIR=" + runtime.string(),
+      "QT_QPA_PLATFORM=offscreen",           "TZ=UTC"};
+
+  // The first start ignores its switch and becomes the running instance.
+  testing::BackgroundProcess first({PATHMERE_GUI_PATH, "/wpth"}, env);
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(runtime / "PATHMERE-Pathmere"); }));
+
+  // Points collect in memory; "/wpth" asks for a flush, so the day's track
+  // file appears once the forwarded code has been acted on.
+  const fs::path track = device / "Pathmere" / "2026-12-06.plt";
+  int forwards = 0;
+  const bool flushed = WaitUntil([&] {
+    const auto second = testing::RunCommand({PATHMERE_GUI_PATH, "/wpth"}, env);
+    EXPECT_EQ(second.exitStatus, 0) << second.err;
+    ++forwards;
+    return fs::exists(track);
+  });
+  ASSERT_TRUE(flushed) << first.Output();
+  EXPECT_GT(forwards, 0);
+
+  const auto show = testing::RunCommand({PATHMERE_GUI_PATH}, env);
+  EXPECT_EQ(show.exitStatus, 0) << show.err;
+  const auto nothing = testing::RunCommand({PATHMERE_GUI_PATH, "/noup"}, env);
+  EXPECT_EQ(nothing.exitStatus, 0) << nothing.err;
+
+  // A polite stop runs the normal shut-down: what is pending reaches the
+  // files, and the waypoint asked for is among them.
+  const uintmax_t flushedSize = fs::file_size(track);
+  std::this_thread::sleep_for(1500ms);
+  const auto stopped = first.Stop(SIGTERM);
+  EXPECT_EQ(stopped.exitStatus, 0) << stopped.err;
+  EXPECT_GT(fs::file_size(track), flushedSize);
+  EXPECT_TRUE(fs::exists(device / "Pathmere" / "2026-12-06.wpt"));
+  EXPECT_FALSE(fs::exists(runtime / "PATHMERE-Pathmere")) << "the socket goes with the program";
+}
+
+}  // namespace
+}  // namespace pathmere
