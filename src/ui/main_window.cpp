@@ -33,8 +33,8 @@ const QString kAllFilesFilter = QStringLiteral("All Files (*)");
 // The panel's size in dialog units, portrait and landscape.
 constexpr QSize kPortraitPanelUnits(128, 150);
 constexpr QSize kLandscapePanelUnits(165, 121);
-// Dialog units were made for a pocket screen; twice their size leaves room
-// for the status text at desktop font sizes.
+// At their plain size dialog units make a tiny desktop window; twice that
+// leaves room for the status text.
 constexpr double kDesktopScale = 2.0;
 
 // The default client area: the panel's size in the screen's orientation,
