@@ -14,7 +14,7 @@ namespace {
 
 using testing::Gga;
 using testing::Rmc;
-using testing::RmcSpec;
+using testing::RmcFields;
 using testing::WithChecksum;
 
 // Records the calls fix processing makes, in order.
@@ -43,9 +43,9 @@ struct Harness {
 
   // Feeds RMC sentences one after another and returns, per evaluated fix,
   // "A" when it was accepted and "D" when it was dropped.
-  std::string Decisions(const std::vector<RmcSpec>& fixes, double hdop = -2.0) {
+  std::string Decisions(const std::vector<RmcFields>& fixes, double hdop = -2.0) {
     std::string decisions;
-    for (const RmcSpec& fix : fixes) {
+    for (const RmcFields& fix : fixes) {
       if (hdop > -2.0) Feed(Gga(fix.timeOfDay, hdop));
       const bool evaluates = processor.state.ggaSlot >= 0 && IsValidFix(processor.state.currentFix);
       Feed(Rmc(fix));
@@ -55,13 +55,13 @@ struct Harness {
   }
 
   // Fixes one second apart at the given distances north, in metres.
-  static std::vector<RmcSpec> Walk(const std::vector<double>& north, double startTime = 43200.0) {
-    std::vector<RmcSpec> fixes;
+  static std::vector<RmcFields> Walk(const std::vector<double>& north, double startTime = 43200.0) {
+    std::vector<RmcFields> fixes;
     for (size_t i = 0; i < north.size(); ++i) {
-      RmcSpec spec;
-      spec.timeOfDay = startTime + static_cast<double>(i);
-      spec.northMetres = north[i];
-      fixes.push_back(spec);
+      RmcFields fields;
+      fields.timeOfDay = startTime + static_cast<double>(i);
+      fields.northMetres = north[i];
+      fixes.push_back(fields);
     }
     return fixes;
   }
@@ -171,11 +171,11 @@ TEST_F(SentenceProcessorTest, TrackSpacingFollowsSpeed) {
   for (const Case c : {Case{17.0, 10.0}, Case{36.0, 5.0}, Case{100.0, 1.0}, Case{200.0, 1.0}}) {
     Harness fresh;
     for (int i = 0; i < 40; ++i) {
-      RmcSpec spec;
-      spec.timeOfDay = 36000.0 + i;
-      spec.speedKmh = c.speedKmh;
-      spec.northMetres = i * c.speedKmh / 3.6;
-      fresh.Feed(Rmc(spec));
+      RmcFields fields;
+      fields.timeOfDay = 36000.0 + i;
+      fields.speedKmh = c.speedKmh;
+      fields.northMetres = i * c.speedKmh / 3.6;
+      fresh.Feed(Rmc(fields));
     }
     const auto& times = fresh.outputs.trackTimes;
     ASSERT_GE(times.size(), 3u) << c.speedKmh;

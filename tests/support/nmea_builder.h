@@ -17,7 +17,7 @@ inline std::string WithChecksum(const std::string& body) {
 // An RMC sentence at a time of day given in seconds (fractions allowed), at
 // 48 deg N 11 deg E plus `northMetres` to the north (about 1 m = 0.0000090
 // degrees), with speed in km/h.
-struct RmcSpec {
+struct RmcFields {
   double timeOfDay = 12 * 3600.0;
   double northMetres = 0.0;
   double speedKmh = 0.0;
@@ -26,7 +26,7 @@ struct RmcSpec {
   const char* date = "061226";
 };
 
-inline std::string Rmc(const RmcSpec& s) {
+inline std::string Rmc(const RmcFields& s) {
   const int whole = static_cast<int>(s.timeOfDay);
   const double fraction = s.timeOfDay - whole;
   const double latMinutes = 0.0 + s.northMetres / 1852.0;  // 1 minute = 1852 m
