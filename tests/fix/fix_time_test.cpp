@@ -4,22 +4,13 @@
 
 #include "platform/time_services.h"
 #include "support/test_environment.h"
+#include "support/writer_bench.h"
 
 namespace pathmere {
 namespace {
 
+using testing::FixAt;
 using testing::ScopedTimeZone;
-
-GpsFix UtcFix(int day, int month, int year, int hour, int minute, double seconds) {
-  GpsFix fix;
-  fix.day = static_cast<uint8_t>(day);
-  fix.month = static_cast<uint8_t>(month);
-  fix.year = static_cast<uint8_t>(year);
-  fix.hour = static_cast<uint8_t>(hour);
-  fix.minute = static_cast<uint8_t>(minute);
-  fix.seconds = seconds;
-  return fix;
-}
 
 TEST(FixTimeToDaysTest, OziExplorerDayNumbers) {
   EXPECT_NEAR(FixTimeToDays(23, 3, 2004, 12, 35, 0), 38069.524305555, 1e-8);
@@ -42,7 +33,7 @@ TEST(FixTimeToDaysTest, ImpossibleDatesGiveZero) {
 TEST(UtcToLocalTest, NewYearOneHourEast) {
   ScopedTimeZone zone("CET-1");
   GpsFix local;
-  UtcToLocal(UtcFix(31, 12, 4, 23, 30, 17.25), &local);
+  UtcToLocal(FixAt(31, 12, 4, 23, 30, 17.25), &local);
   EXPECT_EQ(local.day, 1);
   EXPECT_EQ(local.month, 1);
   EXPECT_EQ(local.year, 5);
@@ -55,15 +46,15 @@ TEST(UtcToLocalTest, NewYearOneHourEast) {
 TEST(UtcToLocalTest, FollowsDaylightSavingRulesOfTheFixDate) {
   ScopedTimeZone zone("Europe/Berlin");
   GpsFix local;
-  UtcToLocal(UtcFix(29, 3, 26, 0, 59, 0.0), &local);  // 01:59 CET
+  UtcToLocal(FixAt(29, 3, 26, 0, 59, 0.0), &local);  // 01:59 CET
   EXPECT_EQ(local.hour, 1);
   EXPECT_EQ(local.minute, 59);
-  UtcToLocal(UtcFix(29, 3, 26, 1, 0, 0.0), &local);  // 03:00 CEST
+  UtcToLocal(FixAt(29, 3, 26, 1, 0, 0.0), &local);  // 03:00 CEST
   EXPECT_EQ(local.hour, 3);
-  UtcToLocal(UtcFix(15, 1, 4, 22, 30, 0.0), &local);  // winter, an old log
+  UtcToLocal(FixAt(15, 1, 4, 22, 30, 0.0), &local);  // winter, an old log
   EXPECT_EQ(local.day, 15);
   EXPECT_EQ(local.hour, 23);
-  UtcToLocal(UtcFix(15, 7, 4, 22, 30, 0.0), &local);  // summer of the same year
+  UtcToLocal(FixAt(15, 7, 4, 22, 30, 0.0), &local);  // summer of the same year
   EXPECT_EQ(local.day, 16);
   EXPECT_EQ(local.hour, 0);
 }
@@ -71,7 +62,7 @@ TEST(UtcToLocalTest, FollowsDaylightSavingRulesOfTheFixDate) {
 TEST(UtcToLocalTest, WestOfGreenwichGoesBackADay) {
   ScopedTimeZone zone("America/New_York");
   GpsFix local;
-  UtcToLocal(UtcFix(1, 3, 26, 3, 15, 59.9), &local);
+  UtcToLocal(FixAt(1, 3, 26, 3, 15, 59.9), &local);
   EXPECT_EQ(local.day, 28);
   EXPECT_EQ(local.month, 2);
   EXPECT_EQ(local.hour, 22);
@@ -83,7 +74,7 @@ TEST(UtcToLocalTest, ImpossibleDateKeepsUtcValuesAndTouchesNothingElse) {
   GpsFix local;
   local.latitude = 7.0;
   local.timeOfDay = 123.0;
-  UtcToLocal(UtcFix(31, 13, 4, 23, 30, 1.0), &local);
+  UtcToLocal(FixAt(31, 13, 4, 23, 30, 1.0), &local);
   EXPECT_EQ(local.day, 31);
   EXPECT_EQ(local.month, 13);
   EXPECT_EQ(local.hour, 23);
