@@ -3,7 +3,10 @@
 # what is missing, so it is cheap to run every time.
 set -euo pipefail
 
-packages=(cmake g++ make pkgconf libgtest-dev libgmock-dev qt6-base-dev xvfb xauth)
+# clang and its runtime build the fuzz targets; gpsbabel reads our files back
+# in the tests and is the yardstick in the benchmark.
+packages=(cmake g++ make pkgconf libgtest-dev libgmock-dev qt6-base-dev xvfb xauth
+          clang libclang-rt-14-dev gpsbabel libbenchmark-dev time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
