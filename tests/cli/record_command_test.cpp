@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/gpsbabel_readback.h"
 #include "support/run_command.h"
 #include "support/test_environment.h"
 
@@ -112,6 +113,7 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   ASSERT_GT(route.size(), 5u);
   ASSERT_EQ(waypoints.size(), 5u);
   EXPECT_EQ(waypoints[4].rfind("-1,W040807-05", 0), 0u) << waypoints[4];
+  EXPECT_EQ(testing::ExpectGpsBabelReadsBack(out), testing::GpsBabelFound() ? 3 : 0);
   // The raw log holds every RMC and GGA that decoded: the log has 154 of
   // each, and its first GGA comes before any dated RMC, so it is refused.
   ASSERT_EQ(nmea.size(), 307u);

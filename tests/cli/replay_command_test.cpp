@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/gpsbabel_readback.h"
 #include "support/nmea_builder.h"
 #include "support/run_command.h"
 #include "support/test_environment.h"
@@ -55,6 +56,7 @@ TEST_F(ReplayCommandTest, MessageLogGoesToStandardOutputByteForByte) {
   const std::string track = testing::ReadWholeFile(out.path() / "tracks" / "2026-12-06.plt");
   EXPECT_EQ(track.find("OziExplorer"), 0u);
   EXPECT_EQ(track.find("OziExplorer", 1), std::string::npos);
+  testing::ExpectGpsBabelReadsBack(out.path() / "tracks");
 }
 
 TEST_F(ReplayCommandTest, HostileFilesAreReplayedWithoutHarm) {
@@ -76,6 +78,7 @@ TEST_F(ReplayCommandTest, HostileFilesAreReplayedWithoutHarm) {
     EXPECT_EQ(result.exitStatus, 0) << file << result.err;
     EXPECT_TRUE(result.out.ends_with("File processed\r\n")) << file;
   }
+  testing::ExpectGpsBabelReadsBack(out.path() / "tracks");
 }
 
 TEST_F(ReplayCommandTest, UnusableArgumentsGetOneLineAndStatusTwo) {

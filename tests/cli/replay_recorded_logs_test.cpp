@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "fix/fix_time.h"
+#include "support/gpsbabel_readback.h"
 #include "support/run_command.h"
 #include "support/test_environment.h"
 
@@ -140,6 +141,8 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
         lastDayNumber = dayNumber;
       }
     }
+    // Map programs read back every point written.
+    testing::ExpectGpsBabelReadsBack(out.path());
     // The same spacing as fix processing fed line by line.
     ASSERT_EQ(kFixCounts.count(name), 1u);
     EXPECT_EQ(points, kFixCounts.at(name).trackPoints);
@@ -163,6 +166,7 @@ TEST(ReplayRecordedLogsTest, ALogCrossingLocalMidnightSplitsIntoTwoDays) {
   const auto firstLine = second.substr(132, second.find("\r\n", 132) - 132);
   EXPECT_NE(lastLine.find(", 26.07.11, 21:5"), std::string::npos) << lastLine;
   EXPECT_NE(firstLine.find(", 26.07.11, 22:0"), std::string::npos) << firstLine;
+  EXPECT_EQ(testing::ExpectGpsBabelReadsBack(out.path()), testing::GpsBabelFound() ? 3 : 0);
 }
 
 }  // namespace
