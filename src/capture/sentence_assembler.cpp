@@ -45,4 +45,65 @@ void SentenceAssembler::FeedByte(uint8_t c) {
   }
 }
 
+void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
+  if (count <= 0) return;
+  // A "$GP" may have begun in the previous block: the first two bytes go
+  // through the byte rule, which sees the bytes before them. From then on
+  // the two bytes before any position lie in this block.
+  const int32_t head = count < 2 ? count : 2;
+  for (int32_t i = 0; i < head; ++i) FeedByte(bytes[i]);
+  int32_t i = head;
+  while (i < count) {
+    if (inSentence_ == 0) {
+      // Idle: the next "$GP" whose "P" is at i or later; its "$" may be as
+      // far back as i - 2.
+      int32_t from = i - 2;
+      i = count;
+      while (from < count - 2) {
+        const auto* dollar =
+            static_cast<const uint8_t*>(std::memchr(bytes + from, '$', static_cast<size_t>(count - 2 - from)));
+        if (dollar == nullptr) break;
+        const auto at = static_cast<int32_t>(dollar - bytes);
+        if (dollar[1] == 'G' && dollar[2] == 'P') {
+          StartSentence();
+          i = at + 3;
+          break;
+        }
+        from = at + 1;
+      }
+      continue;
+    }
+    // Collecting: the same three cases as FeedByte, in the same order.
+    int32_t length = sentenceLength_;
+    for (; i < count; ++i) {
+      const uint8_t c = bytes[i];
+      if (c == kCR || c == kLF) {
+        sentenceBuffer_[length] = '\0';
+        inSentence_ = 0;
+        sentenceLength_ = 0;
+        ++i;
+        sink_.ProcessSentence(sentenceBuffer_);
+        break;
+      }
+      if (c == 'P' && bytes[i - 1] == 'G' && bytes[i - 2] == '$') {
+        StartSentence();
+        length = sentenceLength_;
+        continue;
+      }
+      sentenceBuffer_[length] = static_cast<char>(c);
+      if (++length > kMaxSentenceLength) {
+        inSentence_ = 0;
+        length = 0;
+        ++i;
+        break;
+      }
+    }
+    sentenceLength_ = static_cast<int8_t>(inSentence_ != 0 ? length : 0);
+  }
+  // Only the last bytes matter for the next block's "$GP".
+  for (int32_t j = count - 4 > head ? count - 4 : head; j < count; ++j) {
+    lastBytes_ = (lastBytes_ << 8) | bytes[j];
+  }
+}
+
 }  // namespace pathmere

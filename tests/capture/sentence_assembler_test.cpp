@@ -1,9 +1,14 @@
 #include "capture/sentence_assembler.h"
 
+#include <cstddef>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "support/test_environment.h"
 
 namespace pathmere {
 namespace {
@@ -79,6 +84,105 @@ TEST(SentenceAssemblerTest, BinaryNoiseNeverOverrunsTheBuffer) {
   for (const std::string& s : sink.sentences) {
     EXPECT_LE(s.size(), 126u);
     EXPECT_EQ(s.rfind("$GP", 0), 0u);
+  }
+}
+
+// The block scanner against the rule it replaces: whatever the bytes and
+// however they are cut into blocks, Feed hands on the very sentences that
+// FeedByte, one byte at a time, does.
+std::vector<std::string> AssembleByteByByte(const std::string& bytes) {
+  RecordingSink sink;
+  SentenceAssembler assembler(sink);
+  for (const char c : bytes) assembler.FeedByte(static_cast<uint8_t>(c));
+  return sink.sentences;
+}
+
+// `nextSize` gives the length of each block in turn.
+std::vector<std::string> AssembleInBlocks(const std::string& bytes,
+                                          const std::function<size_t()>& nextSize) {
+  RecordingSink sink;
+  SentenceAssembler assembler(sink);
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t size = std::min(nextSize(), bytes.size() - at);
+    assembler.Feed(reinterpret_cast<const uint8_t*>(bytes.data() + at), static_cast<int32_t>(size));
+    at += size;
+  }
+  return sink.sentences;
+}
+
+void ExpectSameAsByteRule(const std::string& bytes, const std::string& legend) {
+  const std::vector<std::string> expected = AssembleByteByByte(bytes);
+  for (const size_t fixed : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{1024}, size_t{4096}}) {
+    EXPECT_EQ(AssembleInBlocks(bytes, [fixed] { return fixed; }), expected)
+        << legend << ", blocks of " << fixed;
+  }
+  std::mt19937 random(20240309);
+  std::uniform_int_distribution<size_t> small(1, 9), large(1, 3000);
+  EXPECT_EQ(AssembleInBlocks(bytes, [&] { return small(random); }), expected)
+      << legend << ", random blocks of 1 to 9";
+  EXPECT_EQ(AssembleInBlocks(bytes, [&] { return large(random); }), expected)
+      << legend << ", random blocks of 1 to 3000";
+  // The whole input as one block.
+  EXPECT_EQ(AssembleInBlocks(bytes, [&] { return bytes.size(); }), expected) << legend << ", one block";
+}
+
+TEST(SentenceAssemblerBlockScanTest, RecordedLogsGiveTheSameSentences) {
+  const auto logs = testing::RecordedLogs();
+  if (logs.empty()) GTEST_SKIP() << "recorded logs not found";
+  size_t sentences = 0;
+  for (const auto& log : logs) {
+    const std::string bytes = testing::ReadWholeFile(log);
+    ExpectSameAsByteRule(bytes, log.filename().string());
+    sentences += AssembleByteByByte(bytes).size();
+  }
+  EXPECT_GT(sentences, 10000u);  // the comparison saw real traffic
+}
+
+TEST(SentenceAssemblerBlockScanTest, RandomBytesGiveTheSameSentences) {
+  // Mostly the bytes the rule looks at, so that "$GP" restarts, lost line
+  // ends, overlong sentences and cuts inside "$GP" all happen often.
+  const std::vector<std::string> pieces = {"$", "G", "P", "$G", "$GP", "$GP", "\r", "\n", "\r\n",
+                                           ",", "*", "0", "A", "\xC1"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 20; ++round) {
+    std::string bytes;
+    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+    std::uniform_int_distribution<int> any(0, 255), runLength(110, 135);
+    while (bytes.size() < 20000) {
+      if (any(random) < 16) {
+        bytes.append(static_cast<size_t>(runLength(random)), 'x');  // runs past 126 characters
+      } else if (any(random) < 64) {
+        bytes.push_back(static_cast<char>(any(random)));
+      } else {
+        bytes += pieces[pick(random)];
+      }
+    }
+    const std::vector<std::string> expected = AssembleByteByByte(bytes);
+    EXPECT_GT(expected.size(), 100u);
+    ExpectSameAsByteRule(bytes, "random round " + std::to_string(round));
+  }
+}
+
+// Every way of cutting the table cases into two or three blocks.
+TEST(SentenceAssemblerBlockScanTest, EveryCutOfShortInputs) {
+  const std::string inputs[] = {
+      "$GPRMC,1*00\r\n",       "x$G$GP$GPA\r\n$GPB\n", "$GP$GP$GP\r",
+      OfLength(126) + "\r\n", OfLength(127) + "$GPZ\r",  "$GPA$GPB$", OfLength(127) + "\r" + OfLength(126) + "\n",
+      "$GPA\r\n$GPB\r$GPC",   OfLength(125) + "$GP\r",
+  };
+  for (const std::string& bytes : inputs) {
+    const std::vector<std::string> expected = AssembleByteByByte(bytes);
+    for (size_t first = 0; first <= bytes.size(); ++first) {
+      for (size_t second = first; second <= bytes.size(); ++second) {
+        RecordingSink sink;
+        SentenceAssembler assembler(sink);
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        assembler.Feed(data, static_cast<int32_t>(first));
+        assembler.Feed(data + first, static_cast<int32_t>(second - first));
+        assembler.Feed(data + second, static_cast<int32_t>(bytes.size() - second));
+        EXPECT_EQ(sink.sentences, expected) << bytes << " cut at " << first << " and " << second;
+      }
+    }
   }
 }
 
