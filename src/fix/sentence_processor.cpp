@@ -5,6 +5,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "fix/c_conversions.h"
+#include "fix/decimal_text.h"
 #include "fix/fix_time.h"
 #include "fix/gga_decoder.h"
 #include "fix/nmea_checksum.h"
@@ -20,37 +22,6 @@ constexpr double kMergeWindowSeconds = 0.9;
 
 // Whole second shown: the small addend keeps 44.9999995 from showing as 44.
 int32_t ShownSecond(double seconds) { return TruncateToInt32(seconds + 0.000001); }
-
-// Appends printf-style text to a fixed buffer, cutting what does not fit.
-class TextBuilder {
- public:
-  TextBuilder(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
-    buffer_[0] = '\0';
-  }
-
-  template <typename... Args>
-  void Append(const char* format, Args... args) {
-    if (length_ + 1 >= capacity_) return;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#pragma GCC diagnostic ignored "-Wformat-security"
-    const int n = std::snprintf(buffer_ + length_, capacity_ - length_, format, args...);
-#pragma GCC diagnostic pop
-    if (n < 0) {
-      buffer_[length_] = '\0';
-      return;
-    }
-    length_ += static_cast<size_t>(n);
-    if (length_ >= capacity_) length_ = capacity_ - 1;
-  }
-
-  std::string_view View() const { return {buffer_, length_}; }
-
- private:
-  char* buffer_;
-  size_t capacity_;
-  size_t length_ = 0;
-};
 
 void AppendWide(wchar_t* buffer, size_t capacity, const wchar_t* text) {
   size_t length = std::wcslen(buffer);
@@ -71,9 +42,9 @@ void SentenceProcessor::ProcessSentence(const char* sentence) {
     state.currentFix.seconds = kRmcInvalidTime;
     state.ggaSlot = 0;
   }
-  if (std::strncmp(sentence, "$GPGGA,", 7) == 0) {
+  if (HasPrefix(sentence, "$GPGGA,")) {
     ProcessGga(sentence);
-  } else if (std::strncmp(sentence, "$GPRMC,", 7) == 0) {
+  } else if (HasPrefix(sentence, "$GPRMC,")) {
     ProcessRmc(sentence);
   }
 }
@@ -124,8 +95,10 @@ void SentenceProcessor::EvaluateHeldFix() {
     WriteAcceptedFix();
   } else {
     ++state.dropCount;
-    AppendWide(state.statusText, FixState::kStatusTextCapacity, L"\r\nDROPPED ");
-    log_.ReplaceText(kStatusArea, state.statusText);
+    if (log_.HasControl(kStatusArea)) {
+      AppendWide(state.statusText, FixState::kStatusTextCapacity, L"\r\nDROPPED ");
+      log_.ReplaceText(kStatusArea, state.statusText);
+    }
   }
 }
 
@@ -148,26 +121,59 @@ void SentenceProcessor::MergeNearerGga() {
   }
 }
 
+// The text is composed only when a status area shows it: a replay without
+// one does not pay for a text nobody reads.
 void SentenceProcessor::ShowStatus() {
+  if (!log_.HasControl(kStatusArea)) return;
   const GpsFix& fix = state.currentFix;
   const GpsFix& local = state.localTime;
   const int32_t s = ShownSecond(fix.seconds);
-  // Absurd values can format to hundreds of digits; the builder cuts them and
-  // the status area keeps what fits.
+  // Absurd values can format to hundreds of digits; the text is cut and the
+  // status area keeps what fits.
   char scratch[512];
-  TextBuilder text(scratch, sizeof scratch);
-  text.Append(
-      "UTC:  %02d.%02d.%02d %02d:%02d:%02d \r\nLocal: %02d.%02d.%02d %02d:%02d:%02d \r\n"
-      "Lat:   %lf \r\nLong: %lf\r\nAlt: ",
-      fix.day, fix.month, fix.year, fix.hour, fix.minute, s, local.day, local.month, local.year,
-      local.hour, local.minute, s, fix.latitude, fix.longitude);
+  DecimalText text(scratch, sizeof scratch);
+  // "UTC:  %02d.%02d.%02d %02d:%02d:%02d \r\nLocal: %02d.%02d.%02d %02d:%02d:%02d \r\n"
+  // "Lat:   %lf \r\nLong: %lf\r\nAlt: " then "%.1lf\r\n" or "???\r\n", then
+  // "Speed: %5.1lf km/h. Course: %.1lf\r\nSat: %2d  Hdop: %.1lf "
+  const auto date = [&text](const GpsFix& when) {
+    text.AppendInt(when.day, 2, true);
+    text.Append(".");
+    text.AppendInt(when.month, 2, true);
+    text.Append(".");
+    text.AppendInt(when.year, 2, true);
+    text.Append(" ");
+    text.AppendInt(when.hour, 2, true);
+    text.Append(":");
+    text.AppendInt(when.minute, 2, true);
+  };
+  text.Append("UTC:  ");
+  date(fix);
+  text.Append(":");
+  text.AppendInt(s, 2, true);
+  text.Append(" \r\nLocal: ");
+  date(local);
+  text.Append(":");
+  text.AppendInt(s, 2, true);
+  text.Append(" \r\nLat:   ");
+  text.AppendFixed(fix.latitude, 6);
+  text.Append(" \r\nLong: ");
+  text.AppendFixed(fix.longitude, 6);
+  text.Append("\r\nAlt: ");
   if (HasAltitude(fix)) {
-    text.Append("%.1lf\r\n", fix.altitude);
+    text.AppendFixed(fix.altitude, 1);
+    text.Append("\r\n");
   } else {
     text.Append("???\r\n");
   }
-  text.Append("Speed: %5.1lf km/h. Course: %.1lf\r\nSat: %2d  Hdop: %.1lf ", fix.speed,
-              fix.course, fix.satellites, fix.hdop);
+  text.Append("Speed: ");
+  text.AppendFixed(fix.speed, 1, 5);
+  text.Append(" km/h. Course: ");
+  text.AppendFixed(fix.course, 1);
+  text.Append("\r\nSat: ");
+  text.AppendInt(fix.satellites, 2);
+  text.Append("  Hdop: ");
+  text.AppendFixed(fix.hdop, 1);
+  text.Append(" ");
   WidenInto(state.statusText, FixState::kStatusTextCapacity, text.View());
   log_.ReplaceText(kStatusArea, state.statusText);
 }
@@ -214,10 +220,17 @@ void SentenceProcessor::WriteAcceptedFix() {
 
 void SentenceProcessor::ShowNoFix() {
   const GpsFix& fix = state.currentFix;
-  if (HasSeconds(fix)) {
+  if (HasSeconds(fix) && log_.HasControl(kStatusArea)) {
+    // "UTC: %02d:%02d:%02d \r\nNo fix\r\n"
     char scratch[128];
-    TextBuilder text(scratch, sizeof scratch);
-    text.Append("UTC: %02d:%02d:%02d \r\nNo fix\r\n", fix.hour, fix.minute, ShownSecond(fix.seconds));
+    DecimalText text(scratch, sizeof scratch);
+    text.Append("UTC: ");
+    text.AppendInt(fix.hour, 2, true);
+    text.Append(":");
+    text.AppendInt(fix.minute, 2, true);
+    text.Append(":");
+    text.AppendInt(ShownSecond(fix.seconds), 2, true);
+    text.Append(" \r\nNo fix\r\n");
     WidenInto(state.statusText, FixState::kStatusTextCapacity, text.View());
     log_.ReplaceText(kStatusArea, state.statusText);
   }

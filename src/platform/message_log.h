@@ -18,6 +18,8 @@ class MessageLog {
 
   void AttachPanel(PanelText* panel) { panel_ = panel; }
   PanelText* panel() const { return panel_; }
+  // Whether texts for this area reach a panel at all.
+  bool HasControl(int controlId) const { return panel_ != nullptr && panel_->HasControl(controlId); }
 
   void AppendText(int controlId, std::wstring_view text);
   // Narrow text (ASCII formats and numbers) widened on the way in.
