@@ -26,6 +26,17 @@ int32_t ScanInt(const char* text);
 // comes first.
 const char* SkipField(const char* from);
 
+// Like strncmp(text, prefix, length) == 0 for a prefix without NUL, inlined:
+// it runs for every sentence. Stops at the first difference, so it never
+// reads past the terminator of a shorter text.
+template <size_t N>
+inline bool HasPrefix(const char* text, const char (&prefix)[N]) {
+  for (size_t i = 0; i + 1 < N; ++i) {
+    if (text[i] != prefix[i]) return false;
+  }
+  return true;
+}
+
 // `text` + `offset`, but never beyond `end` (the terminator): fixed positions
 // in a short sentence read as the end of the text.
 inline const char* ClampedOffset(const char* text, size_t offset, const char* end) {

@@ -30,7 +30,7 @@ int DecodeGga(const char* sentence, GpsFix* fix) {
   fix->hdop = kUnknownHdop;
   fix->timeOfDay = kGgaInvalidTime;
   fix->satellites = kUnknownSatellites;
-  if (std::strncmp(sentence, "$GPGGA,", 7) != 0) return 1;
+  if (!HasPrefix(sentence, "$GPGGA,")) return 1;
   const char* const end = sentence + std::strlen(sentence);
 
   const double timeOfDay = DecodeTimeField(sentence, end, fix);

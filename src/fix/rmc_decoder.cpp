@@ -38,7 +38,7 @@ int DecodeRmc(const char* sentence, GpsFix* fix) {
   fix->altitude = kUnknownAltitude;
   fix->seconds = kRmcInvalidTime;
   fix->timeOfDay = kRmcInvalidTime;
-  if (std::strncmp(sentence, "$GPRMC,", 7) != 0) return 1;
+  if (!HasPrefix(sentence, "$GPRMC,")) return 1;
   const char* const end = sentence + std::strlen(sentence);
 
   const double timeOfDay = DecodeTimeField(sentence, end, fix);

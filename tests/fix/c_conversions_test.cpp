@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace pathmere {
 namespace {
@@ -47,6 +50,41 @@ TEST(CConversionsTest, DoubleAndIntMatchAtofAndAtoiWithinRange) {
   }
   EXPECT_EQ(ScanInt("99999999999999999999"), INT32_MAX);
   EXPECT_EQ(ScanInt("-2147483649"), INT32_MIN);
+}
+
+// Plain decimals take a shortcut past strtod; the result must be the same
+// double, bit for bit, and so must everything the shortcut hands back.
+TEST(CConversionsTest, DoubleMatchesStrtodBitForBit) {
+  std::vector<std::string> inputs = {
+      "0", "-0", "-0.0", "+0", ".5", "-.5", "5.", ".", "-.", "+.", "0x10", "-0X1p4", "00x1",
+      "1e5", "1E5", "1e", "1.5e-3", "9007199254740992", "9007199254740993", "9007199254740993.0",
+      "900719925474099.35", "0.1", "0.3", "4807.0380", "01131.0000,E", "022.4,", "1.0000000000000000000001",
+      "0.00000000000000000000001", "0.0000000000000000000001", " \t12.5", "12.5x", "nan", "-inf",
+      "123456789012345678901234567890", "0.000000000000000000000000000001e30",
+  };
+  std::mt19937_64 random(11);
+  const char* const tails[] = {"", ",", "e3", "E-2", "*5A", "x", ".7", " "};
+  for (int i = 0; i < 50000; ++i) {
+    std::string text = (random() % 4 == 0) ? "-" : "";
+    const int whole = static_cast<int>(random() % 18), fraction = static_cast<int>(random() % 26);
+    for (int d = 0; d < whole; ++d) text += static_cast<char>('0' + random() % 10);
+    if (fraction > 0 || random() % 2 == 0) text += '.';
+    for (int d = 0; d < fraction; ++d) text += static_cast<char>('0' + random() % 10);
+    text += tails[random() % (sizeof tails / sizeof tails[0])];
+    inputs.push_back(text);
+  }
+  for (const std::string& input : inputs) {
+    const double expected = std::strtod(input.c_str(), nullptr);
+    const double actual = ScanDouble(input.c_str());
+    if (std::isnan(expected)) {
+      EXPECT_TRUE(std::isnan(actual)) << input;
+      continue;
+    }
+    uint64_t expectedBits, actualBits;
+    std::memcpy(&expectedBits, &expected, sizeof expected);
+    std::memcpy(&actualBits, &actual, sizeof actual);
+    ASSERT_EQ(actualBits, expectedBits) << '"' << input << "\" gives " << actual << ", strtod " << expected;
+  }
 }
 
 TEST(CConversionsTest, FieldSkipStopsAtCommaOrBadByte) {
