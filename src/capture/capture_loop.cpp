@@ -18,18 +18,26 @@ void CaptureLoop::CaptureStep() {
 void CaptureLoop::ReplayStep() {
   const uint32_t start = clock_.NowMs();
   for (int blocks = 1;; ++blocks) {
-    uint32_t count = 0;
-    if (!files_.Read(flags_.replayFile, readBuffer_, kBlockSize, &count) || count == 0) {
-      EndReplay();
-      return;
+    if (aheadUsed_ == aheadFill_) {
+      DropReadAhead();
+      uint32_t count = 0;
+      if (!files_.Read(flags_.replayFile, readAhead_, sizeof readAhead_, &count) || count == 0) {
+        EndReplay();
+        return;
+      }
+      aheadFill_ = count;
     }
-    assembler_.Feed(readBuffer_, static_cast<int32_t>(count));
+    const uint32_t left = aheadFill_ - aheadUsed_;
+    const uint32_t block = left < kBlockSize ? left : kBlockSize;
+    assembler_.Feed(readAhead_ + aheadUsed_, static_cast<int32_t>(block));
+    aheadUsed_ += block;
     if (clock_.NowMs() - start > kReplaySliceMs || blocks >= kMaxReplayBlocksPerTick) return;
   }
 }
 
 void CaptureLoop::EndReplay() {
   files_.Close(flags_.replayFile);
+  DropReadAhead();
   writers_.FlushWriters();
   flags_.replayFile = kInvalidFile;
   log_.AppendText(kMessageLog, std::string_view("File processed\r\n"));
@@ -86,6 +94,7 @@ bool CaptureLoop::StartReplay(const char* hostPath) {
 void CaptureLoop::CloseReplay() {
   if (!flags_.IsReplaying()) return;
   files_.Close(flags_.replayFile);
+  DropReadAhead();
   flags_.replayFile = kInvalidFile;
 }
 

@@ -23,6 +23,10 @@ class CaptureLoop {
   static constexpr int kMaxReplayBlocksPerTick = 1000;
   static constexpr uint32_t kReplaySliceMs = 500;
   static constexpr int kMaxPortReadsPerTick = 10;
+  // A replayed file is read this many blocks at a time, which saves system
+  // calls; its bytes still go on block by block, so the limits per tick
+  // above keep counting blocks of kBlockSize.
+  static constexpr int32_t kReplayReadBlocks = 32;
 
   CaptureLoop(SharedFlags& flags, const Settings& settings, MessageLog& log, FileSystem& files,
               TickClock& clock, SerialPort& port, SentenceAssembler& assembler,
@@ -46,6 +50,7 @@ class CaptureLoop {
   void ReplayStep();
   void SerialStep();
   void EndReplay();
+  void DropReadAhead() { aheadFill_ = aheadUsed_ = 0; }
 
   SharedFlags& flags_;
   const Settings& settings_;
@@ -56,6 +61,10 @@ class CaptureLoop {
   SentenceAssembler& assembler_;
   WriterFlushes& writers_;
   uint8_t readBuffer_[kBlockSize] = {};
+  // Bytes of the replayed file read but not yet handed on.
+  uint8_t readAhead_[kReplayReadBlocks * kBlockSize] = {};
+  uint32_t aheadFill_ = 0;
+  uint32_t aheadUsed_ = 0;
   wchar_t message_[64] = {};
 };
 

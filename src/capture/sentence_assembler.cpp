@@ -1,5 +1,6 @@
 #include "capture/sentence_assembler.h"
 
+#include <bit>
 #include <cstring>
 
 namespace pathmere {
@@ -8,6 +9,22 @@ namespace {
 constexpr uint32_t kDollarGP = 0x244750;  // "$GP", "$" highest
 constexpr uint8_t kCR = 0x0D;
 constexpr uint8_t kLF = 0x0A;
+
+// A mask with the top bit set in the lowest byte of the eight at `p` that is
+// CR, LF or "$" (higher bits may be set too), 0 when there is none. Only on
+// little-endian machines does the lowest bit stand for the first byte;
+// elsewhere every word is reported as holding one at once, which leaves the
+// work to the byte-by-byte path.
+uint64_t SpecialBytes(const uint8_t* p) {
+  if constexpr (std::endian::native != std::endian::little) return 1;
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighs = 0x8080808080808080ULL;
+  const auto zeroByte = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+  return zeroByte(word ^ (kOnes * kCR)) | zeroByte(word ^ (kOnes * kLF)) |
+         zeroByte(word ^ (kOnes * '$'));
+}
 
 }  // namespace
 
@@ -75,12 +92,23 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
     }
     // Collecting: the same three cases as FeedByte, in the same order.
     int32_t length = sentenceLength_;
-    for (; i < count; ++i) {
+    while (i < count) {
+      // Eight bytes at a time while none of them can end the sentence, start
+      // a new one or overflow it: no CR, LF or "$" among them, and no "$"
+      // just before them whose "GP" they could complete.
+      if (i + 8 <= count && length + 8 <= kMaxSentenceLength && bytes[i - 1] != '$' &&
+          bytes[i - 2] != '$') {
+        const uint64_t special = SpecialBytes(bytes + i);
+        const int32_t plain = special == 0 ? 8 : std::countr_zero(special) / 8;
+        std::memcpy(sentenceBuffer_ + length, bytes + i, static_cast<size_t>(plain));
+        length += plain;
+        i += plain;
+        if (plain == 8) continue;
+      }
       const uint8_t c = bytes[i];
       if (c == kCR || c == kLF) {
         sentenceBuffer_[length] = '\0';
         inSentence_ = 0;
-        sentenceLength_ = 0;
         ++i;
         sink_.ProcessSentence(sentenceBuffer_);
         break;
@@ -88,13 +116,13 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
       if (c == 'P' && bytes[i - 1] == 'G' && bytes[i - 2] == '$') {
         StartSentence();
         length = sentenceLength_;
+        ++i;
         continue;
       }
       sentenceBuffer_[length] = static_cast<char>(c);
+      ++i;
       if (++length > kMaxSentenceLength) {
         inSentence_ = 0;
-        length = 0;
-        ++i;
         break;
       }
     }
