@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Replay benchmark: how fast pathmere-cli replays days of 1 Hz receiver
+# output, against GPSBabel converting the same file to an OziExplorer track
+# and against a splitter that only checks every checksum (the floor for any
+# program that reads every byte). Prints wall and CPU time, MB/s, peak
+# resident memory and the ratios.
+#
+#   scripts/bench.sh [--days N]         (or: cmake --build build --target bench)
+#
+# Builds a Release tree in build-bench/ when needed; generated files go to
+# $PATHMERE_BENCH_DIR (default: build-bench/scratch). Exits 1 when a target
+# is missed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+days=4
+if [[ "${1:-}" == "--days" && -n "${2:-}" ]]; then days=$2; fi
+
+build=$source_dir/build-bench
+scratch=${PATHMERE_BENCH_DIR:-$build/scratch}
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPATHMERE_BUILD_UI=OFF -DPATHMERE_BUILD_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" -j 2 --target pathmere-cli pathmere-nmea-gen pathmere-checksum-floor >/dev/null
+cli=$build/src/cli/pathmere-cli
+gen=$build/bench/pathmere-nmea-gen
+floor=$build/bench/pathmere-checksum-floor
+for tool in gpsbabel /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing (apt-get install gpsbabel time)" >&2; exit 2; }
+done
+
+mkdir -p "$scratch"
+big=$scratch/drive-${days}d.nmea
+small=$scratch/drive-1d.nmea
+[[ -f $big ]] || "$gen" --days "$days" --out "$big"
+[[ -f $small ]] || "$gen" --days 1 --out "$small"
+bytes=$(stat -c %s "$big")
+# Every program then reads the file from the page cache.
+cat "$big" "$small" >/dev/null
+
+# calc EXPRESSION: arithmetic on decimals; comparisons give 1 or 0.
+calc() { awk "BEGIN { print $1 }"; }
+
+# run NAME COMMAND...: one timed run; sets wall, cpu and rss (KiB).
+run() {
+  local name=$1; shift
+  local times=$scratch/$name.time
+  /usr/bin/time -o "$times" -f "%e %U %S %M" "$@" >"$scratch/$name.out" 2>"$scratch/$name.err" ||
+    { echo "bench: $name failed, see $scratch/$name.err" >&2; exit 2; }
+  read -r wall user sys rss <"$times"
+  cpu=$(calc "$user + $sys")
+}
+
+rm -rf "$scratch/out-pathmere" "$scratch/out-1d"
+run pathmere "$cli" replay "$big" --output "$scratch/out-pathmere"
+p_wall=$wall p_cpu=$cpu p_rss=$rss
+run gpsbabel gpsbabel -i nmea -f "$big" -o ozi -F "$scratch/gpsbabel.plt"
+g_wall=$wall g_cpu=$cpu g_rss=$rss
+run floor "$floor" "$big"
+f_wall=$wall f_cpu=$cpu f_rss=$rss
+run pathmere-1d "$cli" replay "$small" --output "$scratch/out-1d"
+d_rss=$rss
+
+mb=$(calc "$bytes / 1000000")
+rate() { if [[ $(calc "$1 > 0") == 1 ]]; then printf "%.0f" "$(calc "$mb / $1")"; else echo "-"; fi; }
+ratio() { if [[ $(calc "$2 > 0") == 1 ]]; then printf "%.1f" "$(calc "$1 / $2")"; else echo "-"; fi; }
+
+echo
+printf "Replay of %s: %d days at 1 Hz, %.1f MB (%s)\n" "$(basename "$big")" "$days" "$mb" "$(nproc) cores, $(uname -m)"
+printf "%-26s %8s %8s %10s %14s\n" "program" "wall s" "CPU s" "MB/s wall" "peak RSS KiB"
+printf "%-26s %8.2f %8.2f %10s %14d\n" "pathmere-cli replay" "$p_wall" "$p_cpu" "$(rate "$p_wall")" "$p_rss"
+printf "%-26s %8.2f %8.2f %10s %14d\n" "gpsbabel nmea -> ozi" "$g_wall" "$g_cpu" "$(rate "$g_wall")" "$g_rss"
+printf "%-26s %8.2f %8.2f %10s %14d\n" "checksum floor" "$f_wall" "$f_cpu" "$(rate "$f_wall")" "$f_rss"
+printf "%-26s %8s %8s %10s %14d\n" "pathmere-cli, 1-day file" "" "" "" "$d_rss"
+echo
+gb_wall=$(ratio "$g_wall" "$p_wall") gb_cpu=$(ratio "$g_cpu" "$p_cpu")
+fl_wall=$(ratio "$p_wall" "$f_wall") fl_cpu=$(ratio "$p_cpu" "$f_cpu")
+printf "GPSBabel / pathmere:       %sx wall, %sx CPU   (target: at least 25x)\n" "$gb_wall" "$gb_cpu"
+printf "pathmere / checksum floor: %sx wall, %sx CPU   (target: at most 3x)\n" "$fl_wall" "$fl_cpu"
+printf "pathmere peak RSS:         %d KiB for %d days, %d KiB for 1 day   (target: at most 4096 KiB, the same)\n" \
+  "$p_rss" "$days" "$d_rss"
+
+missed=0
+[[ $(calc "$g_cpu >= 25 * $p_cpu") == 1 ]] || { echo "MISSED: 25x GPSBabel"; missed=1; }
+[[ $(calc "$p_cpu <= 3 * $f_cpu") == 1 ]] || { echo "MISSED: within 3x of the checksum floor"; missed=1; }
+[[ $p_rss -le 4096 ]] || { echo "MISSED: at most 4 MiB peak RSS"; missed=1; }
+# Pages of the C library and the program differ by a few KiB from run to run.
+[[ $((p_rss - d_rss)) -le 256 && $((d_rss - p_rss)) -le 256 ]] ||
+  { echo "MISSED: the same peak RSS for 1 and $days days"; missed=1; }
+exit $missed
