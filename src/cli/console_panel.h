@@ -15,8 +15,10 @@ class ConsolePanel final : public PanelText {
   ConsolePanel(std::FILE* logStream, std::FILE* statusStream)
       : logStream_(logStream), statusStream_(statusStream) {}
 
+  // Without a status stream there is no status area, so nothing composes
+  // status texts nobody would see.
   bool HasControl(int controlId) const override {
-    return controlId == kStatusArea || controlId == kMessageLog;
+    return (controlId == kStatusArea && statusStream_ != nullptr) || controlId == kMessageLog;
   }
   size_t TextLength(int controlId) const override {
     return controlId == kStatusArea ? statusLength_ : logLength_;
