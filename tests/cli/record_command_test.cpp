@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fake_receiver.h"
 #include "support/gpsbabel_readback.h"
+#include "support/logger_home.h"
 #include "support/run_command.h"
 #include "support/test_environment.h"
 
@@ -25,34 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::FakeReceiver;
 using testing::RunCommand;
-
-// The other end of a pseudo-terminal, linked as COMn for the logger.
-class FakeReceiver {
- public:
-  FakeReceiver() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    grantpt(master_);
-    unlockpt(master_);
-    slaveName_ = ptsname(master_);
-  }
-  ~FakeReceiver() { close(master_); }
-  const std::string& slaveName() const { return slaveName_; }
-  // Blocks while the terminal's queue is full, like a receiver that the
-  // logger reads a tick at a time.
-  void Send(const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = write(master_, bytes.data() + done, std::min<size_t>(1024, bytes.size() - done));
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-  }
-
- private:
-  int master_ = -1;
-  std::string slaveName_;
-};
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -72,18 +48,11 @@ bool WaitFor(const testing::BackgroundProcess& process, const std::string& text)
 TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   const fs::path log = testing::RecordedLogFolder() / "gpsbabel-track-2004.nmea";
   if (!fs::exists(log)) GTEST_SKIP() << "recorded logs not found";
-  testing::TempFolder home;
-  const fs::path ports = home.path() / "config" / "Brenix" / "ports";
-  const fs::path runtime = home.path() / "run";
-  const fs::path out = home.path() / "out";
-  fs::create_directories(ports);
-  fs::create_directories(runtime);
-  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  testing::LoggerHome home;
+  const fs::path out = home.out();
   FakeReceiver receiver;
-  fs::create_symlink(receiver.slaveName(), ports / "COM0");
-  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (home.path() / "config").string(),
-                                        "XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + home.path().string(),
-                                        "TZ=Europe/Berlin"};
+  home.LinkPort(0, receiver.slaveName());
+  const std::vector<std::string> env = home.Environment("Europe/Berlin");
 
   testing::BackgroundProcess logger(
       {PATHMERE_CLI_PATH, "record", "--port", "0", "--speed", "4800", "--output", out.string(), "--nmea-log",
@@ -126,7 +95,7 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   // track's spacing runs on from that point. The replay knows nothing of the
   // waypoint, so from there on its points lie on the old grid. Both are right
   // for their input; before the waypoint they are identical.
-  const fs::path replayed = home.path() / "replayed";
+  const fs::path replayed = home.root() / "replayed";
   const auto replay = RunCommand(
       {PATHMERE_CLI_PATH, "replay", (out / (day + ".nmea")).string(), "--output", replayed.string()}, env);
   ASSERT_EQ(replay.exitStatus, 0) << replay.err;
