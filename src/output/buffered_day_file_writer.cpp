@@ -21,7 +21,10 @@ BufferedDayFileWriter::BufferedDayFileWriter(FileSystem& files, TickClock& clock
                                              char* headerScratch, uint32_t flushIntervalMs)
     : DayFile(files, log, extension, headerRule, headerScratch),
       clock_(clock),
-      flushIntervalMs_(flushIntervalMs) {}
+      flushIntervalMs_(flushIntervalMs) {
+  // A whole batch of lines goes out in one write; a power cut can cut it.
+  StartNewLinesOnTheirOwnLine();
+}
 
 void BufferedDayFileWriter::AttachDataArea(char* data, size_t capacity) {
   data_ = data;

@@ -71,6 +71,13 @@ int DayFile::Fail(FileHandle file, const char* format, int code) {
   return code;
 }
 
+bool DayFile::EndsWithLineFeed(FileHandle file) {
+  char last = '\n';
+  uint32_t count = 0;
+  if (!files_.SeekBeforeEnd(file, 1) || !files_.Read(file, &last, 1, &count) || count != 1) return true;
+  return last == '\n';
+}
+
 int DayFile::WriteToDayFile(const char* data, uint32_t length) {
   if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory &&
       !files_.CreateDirectory(folder_)) {
@@ -80,10 +87,11 @@ int DayFile::WriteToDayFile(const char* data, uint32_t length) {
   const FileHandle file = files_.OpenOrCreate(fileName_);
   if (file == kInvalidFile) return Fail(kInvalidFile, kFileOpenError, kOpenFailed);
 
+  // A size that cannot be read counts as not empty: better no header than
+  // a header in the middle of the file.
+  const int64_t size = files_.FileSize(file);
+  bool headerWritten = false;
   if (headerRule_ != HeaderRule::kNone) {
-    // A size that cannot be read counts as not empty: better no header than
-    // a header in the middle of the file.
-    const int64_t size = files_.FileSize(file);
     const bool headerDue = size != FileSystem::kSizeUnknown &&
                            (headerRule_ == HeaderRule::kIntoEmptyFile ? size == 0 : size < kShortFileLimit);
     if (headerDue) {
@@ -96,11 +104,17 @@ int DayFile::WriteToDayFile(const char* data, uint32_t length) {
           written != headerLength) {
         return Fail(file, kHeaderWriteError, kHeaderWriteFailed);
       }
+      headerWritten = true;
     }
   }
 
+  // A header always ends its last line; only older content can end inside one.
+  const bool lastLineCut = endCutLastLine_ && !headerWritten && size > 0 && !EndsWithLineFeed(file);
   if (!files_.SeekToEnd(file)) return Fail(file, kSetFilePointerError, kSeekFailed);
   uint32_t written = 0;
+  if (lastLineCut && (!files_.Write(file, "\r\n", 2, &written) || written != 2)) {
+    return Fail(file, kFileWriteError, kDataWriteFailed);
+  }
   if (!files_.Write(file, data, length, &written) || written != length) {
     return Fail(file, kFileWriteError, kDataWriteFailed);
   }

@@ -70,8 +70,13 @@ class DayFile {
 
   // Formats fileName from folder and the file date.
   void FormatFileName();
+  // From now on a write into a file whose last line was cut short (by a power
+  // cut in the middle of an earlier write) first ends that line, so the new
+  // lines stay whole instead of being glued to the fragment.
+  void StartNewLinesOnTheirOwnLine() { endCutLastLine_ = true; }
   // Creates the folder when missing (one level), opens or creates the day's
   // file, writes the header if due, appends `data` in one write and closes.
+  // `data` is whole lines, so a crash between two writes leaves whole lines.
   // Returns kWriteOk or the code of the failing step, whose message is posted.
   int WriteToDayFile(const char* data, uint32_t length);
   // A numbered message with lastError as its second number.
@@ -84,10 +89,13 @@ class DayFile {
 
  private:
   int Fail(FileHandle file, const char* format, int code);
+  // False only when the file's last byte could be read and is not a line feed.
+  bool EndsWithLineFeed(FileHandle file);
 
   const char* extension_;
   HeaderRule headerRule_;
   char* headerScratch_;
+  bool endCutLastLine_ = false;
   int32_t fileDay_ = 0;
   int32_t fileMonth_ = 0;
   int32_t fileYear_ = 0;

@@ -59,6 +59,17 @@ TEST_F(NmeaLogWriterTest, LogsSentencesAsReceivedFromTheFirstDatedOne) {
   EXPECT_EQ(bench.panel.Log(), "");
 }
 
+// A log cut inside a sentence by a power cut: the next sentences start on a
+// line of their own, so a replay loses only the cut one.
+TEST_F(NmeaLogWriterTest, SentencesAfterALineCutByACrashStartOnALineOfTheirOwn) {
+  const std::string before = std::string(kRmc) + "\r\n$GPGGA,025644.50,5128.67";
+  bench.Write("2026-12-06.nmea", before);
+  NmeaLogWriter log(bench.files, bench.clock, bench.log);
+  EXPECT_EQ(log.AddSentence(fix, kRmc, true), 0);
+  EXPECT_EQ(log.Flush(), 0);
+  EXPECT_EQ(bench.Read("2026-12-06.nmea"), before + "\r\n" + kRmc + "\r\n");
+}
+
 TEST_F(NmeaLogWriterTest, RefusesSentencesOverThreeHundredCharacters) {
   NmeaLogWriter log(bench.files, bench.clock, bench.log, TestHeap::Allocate, TestHeap::Release);
   EXPECT_EQ(log.AddSentence(fix, std::string(301, 'x').c_str(), true), kSentenceTooLong);

@@ -76,6 +76,26 @@ TEST_F(TrackFileWriterTest, LaterRunsAppendWithoutASecondHeader) {
   EXPECT_EQ(file.substr(file.size() - 10), "09:00:00\r\n");
 }
 
+// A power cut in the middle of a write can leave the day's file ending inside
+// a line. The next run's points must not be glued to that fragment, which
+// would spoil the first of them as well.
+TEST_F(TrackFileWriterTest, PointsAfterALineCutByACrashStartOnALineOfTheirOwn) {
+  const std::string before = std::string(kHeader20261206) +
+                             "51.47788000, -0.00147000,0, 115.49, 46362.12273727, 06.12.26, 02:56:44\r\n"
+                             "51.47788000, -0.0014";
+  bench.Write("2026-12-06.plt", before);
+  writer.AddPoint(FixAt(6, 12, 26, 9, 0, 0.0));
+  ASSERT_EQ(writer.Flush(), 0);
+  EXPECT_EQ(bench.Read("2026-12-06.plt"),
+            before + "\r\n51.47788000, -0.00147000,0, 115.49, 46362.37500000, 06.12.26, 09:00:00\r\n");
+  // Once the file ends with a whole line again, points follow directly.
+  writer.AddPoint(FixAt(6, 12, 26, 9, 0, 10.0));
+  ASSERT_EQ(writer.Flush(), 0);
+  const std::string after = bench.Read("2026-12-06.plt");
+  EXPECT_EQ(after.substr(after.size() - 82), "09:00:00\r\n51.47788000, -0.00147000,0, 115.49, 46362.37511574, "
+                                              "06.12.26, 09:00:10\r\n");
+}
+
 TEST_F(TrackFileWriterTest, LocalMidnightSplitsTheFilesButNotTheUtcColumns) {
   ScopedTimeZone berlin("Europe/Berlin");
   writer.AddPoint(FixAt(6, 12, 26, 22, 59, 50.0));  // 23:59:50 local

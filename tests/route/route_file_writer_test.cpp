@@ -179,6 +179,33 @@ TEST_F(RouteFileWriterTest, ContinuationOutcomes) {
   }
 }
 
+// A power cut can leave the route file ending inside its last point. Whether
+// or not the route is continued (a cut name is not, a whole one is), the new
+// points start on a line of their own instead of completing the fragment.
+TEST_F(RouteFileWriterTest, PointsAfterALineCutByACrashStartOnALineOfTheirOwn) {
+  struct Row {
+    const char* legend;
+    std::string cutLine;
+    const char* firstNewPoint;
+  };
+  const Row rows[] = {
+      {"cut in the name", "W,1, 17, 17,RBK01", "W,1,  1,  1,REE001,48.13781000,"},
+      {"cut after the name", "W,1, 17, 17,RBK017,48.1378", "W,1, 18, 18,RBK018,48.13781000,"},
+  };
+  for (const Row& row : rows) {
+    WriterBench fresh;
+    const std::string before = kHeader20261206 + PointLine(" 16, 16", "RBK016") + row.cutLine;
+    fresh.Write("2026-12-06.rte", before);
+    RouteFileWriter route(fresh.files, fresh.clock, fresh.log);
+    route.AddPoint(Munich());
+    ASSERT_EQ(route.Flush(), 0) << row.legend;
+    const std::string after = fresh.Read("2026-12-06.rte");
+    EXPECT_EQ(after.substr(0, before.size() + 2), before + "\r\n") << row.legend;
+    EXPECT_EQ(after.substr(before.size() + 2, 31), row.firstNewPoint) << row.legend;
+    EXPECT_EQ(after.substr(after.size() - 3), " \r\n") << row.legend;
+  }
+}
+
 TEST_F(RouteFileWriterTest, DayFileThatIsAFolderStartsANewRouteAndFailsToFlush) {
   fs::create_directories(bench.Folder() / "2026-12-06.rte");
   writer.AddPoint(Munich());
