@@ -4,7 +4,7 @@
 // with its one header, and the next start must go on with the route numbering
 // and the track where the files left off.
 //
-// Several lanes run side by side, each with its own home, output folder and
+// Six lanes run side by side, each with its own home, output folder and
 // terminal, so that two hundred kills fit into about a minute and a half
 // although the logger ticks only once a second. The seed is printed with every
 // failure; PATHMERE_CRASH_SEED=<seed> repeats its plan (the timing of the
@@ -50,8 +50,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::milliseconds;
 
-constexpr int kLanes = 5;
-constexpr int kRunsPerLane = 40;  // 200 kills in all
+constexpr int kLanes = 6;
+constexpr int kRunsPerLane = 34;  // 204 kills in all
 // A run whose port never opens is killed after this long anyway.
 constexpr int kLongestRunMs = 7000;
 
@@ -522,9 +522,15 @@ class Lane {
       plan.moment = KillMoment::kAnyTime;
       plan.afterSpawnMs = Uniform(1500, 4500);
     }
-    // A waypoint from a second start writes the waypoint file and makes the
-    // next tick flush every writer.
-    if (Uniform(0, 4) == 0) plan.waypointAfterOpenMs = Uniform(50, 1500);
+    // A waypoint from a second start, within the first capture second: the
+    // next tick flushes every writer and the waypoint goes to its file, and
+    // the kill comes just after that tick began or a second later.
+    if (Uniform(0, 4) == 0) {
+      plan.waypointAfterOpenMs = Uniform(50, 950);
+      plan.moment = KillMoment::kCaptureTick;
+      plan.tick = Uniform(1, 3);
+      plan.afterTickMs = Uniform(0, 60);
+    }
     return plan;
   }
 
@@ -676,7 +682,7 @@ TEST(RecordCrashTest, KilledAtRandomMomentsLeavesWholeLinesAndTheNextRunContinue
   // The kills must have met a logger at work, not only starting up.
   EXPECT_GT(total.portOpened, total.kills / 2);
   EXPECT_GT(total.routeContinued, total.kills / 4);
-  EXPECT_GT(total.trackPoints, 50 * total.kills / 4);
+  EXPECT_GT(total.trackPoints, 2 * total.kills);
 }
 
 }  // namespace
