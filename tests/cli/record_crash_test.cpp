@@ -37,6 +37,7 @@
 #include <gtest/gtest.h>
 
 #include "support/fake_receiver.h"
+#include "support/gpsbabel_readback.h"
 #include "support/logger_home.h"
 #include "support/nmea_builder.h"
 #include "support/test_environment.h"
@@ -475,6 +476,8 @@ class Lane {
   Lane(int index, uint64_t seed, const std::vector<FixSentences>& fixes)
       : index_(index), seed_(seed), random_(seed), stream_(fixes, StartOf(index)) {}
 
+  std::filesystem::path out() const { return home_.out(); }
+
   LaneReport Run(int runs) {
     // An exception must not leave a lane's thread.
     try {
@@ -645,17 +648,19 @@ TEST(RecordCrashTest, KilledAtRandomMomentsLeavesWholeLinesAndTheNextRunContinue
   ::testing::Test::RecordProperty("seed", std::to_string(seed));
   const auto started = Clock::now();
   std::vector<LaneReport> reports(kLanes);
-  std::vector<std::thread> lanes;
+  std::vector<std::unique_ptr<Lane>> lanes(kLanes);
+  std::vector<std::thread> threads;
   for (int i = 0; i < kLanes; ++i) {
-    lanes.emplace_back([&, i] {
+    threads.emplace_back([&, i] {
       try {
-        reports[i] = Lane(i, seed + static_cast<uint64_t>(i), fixes).Run(kRunsPerLane);
+        lanes[i] = std::make_unique<Lane>(i, seed + static_cast<uint64_t>(i), fixes);
+        reports[i] = lanes[i]->Run(kRunsPerLane);
       } catch (const std::exception& e) {
         reports[i].failures.push_back(std::string("lane set-up: ") + e.what());
       }
     });
   }
-  for (std::thread& lane : lanes) lane.join();
+  for (std::thread& thread : threads) thread.join();
   const auto seconds = std::chrono::duration_cast<Ms>(Clock::now() - started).count() / 1000.0;
 
   LaneReport total;
@@ -678,6 +683,11 @@ TEST(RecordCrashTest, KilledAtRandomMomentsLeavesWholeLinesAndTheNextRunContinue
               total.portOpened, total.routeContinued, total.waypointsSaved, total.trackPoints, total.routePoints,
               total.nmeaLines, total.dayFiles);
   if (::testing::Test::HasFailure()) return;
+  // What survived the kills is what map programs read.
+  for (const auto& lane : lanes) {
+    const int checked = testing::ExpectGpsBabelReadsBack(lane->out());
+    if (testing::GpsBabelFound()) EXPECT_GE(checked, 3) << lane->out();
+  }
   EXPECT_EQ(total.kills, kLanes * kRunsPerLane);
   // The kills must have met a logger at work, not only starting up.
   EXPECT_GT(total.portOpened, total.kills / 2);
