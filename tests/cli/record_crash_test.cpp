@@ -686,7 +686,9 @@ TEST(RecordCrashTest, KilledAtRandomMomentsLeavesWholeLinesAndTheNextRunContinue
   // What survived the kills is what map programs read.
   for (const auto& lane : lanes) {
     const int checked = testing::ExpectGpsBabelReadsBack(lane->out());
-    if (testing::GpsBabelFound()) EXPECT_GE(checked, 3) << lane->out();
+    if (testing::GpsBabelFound()) {
+      EXPECT_GE(checked, 3) << lane->out();
+    }
   }
   EXPECT_EQ(total.kills, kLanes * kRunsPerLane);
   // The kills must have met a logger at work, not only starting up.
