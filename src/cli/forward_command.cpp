@@ -7,9 +7,7 @@
 
 namespace pathmere {
 
-int RunForwardCommand(int argc, char** argv) {
-  const std::string commandLine = JoinCommandLine(argc, argv);
-  const auto code = ForwardedCode(commandLine);
+int RunForwardCommand(std::optional<int32_t> code) {
   if (!code) return 0;  // "/noup": nothing to send
   std::string problem;
   const auto folder = InstanceChannel::DefaultFolder(&problem);

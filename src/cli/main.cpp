@@ -1,19 +1,28 @@
 // pathmere-cli: the logger without a window.
-#include <cstring>
+#include <cstdio>
 
+#include "cli/command_line.h"
 #include "cli/forward_command.h"
 #include "cli/record_command.h"
 #include "cli/replay_command.h"
 #include "cli/usage.h"
 
 int main(int argc, char** argv) {
-  const char* command = argc >= 2 ? argv[1] : "";
-  if (std::strcmp(command, "replay") == 0) return pathmere::RunReplayCommand(argc - 2, argv + 2);
-  if (std::strcmp(command, "record") == 0) return pathmere::RunRecordCommand(argc - 2, argv + 2);
-  if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
-    pathmere::PrintUsage(stdout);
-    return 0;
+  const pathmere::CommandLine command = pathmere::ParseCommandLine(argc, argv);
+  if (!command.usable()) {
+    std::fprintf(stderr, "pathmere-cli: %s (see pathmere-cli --help)\n", command.error.c_str());
+    return 2;
   }
-  // Anything else is a second start, like the desktop program's.
-  return pathmere::RunForwardCommand(argc, argv);
+  switch (command.kind) {
+    case pathmere::CommandKind::kHelp:
+      pathmere::PrintUsage(stdout);
+      return 0;
+    case pathmere::CommandKind::kReplay:
+      return pathmere::RunReplayCommand(command.replay);
+    case pathmere::CommandKind::kRecord:
+      return pathmere::RunRecordCommand(command.record);
+    case pathmere::CommandKind::kForward:
+      break;
+  }
+  return pathmere::RunForwardCommand(command.forwardCode);
 }

@@ -16,7 +16,6 @@
 #include "capture/program.h"
 #include "cli/console_panel.h"
 #include "cli/output_folder.h"
-#include "cli/usage.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/serial_posix.h"
@@ -28,69 +27,6 @@ namespace pathmere {
 namespace {
 
 constexpr uint32_t kTickMs = 1000;
-
-struct RecordArguments {
-  std::optional<int32_t> port;
-  std::optional<int32_t> speed;
-  const char* outputDir = nullptr;
-  bool nmeaLog = false;
-  int showStatus = -1;  // -1: when standard output is a terminal
-  bool help = false;
-};
-
-bool ParseNumber(const char* text, int32_t* value) {
-  errno = 0;
-  char* end = nullptr;
-  const long number = std::strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || number < INT32_MIN || number > INT32_MAX) return false;
-  *value = static_cast<int32_t>(number);
-  return true;
-}
-
-bool ParseRecordArguments(int argc, char** argv, RecordArguments* args, std::string* error) {
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output";
-    if (takesValue && i + 1 >= argc) {
-      *error = arg + " needs a value";
-      return false;
-    }
-    if (arg == "--help" || arg == "-h") {
-      args->help = true;
-    } else if (arg == "--port") {
-      const char* value = argv[++i];
-      int32_t port = -1;
-      if (std::strcmp(value, "none") != 0 && (!ParseNumber(value, &port) || port < 0)) {
-        *error = std::string("--port wants a COM number or none, not ") + value;
-        return false;
-      }
-      args->port = port;
-    } else if (arg == "--speed") {
-      int32_t speed = 0;
-      if (!ParseNumber(argv[++i], &speed) || speed <= 0) {
-        *error = std::string("--speed wants bits per second, not ") + argv[i];
-        return false;
-      }
-      args->speed = speed;
-    } else if (arg == "--output") {
-      args->outputDir = argv[++i];
-      if (args->outputDir[0] == '\0') {
-        *error = "--output needs a folder";
-        return false;
-      }
-    } else if (arg == "--nmea-log") {
-      args->nmeaLog = true;
-    } else if (arg == "--status") {
-      args->showStatus = 1;
-    } else if (arg == "--no-status") {
-      args->showStatus = 0;
-    } else {
-      *error = "unknown argument " + arg;
-      return false;
-    }
-  }
-  return true;
-}
 
 // SIGINT and SIGTERM only wake the loop; shutting down happens there.
 int gSignalPipe[2] = {-1, -1};
@@ -154,19 +90,9 @@ void ExplainPortPermissionOnce(const Program& program, bool* explained) {
 
 }  // namespace
 
-int RunRecordCommand(int argc, char** argv) {
-  RecordArguments args;
-  std::string error;
-  if (!ParseRecordArguments(argc, argv, &args, &error)) {
-    std::fprintf(stderr, "pathmere-cli: %s (see pathmere-cli --help)\n", error.c_str());
-    return 2;
-  }
-  if (args.help) {
-    PrintUsage(stdout);
-    return 0;
-  }
-
-  if (args.outputDir != nullptr && !PrepareOutputFolder(args.outputDir)) return 2;
+int RunRecordCommand(const RecordArguments& args) {
+  const char* outputDir = args.outputDir ? args.outputDir->c_str() : nullptr;
+  if (outputDir != nullptr && !PrepareOutputFolder(outputDir)) return 2;
 
   std::string problem;
   const auto channelFolder = InstanceChannel::DefaultFolder(&problem);
@@ -195,9 +121,9 @@ int RunRecordCommand(int argc, char** argv) {
   }
 
   FileSettingsStore store;
-  PosixFileSystem files = args.outputDir != nullptr ? PosixFileSystem(args.outputDir) : PosixFileSystem();
+  PosixFileSystem files = outputDir != nullptr ? PosixFileSystem(outputDir) : PosixFileSystem();
   MonotonicTickClock clock;
-  RecordHost host(store, args.outputDir);
+  RecordHost host(store, outputDir);
   const bool showStatus = args.showStatus == 1 || (args.showStatus == -1 && isatty(STDOUT_FILENO));
   ConsolePanel panel(stdout, showStatus ? stdout : nullptr);
   Program program(files, clock, host);
@@ -207,7 +133,7 @@ int RunRecordCommand(int argc, char** argv) {
   if (args.port) program.settings.portNumber = *args.port;
   if (args.speed) program.settings.portSpeed = *args.speed;
   if (args.nmeaLog) program.settings.enableNmeaLog = 1;
-  if (args.outputDir != nullptr) program.SetOutputFolder(L"");
+  if (outputDir != nullptr) program.SetOutputFolder(L"");
 
   program.tick.startupState = 1;
   bool explained = false;

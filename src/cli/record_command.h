@@ -1,10 +1,12 @@
 #pragma once
 
+#include "cli/command_line.h"
+
 namespace pathmere {
 
 // pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]
 //                     [--status|--no-status]
 // The live logger without a window. Returns the exit status.
-int RunRecordCommand(int argc, char** argv);
+int RunRecordCommand(const RecordArguments& args);
 
 }  // namespace pathmere

@@ -1,0 +1,134 @@
+#include "cli/command_line.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/instance_channel.h"
+
+namespace pathmere {
+namespace {
+
+// Fills `args`; on unusable arguments returns false with `error` set. Sets
+// `help` when the usage text was asked for.
+bool ParseReplayArguments(int argc, const char* const argv[], ReplayArguments* args, bool* help,
+                          std::string* error) {
+  const char* outputDir = nullptr;
+  for (int i = 0; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      *help = true;
+    } else if (std::strcmp(arg, "--output") == 0) {
+      if (i + 1 >= argc) {
+        *error = "--output needs a folder";
+        return false;
+      }
+      outputDir = argv[++i];
+    } else if (std::strncmp(arg, "--output=", 9) == 0) {
+      outputDir = arg + 9;
+    } else if (std::strcmp(arg, "--status") == 0) {
+      args->showStatus = true;
+    } else if (std::strcmp(arg, "--") == 0) {
+      while (++i < argc) args->files.emplace_back(argv[i]);
+    } else if (arg[0] == '-' && arg[1] != '\0') {
+      *error = std::string("unknown option ") + arg;
+      return false;
+    } else {
+      args->files.emplace_back(arg);
+    }
+  }
+  if (*help) return true;
+  if (args->files.empty()) {
+    *error = "replay needs at least one FILE";
+    return false;
+  }
+  if (outputDir == nullptr || outputDir[0] == '\0') {
+    *error = "replay needs --output DIR";
+    return false;
+  }
+  args->outputDir = outputDir;
+  return true;
+}
+
+bool ParseNumber(const char* text, int32_t* value) {
+  errno = 0;
+  char* end = nullptr;
+  const long number = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || number < INT32_MIN || number > INT32_MAX) return false;
+  *value = static_cast<int32_t>(number);
+  return true;
+}
+
+bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* args, bool* help,
+                          std::string* error) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output";
+    if (takesValue && i + 1 >= argc) {
+      *error = arg + " needs a value";
+      return false;
+    }
+    if (arg == "--help" || arg == "-h") {
+      *help = true;
+    } else if (arg == "--port") {
+      const char* value = argv[++i];
+      int32_t port = -1;
+      if (std::strcmp(value, "none") != 0 && (!ParseNumber(value, &port) || port < 0)) {
+        *error = std::string("--port wants a COM number or none, not ") + value;
+        return false;
+      }
+      args->port = port;
+    } else if (arg == "--speed") {
+      int32_t speed = 0;
+      if (!ParseNumber(argv[++i], &speed) || speed <= 0) {
+        *error = std::string("--speed wants bits per second, not ") + argv[i];
+        return false;
+      }
+      args->speed = speed;
+    } else if (arg == "--output") {
+      args->outputDir = argv[++i];
+      if (args->outputDir->empty()) {
+        *error = "--output needs a folder";
+        return false;
+      }
+    } else if (arg == "--nmea-log") {
+      args->nmeaLog = true;
+    } else if (arg == "--status") {
+      args->showStatus = 1;
+    } else if (arg == "--no-status") {
+      args->showStatus = 0;
+    } else {
+      *error = "unknown argument " + arg;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const argv[]) {
+  CommandLine command;
+  const char* subcommand = argc >= 2 ? argv[1] : "";
+  const int restCount = argc >= 2 ? argc - 2 : 0;
+  const char* const* rest = argc >= 2 ? argv + 2 : argv;
+  bool help = false;
+  if (std::strcmp(subcommand, "replay") == 0) {
+    command.kind = CommandKind::kReplay;
+    ParseReplayArguments(restCount, rest, &command.replay, &help, &command.error);
+  } else if (std::strcmp(subcommand, "record") == 0) {
+    command.kind = CommandKind::kRecord;
+    ParseRecordArguments(restCount, rest, &command.record, &help, &command.error);
+  } else if (std::strcmp(subcommand, "--help") == 0 || std::strcmp(subcommand, "-h") == 0) {
+    help = true;
+  } else {
+    // Anything else is a second start, like the desktop program's.
+    command.kind = CommandKind::kForward;
+    command.forwardCode = ForwardedCode(JoinCommandLine(argc, argv));
+  }
+  if (command.usable() && help) command.kind = CommandKind::kHelp;
+  return command;
+}
+
+}  // namespace pathmere

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pathmere {
+
+// pathmere-cli replay FILE... --output DIR [--status]
+struct ReplayArguments {
+  std::vector<std::string> files;
+  std::string outputDir;
+  bool showStatus = false;
+};
+
+// pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]
+//                     [--status|--no-status]
+struct RecordArguments {
+  std::optional<int32_t> port;  // -1: none
+  std::optional<int32_t> speed;
+  std::optional<std::string> outputDir;
+  bool nmeaLog = false;
+  int showStatus = -1;  // -1: when standard output is a terminal
+};
+
+enum class CommandKind { kHelp, kReplay, kRecord, kForward };
+
+// What a command line asks for, read without touching anything, so the
+// program and its checks share one reading of it.
+struct CommandLine {
+  CommandKind kind = CommandKind::kHelp;
+  // Not empty when the arguments are unusable: the one line to show.
+  std::string error;
+  ReplayArguments replay;              // kReplay
+  RecordArguments record;              // kRecord
+  std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
+
+  bool usable() const { return error.empty(); }
+};
+
+// argv[0] is the program's name. "--help" or "-h" as the subcommand, or
+// anywhere among usable replay or record arguments, asks for the usage text.
+// Anything but a subcommand is a second start with a code to forward.
+CommandLine ParseCommandLine(int argc, const char* const argv[]);
+
+}  // namespace pathmere
