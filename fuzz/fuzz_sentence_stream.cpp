@@ -1,0 +1,132 @@
+// Bytes from a receiver through the whole program: serial capture, the
+// sentence assembler, fix processing and all four writers (track, route,
+// waypoints and the NMEA log) writing real files into a scratch folder.
+//
+// The first byte is what the user does meanwhile; the rest is what the
+// receiver sends:
+//   bits 0-2  how many bytes a port read delivers (1 to 1024)
+//   bit 3     NMEA log on
+//   bit 4     waypoint requested before the first byte
+//   bit 5     waypoint requested again every eighth tick
+//   bit 6     the port fails once halfway through and is reopened
+//   bit 7     a flush requested at every tick
+// Each input runs on a fresh program, which shuts down normally at the end.
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+#include "capture/program.h"
+#include "fuzz_support.h"
+#include "platform/file_system_posix.h"
+#include "platform/serial_port.h"
+#include "platform/tick_clock.h"
+
+namespace {
+
+using namespace pathmere;
+
+constexpr int32_t kReadSizes[8] = {1, 7, 64, 100, 256, 511, 1000, 1024};
+// Ticks after the last byte: enough for the "No data" notice to show.
+constexpr int kIdleTicksAtEnd = TimerTick::kIdleTicksBeforeNoData + 2;
+
+// Almost a second per reading, so the writers' timed flushes come due.
+class SteppingClock final : public TickClock {
+ public:
+  uint32_t NowMs() override { return now_ += 997; }
+
+ private:
+  uint32_t now_ = 0;
+};
+
+class NoStartup final : public TickHost {
+ public:
+  void RunStartupAction() override {}
+};
+
+// The receiver: hands out the input a read at a time, then stays silent.
+class InputPort final : public SerialPort {
+ public:
+  InputPort(const uint8_t* data, size_t size, int32_t readSize, bool failHalfway)
+      : data_(data), size_(size), readSize_(readSize), failAt_(failHalfway ? size / 2 : size + 1) {}
+
+  void Attach(SharedFlags* flags) { flags_ = flags; }
+  bool Drained() const { return position_ >= size_; }
+
+  int32_t OpenPort() override {
+    open_ = true;
+    return 0;
+  }
+  int32_t ReadPort(uint8_t* buffer, int32_t size) override {
+    if (!open_) return -1;
+    if (position_ >= failAt_) {
+      failAt_ = size_ + 1;
+      return -2;
+    }
+    const size_t left = size_ - position_;
+    const size_t count = std::min({left, static_cast<size_t>(readSize_), static_cast<size_t>(size)});
+    std::copy_n(data_ + position_, count, buffer);
+    position_ += count;
+    return static_cast<int32_t>(count);
+  }
+  void ClosePort() override {
+    open_ = false;
+    if (flags_ != nullptr) flags_->portOpen = 0;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t position_ = 0;
+  int32_t readSize_;
+  size_t failAt_;
+  bool open_ = false;
+  SharedFlags* flags_ = nullptr;
+};
+
+void RunProgram(const uint8_t* data, size_t size) {
+  const uint8_t actions = size > 0 ? data[0] : 0;
+  const uint8_t* bytes = size > 0 ? data + 1 : data;
+  const size_t count = size > 0 ? size - 1 : 0;
+
+  PosixFileSystem files(fuzzing::ScratchFolder().string());
+  SteppingClock clock;
+  NoStartup host;
+  fuzzing::CountingPanel panel;
+  auto owned = std::make_unique<InputPort>(bytes, count, kReadSizes[actions & 7], (actions & 0x40) != 0);
+  InputPort& port = *owned;
+  Program program(files, clock, host, std::move(owned));
+  port.Attach(&program.flags);
+  program.log.AttachPanel(&panel);
+  program.settings.portNumber = 0;
+  program.settings.enableNmeaLog = (actions & 0x08) != 0 ? 1 : 0;
+  program.SetOutputFolder(L"");
+  program.tick.startupState = 1;
+  program.tick.HandleTick();
+  // A waypoint request comes with a flush, as from the menu or a second start.
+  auto requestWaypoint = [&program] {
+    program.flags.waypointRequested = 1;
+    program.flags.flushRequested = 1;
+  };
+  if ((actions & 0x10) != 0) requestWaypoint();
+
+  for (int tick = 0, idle = 0; idle < kIdleTicksAtEnd; ++tick) {
+    if ((actions & 0x20) != 0 && tick % 8 == 7) requestWaypoint();
+    if ((actions & 0x80) != 0) program.flags.flushRequested = 1;
+    program.tick.HandleTick();
+    if (port.Drained()) ++idle;
+  }
+  program.ShutDown();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  pathmere::fuzzing::UseFuzzTimeZone();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  RunProgram(data, size);
+  pathmere::fuzzing::EmptyScratchFolder();
+  return 0;
+}
