@@ -11,9 +11,17 @@
 //   bit 6     the port fails once halfway through and is reopened
 //   bit 7     a flush requested at every tick
 // Each input runs on a fresh program, which shuts down normally at the end.
+//
+// Checked besides the sanitizers: every file written is a day's file of a
+// real date, starts with its format's header, and holds whole lines only.
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "capture/program.h"
 #include "fuzz_support.h"
@@ -118,6 +126,48 @@ void RunProgram(const uint8_t* data, size_t size) {
   program.ShutDown();
 }
 
+// yyyy-mm-dd with a month and a day that exist.
+bool IsDayFileName(std::string_view stem) {
+  if (stem.size() != 10 || stem[4] != '-' || stem[7] != '-') return false;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (stem[i] < '0' || stem[i] > '9') return false;
+  }
+  const int month = (stem[5] - '0') * 10 + (stem[6] - '0');
+  const int day = (stem[8] - '0') * 10 + (stem[9] - '0');
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
+void CheckWrittenFiles() {
+  for (const auto& entry : std::filesystem::directory_iterator(fuzzing::ScratchFolder())) {
+    const std::string stem = entry.path().stem().string();
+    const std::string extension = entry.path().extension().string();
+    if (!entry.is_regular_file() || !IsDayFileName(stem)) fuzzing::Fail("a file that is not a day's file");
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+    std::string_view start;
+    if (extension == ".plt") {
+      start = "OziExplorer Track Point File Version 2.1\r\n";
+    } else if (extension == ".rte") {
+      start = "OziExplorer Route File Version 1.0\r\n";
+    } else if (extension == ".wpt") {
+      start = "OziExplorer Waypoint File Version 1.0\r\n";
+    } else if (extension == ".nmea") {
+      start = "$GP";
+    } else {
+      fuzzing::Fail("a day's file of an unknown kind");
+    }
+    if (!content.starts_with(start)) fuzzing::Fail("a day's file without its header");
+    if (!content.ends_with("\r\n")) fuzzing::Fail("a day's file ends in a cut line");
+    for (size_t line = 0; line < content.size();) {
+      const size_t end = content.find('\n', line);
+      if (end == 0 || content[end - 1] != '\r') fuzzing::Fail("a line end without CR");
+      if (extension == ".nmea" && content.compare(line, 3, "$GP") != 0) fuzzing::Fail("a logged line not a sentence");
+      line = end + 1;
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -127,6 +177,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RunProgram(data, size);
+  CheckWrittenFiles();
   pathmere::fuzzing::EmptyScratchFolder();
   return 0;
 }
