@@ -161,7 +161,7 @@ report() {
   else
     printf '%-26s FINDING (exit %s), log %s\n' "$target" "$status" "$log"
     grep -E 'ERROR:|runtime error|property violated|SUMMARY' "$log" | head -5 | sed 's/^/    /'
-    sed -n 's/.*Test unit written to \(.*\)$/    input saved to \1/p' "$log"
+    sed -n 's/.*Test unit written to \(.*\)$/    input saved to \1/p' "$log" | sort -u
   fi
 }
 
