@@ -19,14 +19,14 @@ all_targets=(fuzz_sentence_stream fuzz_rmc_decoder fuzz_gga_decoder fuzz_route_c
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 jobs=${FUZZ_JOBS:-2}
 build=build-fuzz
-testdata=${PATHMERE_TESTDATA_DIR:-../shared/testdata/nmea}
+testdata=${PATHMERE_TESTDATA:-../shared/testdata/nmea}
 
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: scripts/fuzz.sh [SECONDS [TARGET...]]" >&2
   exit 2
 fi
 if ! ls "$testdata"/*.nmea >/dev/null 2>&1; then
-  echo "fuzz.sh: no recorded logs in $testdata (set PATHMERE_TESTDATA_DIR)" >&2
+  echo "fuzz.sh: no recorded logs in $testdata (set PATHMERE_TESTDATA)" >&2
   exit 2
 fi
 

@@ -21,4 +21,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPATHMERE_SANITIZE=ON
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ctest --output-on-failure -j "$jobs" --timeout 900)
 
-echo "All tests passed (plain and sanitizer builds)."
+# Every fuzz target for a minute, with the same sanitizers.
+FUZZ_JOBS="$jobs" scripts/fuzz.sh 60
+
+echo "All tests passed (plain and sanitizer builds, fuzz targets)."
