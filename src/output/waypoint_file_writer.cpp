@@ -16,7 +16,10 @@ constexpr char kWaypointSaved[] = "(%u) Waypoint saved. \r\n";
 }  // namespace
 
 WaypointFileWriter::WaypointFileWriter(FileSystem& files, MessageLog& log)
-    : DayFile(files, log, "wpt", HeaderRule::kOverShortFile, headerScratch_) {}
+    : DayFile(files, log, "wpt", HeaderRule::kOverShortFile, headerScratch_) {
+  // A power cut can still cut the page cache's last waypoint line.
+  StartNewLinesOnTheirOwnLine();
+}
 
 // Waypoint header, 71 bytes, written over the start of a file shorter than
 // 72 bytes (so a file holding only the header gets it once more):

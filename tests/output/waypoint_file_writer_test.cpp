@@ -52,7 +52,7 @@ TEST_F(WaypointFileWriterTest, WritesHeaderAndWaypointAtOnce) {
   EXPECT_EQ(bench.Read("2026-12-06.wpt"), std::string(kHeader) + kExampleLine + line + line);
 }
 
-TEST_F(WaypointFileWriterTest, HeaderGoesOverTheStartOfAShortFileOnly) {
+TEST_F(WaypointFileWriterTest, HeaderGoesOverTheStartOfAShortFileOnlyAndNewLinesStartOnTheirOwn) {
   struct Row {
     const char* legend;
     std::string before;
@@ -61,7 +61,10 @@ TEST_F(WaypointFileWriterTest, HeaderGoesOverTheStartOfAShortFileOnly) {
   const Row rows[] = {
       {"header only: written again over itself", kHeader, std::string(kHeader) + kExampleLine},
       {"10 bytes of other text: overwritten", "0123456789", std::string(kHeader) + kExampleLine},
-      {"72 bytes: appended to", std::string(72, 'x'), std::string(72, 'x') + kExampleLine},
+      {"72 bytes: appended to, on a line of its own", std::string(72, 'x'),
+       std::string(72, 'x') + "\r\n" + kExampleLine},
+      {"a line cut by a power cut: ended first", std::string(kHeader) + "-1,W2612",
+       std::string(kHeader) + "-1,W2612\r\n" + kExampleLine},
   };
   for (const Row& row : rows) {
     WriterBench fresh;
