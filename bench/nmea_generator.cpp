@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -41,24 +42,6 @@ class Random {
  private:
   uint64_t state_;
 };
-
-struct Civil {
-  int year, month, day;
-};
-
-// Days since 1970-01-01 to a calendar date (proleptic Gregorian).
-Civil CivilFromDays(int64_t z) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-  return {year, month, day};
-}
 
 class Output {
  public:
@@ -236,7 +219,9 @@ int main(int argc, char** argv) {
   char body[200], lat[32], lon[32];
   for (int64_t t = 0; t < seconds; ++t) {
     const int64_t absolute = startSecond + t;
-    const Civil date = CivilFromDays(startDay + absolute / 86400);
+    const std::time_t when = static_cast<std::time_t>((startDay * 86400) + absolute);
+    std::tm date{};
+    gmtime_r(&when, &date);
     const int secondOfDay = static_cast<int>(absolute % 86400);
     const int hour = secondOfDay / 3600, minute = secondOfDay / 60 % 60, second = secondOfDay % 60;
 
@@ -302,11 +287,11 @@ int main(int argc, char** argv) {
 
     if (fix) {
       std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.00,A,%s,%s,%.3f,%.2f,%02d%02d%02d,,,A",
-                    hour, minute, second, lat, lon, speedKnots, vehicle.course, date.day,
-                    date.month, date.year % 100);
+                    hour, minute, second, lat, lon, speedKnots, vehicle.course, date.tm_mday,
+                    date.tm_mon + 1, date.tm_year % 100);
     } else {
       std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.00,V,,,,,,,%02d%02d%02d,,,N", hour,
-                    minute, second, date.day, date.month, date.year % 100);
+                    minute, second, date.tm_mday, date.tm_mon + 1, date.tm_year % 100);
     }
     out.Sentence(body, damage());
 
