@@ -32,6 +32,15 @@ class DecimalText {
   void AppendInt(int64_t value, int width = 0, bool zeroPad = false);
   // "%<width>.<decimals>f", decimals 0 to 9.
   void AppendFixed(double value, int decimals, int width = 0);
+  // "%02d<separator>%02d<separator>%02d": a date as dd.mm.yy, a time as hh:mm:ss.
+  void AppendTwoDigitFields(int64_t first, int64_t second, int64_t third, char separator) {
+    const char between[] = {separator, '\0'};
+    AppendInt(first, 2, true);
+    Append(between);
+    AppendInt(second, 2, true);
+    Append(between);
+    AppendInt(third, 2, true);
+  }
 
   std::string_view View() const { return {buffer_, length_}; }
   size_t size() const { return length_; }

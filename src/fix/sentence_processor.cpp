@@ -135,25 +135,14 @@ void SentenceProcessor::ShowStatus() {
   // "UTC:  %02d.%02d.%02d %02d:%02d:%02d \r\nLocal: %02d.%02d.%02d %02d:%02d:%02d \r\n"
   // "Lat:   %lf \r\nLong: %lf\r\nAlt: " then "%.1lf\r\n" or "???\r\n", then
   // "Speed: %5.1lf km/h. Course: %.1lf\r\nSat: %2d  Hdop: %.1lf "
-  const auto date = [&text](const GpsFix& when) {
-    text.AppendInt(when.day, 2, true);
-    text.Append(".");
-    text.AppendInt(when.month, 2, true);
-    text.Append(".");
-    text.AppendInt(when.year, 2, true);
-    text.Append(" ");
-    text.AppendInt(when.hour, 2, true);
-    text.Append(":");
-    text.AppendInt(when.minute, 2, true);
-  };
   text.Append("UTC:  ");
-  date(fix);
-  text.Append(":");
-  text.AppendInt(s, 2, true);
+  text.AppendTwoDigitFields(fix.day, fix.month, fix.year, '.');
+  text.Append(" ");
+  text.AppendTwoDigitFields(fix.hour, fix.minute, s, ':');
   text.Append(" \r\nLocal: ");
-  date(local);
-  text.Append(":");
-  text.AppendInt(s, 2, true);
+  text.AppendTwoDigitFields(local.day, local.month, local.year, '.');
+  text.Append(" ");
+  text.AppendTwoDigitFields(local.hour, local.minute, s, ':');
   text.Append(" \r\nLat:   ");
   text.AppendFixed(fix.latitude, 6);
   text.Append(" \r\nLong: ");

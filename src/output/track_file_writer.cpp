@@ -64,17 +64,9 @@ int TrackFileWriter::AddPoint(const GpsFix& fix) {
   }
   text.AppendFixed(dayNumber, 8);
   text.Append(", ");
-  text.AppendInt(fix.day, 2, true);
-  text.Append(".");
-  text.AppendInt(fix.month, 2, true);
-  text.Append(".");
-  text.AppendInt(fix.year, 2, true);
+  text.AppendTwoDigitFields(fix.day, fix.month, fix.year, '.');
   text.Append(", ");
-  text.AppendInt(fix.hour, 2, true);
-  text.Append(":");
-  text.AppendInt(fix.minute, 2, true);
-  text.Append(":");
-  text.AppendInt(wholeSeconds, 2, true);
+  text.AppendTwoDigitFields(fix.hour, fix.minute, wholeSeconds, ':');
   text.Append("\r\n");
   if (!text.cut()) {
     AppendText(line, text.size());
