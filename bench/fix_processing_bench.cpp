@@ -8,8 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "capture/program.h"
+#include "app/program.h"
 #include "platform/file_system_posix.h"
+#include "platform/serial_posix.h"
 
 namespace pathmere {
 namespace {
@@ -21,10 +22,6 @@ std::string ReadSample() {
   return content.str();
 }
 
-struct NoStartup : TickHost {
-  void RunStartupAction() override {}
-};
-
 // The bundled sample drive fed byte by byte, as a replay does, into a
 // program whose writers write to a temporary folder.
 void BM_ReplaySampleDrive(benchmark::State& state) {
@@ -34,10 +31,11 @@ void BM_ReplaySampleDrive(benchmark::State& state) {
   for (auto _ : state) {
     PosixFileSystem files(folder.string());
     MonotonicTickClock clock;
-    NoStartup host;
-    Program program(files, clock, host);
+    TickHost host;
+    PosixSerialPort port;  // never opened: no port is chosen
+    Program program(files, clock, port, host);
     program.SetOutputFolder(L"");
-    program.assembler.Feed(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
     program.ShutDown();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
@@ -54,9 +52,10 @@ void BM_ProcessRmc(benchmark::State& state) {
     void AddNmeaSentence(const GpsFix&, const char*, int) override {}
   } outputs;
   SharedFlags flags;
+  CaptureState capture;
   Settings settings;
   MessageLog log;
-  SentenceProcessor processor(flags, settings, log, outputs);
+  SentenceProcessor processor(flags, capture, settings, log, outputs);
   const char* sentence = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230304,003.1,W*6A";
   for (auto _ : state) processor.ProcessSentence(sentence);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));

@@ -10,7 +10,7 @@
 #include "fix/gps_fix.h"
 #include "fuzz_support.h"
 #include "platform/file_system_posix.h"
-#include "platform/message_log.h"
+#include "messages/message_log.h"
 #include "platform/tick_clock.h"
 #include "route/route_file_writer.h"
 

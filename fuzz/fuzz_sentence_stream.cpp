@@ -23,9 +23,10 @@
 #include <string>
 #include <string_view>
 
-#include "capture/program.h"
+#include "app/program.h"
 #include "fuzz_support.h"
 #include "platform/file_system_posix.h"
+#include "platform/instance_channel.h"
 #include "platform/serial_port.h"
 #include "platform/tick_clock.h"
 
@@ -46,21 +47,15 @@ class SteppingClock final : public TickClock {
   uint32_t now_ = 0;
 };
 
-class NoStartup final : public TickHost {
- public:
-  void RunStartupAction() override {}
-};
-
 // The receiver: hands out the input a read at a time, then stays silent.
 class InputPort final : public SerialPort {
  public:
   InputPort(const uint8_t* data, size_t size, int32_t readSize, bool failHalfway)
       : data_(data), size_(size), readSize_(readSize), failAt_(failHalfway ? size / 2 : size + 1) {}
 
-  void Attach(SharedFlags* flags) { flags_ = flags; }
   bool Drained() const { return position_ >= size_; }
 
-  int32_t OpenPort() override {
+  int32_t OpenPort(int32_t, int32_t) override {
     open_ = true;
     return 0;
   }
@@ -76,10 +71,7 @@ class InputPort final : public SerialPort {
     position_ += count;
     return static_cast<int32_t>(count);
   }
-  void ClosePort() override {
-    open_ = false;
-    if (flags_ != nullptr) flags_->portOpen = 0;
-  }
+  void ClosePort() override { open_ = false; }
 
  private:
   const uint8_t* data_;
@@ -88,7 +80,6 @@ class InputPort final : public SerialPort {
   int32_t readSize_;
   size_t failAt_;
   bool open_ = false;
-  SharedFlags* flags_ = nullptr;
 };
 
 void RunProgram(const uint8_t* data, size_t size) {
@@ -98,29 +89,24 @@ void RunProgram(const uint8_t* data, size_t size) {
 
   PosixFileSystem files(fuzzing::ScratchFolder().string());
   SteppingClock clock;
-  NoStartup host;
+  TickHost host;
   fuzzing::CountingPanel panel;
-  auto owned = std::make_unique<InputPort>(bytes, count, kReadSizes[actions & 7], (actions & 0x40) != 0);
-  InputPort& port = *owned;
-  Program program(files, clock, host, std::move(owned));
-  port.Attach(&program.flags);
-  program.log.AttachPanel(&panel);
-  program.settings.portNumber = 0;
-  program.settings.enableNmeaLog = (actions & 0x08) != 0 ? 1 : 0;
+  InputPort port(bytes, count, kReadSizes[actions & 7], (actions & 0x40) != 0);
+  Program program(files, clock, port, host);
+  program.AttachPanel(&panel);
+  program.SelectPort(0);
+  program.SetNmeaLog((actions & 0x08) != 0);
   program.SetOutputFolder(L"");
-  program.tick.startupState = 1;
-  program.tick.HandleTick();
-  // A waypoint request comes with a flush, as from the menu or a second start.
-  auto requestWaypoint = [&program] {
-    program.flags.waypointRequested = 1;
-    program.flags.flushRequested = 1;
-  };
+  program.Start();
+  program.Tick();
+  // A waypoint request comes with a flush, as from a second start.
+  auto requestWaypoint = [&program] { program.ApplyForwardedCode(kForwardWaypoint); };
   if ((actions & 0x10) != 0) requestWaypoint();
 
   for (int tick = 0, idle = 0; idle < kIdleTicksAtEnd; ++tick) {
     if ((actions & 0x20) != 0 && tick % 8 == 7) requestWaypoint();
-    if ((actions & 0x80) != 0) program.flags.flushRequested = 1;
-    program.tick.HandleTick();
+    if ((actions & 0x80) != 0) program.RequestFlush();
+    program.Tick();
     if (port.Drained()) ++idle;
   }
   program.ShutDown();

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/panel_text.h"
+#include "messages/panel_text.h"
 
 namespace pathmere::fuzzing {
 

@@ -3,12 +3,12 @@
 #include <cstdio>
 
 #include "platform/host_files.h"
-#include "platform/wide_text.h"
+#include "text/wide_text.h"
 
 namespace pathmere {
 
 void CaptureLoop::CaptureStep() {
-  if (flags_.IsReplaying()) {
+  if (state_.IsReplaying()) {
     ReplayStep();
   } else {
     SerialStep();
@@ -21,7 +21,7 @@ void CaptureLoop::ReplayStep() {
     if (aheadUsed_ == aheadFill_) {
       DropReadAhead();
       uint32_t count = 0;
-      if (!files_.Read(flags_.replayFile, readAhead_, sizeof readAhead_, &count) || count == 0) {
+      if (!files_.Read(state_.replayFile, readAhead_, sizeof readAhead_, &count) || count == 0) {
         EndReplay();
         return;
       }
@@ -36,10 +36,10 @@ void CaptureLoop::ReplayStep() {
 }
 
 void CaptureLoop::EndReplay() {
-  files_.Close(flags_.replayFile);
+  files_.Close(state_.replayFile);
   DropReadAhead();
   writers_.FlushWriters();
-  flags_.replayFile = kInvalidFile;
+  state_.replayFile = kInvalidFile;
   log_.AppendText(kMessageLog, std::string_view("File processed\r\n"));
 }
 
@@ -49,22 +49,21 @@ void CaptureLoop::EndReplay() {
 void CaptureLoop::SerialStep() {
   if (settings_.portNumber == -1) return;
   char text[64];
-  if (flags_.portOpen == 0) {
+  if (state_.portOpen == 0) {
     std::snprintf(text, sizeof text, "COM%d opening...\r\n", settings_.portNumber);
     log_.AppendText(kStatusArea, std::string_view(text));
-    const int32_t result = port_.OpenPort();
+    const int32_t result = port_.OpenPort(settings_.portNumber, settings_.portSpeed);
     if (result != 0) {
       std::snprintf(text, sizeof text, "COM-port open error (%d)!\r\n", result);
       log_.AppendText(kStatusArea, std::string_view(text));
       return;
     }
-    flags_.portOpen = 1;
+    state_.portOpen = 1;
   }
   for (int i = 0; i < kMaxPortReadsPerTick; ++i) {
     const int32_t n = port_.ReadPort(readBuffer_, kBlockSize);
     if (n < 0) {
-      flags_.portOpen = 0;
-      port_.ClosePort();
+      ClosePort();
       log_.AppendText(kStatusArea, std::string_view("COM-port read error!\r\n"));
       return;
     }
@@ -87,15 +86,20 @@ bool CaptureLoop::StartReplay(const char* hostPath) {
   writers_.FlushNmeaLog();
   flags_.flushRequested = 1;
   CloseReplay();
-  flags_.replayFile = file;
+  state_.replayFile = file;
   return true;
 }
 
+void CaptureLoop::ClosePort() {
+  port_.ClosePort();
+  state_.portOpen = 0;
+}
+
 void CaptureLoop::CloseReplay() {
-  if (!flags_.IsReplaying()) return;
-  files_.Close(flags_.replayFile);
+  if (!state_.IsReplaying()) return;
+  files_.Close(state_.replayFile);
   DropReadAhead();
-  flags_.replayFile = kInvalidFile;
+  state_.replayFile = kInvalidFile;
 }
 
 }  // namespace pathmere

@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "capture/capture_state.h"
 #include "capture/sentence_assembler.h"
 #include "capture/writer_flushes.h"
 #include "fix/shared_flags.h"
+#include "messages/message_log.h"
 #include "platform/file_system.h"
-#include "platform/message_log.h"
 #include "platform/serial_port.h"
 #include "platform/tick_clock.h"
 #include "settings/settings.h"
@@ -28,11 +29,11 @@ class CaptureLoop {
   // above keep counting blocks of kBlockSize.
   static constexpr int32_t kReplayReadBlocks = 32;
 
-  CaptureLoop(SharedFlags& flags, const Settings& settings, MessageLog& log, FileSystem& files,
-              TickClock& clock, SerialPort& port, SentenceAssembler& assembler,
+  CaptureLoop(CaptureState& state, SharedFlags& flags, const Settings& settings, MessageLog& log,
+              FileSystem& files, TickClock& clock, SerialPort& port, SentenceAssembler& assembler,
               WriterFlushes& writers)
-      : flags_(flags), settings_(settings), log_(log), files_(files), clock_(clock), port_(port),
-        assembler_(assembler), writers_(writers) {}
+      : state_(state), flags_(flags), settings_(settings), log_(log), files_(files), clock_(clock),
+        port_(port), assembler_(assembler), writers_(writers) {}
 
   // One tick's worth of capture.
   void CaptureStep();
@@ -46,12 +47,17 @@ class CaptureLoop {
   // Closes a replay file that is still open (shut-down).
   void CloseReplay();
 
+  // Closes the serial port; the next tick opens it again with the port
+  // number and speed of that moment.
+  void ClosePort();
+
  private:
   void ReplayStep();
   void SerialStep();
   void EndReplay();
   void DropReadAhead() { aheadFill_ = aheadUsed_ = 0; }
 
+  CaptureState& state_;
   SharedFlags& flags_;
   const Settings& settings_;
   MessageLog& log_;

@@ -5,17 +5,18 @@
 #include "capture/capture_loop.h"
 #include "capture/writer_flushes.h"
 #include "fix/shared_flags.h"
-#include "platform/message_log.h"
+#include "messages/message_log.h"
 
 namespace pathmere {
 
 // What the front end does for the tick: the start-up action on the first
 // tick (output folder, chooser or hiding), and the platform's idle-timer
-// reset.
+// reset. Both do nothing unless a front end has something to do: a replay
+// is handed its folder and has no screen to keep awake.
 class TickHost {
  public:
   virtual ~TickHost() = default;
-  virtual void RunStartupAction() = 0;
+  virtual void RunStartupAction() {}
   virtual void ResetIdleTimer() {}
 };
 

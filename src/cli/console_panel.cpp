@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/wide_text.h"
+#include "text/wide_text.h"
 
 namespace pathmere {
 

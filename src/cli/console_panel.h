@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/panel_text.h"
+#include "messages/panel_text.h"
 
 namespace pathmere {
 

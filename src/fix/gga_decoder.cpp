@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "fix/c_conversions.h"
+#include "text/c_conversions.h"
 #include "fix/time_field.h"
 
 namespace pathmere {

@@ -2,20 +2,9 @@
 
 #include <cstdint>
 
+#include "text/ascii.h"
+
 namespace pathmere {
-namespace {
-
-bool IsScanfSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-int HexDigitValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
-
 //   $GPRMC,...,A*6A
 //   ^ not in the XOR; bytes between "$" and "*" are; "6A" is read like "%x"
 //   (white space first is allowed, any number of hex digits).
@@ -29,7 +18,7 @@ int VerifyChecksum(const char* sentence) {
     sum ^= *p++;
   }
   const unsigned char* field = ++p;
-  while (IsScanfSpace(*p)) ++p;
+  while (IsCSpace(*p)) ++p;
   // Saturates far above 255: a value that large never matches anyway.
   uint64_t value = 0;
   int digits = 0;

@@ -5,29 +5,21 @@
 #include <cstring>
 #include <cwchar>
 
-#include "fix/c_conversions.h"
-#include "fix/decimal_text.h"
+#include "text/c_conversions.h"
+#include "text/decimal_text.h"
 #include "fix/fix_time.h"
 #include "fix/gga_decoder.h"
 #include "fix/nmea_checksum.h"
 #include "fix/positions_apart.h"
 #include "fix/rmc_decoder.h"
-#include "fix/safe_convert.h"
+#include "text/fixed_wide_text.h"
+#include "text/safe_convert.h"
 
 namespace pathmere {
 namespace {
 
 constexpr double kJumpLimitMetres = 300.0;
 constexpr double kMergeWindowSeconds = 0.9;
-
-// Whole second shown: the small addend keeps 44.9999995 from showing as 44.
-int32_t ShownSecond(double seconds) { return TruncateToInt32(seconds + 0.000001); }
-
-void AppendWide(wchar_t* buffer, size_t capacity, const wchar_t* text) {
-  size_t length = std::wcslen(buffer);
-  while (*text != L'\0' && length + 1 < capacity) buffer[length++] = *text++;
-  buffer[length] = L'\0';
-}
 
 }  // namespace
 
@@ -76,10 +68,9 @@ void SentenceProcessor::EvaluateHeldFix() {
   MergeNearerGga();
 
   // Local time changes only with the UTC minute, so convert once per minute.
-  const int32_t minuteStamp =
-      fix.minute + 60 * fix.hour + 1440 * fix.day + 44640 * fix.month + 535680 * fix.year;
-  if (minuteStamp != state.localTimeKey) {
-    state.localTimeKey = minuteStamp;
+  const int32_t minuteKey = MinuteKey(fix);
+  if (minuteKey != state.localTimeKey) {
+    state.localTimeKey = minuteKey;
     UtcToLocal(fix, &state.localTime);
   }
 
@@ -96,7 +87,7 @@ void SentenceProcessor::EvaluateHeldFix() {
   } else {
     ++state.dropCount;
     if (log_.HasControl(kStatusArea)) {
-      AppendWide(state.statusText, FixState::kStatusTextCapacity, L"\r\nDROPPED ");
+      AppendWideCut(state.statusText, FixState::kStatusTextCapacity, L"\r\nDROPPED ");
       log_.ReplaceText(kStatusArea, state.statusText);
     }
   }
@@ -127,7 +118,7 @@ void SentenceProcessor::ShowStatus() {
   if (!log_.HasControl(kStatusArea)) return;
   const GpsFix& fix = state.currentFix;
   const GpsFix& local = state.localTime;
-  const int32_t s = ShownSecond(fix.seconds);
+  const int32_t s = WholeSecond(fix.seconds);
   // Absurd values can format to hundreds of digits; the text is cut and the
   // status area keeps what fits.
   char scratch[512];
@@ -218,7 +209,7 @@ void SentenceProcessor::ShowNoFix() {
     text.Append(":");
     text.AppendInt(fix.minute, 2, true);
     text.Append(":");
-    text.AppendInt(ShownSecond(fix.seconds), 2, true);
+    text.AppendInt(WholeSecond(fix.seconds), 2, true);
     text.Append(" \r\nNo fix\r\n");
     WidenInto(state.statusText, FixState::kStatusTextCapacity, text.View());
     log_.ReplaceText(kStatusArea, state.statusText);

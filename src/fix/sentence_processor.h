@@ -2,10 +2,11 @@
 
 #include <cstdint>
 
+#include "capture/capture_state.h"
 #include "fix/fix_outputs.h"
 #include "fix/gps_fix.h"
 #include "fix/shared_flags.h"
-#include "platform/message_log.h"
+#include "messages/message_log.h"
 #include "settings/settings.h"
 
 namespace pathmere {
@@ -34,9 +35,9 @@ struct FixState {
 // sentences sent just before and just after it are both held.
 class SentenceProcessor {
  public:
-  SentenceProcessor(SharedFlags& flags, const Settings& settings, MessageLog& log,
-                    FixOutputs& outputs)
-      : flags_(flags), settings_(settings), log_(log), outputs_(outputs) {}
+  SentenceProcessor(SharedFlags& flags, const CaptureState& capture, const Settings& settings,
+                    MessageLog& log, FixOutputs& outputs)
+      : flags_(flags), capture_(capture), settings_(settings), log_(log), outputs_(outputs) {}
 
   // `sentence` begins with "$GP", is NUL-terminated and holds no CR or LF.
   void ProcessSentence(const char* sentence);
@@ -52,9 +53,10 @@ class SentenceProcessor {
   void ShowStatus();
   bool IsSuspect() const;
   void WriteAcceptedFix();
-  bool ShouldLogSentences() const { return settings_.enableNmeaLog != 0 && !flags_.IsReplaying(); }
+  bool ShouldLogSentences() const { return settings_.enableNmeaLog != 0 && !capture_.IsReplaying(); }
 
   SharedFlags& flags_;
+  const CaptureState& capture_;
   const Settings& settings_;
   MessageLog& log_;
   FixOutputs& outputs_;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "fix/c_conversions.h"
+#include "text/c_conversions.h"
 #include "fix/gps_fix.h"
 
 namespace pathmere {

@@ -8,14 +8,6 @@
 
 namespace pathmere {
 
-int32_t MinuteKey(const GpsFix& fix) {
-  return fix.minute + 60 * (fix.hour + 24 * (fix.day + 31 * (fix.month + 12 * fix.year)));
-}
-
-int32_t DayKey(const GpsFix& localDate) {
-  return localDate.day + 31 * (localDate.month + 12 * localDate.year);
-}
-
 BufferedDayFileWriter::BufferedDayFileWriter(FileSystem& files, TickClock& clock, MessageLog& log,
                                              const char* extension, HeaderRule headerRule,
                                              char* headerScratch, uint32_t flushIntervalMs)

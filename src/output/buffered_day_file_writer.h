@@ -3,17 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fix/fix_time.h"
 #include "fix/gps_fix.h"
 #include "output/day_file.h"
 #include "platform/tick_clock.h"
 
 namespace pathmere {
-
-// minute + 60 hour + 1,440 day + 44,640 month + 535,680 year of the fix's UTC
-// time: changes once a minute, so the date conversions run once a minute.
-int32_t MinuteKey(const GpsFix& fix);
-// day + 31 (month + 12 year) of a local date: distinct dates, distinct keys.
-int32_t DayKey(const GpsFix& localDate);
 
 // A per-day file with pending lines in memory. Lines collect in the data area
 // and go to the day's file in one write when the area is full, when the local

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "text/fixed_wide_text.h"
+
 namespace pathmere {
 namespace {
 
@@ -10,13 +12,6 @@ constexpr char kFileOpenError[] = "(%u) File Open Error: %u \r\n";
 constexpr char kHeaderWriteError[] = "(%u) File Header Write Error: %u \r\n";
 constexpr char kSetFilePointerError[] = "(%u) Set File Pointer Error: %u \r\n";
 constexpr char kFileWriteError[] = "(%u) File Write Error: %u \r\n";
-
-void CopyCut(wchar_t* buffer, size_t capacity, std::wstring_view text) {
-  if (capacity == 0) return;
-  const size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
-  text.copy(buffer, n);
-  buffer[n] = L'\0';
-}
 
 }  // namespace
 
@@ -32,11 +27,11 @@ DayFile::DayFile(FileSystem& files, MessageLog& log, const char* extension, Head
 
 void DayFile::SetFolder(std::wstring_view path) {
   // The folder is used up to its first NUL, as a C string would be.
-  CopyCut(folder_, kFolderCapacity, path.substr(0, path.find(L'\0')));
+  CopyWideCut(folder_, kFolderCapacity, path.substr(0, path.find(L'\0')));
 }
 
 void DayFile::GetFolder(wchar_t* buffer, size_t capacity) const {
-  CopyCut(buffer, capacity, folder_);
+  CopyWideCut(buffer, capacity, folder_);
 }
 
 size_t DayFile::ComposeHeader(char* scratch, size_t capacity) const {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
-#include "platform/message_log.h"
+#include "messages/message_log.h"
 
 namespace pathmere {
 

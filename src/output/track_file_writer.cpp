@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
-#include "fix/decimal_text.h"
-#include "fix/safe_convert.h"
+#include "text/decimal_text.h"
+#include "fix/fix_time.h"
+#include "fix/units.h"
+#include "text/safe_convert.h"
 
 namespace pathmere {
 
@@ -46,7 +48,7 @@ int TrackFileWriter::AddPoint(const GpsFix& fix) {
   // A line that absurd values make too long for the rest of the area is left
   // out rather than cut.
   const double dayNumber = minuteDayNumber() + fix.seconds / 86400.0;
-  const int32_t wholeSeconds = TruncateToInt32(fix.seconds + 0.000001);
+  const int32_t wholeSeconds = WholeSecond(fix.seconds);
   const bool hasAltitude = HasAltitude(fix);
   // Composed here rather than by vsnprintf, which costs more than the rest
   // of a fix's way through the program; the bytes are the same.
@@ -57,7 +59,7 @@ int TrackFileWriter::AddPoint(const GpsFix& fix) {
   text.AppendFixed(fix.longitude, 8);
   if (hasAltitude) {
     text.Append(",0, ");
-    text.AppendFixed(fix.altitude * 3.2808399, 2);
+    text.AppendFixed(fix.altitude * kFeetPerMetre, 2);
     text.Append(", ");
   } else {
     text.Append(",0, -777,");
@@ -73,7 +75,7 @@ int TrackFileWriter::AddPoint(const GpsFix& fix) {
   } else if (hasAltitude) {
     // Absurd values: a line longer than the scratch, left to the C library.
     AppendFormatted("%.8f, %.8f,0, %.2f, %.8f, %02d.%02d.%02d, %02d:%02d:%02d\r\n", fix.latitude,
-                    fix.longitude, fix.altitude * 3.2808399, dayNumber, fix.day, fix.month, fix.year,
+                    fix.longitude, fix.altitude * kFeetPerMetre, dayNumber, fix.day, fix.month, fix.year,
                     fix.hour, fix.minute, wholeSeconds);
   } else {
     AppendFormatted("%.8f, %.8f,0, -777,%.8f, %02d.%02d.%02d, %02d:%02d:%02d\r\n", fix.latitude,

@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "fix/fix_time.h"
-#include "fix/safe_convert.h"
+#include "fix/units.h"
+#include "text/safe_convert.h"
 
 namespace pathmere {
 namespace {
@@ -63,7 +64,7 @@ int WaypointFileWriter::SaveWaypoint(const GpsFix& fix) {
                            "-1,W%02d%02d%02d-%02d%02d%02d,%.8f,%.8f,%.8f,0,1,3,0,65535,Created_by_Pathmere,"
                            "0,0,0.00000,%.2f \r\n",
                            local.year, local.month, local.day, local.hour, local.minute, nameSeconds,
-                           fix.latitude, fix.longitude, dayNumber, fix.altitude * 3.2808399);
+                           fix.latitude, fix.longitude, dayNumber, fix.altitude * kFeetPerMetre);
   } else {
     length = std::snprintf(line_, kLineSize,
                            "-1,W%02d%02d%02d-%02d%02d%02d,%.8f,%.8f,%.8f,0,1,3,0,65535,Created_by_Pathmere,"

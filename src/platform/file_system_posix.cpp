@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/wide_text.h"
+#include "text/wide_text.h"
 
 namespace pathmere {
 namespace {

@@ -9,14 +9,14 @@ namespace pathmere {
 class SerialPort {
  public:
   virtual ~SerialPort() = default;
-  // Opens and configures the chosen port: 0 success, 1 cannot open the
-  // device, 2 queue sizes refused, 4 line settings refused, 5 time-outs
-  // refused. Always ends closed on failure.
-  virtual int32_t OpenPort() = 0;
+  // Opens and configures port "COM<portNumber>:" at `portSpeed` bit/s:
+  // 0 success, 1 cannot open the device, 2 queue sizes refused, 4 line
+  // settings refused, 5 time-outs refused. Always ends closed on failure.
+  virtual int32_t OpenPort(int32_t portNumber, int32_t portSpeed) = 0;
   // Bytes read (0 when nothing arrived within 100 ms), -1 when the port is not
   // open, -2 when the read fails (also a device that has gone away).
   virtual int32_t ReadPort(uint8_t* buffer, int32_t size) = 0;
-  // Closes the device if open and clears portOpen in every case.
+  // Closes the device if open.
   virtual void ClosePort() = 0;
 };
 

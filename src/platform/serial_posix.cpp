@@ -56,13 +56,9 @@ std::string LinkName(int32_t portNumber) { return "COM" + std::to_string(portNum
 
 }  // namespace
 
-PosixSerialPort::PosixSerialPort(const Settings& settings, SharedFlags& flags, fs::path portsFolder)
-    : settings_(settings), flags_(flags), portsFolder_(std::move(portsFolder)) {}
+PosixSerialPort::PosixSerialPort(fs::path portsFolder) : portsFolder_(std::move(portsFolder)) {}
 
-PosixSerialPort::~PosixSerialPort() {
-  // flags_ may already be gone at program end; only the descriptor matters.
-  if (fd_ >= 0) close(fd_);
-}
+PosixSerialPort::~PosixSerialPort() { ClosePort(); }
 
 fs::path PosixSerialPort::DefaultPortsFolder() {
   const fs::path config = BrenixConfigFolder();
@@ -89,13 +85,13 @@ int32_t PosixSerialPort::FailOpen(int32_t code, int error) {
   return code;
 }
 
-int32_t PosixSerialPort::OpenPort() {
+int32_t PosixSerialPort::OpenPort(int32_t portNumber, int32_t portSpeed) {
   ClosePort();
   lastOpenErrno_ = 0;
 
-  const fs::path device = ResolveDevice(settings_.portNumber, portsFolder_);
+  const fs::path device = ResolveDevice(portNumber, portsFolder_);
   if (device.empty()) {
-    devicePath_ = (portsFolder_ / LinkName(settings_.portNumber)).string();
+    devicePath_ = (portsFolder_ / LinkName(portNumber)).string();
     return FailOpen(1, ENOENT);
   }
   devicePath_ = device.string();
@@ -116,7 +112,7 @@ int32_t PosixSerialPort::OpenPort() {
   termios line{};
   if (tcgetattr(fd_, &line) != 0) return FailOpen(4, errno);
   speed_t speed = B0;
-  if (!SpeedConstant(settings_.portSpeed, &speed)) return FailOpen(4, EINVAL);
+  if (!SpeedConstant(portSpeed, &speed)) return FailOpen(4, EINVAL);
   // Raw 8N1 without flow control: receivers drive neither CTS nor DCD, and
   // the sentences must arrive byte for byte.
   cfmakeraw(&line);
@@ -166,7 +162,6 @@ void PosixSerialPort::ClosePort() {
     close(fd_);
     fd_ = -1;
   }
-  flags_.portOpen = 0;
 }
 
 std::string PosixSerialPort::deviceGroup() const {

@@ -4,9 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "fix/shared_flags.h"
 #include "platform/serial_port.h"
-#include "settings/settings.h"
 
 namespace pathmere {
 
@@ -25,15 +23,12 @@ namespace pathmere {
 // a tty's queues have fixed kernel sizes and there is nothing to ask for.
 class PosixSerialPort final : public SerialPort {
  public:
-  // `settings` supplies portNumber and portSpeed at each OpenPort;
-  // `flags.portOpen` is cleared by ClosePort.
-  PosixSerialPort(const Settings& settings, SharedFlags& flags,
-                  std::filesystem::path portsFolder = DefaultPortsFolder());
+  explicit PosixSerialPort(std::filesystem::path portsFolder = DefaultPortsFolder());
   ~PosixSerialPort() override;
   PosixSerialPort(const PosixSerialPort&) = delete;
   PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
-  int32_t OpenPort() override;
+  int32_t OpenPort(int32_t portNumber, int32_t portSpeed) override;
   int32_t ReadPort(uint8_t* buffer, int32_t size) override;
   void ClosePort() override;
 
@@ -60,8 +55,6 @@ class PosixSerialPort final : public SerialPort {
  private:
   int32_t FailOpen(int32_t code, int error);
 
-  const Settings& settings_;
-  SharedFlags& flags_;
   std::filesystem::path portsFolder_;
   int fd_ = -1;
   int lastOpenErrno_ = 0;

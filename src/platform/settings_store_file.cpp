@@ -1,7 +1,5 @@
 #include "platform/settings_store_file.h"
 
-#include "platform/wide_text.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +12,8 @@
 #include <vector>
 
 #include "platform/user_config_folder.h"
+#include "text/ascii.h"
+#include "text/wide_text.h"
 
 namespace pathmere {
 
@@ -76,13 +76,6 @@ void Put(Values& values, std::string_view name, const StoredValue& value) {
   values.push_back({std::string(name), value});
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
 // Code points that UTF-8 can carry; a NUL would end the program's string.
@@ -130,9 +123,9 @@ bool ParseQuoted(std::string_view line, size_t* pos, std::string* bytes) {
     const char escaped = line[(*pos)++];
     if (escaped == '\\' || escaped == '"') {
       *bytes += escaped;
-    } else if (escaped == 'x' && *pos + 2 <= line.size() && HexDigit(line[*pos]) >= 0 &&
-               HexDigit(line[*pos + 1]) >= 0) {
-      const int byte = HexDigit(line[*pos]) * 16 + HexDigit(line[*pos + 1]);
+    } else if (escaped == 'x' && *pos + 2 <= line.size() && HexDigitValue(line[*pos]) >= 0 &&
+               HexDigitValue(line[*pos + 1]) >= 0) {
+      const int byte = HexDigitValue(line[*pos]) * 16 + HexDigitValue(line[*pos + 1]);
       if (byte == 0) return false;
       *bytes += static_cast<char>(byte);
       *pos += 2;
@@ -166,7 +159,7 @@ bool ParseValueLine(std::string_view line, NamedValue* out) {
     value.type = StoredValue::Type::kNumber;
     value.number = 0;
     for (char c : digits) {
-      const int digit = HexDigit(c);
+      const int digit = HexDigitValue(c);
       if (digit < 0) return false;
       value.number = value.number * 16 + static_cast<uint32_t>(digit);
     }

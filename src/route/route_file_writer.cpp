@@ -5,7 +5,8 @@
 #include <limits>
 #include <string_view>
 
-#include "fix/safe_convert.h"
+#include "text/c_conversions.h"
+#include "text/safe_convert.h"
 
 namespace pathmere {
 namespace {
@@ -17,29 +18,6 @@ constexpr char kReadFileError[] = "(%u) Read File Error: %u \r\n";
 
 // Shorter files cannot hold a header and a point line.
 constexpr int64_t kShortestRouteFile = 93;
-
-// A decimal integer as atoi reads it: leading white space, an optional sign,
-// then digits up to the first other byte (a NUL or the end of the text ends
-// it too). Saturates at the int32 range instead of overflowing.
-int32_t ReadInteger(std::string_view text, size_t position) {
-  auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-  while (position < text.size() && isSpace(text[position])) ++position;
-  bool negative = false;
-  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
-    negative = text[position] == '-';
-    ++position;
-  }
-  int64_t value = 0;
-  constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-  while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
-    value = value * 10 + (text[position] - '0');
-    if (value > kLimit) value = kLimit;
-    ++position;
-  }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(value);
-}
 
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
@@ -163,7 +141,7 @@ void RouteFileWriter::ContinueRoute(const GpsFix& fix) {
     return;
   }
   const size_t numberStart = line + 5;
-  const int32_t lastPoint = ReadInteger(tail, numberStart);
+  const int32_t lastPoint = ScanInt(tail.substr(numberStart));
   // A number at the top of the range cannot be followed by another.
   if (lastPoint <= 0 || lastPoint == std::numeric_limits<int32_t>::max()) return;
 
@@ -174,7 +152,7 @@ void RouteFileWriter::ContinueRoute(const GpsFix& fix) {
   const std::string_view name = tail.substr(secondComma + 1);
   const size_t nameLength = name.find('\0') == std::string_view::npos ? name.size() : name.find('\0');
   if (nameLength < 6 || name[0] != 'R' || !IsCapital(name[1]) || !IsCapital(name[2])) return;
-  const int32_t lastName = ReadInteger(name, 3);
+  const int32_t lastName = ScanInt(name.substr(3));
   if (lastName < 0 || lastName > 999) return;
 
   namePrefix_[1] = name[1];

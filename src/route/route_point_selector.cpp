@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "fix/positions_apart.h"
-#include "fix/safe_convert.h"
+#include "text/safe_convert.h"
 
 namespace pathmere {
 namespace {

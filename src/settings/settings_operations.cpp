@@ -56,14 +56,4 @@ void SaveOutputDir(SettingsStore& store, const wchar_t* folder) {
   key->Close();
 }
 
-void SelectPort(Settings& settings, SerialPort& port, int32_t portNumber) {
-  settings.portNumber = portNumber;
-  port.ClosePort();
-}
-
-void SelectSpeed(Settings& settings, SerialPort& port, int32_t portSpeed) {
-  settings.portSpeed = portSpeed;
-  port.ClosePort();
-}
-
 }  // namespace pathmere

@@ -5,7 +5,6 @@
 #include <functional>
 #include <string_view>
 
-#include "platform/serial_port.h"
 #include "platform/settings_store.h"
 #include "settings/settings.h"
 
@@ -40,9 +39,5 @@ int32_t LoadOutputDir(SettingsStore& store, const FolderSetter& setFolder);
 // silent and the folder chooser simply comes back at the next start.
 void SaveOutputDir(SettingsStore& store, const wchar_t* folder);
 
-// Set the value, then close the port, which the next tick reopens with it.
-// The port is closed even when the value did not change.
-void SelectPort(Settings& settings, SerialPort& port, int32_t portNumber);
-void SelectSpeed(Settings& settings, SerialPort& port, int32_t portSpeed);
 
 }  // namespace pathmere

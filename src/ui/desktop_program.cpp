@@ -6,42 +6,36 @@
 #include <string>
 
 #include <QApplication>
+#include <QSocketNotifier>
 
+#include "app/instance_claim.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/settings_store_file.h"
+#include "platform/stop_signals.h"
 #include "platform/tick_clock.h"
 #include "ui/app_icon.h"
 #include "ui/instance_command_server.h"
 #include "ui/main_window.h"
-#include "ui/stop_signals.h"
 
 namespace pathmere {
 
 int RunDesktopProgram(int argc, char** argv) {
   // A second start needs no window and no display: it hands its command to
   // the running instance and ends.
-  std::string problem;
-  const auto channelFolder = InstanceChannel::DefaultFolder(&problem);
-  std::unique_ptr<InstanceChannel> channel;
-  if (channelFolder.empty()) {
-    std::fprintf(stderr, "pathmere: commands from second starts are off: %s\n", problem.c_str());
-  } else {
-    channel = std::make_unique<InstanceChannel>(channelFolder);
-    switch (ClaimOrForward(*channel, argc, argv)) {
-      case StartRole::kRunningInstance:
-        break;
-      case StartRole::kHandedOver:
-        return 0;
-      case StartRole::kNotAnswered:
-        std::fprintf(stderr, "pathmere: the running Pathmere did not answer\n");
-        return 1;
-      case StartRole::kWithoutChannel:
-        std::fprintf(stderr, "pathmere: commands from second starts are off: cannot listen on %s\n",
-                     channel->socketPath().c_str());
-        channel.reset();
-        break;
-    }
+  InstanceClaim claim = ClaimInstance(JoinCommandLine(argc, argv));
+  switch (claim.role) {
+    case StartRole::kRunningInstance:
+      break;
+    case StartRole::kHandedOver:
+    case StartRole::kOtherInstance:
+      return 0;
+    case StartRole::kNotAnswered:
+      std::fprintf(stderr, "pathmere: the running Pathmere did not answer\n");
+      return 1;
+    case StartRole::kWithoutChannel:
+      std::fprintf(stderr, "pathmere: commands from second starts are off: %s\n", claim.problem.c_str());
+      break;
   }
 
   QApplication app(argc, argv);
@@ -62,11 +56,18 @@ int RunDesktopProgram(int argc, char** argv) {
   MainWindow window(files, clock, store);
   QObject::connect(&window, &MainWindow::shutDownDone, &app, [] { QCoreApplication::exit(0); });
   std::unique_ptr<InstanceCommandServer> server;
-  if (channel) {
+  if (claim.channel) {
     server = std::make_unique<InstanceCommandServer>(
-        *channel, [&window](int32_t code) { window.HandleForwardedCode(code); });
+        *claim.channel, [&window](int32_t code) { window.HandleForwardedCode(code); });
   }
-  StopSignals stopSignals([&window] { window.close(); });
+  StopSignals stopSignals;
+  std::unique_ptr<QSocketNotifier> stopNotifier;
+  if (stopSignals.installed()) {
+    stopNotifier = std::make_unique<QSocketNotifier>(stopSignals.wakeFd(), QSocketNotifier::Read);
+    QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &window, [&stopSignals, &window] {
+      if (stopSignals.TakeStop()) window.close();
+    });
+  }
   window.show();
   return QApplication::exec();
 }

@@ -15,9 +15,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "platform/instance_channel.h"
+#include "platform/serial_posix.h"
 #include "settings/menu_marks.h"
-#include "settings/settings_operations.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
 #include "ui/output_folder_chooser.h"
@@ -56,7 +55,10 @@ QSize DefaultClientSize(const QWidget& window) {
 
 MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store,
                        std::unique_ptr<SerialPort> port, Options options)
-    : store_(store), program_(files, clock, *this, std::move(port)) {
+    : files_(files),
+      store_(store),
+      port_(port != nullptr ? std::move(port) : std::make_unique<PosixSerialPort>()),
+      program_(files, clock, *port_, *this) {
   LoadResources();
   runModal = [](QDialog& dialog) { return dialog.exec(); };
   trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
@@ -71,13 +73,13 @@ MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store
   CreateMenu();
   const QSize clientSize = options.clientSize.isEmpty() ? DefaultClientSize(*this) : options.clientSize;
   CreatePanel(OrientationFor(clientSize));
-  LoadSettings(store_, program_.settings);
+  program_.LoadSettings(store_);
   resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
 }
 
 MainWindow::~MainWindow() {
   // The program's messages must not reach a panel that is going away.
-  program_.log.AttachPanel(nullptr);
+  program_.AttachPanel(nullptr);
 }
 
 void MainWindow::CreateMenu() {
@@ -109,7 +111,7 @@ void MainWindow::CreateMenu() {
     action->setCheckable(true);
     portGroup->addAction(action);
     connect(action, &QAction::triggered, this,
-            [this, port] { SelectPort(program_.settings, *program_.serialPort, port); });
+            [this, port] { program_.SelectPort(port); });
   }
   QMenu* speeds = toolsMenu_->addMenu(QStringLiteral("Select port speed"));
   auto* speedGroup = new QActionGroup(speeds);
@@ -119,7 +121,7 @@ void MainWindow::CreateMenu() {
     action->setCheckable(true);
     speedGroup->addAction(action);
     connect(action, &QAction::triggered, this,
-            [this, speed] { SelectSpeed(program_.settings, *program_.serialPort, speed); });
+            [this, speed] { program_.SelectSpeed(speed); });
   }
   toolsMenu_->addSeparator();
   connect(AddCommand(toolsMenu_, kCommandExit, QStringLiteral("Exit")), &QAction::triggered, this,
@@ -143,9 +145,9 @@ QAction* MainWindow::AddCommand(QMenu* menu, int command, const QString& caption
 void MainWindow::CreatePanel(Orientation orientation) {
   panel_ = new Panel(orientation, this);
   setCentralWidget(panel_);
-  program_.log.AttachPanel(panel_);
-  connect(panel_->flushButton(), &QPushButton::clicked, this, [this] { program_.flags.flushRequested = 1; });
-  connect(panel_->wptButton(), &QPushButton::clicked, this, [this] { program_.flags.waypointRequested = 1; });
+  program_.AttachPanel(panel_);
+  connect(panel_->flushButton(), &QPushButton::clicked, this, [this] { program_.RequestFlush(); });
+  connect(panel_->wptButton(), &QPushButton::clicked, this, [this] { program_.RequestWaypoint(); });
   connect(panel_->hideButton(), &QPushButton::clicked, this, &MainWindow::HideWindow);
 }
 
@@ -164,33 +166,27 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::StartOnFirstActivation() {
-  if (program_.tick.startupState != 0 || shutDown_) return;
+  if (program_.tick().startupState != 0 || shutDown_) return;
   tickTimer_->start();
   CreateTrayIcon();
-  program_.tick.startupState = 1;
+  program_.Start();
 }
 
-void MainWindow::Tick() { program_.tick.HandleTick(); }
+void MainWindow::Tick() { program_.Tick(); }
 
 void MainWindow::RunStartupAction() {
-  const int32_t result =
-      LoadOutputDir(store_, [this](const wchar_t* folder) { program_.SetOutputFolder(folder); });
-  if (result != 0) {
+  if (program_.LoadOutputFolder(store_) != 0) {
     // Opened once this tick has returned: a timer does not fire again while
     // its own handler runs, so a dialog opened inside the tick would stop
     // the ticks for as long as it is open.
     QMetaObject::invokeMethod(this, &MainWindow::SelectOutputFolder, Qt::QueuedConnection);
     return;
   }
-  if (program_.settings.hideAtStartup != 0) HideWindow();
+  if (program_.settings().hideAtStartup != 0) HideWindow();
 }
 
 void MainWindow::HandleForwardedCode(int32_t code) {
-  if (code == kForwardWaypoint || code == kForwardWaypointAndShow) {
-    program_.flags.waypointRequested = 1;
-    program_.flags.flushRequested = 1;
-  }
-  if (code == kForwardWaypointAndShow || code == kForwardShow) Restore();
+  if (program_.ApplyForwardedCode(code) == ForwardedAction::kShowWindow) Restore();
 }
 
 void MainWindow::Restore() {
@@ -210,7 +206,7 @@ void MainWindow::HideWindow() {
 }
 
 void MainWindow::UpdateMenuMarks() {
-  const MenuMarks marks = MenuMarksFor(program_.settings);
+  const MenuMarks marks = MenuMarksFor(program_.settings());
   if (marks.portCommand) action(*marks.portCommand)->setChecked(true);
   if (marks.speedCommand) action(*marks.speedCommand)->setChecked(true);
   action(kCommandEnableNmeaLog)->setChecked(marks.enableNmeaLogChecked);
@@ -223,7 +219,7 @@ void MainWindow::ShowAbout() {
 }
 
 void MainWindow::SelectOutputFolder() {
-  OutputFolderChooser chooser(program_, store_, OrientationFor(centralWidget()->size()), this);
+  OutputFolderChooser chooser(program_, files_, store_, OrientationFor(centralWidget()->size()), this);
   runModal(chooser);
 }
 
@@ -237,26 +233,20 @@ void MainWindow::ReadNmeaFile() {
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return;
   const QByteArray hostPath = QFile::encodeName(chosen.first());
-  program_.capture.StartReplay(hostPath.constData());
+  program_.ReplayFile(hostPath.constData());
 }
 
 void MainWindow::ToggleNmeaLog() {
-  if (program_.settings.enableNmeaLog != 0) {
-    // What the log holds goes to its file before the switch turns off.
-    program_.FlushNmeaLog();
-    program_.settings.enableNmeaLog = 0;
-  } else {
-    program_.settings.enableNmeaLog = 1;
-  }
+  program_.SetNmeaLog(program_.settings().enableNmeaLog == 0);
 }
 
 void MainWindow::ToggleHideAtStartup() {
-  program_.settings.hideAtStartup = program_.settings.hideAtStartup != 0 ? 0 : 1;
+  program_.SetHideAtStartup(program_.settings().hideAtStartup == 0);
 }
 
 void MainWindow::Exit() {
   // Saved whatever the answer.
-  SaveSettings(store_, program_.settings);
+  program_.SaveSettings(store_);
   // On top and without an owner: the question is about the whole program.
   QMessageBox question(QMessageBox::Question, QStringLiteral("Exit"), QStringLiteral("Are you sure?"),
                        QMessageBox::Yes | QMessageBox::No);

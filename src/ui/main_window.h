@@ -8,7 +8,7 @@
 #include <QMainWindow>
 #include <QSize>
 
-#include "capture/program.h"
+#include "app/program.h"
 #include "capture/timer_tick.h"
 #include "platform/file_system.h"
 #include "platform/serial_port.h"
@@ -36,7 +36,8 @@ inline constexpr int kCommandSelectOutputFolder = 40007;
 
 // The program's only top-level window and its clock: the Tools menu, the
 // panel, the tray icon and the one-second timer that drives the program.
-// It owns the Program, so every window starts from a fresh one.
+// It owns the Program, so every window starts from a fresh one, and the
+// serial port the Program reads (termios unless one is handed in).
 class MainWindow final : public QMainWindow, public TickHost {
   Q_OBJECT
 
@@ -103,7 +104,9 @@ class MainWindow final : public QMainWindow, public TickHost {
   void ToggleHideAtStartup();
   void ShutDown();
 
+  FileSystem& files_;
   SettingsStore& store_;
+  std::unique_ptr<SerialPort> port_;
   Program program_;
   Panel* panel_ = nullptr;
   QMenu* toolsMenu_ = nullptr;

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include "settings/settings_operations.h"
+#include "text/fixed_wide_text.h"
 #include "ui_output_folder_chooser_landscape.h"
 #include "ui_output_folder_chooser_portrait.h"
 
@@ -30,9 +31,7 @@ bool JoinPath(wchar_t (&out)[OutputFolderChooser::kPathCapacity], std::wstring_v
   std::wstring joined(base);
   joined += L'\\';
   joined += name;
-  if (joined.size() >= OutputFolderChooser::kPathCapacity) return false;
-  std::wmemcpy(out, joined.c_str(), joined.size() + 1);
-  return true;
+  return CopyWideWhole(out, OutputFolderChooser::kPathCapacity, joined);
 }
 
 // One new folder right inside the browsed one: nothing that names the
@@ -48,9 +47,10 @@ bool IsUpRow(const QTreeWidgetItem* item) { return item->data(0, kUpRowRole).toB
 
 }  // namespace
 
-OutputFolderChooser::OutputFolderChooser(Program& program, SettingsStore& store, Orientation orientation,
+OutputFolderChooser::OutputFolderChooser(Program& program, FileSystem& files, SettingsStore& store,
+                                         Orientation orientation,
                                          QWidget* parent)
-    : QDialog(parent), program_(program), store_(store), orientation_(orientation) {
+    : QDialog(parent), program_(program), files_(files), store_(store), orientation_(orientation) {
   if (orientation == Orientation::kLandscape) {
     Ui::LandscapeOutputFolderChooser form;
     form.setupUi(this);
@@ -69,7 +69,7 @@ OutputFolderChooser::OutputFolderChooser(Program& program, SettingsStore& store,
   connect(okButton_, &QPushButton::clicked, this, &OutputFolderChooser::TakeCandidate);
   connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 
-  program_.track.GetFolder(selectedPath_, kPathCapacity);
+  program_.track().GetFolder(selectedPath_, kPathCapacity);
   ShowCandidate(selectedPath_);
   // Every opening starts at the root.
   browsePath_[0] = L'\0';
@@ -96,7 +96,7 @@ void OutputFolderChooser::FillFolderList() {
   }
   std::vector<FileSystem::FolderEntry> entries;
   // A folder that cannot be listed shows only "..", so the user can go up.
-  if (!program_.files.ListFolder(browsePath_, &entries)) return;
+  if (!files_.ListFolder(browsePath_, &entries)) return;
   QStringList names;
   for (const FileSystem::FolderEntry& entry : entries) {
     if (entry.isDirectory) names.append(QString::fromStdWString(entry.name));
@@ -146,7 +146,7 @@ void OutputFolderChooser::CreateFolder() {
   nameField_->clear();
   if (!IsUsableFolderName(name) || !JoinPath(selectedPath_, browsePath_, name)) return;
   // A failure is not reported; the list simply shows no new folder.
-  if (program_.files.CreateDirectory(selectedPath_)) FillFolderList();
+  if (files_.CreateDirectory(selectedPath_)) FillFolderList();
 }
 
 void OutputFolderChooser::TakeCandidate() {

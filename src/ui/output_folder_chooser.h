@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "capture/program.h"
+#include "app/program.h"
 #include "platform/settings_store.h"
 #include "ui/panel.h"
 
@@ -34,7 +34,8 @@ class OutputFolderChooser final : public QDialog {
   static constexpr size_t kMaxNameLength = 254;
   static constexpr int kLevels = 100;  // the root and 99 levels below it
 
-  OutputFolderChooser(Program& program, SettingsStore& store, Orientation orientation, QWidget* parent);
+  OutputFolderChooser(Program& program, FileSystem& files, SettingsStore& store, Orientation orientation,
+                      QWidget* parent);
 
   Orientation orientation() const { return orientation_; }
   // The folder listed; empty at the root, else "\A\B".
@@ -61,6 +62,7 @@ class OutputFolderChooser final : public QDialog {
   void ShowCandidate(const wchar_t* path);
 
   Program& program_;
+  FileSystem& files_;
   SettingsStore& store_;
   Orientation orientation_;
   wchar_t browsePath_[kPathCapacity] = {};

@@ -6,7 +6,7 @@
 #include <QSize>
 #include <QWidget>
 
-#include "platform/panel_text.h"
+#include "messages/panel_text.h"
 
 class QPlainTextEdit;
 class QPushButton;

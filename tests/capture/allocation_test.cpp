@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "capture/program.h"
+#include "app/program.h"
+#include "platform/serial_posix.h"
 #include "platform/file_system_posix.h"
 #include "support/fake_tick_clock.h"
 #include "support/nmea_builder.h"
@@ -103,10 +104,6 @@ class LengthPanel final : public PanelText {
   size_t log = 0;
 };
 
-struct NoStartup : TickHost {
-  void RunStartupAction() override {}
-};
-
 // `seconds` of driving north at 60 km/h from 23:00 UTC, across midnight into
 // a new day file, with a GSV sentence, a bad checksum every 50 seconds and
 // an outlier 5 km away every 700.
@@ -131,24 +128,25 @@ TEST(AllocationTest, SentencesThroughTheWholeProgramAllocateNothing) {
   testing::TempFolder folder;
   PathCountingFileSystem files(folder.path().string());
   testing::FakeTickClock clock{1000};
-  NoStartup host;
+  TickHost host;
   LengthPanel panel;
-  Program program(files, clock, host);
-  program.log.AttachPanel(&panel);
+  PosixSerialPort port;  // never opened: the bytes are fed straight in
+  Program program(files, clock, port, host);
+  program.AttachPanel(&panel);
   program.SetOutputFolder(L"");
-  program.settings.enableNmeaLog = 1;  // live capture: the raw log is written too
+  program.SetNmeaLog(true);  // live capture: the raw log is written too
 
   // The first minute allocates what is allocated once (the NMEA log's block).
   const std::string warmUp = Drive(0, 60);
   const std::string drive = Drive(60, 7200);  // two hours, 21,600 sentences
-  program.assembler.Feed(reinterpret_cast<const uint8_t*>(warmUp.data()), static_cast<int32_t>(warmUp.size()));
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(warmUp.data()), static_cast<int32_t>(warmUp.size()));
 
   allocations = 0;
   files.pathCalls = 0;
   counting = true;
   for (size_t at = 0; at < drive.size(); at += 1024) {
     const size_t block = std::min<size_t>(1024, drive.size() - at);
-    program.assembler.Feed(reinterpret_cast<const uint8_t*>(drive.data() + at), static_cast<int32_t>(block));
+    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(drive.data() + at), static_cast<int32_t>(block));
     clock.now += 40;  // about a second of receiver output every 6 blocks
   }
   program.FlushWriters();

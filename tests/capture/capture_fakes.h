@@ -8,7 +8,6 @@
 #include "capture/sentence_assembler.h"
 #include "capture/timer_tick.h"
 #include "capture/writer_flushes.h"
-#include "fix/shared_flags.h"
 #include "platform/serial_port.h"
 
 namespace pathmere::testing {
@@ -19,8 +18,8 @@ using Events = std::vector<std::string>;
 // A serial port that plays back scripted results. An empty script reads 0.
 class ScriptedSerialPort : public SerialPort {
  public:
-  ScriptedSerialPort(SharedFlags& flags, Events& events) : flags_(flags), events_(events) {}
-  int32_t OpenPort() override {
+  explicit ScriptedSerialPort(Events& events) : events_(events) {}
+  int32_t OpenPort(int32_t, int32_t) override {
     events_.push_back("open");
     return openResult;
   }
@@ -35,15 +34,11 @@ class ScriptedSerialPort : public SerialPort {
     std::memcpy(buffer, next.data(), static_cast<size_t>(n));
     return n;
   }
-  void ClosePort() override {
-    events_.push_back("close");
-    flags_.portOpen = 0;
-  }
+  void ClosePort() override { events_.push_back("close"); }
   int32_t openResult = 0;
   std::deque<std::string> reads;
 
  private:
-  SharedFlags& flags_;
   Events& events_;
 };
 

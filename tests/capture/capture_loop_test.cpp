@@ -37,15 +37,16 @@ class CaptureLoopTest : public ::testing::Test {
   testing::RecordingPanel panel;
   MessageLog log;
   SharedFlags flags;
+  CaptureState state;
   Settings settings;
   PosixFileSystem files{folder.path().string()};
   testing::FakeTickClock clock{1000};
   Events events;
-  testing::ScriptedSerialPort port{flags, events};
+  testing::ScriptedSerialPort port{events};
   testing::RecordingSentences sentences{events};
   SentenceAssembler assembler{sentences};
   testing::RecordingFlushes flushes{events};
-  CaptureLoop capture{flags, settings, log, files, clock, port, assembler, flushes};
+  CaptureLoop capture{state, flags, settings, log, files, clock, port, assembler, flushes};
 };
 
 TEST_F(CaptureLoopTest, ReplaysAWholeSmallFileThenFlushesAndReports) {
@@ -57,7 +58,7 @@ TEST_F(CaptureLoopTest, ReplaysAWholeSmallFileThenFlushesAndReports) {
   capture.CaptureStep();
   EXPECT_EQ(events, (Events{"flush nmea log", "sentence $GPRMC,1", "sentence $GPGGA,2", "flush writers"}));
   EXPECT_EQ(panel.Log(), path + "\r\nFile processed\r\n");
-  EXPECT_FALSE(flags.IsReplaying());
+  EXPECT_FALSE(state.IsReplaying());
 }
 
 TEST_F(CaptureLoopTest, ReplayStopsAfterTheBlockThatEndsPast500Ms) {
@@ -81,20 +82,20 @@ TEST_F(CaptureLoopTest, ReplayReadsAtMost1000BlocksPerTick) {
   const std::string path = WriteFile("c.nmea", std::string(1000 * 1024 + 10, 'x'));
   ASSERT_TRUE(capture.StartReplay(path.c_str()));
   capture.CaptureStep();
-  EXPECT_TRUE(flags.IsReplaying());
+  EXPECT_TRUE(state.IsReplaying());
   capture.CaptureStep();
-  EXPECT_FALSE(flags.IsReplaying());
+  EXPECT_FALSE(state.IsReplaying());
   EXPECT_EQ(Count("flush writers"), 1);
 }
 
 TEST_F(CaptureLoopTest, UnopenableReplayFileIsReportedAndTheCurrentReplayGoesOn) {
   const std::string good = WriteFile("d.nmea", "$GPRMC,1\n");
   ASSERT_TRUE(capture.StartReplay(good.c_str()));
-  const FileHandle current = flags.replayFile;
+  const FileHandle current = state.replayFile;
   const std::string missing = (folder.path() / "missing.nmea").string();
   EXPECT_FALSE(capture.StartReplay(missing.c_str()));
   EXPECT_EQ(panel.Log(), good + "\r\n" + missing + "\r\n(1) File Open Error: 2 \r\n");
-  EXPECT_EQ(flags.replayFile, current);
+  EXPECT_EQ(state.replayFile, current);
   EXPECT_FALSE(capture.StartReplay(folder.path().c_str()));  // a directory
   EXPECT_NE(panel.Log().find("(2) File Open Error: 21 \r\n"), std::string::npos);
 }
@@ -131,12 +132,12 @@ TEST_F(CaptureLoopTest, ReadErrorClosesThePortAndTheNextTickReopens) {
   port.reads = {"$GPRMC,1\r\n", "<error>", "$GPRMC,2\r\n"};
   capture.CaptureStep();
   EXPECT_EQ(events, (Events{"open", "read", "sentence $GPRMC,1", "read", "close"}));
-  EXPECT_EQ(flags.portOpen, 0);
+  EXPECT_EQ(state.portOpen, 0);
   EXPECT_EQ(panel.Status(), "COM0 opening...\r\nCOM-port read error!\r\n");
   events.clear();
   capture.CaptureStep();
   EXPECT_EQ(events, (Events{"open", "read", "sentence $GPRMC,2", "read"}));
-  EXPECT_EQ(flags.portOpen, 1);
+  EXPECT_EQ(state.portOpen, 1);
 }
 
 TEST_F(CaptureLoopTest, AFloodingPortIsReadAtMostTenTimesPerTick) {

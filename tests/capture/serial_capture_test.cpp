@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/program.h"
+#include "app/program.h"
+#include "platform/serial_posix.h"
 #include "platform/file_system_posix.h"
 #include "settings/settings_operations.h"
 #include "support/fake_tick_clock.h"
@@ -43,18 +44,15 @@ class PseudoTerminal {
   std::string name_;
 };
 
-struct NoStartup : TickHost {
-  void RunStartupAction() override {}
-};
-
 class SerialCaptureTest : public ::testing::Test {
  protected:
   SerialCaptureTest() {
     fs::create_directories(ports);
-    program.log.AttachPanel(&panel);
+    program.AttachPanel(&panel);
     program.SetOutputFolder(L"\\out");
-    program.settings.portNumber = 2;
-    program.tick.startupState = 2;
+    program.SelectPort(2);
+    program.Start();
+    program.Tick();  // the start-up tick: no action here
   }
   void LinkCom2(const PseudoTerminal& terminal) {
     fs::remove(ports / "COM2");
@@ -67,7 +65,7 @@ class SerialCaptureTest : public ::testing::Test {
   // The status area as the tick left it; cleared for the next tick.
   std::string Tick() {
     panel.texts[kStatusArea].clear();
-    program.tick.HandleTick();
+    program.Tick();
     return panel.Status();
   }
 
@@ -76,9 +74,10 @@ class SerialCaptureTest : public ::testing::Test {
   testing::ScopedEnv config{"XDG_CONFIG_HOME", (home.path() / "config").c_str()};
   PosixFileSystem files{home.path().string()};
   testing::FakeTickClock clock{1000};
-  NoStartup host;
+  TickHost host;
   testing::RecordingPanel panel;
-  Program program{files, clock, host};
+  PosixSerialPort port;  // on the ports folder of XDG_CONFIG_HOME above
+  Program program{files, clock, port, host};
 };
 
 TEST_F(SerialCaptureTest, UnpluggedReceiverIsReopenedEveryTickUntilItIsBack) {
@@ -87,12 +86,12 @@ TEST_F(SerialCaptureTest, UnpluggedReceiverIsReopenedEveryTickUntilItIsBack) {
   EXPECT_EQ(Tick(), "COM2 opening...\r\n");
   for (int i = 0; i < 3; ++i) receiver->Send(Second(i));
   Tick();
-  EXPECT_EQ(program.flags.portOpen, 1);
-  EXPECT_EQ(program.fix.state.currentFix.timeOfDay, 36002.0);
+  EXPECT_EQ(program.capture().portOpen, 1);
+  EXPECT_EQ(program.fixState().currentFix.timeOfDay, 36002.0);
 
   receiver->HangUp();  // unplugged
   EXPECT_EQ(Tick(), "COM-port read error!\r\n");
-  EXPECT_EQ(program.flags.portOpen, 0);
+  EXPECT_EQ(program.capture().portOpen, 0);
   fs::remove(ports / "COM2");
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(Tick(), "COM2 opening...\r\nCOM-port open error (1)!\r\n");
@@ -103,7 +102,7 @@ TEST_F(SerialCaptureTest, UnpluggedReceiverIsReopenedEveryTickUntilItIsBack) {
   EXPECT_EQ(Tick(), "COM2 opening...\r\n");
   for (int i = 3; i < 20; ++i) receiver->Send(Second(i));
   Tick();
-  EXPECT_EQ(program.fix.state.currentFix.timeOfDay, 36019.0);
+  EXPECT_EQ(program.fixState().currentFix.timeOfDay, 36019.0);
 
   program.ShutDown();
   const std::string track = testing::ReadWholeFile(home.path() / "out" / "2026-12-06.plt");
@@ -115,12 +114,12 @@ TEST_F(SerialCaptureTest, ChangingTheSpeedReopensThePortAtTheNextTick) {
   PseudoTerminal receiver;
   LinkCom2(receiver);
   Tick();
-  ASSERT_EQ(program.flags.portOpen, 1);
-  SelectSpeed(program.settings, *program.serialPort, 9600);
-  EXPECT_EQ(program.flags.portOpen, 0);
+  ASSERT_EQ(program.capture().portOpen, 1);
+  program.SelectSpeed(9600);
+  EXPECT_EQ(program.capture().portOpen, 0);
   EXPECT_EQ(Tick(), "COM2 opening...\r\n");
-  EXPECT_EQ(program.flags.portOpen, 1);
-  SelectSpeed(program.settings, *program.serialPort, 12345);  // no such line speed
+  EXPECT_EQ(program.capture().portOpen, 1);
+  program.SelectSpeed(12345);  // no such line speed
   EXPECT_EQ(Tick(), "COM2 opening...\r\nCOM-port open error (4)!\r\n");
   EXPECT_EQ(Tick(), "COM2 opening...\r\nCOM-port open error (4)!\r\n");
 }

@@ -32,16 +32,17 @@ class TimerTickTest : public ::testing::Test {
   testing::RecordingPanel panel;
   MessageLog log;
   SharedFlags flags;
+  CaptureState state;
   Settings settings;
   PosixFileSystem files{folder.path().string()};
   testing::FakeTickClock clock;
   Events events;
-  testing::ScriptedSerialPort port{flags, events};
+  testing::ScriptedSerialPort port{events};
   testing::RecordingSentences sentences{events};
   SentenceAssembler assembler{sentences};
   testing::RecordingFlushes flushes{events};
   testing::RecordingHost host{events};
-  CaptureLoop capture{flags, settings, log, files, clock, port, assembler, flushes};
+  CaptureLoop capture{state, flags, settings, log, files, clock, port, assembler, flushes};
   TimerTick tick{flags, log, capture, flushes, host};
 };
 

@@ -49,10 +49,11 @@ TEST(RecordedLogsTest, EverySentenceOfEveryLogGetsADefinedResult) {
     MessageLog log;
     log.AttachPanel(&panel);
     SharedFlags flags;
+    CaptureState capture;
     Settings settings;
     settings.enableNmeaLog = 1;
     CountingOutputs outputs;
-    SentenceProcessor processor(flags, settings, log, outputs);
+    SentenceProcessor processor(flags, capture, settings, log, outputs);
     std::istringstream content(testing::ReadWholeFile(path));
     int dropped = 0;
     for (std::string line; std::getline(content, line);) {

@@ -69,9 +69,10 @@ struct Harness {
   testing::RecordingPanel panel;
   MessageLog log;
   SharedFlags flags;
+  CaptureState capture;
   Settings settings;
   RecordingOutputs outputs;
-  SentenceProcessor processor{flags, settings, log, outputs};
+  SentenceProcessor processor{flags, capture, settings, log, outputs};
 };
 
 class SentenceProcessorTest : public ::testing::Test, public Harness {};
@@ -250,7 +251,7 @@ TEST_F(SentenceProcessorTest, OnlyCheckedAndDecodedSentencesReachTheNmeaLog) {
   EXPECT_EQ(outputs.loggedTimes.back(), 100.0);
 
   outputs.calls.clear();
-  flags.replayFile = 7;  // nothing is logged while a file is replayed
+  capture.replayFile = 7;  // nothing is logged while a file is replayed
   Feed(Gga(103.0, 1.0));
   Feed(Rmc({.timeOfDay = 103.0}));
   EXPECT_TRUE(outputs.calls.empty());

@@ -56,7 +56,6 @@ class SerialPortTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(pty_.ok());
     LinkPort(3, pty_.slave());
-    settings_.portNumber = 3;
   }
   void LinkPort(int number, const fs::path& target) {
     fs::create_symlink(target, folder_.path() / ("COM" + std::to_string(number)));
@@ -76,13 +75,13 @@ class SerialPortTest : public ::testing::Test {
 
   TempFolder folder_;
   PseudoTerminal pty_;
-  Settings settings_;
-  SharedFlags flags_;
-  PosixSerialPort port_{settings_, flags_, folder_.path()};
+  int32_t portNumber_ = 3;
+  int32_t portSpeed_ = 4800;
+  PosixSerialPort port_{folder_.path()};
 };
 
 TEST_F(SerialPortTest, EveryByteValueArrivesUnchanged) {
-  ASSERT_EQ(port_.OpenPort(), 0);
+  ASSERT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0);
   EXPECT_EQ(port_.lastOpenErrno(), 0);
   // CR, ^C, XON/XOFF, DEL and high bytes would be translated, swallowed or
   // turned into signals by a tty that is not raw.
@@ -93,7 +92,7 @@ TEST_F(SerialPortTest, EveryByteValueArrivesUnchanged) {
 }
 
 TEST_F(SerialPortTest, SilentLineReadsAsNothingWhileHangUpReadsAsFailure) {
-  ASSERT_EQ(port_.OpenPort(), 0);
+  ASSERT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0);
   uint8_t buffer[64];
   EXPECT_EQ(port_.ReadPort(buffer, sizeof buffer), 0);
 
@@ -104,13 +103,11 @@ TEST_F(SerialPortTest, SilentLineReadsAsNothingWhileHangUpReadsAsFailure) {
   EXPECT_EQ(port_.ReadPort(buffer, sizeof buffer), -2);
 }
 
-TEST_F(SerialPortTest, ClosedPortReadsMinusOneAndClosingClearsPortOpen) {
+TEST_F(SerialPortTest, ClosedPortReadsMinusOne) {
   uint8_t buffer[16];
   EXPECT_EQ(port_.ReadPort(buffer, sizeof buffer), -1);
-  ASSERT_EQ(port_.OpenPort(), 0);
-  flags_.portOpen = 1;
+  ASSERT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0);
   port_.ClosePort();
-  EXPECT_EQ(flags_.portOpen, 0);
   EXPECT_FALSE(port_.IsOpen());
   pty_.Send("x");
   EXPECT_EQ(port_.ReadPort(buffer, sizeof buffer), -1);
@@ -118,16 +115,14 @@ TEST_F(SerialPortTest, ClosedPortReadsMinusOneAndClosingClearsPortOpen) {
 
 TEST_F(SerialPortTest, EveryOfferedSpeedOpensAndAnUnknownOneIsRefused) {
   for (int32_t speed : {4800, 9600, 19200, 38400, 57600, 115200}) {
-    settings_.portSpeed = speed;
-    EXPECT_EQ(port_.OpenPort(), 0) << speed;
+    portSpeed_ = speed;
+    EXPECT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0) << speed;
   }
   // A pseudo-terminal takes every speed termios can name, so only a number
   // without a termios constant can be refused.
-  settings_.portSpeed = 12345;
-  flags_.portOpen = 1;
-  EXPECT_EQ(port_.OpenPort(), 4);
+  portSpeed_ = 12345;
+  EXPECT_EQ(port_.OpenPort(portNumber_, portSpeed_), 4);
   EXPECT_FALSE(port_.IsOpen());
-  EXPECT_EQ(flags_.portOpen, 0);
   uint8_t buffer[16];
   EXPECT_EQ(port_.ReadPort(buffer, sizeof buffer), -1);
 }
@@ -136,20 +131,19 @@ TEST_F(SerialPortTest, ReopeningReplacesTheOpenDevice) {
   auto openDescriptors = [] {
     return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
   };
-  ASSERT_EQ(port_.OpenPort(), 0);
+  ASSERT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0);
   const auto before = openDescriptors();
-  ASSERT_EQ(port_.OpenPort(), 0);
+  ASSERT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0);
   EXPECT_EQ(openDescriptors(), before);
   pty_.Send("ok");
   EXPECT_EQ(ReadBytes(2), "ok");
 }
 
 TEST_F(SerialPortTest, SecondOpenOfTheSameDeviceIsRefused) {
-  ASSERT_EQ(port_.OpenPort(), 0);
+  ASSERT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0);
   auto openAgain = [&] {
-    SharedFlags otherFlags;
-    PosixSerialPort other(settings_, otherFlags, folder_.path());
-    return other.OpenPort() == 1 && other.lastOpenErrno() == EBUSY;
+    PosixSerialPort other(folder_.path());
+    return other.OpenPort(portNumber_, portSpeed_) == 1 && other.lastOpenErrno() == EBUSY;
   };
   if (geteuid() != 0) {
     EXPECT_TRUE(openAgain());
@@ -188,8 +182,8 @@ TEST_F(SerialPortTest, DevicesThatCannotBeOpenedGiveCodeOne) {
       {"negative number", -1, folder_.path() / "COM-1", ENOENT},
   };
   for (const Case& c : cases) {
-    settings_.portNumber = c.portNumber;
-    EXPECT_EQ(port_.OpenPort(), 1) << c.legend;
+    portNumber_ = c.portNumber;
+    EXPECT_EQ(port_.OpenPort(portNumber_, portSpeed_), 1) << c.legend;
     EXPECT_FALSE(port_.IsOpen()) << c.legend;
     EXPECT_EQ(port_.devicePath(), c.expectedDevice.string()) << c.legend;
     EXPECT_EQ(port_.lastOpenErrno(), c.expectedErrno) << c.legend;

@@ -16,15 +16,6 @@ namespace fs = std::filesystem;
 using testing::ReadWholeFile;
 using testing::TempFolder;
 
-// Counts closes; the rest of a serial port does not matter here.
-class CountingPort : public SerialPort {
- public:
-  int32_t OpenPort() override { return 0; }
-  int32_t ReadPort(uint8_t*, int32_t) override { return -1; }
-  void ClosePort() override { ++closes; }
-  int closes = 0;
-};
-
 class SettingsOperationsTest : public ::testing::Test {
  protected:
   void WriteStoreFile(const std::string& content) {
@@ -120,19 +111,6 @@ TEST_F(SettingsOperationsTest, SavedFolderComesBackAndKeepsTheNumbers) {
   Settings loaded;
   LoadSettings(store_, loaded);
   EXPECT_EQ(loaded.portNumber, 5);
-}
-
-TEST_F(SettingsOperationsTest, ChoosingPortOrSpeedAlwaysClosesThePort) {
-  Settings settings;
-  CountingPort port;
-  SelectPort(settings, port, 4);
-  EXPECT_EQ(settings.portNumber, 4);
-  SelectSpeed(settings, port, 9600);
-  EXPECT_EQ(settings.portSpeed, 9600);
-  SelectSpeed(settings, port, 9600);
-  SelectPort(settings, port, -1);
-  EXPECT_EQ(settings.portNumber, -1);
-  EXPECT_EQ(port.closes, 4);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "platform/panel_text.h"
+#include "messages/panel_text.h"
 
 namespace pathmere::testing {
 

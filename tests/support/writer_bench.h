@@ -8,7 +8,7 @@
 
 #include "fix/gps_fix.h"
 #include "platform/file_system_posix.h"
-#include "platform/message_log.h"
+#include "messages/message_log.h"
 #include "support/fake_tick_clock.h"
 #include "support/recording_panel.h"
 #include "support/test_environment.h"

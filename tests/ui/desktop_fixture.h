@@ -31,7 +31,7 @@ namespace pathmere::testing {
 // A receiver that hands out what the test queued, one block per read.
 class QueuedSerialPort final : public SerialPort {
  public:
-  int32_t OpenPort() override {
+  int32_t OpenPort(int32_t, int32_t) override {
     ++opens;
     return 0;
   }
@@ -41,15 +41,11 @@ class QueuedSerialPort final : public SerialPort {
     queued.erase(0, n);
     return static_cast<int32_t>(n);
   }
-  void ClosePort() override {
-    ++closes;
-    if (flags != nullptr) flags->portOpen = 0;
-  }
+  void ClosePort() override { ++closes; }
 
   std::string queued;
   int opens = 0;
   int closes = 0;
-  SharedFlags* flags = nullptr;
 };
 
 // Fixes one second apart from 12:00:00 on 6 December 2026, walking north,
@@ -89,7 +85,6 @@ class DesktopTest : public ::testing::Test {
     port = queue.get();
     auto window = std::make_unique<MainWindow>(files, clock, store, std::move(queue),
                                                MainWindow::Options{clientSize});
-    port->flags = &window->program().flags;
     window->trayAvailable = [this] { return trayAvailable; };
     // Dialogs a test does not answer itself are noted and cancelled.
     window->runModal = [this](QDialog& dialog) {
@@ -104,7 +99,7 @@ class DesktopTest : public ::testing::Test {
   static void Start(MainWindow& window) {
     window.show();
     ASSERT_TRUE(window.tickTimer()->isActive());
-    ASSERT_EQ(window.program().tick.startupState, 1);
+    ASSERT_EQ(window.program().tick().startupState, 1);
     window.tickTimer()->stop();
     window.Tick();
   }

@@ -2,6 +2,8 @@
 // the real single-instance channel.
 #include "ui/instance_command_server.h"
 
+#include "app/instance_claim.h"
+
 #include <chrono>
 #include <future>
 #include <string>
@@ -26,8 +28,8 @@ class InstanceForwardingTest : public testing::DesktopTest {
     auto second = std::async(std::launch::async, [this, arguments] {
       std::vector<const char*> argv = {"pathmere"};
       for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-      InstanceChannel channel(runtime.path());
-      return ClaimOrForward(channel, static_cast<int>(argv.size()), argv.data());
+      InstanceChannel secondChannel(runtime.path());
+      return ClaimOrForward(secondChannel, JoinCommandLine(static_cast<int>(argv.size()), argv.data()));
     });
     while (second.wait_for(5ms) != std::future_status::ready) QCoreApplication::processEvents();
     return second.get();
@@ -40,12 +42,10 @@ class InstanceForwardingTest : public testing::DesktopTest {
 TEST_F(InstanceForwardingTest, CodesReachTheRunningWindowBeforeTheSecondStartEnds) {
   StoreOutputFolder(L"\\Tracks");
   auto window = MakeWindow();
-  const char* const firstArgv[] = {"pathmere", "/wpth"};
-  ASSERT_EQ(ClaimOrForward(channel, 2, firstArgv), StartRole::kRunningInstance);
+  ASSERT_EQ(ClaimOrForward(channel, std::string_view("/wpth")), StartRole::kRunningInstance);
   InstanceCommandServer server(channel, [&window](int32_t code) { window->HandleForwardedCode(code); });
   Start(*window);
-  SharedFlags& flags = window->program().flags;
-  EXPECT_EQ(flags.waypointRequested, 0) << "the first start ignores its command line";
+  EXPECT_EQ(window->program().flags().waypointRequested, 0) << "the first start ignores its command line";
 
   struct Row {
     const char* legend;
@@ -65,9 +65,11 @@ TEST_F(InstanceForwardingTest, CodesReachTheRunningWindowBeforeTheSecondStartEnd
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.legend);
+    // A fresh window for each row: nothing left from the one before.
+    window = MakeWindow();
+    Start(*window);
     window->hide();
-    flags.waypointRequested = 0;
-    flags.flushRequested = 0;
+    const SharedFlags& flags = window->program().flags();
     // The answer comes only once the code has been handled, so what it did
     // is visible as soon as the second start is done.
     EXPECT_EQ(SecondStart(row.arguments), StartRole::kHandedOver);

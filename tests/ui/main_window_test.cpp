@@ -65,7 +65,7 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   EXPECT_FALSE(window->windowIcon().isNull());
   std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "-",
                                        "Enable NMEA log", "Hide at startup", "-", "Select input port >", "[NONE]"};
-  for (int port = 0; port <= 15; ++port) expected.push_back("[COM" + std::to_string(port) + "]");
+  for (int number = 0; number <= 15; ++number) expected.push_back("[COM" + std::to_string(number) + "]");
   expected.push_back("Select port speed >");
   for (const char* speed : {"4800", "9600", "19200", "38400", "57600", "115200"}) {
     expected.push_back(std::string("[") + speed + "]");
@@ -80,18 +80,20 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
 }
 
 TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
+  Settings stored;
+  stored.portNumber = 3;
+  stored.portSpeed = 38400;
+  stored.enableNmeaLog = 1;
+  stored.hideAtStartup = 7;  // any non-zero value is on
+  SaveSettings(store, stored);
   auto window = MakeWindow();
-  Settings& settings = window->program().settings;
+  Program& program = window->program();
   auto open = [&] {
     window->toolsMenu()->popup(QPoint(0, 0));
     window->toolsMenu()->hide();
   };
   auto checked = [&](int command) { return window->action(command)->isChecked(); };
 
-  settings.portNumber = 3;
-  settings.portSpeed = 38400;
-  settings.enableNmeaLog = 1;
-  settings.hideAtStartup = 7;  // any non-zero value is on
   open();
   EXPECT_TRUE(checked(kCommandPortFirst + 3));
   EXPECT_TRUE(checked(kCommandSpeedFirst + 3));
@@ -99,17 +101,17 @@ TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
   EXPECT_TRUE(checked(kCommandHideAtStartup));
 
   // Values the menu does not offer leave those marks as they were.
-  settings.portNumber = 20;
-  settings.portSpeed = 1200;
-  settings.enableNmeaLog = 0;
-  settings.hideAtStartup = 0;
+  program.SelectPort(20);
+  program.SelectSpeed(1200);
+  program.SetNmeaLog(false);
+  program.SetHideAtStartup(false);
   open();
   EXPECT_TRUE(checked(kCommandPortFirst + 3));
   EXPECT_TRUE(checked(kCommandSpeedFirst + 3));
   EXPECT_FALSE(checked(kCommandEnableNmeaLog));
   EXPECT_FALSE(checked(kCommandHideAtStartup));
 
-  settings.portNumber = -1;
+  program.SelectPort(-1);
   open();
   EXPECT_TRUE(checked(kCommandPortNone));
   EXPECT_FALSE(checked(kCommandPortFirst + 3));
@@ -117,7 +119,7 @@ TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
 
 TEST_F(MainWindowTest, PortAndSpeedCommandsSetTheValueAndCloseThePort) {
   auto window = MakeWindow();
-  const Settings& settings = window->program().settings;
+  const Settings& settings = window->program().settings();
   FindAction(window->toolsMenu(), "COM15")->trigger();
   EXPECT_EQ(settings.portNumber, 15);
   EXPECT_EQ(port->closes, 1);
@@ -136,20 +138,20 @@ TEST_F(MainWindowTest, SwitchesToggleAndTheNmeaLogIsFlushedBeforeItTurnsOff) {
   Program& program = window->program();
   QAction* nmeaLog = FindAction(window->toolsMenu(), "Enable NMEA log");
   FindAction(window->toolsMenu(), "Hide at startup")->trigger();
-  EXPECT_EQ(program.settings.hideAtStartup, 1);
+  EXPECT_EQ(program.settings().hideAtStartup, 1);
   FindAction(window->toolsMenu(), "Hide at startup")->trigger();
-  EXPECT_EQ(program.settings.hideAtStartup, 0);
+  EXPECT_EQ(program.settings().hideAtStartup, 0);
 
   nmeaLog->trigger();
-  EXPECT_EQ(program.settings.enableNmeaLog, 1);
-  program.settings.portNumber = 0;
+  EXPECT_EQ(program.settings().enableNmeaLog, 1);
+  program.SelectPort(0);
   Start(*window);
   port->queued = Walk(5);
   window->Tick();
   const fs::path logFile = Device("Tracks/2026-12-06.nmea");
   ASSERT_FALSE(fs::exists(logFile)) << "the sentences should still be pending";
   nmeaLog->trigger();
-  EXPECT_EQ(program.settings.enableNmeaLog, 0);
+  EXPECT_EQ(program.settings().enableNmeaLog, 0);
   EXPECT_NE(ReadWholeFile(logFile).find("$GPRMC,120004"), std::string::npos);
 }
 
@@ -157,7 +159,7 @@ TEST_F(MainWindowTest, PanelButtonsRequestAFlushAndAWaypointAndHideTheWindow) {
   StoreOutputFolder(L"\\Tracks");
   auto window = MakeWindow();
   Start(*window);
-  SharedFlags& flags = window->program().flags;
+  const SharedFlags& flags = window->program().flags();
   QTest::mouseClick(window->panel()->flushButton(), Qt::LeftButton);
   EXPECT_EQ(flags.flushRequested, 1);
   window->Tick();
@@ -242,7 +244,8 @@ TEST_F(MainWindowTest, PanelLayoutIsChosenOnceFromTheClientArea) {
 
 TEST_F(MainWindowTest, TextAreasCountLineEndsAsTheProgramWroteThem) {
   auto window = MakeWindow();
-  MessageLog& log = window->program().log;
+  MessageLog log;  // the program's own, on the same panel
+  log.AttachPanel(window->panel());
   log.ReplaceText(kStatusArea, L"No data \r\n");
   EXPECT_EQ(window->panel()->statusArea()->toPlainText(), "No data \n");
 
@@ -270,14 +273,14 @@ TEST_F(MainWindowTest, ReadNmeaFileReplaysTheChosenFileIntoTheDayFiles) {
   bool cancel = true;
   window->runModal = [&](QDialog& dialog) {
     ++asked;
-    auto* files = qobject_cast<QFileDialog*>(&dialog);
-    EXPECT_NE(files, nullptr);
-    if (files == nullptr) return static_cast<int>(QDialog::Rejected);
-    EXPECT_EQ(files->nameFilters(), QStringList({"NMEA Files (*.nmea)", "All Files (*)"}));
-    EXPECT_EQ(files->selectedNameFilter(), "NMEA Files (*.nmea)");
-    EXPECT_EQ(files->fileMode(), QFileDialog::ExistingFile);
+    auto* fileDialog = qobject_cast<QFileDialog*>(&dialog);
+    EXPECT_NE(fileDialog, nullptr);
+    if (fileDialog == nullptr) return static_cast<int>(QDialog::Rejected);
+    EXPECT_EQ(fileDialog->nameFilters(), QStringList({"NMEA Files (*.nmea)", "All Files (*)"}));
+    EXPECT_EQ(fileDialog->selectedNameFilter(), "NMEA Files (*.nmea)");
+    EXPECT_EQ(fileDialog->fileMode(), QFileDialog::ExistingFile);
     if (cancel) return static_cast<int>(QDialog::Rejected);
-    files->selectFile(QString::fromStdString(recording.string()));
+    fileDialog->selectFile(QString::fromStdString(recording.string()));
     return static_cast<int>(QDialog::Accepted);
   };
   QAction* read = FindAction(window->toolsMenu(), "Read NMEA file");
@@ -288,7 +291,7 @@ TEST_F(MainWindowTest, ReadNmeaFileReplaysTheChosenFileIntoTheDayFiles) {
   read->trigger();
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(Log(*window), recording.string() + "\n");
-  EXPECT_EQ(window->program().flags.flushRequested, 1);
+  EXPECT_EQ(window->program().flags().flushRequested, 1);
   ASSERT_TRUE(TickUntil(*window, [&] { return Log(*window).ends_with("File processed\n"); }));
   const std::string track = ReadWholeFile(Device("Tracks/2026-12-06.plt"));
   EXPECT_EQ(track.find("OziExplorer Track Point File"), 0u);
@@ -326,13 +329,13 @@ TEST_F(MainWindowTest, ExitSavesTheSettingsEvenWhenTheAnswerIsNo) {
   EXPECT_EQ(stored.portNumber, 3);
   EXPECT_EQ(stored.portSpeed, 19200);
   EXPECT_EQ(stored.hideAtStartup, 1);
-  EXPECT_EQ(window->program().tick.closing, 0) << "No: the program runs on";
+  EXPECT_EQ(window->program().tick().closing, 0) << "No: the program runs on";
   EXPECT_EQ(ended.count(), 0);
 
   answer = QMessageBox::Yes;
   exit->trigger();
   EXPECT_EQ(ended.count(), 1);
-  EXPECT_EQ(window->program().tick.closing, 1);
+  EXPECT_EQ(window->program().tick().closing, 1);
   EXPECT_FALSE(window->isVisible());
 }
 
@@ -375,12 +378,12 @@ TEST_F(MainWindowTest, FirstTickOpensTheChooserWhenNoFolderIsStoredAndThenDoesNo
   hidden.hideAtStartup = 1;
   SaveSettings(store, hidden);
   auto window = MakeWindow();
-  EXPECT_EQ(window->program().settings.hideAtStartup, 1) << "settings are loaded at creation";
+  EXPECT_EQ(window->program().settings().hideAtStartup, 1) << "settings are loaded at creation";
   Start(*window);
   QCoreApplication::processEvents();
   EXPECT_EQ(dialogsShown, std::vector<std::string>{"pathmere::OutputFolderChooser"});
   EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(window->program().tick.startupState, 2);
+  EXPECT_EQ(window->program().tick().startupState, 2);
 }
 
 TEST_F(MainWindowTest, FirstTickLoadsTheStoredFolderAndHidesWhenAsked) {
@@ -393,8 +396,8 @@ TEST_F(MainWindowTest, FirstTickLoadsTheStoredFolderAndHidesWhenAsked) {
   QCoreApplication::processEvents();
   EXPECT_TRUE(dialogsShown.empty());
   EXPECT_FALSE(window->isVisible());
-  EXPECT_STREQ(window->program().track.folder(), L"\\Logs\\Walks");
-  EXPECT_STREQ(window->program().waypoints.folder(), L"\\Logs\\Walks");
+  EXPECT_STREQ(window->program().track().folder(), L"\\Logs\\Walks");
+  EXPECT_STREQ(window->program().waypoints().folder(), L"\\Logs\\Walks");
 }
 
 // The one test on the real timer: the chooser opened by the first tick is
@@ -405,16 +408,16 @@ TEST_F(MainWindowTest, TicksGoOnWhileTheChooserOfTheFirstTickIsOpen) {
   uint32_t ticksWhileOpen = 0;
   window->runModal = [&](QDialog& dialog) {
     EXPECT_NE(qobject_cast<OutputFolderChooser*>(&dialog), nullptr);
-    const uint32_t before = window->program().tick.timerTicks;
+    const uint32_t before = window->program().tick().timerTicks;
     QElapsedTimer waited;
     waited.start();
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
-      if (window->program().tick.timerTicks >= before + 2 || waited.hasExpired(30000)) dialog.reject();
+      if (window->program().tick().timerTicks >= before + 2 || waited.hasExpired(30000)) dialog.reject();
     });
     poll.start(20);
     const int result = dialog.exec();
-    ticksWhileOpen = window->program().tick.timerTicks - before;
+    ticksWhileOpen = window->program().tick().timerTicks - before;
     closed = true;
     return result;
   };
@@ -430,7 +433,7 @@ TEST_F(MainWindowTest, TicksGoOnWhileTheChooserOfTheFirstTickIsOpen) {
 TEST_F(MainWindowTest, ShutDownFlushesPendingPointsAndStopsEverything) {
   StoreOutputFolder(L"\\Tracks");
   auto window = MakeWindow();
-  window->program().settings.portNumber = 0;
+  window->program().SelectPort(0);
   Start(*window);
   port->queued = Walk(40);
   window->Tick();
@@ -446,7 +449,7 @@ TEST_F(MainWindowTest, ShutDownFlushesPendingPointsAndStopsEverything) {
   EXPECT_GE(TrackPoints(written), 3) << "a point every 10 s";
   EXPECT_FALSE(window->tickTimer()->isActive());
   EXPECT_EQ(window->trayIcon(), nullptr);
-  EXPECT_EQ(window->program().flags.portOpen, 0);
+  EXPECT_EQ(window->program().capture().portOpen, 0);
 
   // A tick that was already on its way does nothing.
   port->queued = Walk(40, 44000.0);

@@ -14,7 +14,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include "capture/program.h"
+#include "app/program.h"
 #include "desktop_fixture.h"
 #include "settings/settings_operations.h"
 
@@ -22,10 +22,6 @@ namespace pathmere {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct IdleHost final : TickHost {
-  void RunStartupAction() override {}
-};
 
 class OutputFolderChooserTest : public testing::DesktopTest {
  protected:
@@ -35,7 +31,7 @@ class OutputFolderChooserTest : public testing::DesktopTest {
 
   // A chooser as the main window opens it, shown so that taps land on rows.
   std::unique_ptr<OutputFolderChooser> Open(Orientation orientation = Orientation::kLandscape) {
-    auto chooser = std::make_unique<OutputFolderChooser>(program, store, orientation, nullptr);
+    auto chooser = std::make_unique<OutputFolderChooser>(program, files, store, orientation, nullptr);
     chooser->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(chooser.get()));
     return chooser;
@@ -94,8 +90,9 @@ class OutputFolderChooserTest : public testing::DesktopTest {
     return LoadOutputDir(store, [folder](const wchar_t* path) { *folder = path; });
   }
 
-  IdleHost host;
-  Program program{files, clock, host, std::make_unique<testing::QueuedSerialPort>()};
+  TickHost host;
+  testing::QueuedSerialPort receiver;
+  Program program{files, clock, receiver, host};
 };
 
 TEST_F(OutputFolderChooserTest, ListsRealSubfoldersInNameOrderWithTheWayUpFirst) {
@@ -147,10 +144,10 @@ TEST_F(OutputFolderChooserTest, TapMakesACandidateAndDoubleTapWalksDownAndUp) {
   // folder and asks again.
   QTest::mouseClick(chooser->okButton(), Qt::LeftButton);
   EXPECT_EQ(chooser->result(), QDialog::Accepted);
-  EXPECT_STREQ(program.track.folder(), L"");
-  EXPECT_STREQ(program.route.folder(), L"");
-  EXPECT_STREQ(program.nmeaLog.folder(), L"");
-  EXPECT_STREQ(program.waypoints.folder(), L"");
+  EXPECT_STREQ(program.track().folder(), L"");
+  EXPECT_STREQ(program.route().folder(), L"");
+  EXPECT_STREQ(program.nmeaLog().folder(), L"");
+  EXPECT_STREQ(program.waypoints().folder(), L"");
   std::wstring stored;
   EXPECT_EQ(LoadStoredFolder(&stored), 3);
 }
@@ -164,7 +161,7 @@ TEST_F(OutputFolderChooserTest, OkAtOnceStoresTheCurrentFolderAndCancelChangesNo
     Tap(*chooser, "..");
     QTest::mouseClick(chooser->cancelButton(), Qt::LeftButton);
     EXPECT_EQ(chooser->result(), QDialog::Rejected);
-    EXPECT_STREQ(program.track.folder(), L"\\Logs\\2026");
+    EXPECT_STREQ(program.track().folder(), L"\\Logs\\2026");
     std::wstring stored;
     EXPECT_EQ(LoadStoredFolder(&stored), 1) << "nothing stored";
   }
@@ -173,7 +170,7 @@ TEST_F(OutputFolderChooserTest, OkAtOnceStoresTheCurrentFolderAndCancelChangesNo
   std::wstring stored;
   ASSERT_EQ(LoadStoredFolder(&stored), 0);
   EXPECT_EQ(stored, L"\\Logs\\2026");
-  EXPECT_STREQ(program.route.folder(), L"\\Logs\\2026");
+  EXPECT_STREQ(program.route().folder(), L"\\Logs\\2026");
 }
 
 TEST_F(OutputFolderChooserTest, EveryOpeningStartsAtTheRoot) {

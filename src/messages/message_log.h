@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/panel_text.h"
+#include "messages/panel_text.h"
 
 namespace pathmere {
 
@@ -39,9 +39,5 @@ class MessageLog {
  private:
   PanelText* panel_ = nullptr;
 };
-
-// Copies ASCII/8-bit text into a wide buffer of `capacity` characters,
-// cutting it to fit and always terminating it. Returns the length copied.
-size_t WidenInto(wchar_t* buffer, size_t capacity, std::string_view text);
 
 }  // namespace pathmere

@@ -1,4 +1,4 @@
-#include "fix/decimal_text.h"
+#include "text/decimal_text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -7,7 +7,8 @@
 namespace pathmere {
 namespace {
 
-using Wide = unsigned __int128;
+// gcc and clang on every target we build for have it; ISO C++ does not.
+__extension__ typedef unsigned __int128 Wide;
 
 constexpr uint64_t kPowersOfTen[] = {1,         10,         100,         1000,       10000,
                                      100000,    1000000,    10000000,    100000000,  1000000000};

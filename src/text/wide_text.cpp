@@ -1,4 +1,4 @@
-#include "platform/wide_text.h"
+#include "text/wide_text.h"
 
 #include <type_traits>
 

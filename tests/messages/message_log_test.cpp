@@ -1,4 +1,4 @@
-#include "platform/message_log.h"
+#include "messages/message_log.h"
 
 #include <string>
 

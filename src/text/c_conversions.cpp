@@ -1,13 +1,14 @@
-#include "fix/c_conversions.h"
+#include "text/c_conversions.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
 
+#include "text/ascii.h"
+
 namespace pathmere {
 namespace {
 
-bool IsCSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
@@ -87,14 +88,28 @@ double ScanDouble(const char* text) {
   return value;
 }
 
-int32_t ScanInt(const char* text) {
-  const int savedErrno = errno;
-  const long value = std::strtol(text, nullptr, 10);
-  errno = savedErrno;
+int32_t ScanInt(std::string_view text) {
+  size_t position = 0;
+  while (position < text.size() && IsCSpace(static_cast<unsigned char>(text[position]))) ++position;
+  bool negative = false;
+  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+    negative = text[position] == '-';
+    ++position;
+  }
+  // One past the int32 range is enough to saturate either way.
+  constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  int64_t value = 0;
+  while (position < text.size() && IsDigit(static_cast<unsigned char>(text[position]))) {
+    value = value * 10 + (text[position] - '0');
+    if (value > kLimit) value = kLimit;
+    ++position;
+  }
+  if (negative) value = -value;
   if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
 }
+
+int32_t ScanInt(const char* text) { return ScanInt(std::string_view(text)); }
 
 const char* SkipField(const char* from) {
   for (const auto* p = reinterpret_cast<const unsigned char*>(from);; ++p) {

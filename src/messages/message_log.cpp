@@ -1,18 +1,10 @@
-#include "platform/message_log.h"
+#include "messages/message_log.h"
 
 #include <cstdio>
 
-namespace pathmere {
+#include "text/fixed_wide_text.h"
 
-size_t WidenInto(wchar_t* buffer, size_t capacity, std::string_view text) {
-  if (capacity == 0) return 0;
-  size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
-  for (size_t i = 0; i < n; ++i) {
-    buffer[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
-  }
-  buffer[n] = L'\0';
-  return n;
-}
+namespace pathmere {
 
 void MessageLog::AppendText(int controlId, std::wstring_view text) {
   if (panel_ == nullptr || !panel_->HasControl(controlId)) return;

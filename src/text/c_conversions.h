@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // The C library conversions the sentence decoders are built on, reproduced so
 // that every input, however absurd, has a defined result. All of them read a
@@ -20,6 +21,9 @@ double ScanDouble(const char* text);
 // Like atoi, except that values outside the int32 range saturate instead of
 // being undefined.
 int32_t ScanInt(const char* text);
+// The same for a text that may hold NUL bytes: the number ends at the first
+// byte that cannot continue it, a NUL or the end of `text` included.
+int32_t ScanInt(std::string_view text);
 
 // Moves from `from` (included) to just past the next ",". Returns nullptr when
 // a byte below 0x20 (the terminator among them) or one with its top bit set

@@ -1,4 +1,4 @@
-#include "fix/c_conversions.h"
+#include "text/c_conversions.h"
 
 #include <gtest/gtest.h>
 

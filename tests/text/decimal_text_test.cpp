@@ -1,4 +1,4 @@
-#include "fix/decimal_text.h"
+#include "text/decimal_text.h"
 
 #include <gtest/gtest.h>
 

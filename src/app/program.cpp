@@ -1,0 +1,111 @@
+#include "app/program.h"
+
+#include "platform/instance_channel.h"
+#include "settings/settings_operations.h"
+
+namespace pathmere {
+
+Program::Program(FileSystem& files, TickClock& clock, SerialPort& port, TickHost& host)
+    : track_(files, clock, log_),
+      route_(files, clock, log_),
+      routeSelector_(flags_, route_),
+      nmeaLog_(files, clock, log_),
+      waypoints_(files, log_),
+      fix_(flags_, captureState_, settings_, log_, wiring_),
+      assembler_(wiring_),
+      capture_(captureState_, flags_, settings_, log_, files, clock, port, assembler_, wiring_),
+      tick_(flags_, log_, capture_, wiring_, host) {}
+
+void Program::Start() {
+  if (tick_.startupState == 0) tick_.startupState = 1;
+}
+
+void Program::Tick() { tick_.HandleTick(); }
+
+void Program::ShutDown() {
+  tick_.closing = 1;
+  flags_.flushRequested = 0;
+  FlushWriters();
+  if (captureState_.portOpen != 0) capture_.ClosePort();
+  capture_.CloseReplay();
+}
+
+void Program::RequestWaypoint() { flags_.waypointRequested = 1; }
+
+void Program::RequestFlush() { flags_.flushRequested = 1; }
+
+void Program::FlushWriters() { wiring_.FlushWriters(); }
+
+bool Program::ReplayFile(const char* hostPath) { return capture_.StartReplay(hostPath); }
+
+ForwardedAction Program::ApplyForwardedCode(int32_t code) {
+  if (code == kForwardWaypoint || code == kForwardWaypointAndShow) {
+    RequestWaypoint();
+    RequestFlush();
+  }
+  if (code == kForwardWaypointAndShow || code == kForwardShow) return ForwardedAction::kShowWindow;
+  return ForwardedAction::kNothing;
+}
+
+void Program::SetNmeaLog(bool on) {
+  // What the log holds goes to its file before the switch turns off.
+  if (!on && settings_.enableNmeaLog != 0) wiring_.FlushNmeaLog();
+  settings_.enableNmeaLog = on ? 1 : 0;
+}
+
+void Program::SetHideAtStartup(bool on) { settings_.hideAtStartup = on ? 1 : 0; }
+
+void Program::SelectPort(int32_t portNumber) {
+  settings_.portNumber = portNumber;
+  capture_.ClosePort();
+}
+
+void Program::SelectSpeed(int32_t portSpeed) {
+  settings_.portSpeed = portSpeed;
+  capture_.ClosePort();
+}
+
+void Program::SetOutputFolder(const wchar_t* path) {
+  track_.SetFolder(path);
+  route_.SetFolder(path);
+  nmeaLog_.SetFolder(path);
+  waypoints_.SetFolder(path);
+}
+
+void Program::LoadSettings(SettingsStore& store) { pathmere::LoadSettings(store, settings_); }
+
+void Program::SaveSettings(SettingsStore& store) const { pathmere::SaveSettings(store, settings_); }
+
+int32_t Program::LoadOutputFolder(SettingsStore& store) {
+  return LoadOutputDir(store, [this](const wchar_t* folder) { SetOutputFolder(folder); });
+}
+
+void Program::AttachPanel(PanelText* panel) { log_.AttachPanel(panel); }
+
+void Program::FeedReceiverBytes(const uint8_t* bytes, int32_t count) { assembler_.Feed(bytes, count); }
+
+void Program::Wiring::AddTrackPoint(const GpsFix& fix) { program_.track_.AddPoint(fix); }
+
+void Program::Wiring::SelectRoutePoint(const GpsFix& fix) {
+  program_.routeSelector_.SelectRoutePoint(fix);
+}
+
+void Program::Wiring::SaveWaypoint(const GpsFix& fix) { program_.waypoints_.SaveWaypoint(fix); }
+
+void Program::Wiring::AddNmeaSentence(const GpsFix& fix, const char* sentence, int dated) {
+  program_.nmeaLog_.AddSentence(fix, sentence, dated != 0);
+}
+
+void Program::Wiring::FlushWriters() {
+  program_.track_.Flush();
+  program_.route_.Flush();
+  FlushNmeaLog();
+}
+
+void Program::Wiring::FlushNmeaLog() {
+  if (program_.settings_.enableNmeaLog != 0) program_.nmeaLog_.Flush();
+}
+
+void Program::Wiring::ProcessSentence(const char* sentence) { program_.fix_.ProcessSentence(sentence); }
+
+}  // namespace pathmere
