@@ -25,6 +25,8 @@
 
 #include "app/program.h"
 #include "fuzz_support.h"
+#include "support/counting_panel.h"
+#include "support/day_file_headers.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/serial_port.h"
@@ -90,7 +92,7 @@ void RunProgram(const uint8_t* data, size_t size) {
   PosixFileSystem files(fuzzing::ScratchFolder().string());
   SteppingClock clock;
   TickHost host;
-  fuzzing::CountingPanel panel;
+  testing::CountingPanel panel;
   InputPort port(bytes, count, kReadSizes[actions & 7], (actions & 0x40) != 0);
   Program program(files, clock, port, host);
   program.AttachPanel(&panel);
@@ -141,11 +143,11 @@ void CheckWrittenFiles() {
 
     std::string_view start;
     if (extension == ".plt") {
-      start = "OziExplorer Track Point File Version 2.1\r\n";
+      start = testing::kTrackFirstLine;
     } else if (extension == ".rte") {
-      start = "OziExplorer Route File Version 1.0\r\n";
+      start = testing::kRouteFirstLine;
     } else if (extension == ".wpt") {
-      start = "OziExplorer Waypoint File Version 1.0\r\n";
+      start = testing::kWaypointHeader.substr(0, testing::kWaypointHeader.find('\n') + 1);
     } else if (extension == ".nmea") {
       start = "$GP";
     } else {

@@ -14,7 +14,6 @@
 #include <string>
 #include <string_view>
 
-#include "messages/panel_text.h"
 
 namespace pathmere::fuzzing {
 
@@ -58,22 +57,5 @@ inline void WriteScratchFile(const std::string& name, const uint8_t* data, size_
 // Fixed local time rules for every run, with daylight saving so that local
 // days differ from UTC days; TZ from the environment wins.
 inline void UseFuzzTimeZone() { setenv("TZ", "Europe/Berlin", 0); }
-
-// The panel's two text areas, counted but not kept: enough for the message
-// log's append limit to behave as in the window.
-class CountingPanel final : public PanelText {
- public:
-  bool HasControl(int controlId) const override {
-    return controlId == kStatusArea || controlId == kMessageLog;
-  }
-  size_t TextLength(int controlId) const override { return controlId == kStatusArea ? status_ : log_; }
-  void SetText(int controlId, std::wstring_view text) override { Length(controlId) = text.size(); }
-  void InsertAtEnd(int controlId, std::wstring_view text) override { Length(controlId) += text.size(); }
-
- private:
-  size_t& Length(int controlId) { return controlId == kStatusArea ? status_ : log_; }
-  size_t status_ = 0;
-  size_t log_ = 0;
-};
 
 }  // namespace pathmere::fuzzing

@@ -14,6 +14,7 @@
 #include "app/program.h"
 #include "platform/serial_posix.h"
 #include "platform/file_system_posix.h"
+#include "support/counting_panel.h"
 #include "support/fake_tick_clock.h"
 #include "support/nmea_builder.h"
 #include "support/test_environment.h"
@@ -90,20 +91,6 @@ class PathCountingFileSystem final : public FileSystem {
   PosixFileSystem files_;
 };
 
-// Both areas, kept as lengths only, so the status text is composed as in
-// the window without the panel itself allocating.
-class LengthPanel final : public PanelText {
- public:
-  bool HasControl(int) const override { return true; }
-  size_t TextLength(int controlId) const override { return controlId == kStatusArea ? status : log; }
-  void SetText(int controlId, std::wstring_view text) override { (controlId == kStatusArea ? status : log) = text.size(); }
-  void InsertAtEnd(int controlId, std::wstring_view text) override {
-    (controlId == kStatusArea ? status : log) += text.size();
-  }
-  size_t status = 0;
-  size_t log = 0;
-};
-
 // `seconds` of driving north at 60 km/h from 23:00 UTC, across midnight into
 // a new day file, with a GSV sentence, a bad checksum every 50 seconds and
 // an outlier 5 km away every 700.
@@ -129,7 +116,7 @@ TEST(AllocationTest, SentencesThroughTheWholeProgramAllocateNothing) {
   PathCountingFileSystem files(folder.path().string());
   testing::FakeTickClock clock{1000};
   TickHost host;
-  LengthPanel panel;
+  testing::CountingPanel panel;
   PosixSerialPort port;  // never opened: the bytes are fed straight in
   Program program(files, clock, port, host);
   program.AttachPanel(&panel);
@@ -153,7 +140,7 @@ TEST(AllocationTest, SentencesThroughTheWholeProgramAllocateNothing) {
   counting = false;
 
   // Everything really went through: points in two day files and a route.
-  EXPECT_GT(panel.status, 0u);
+  EXPECT_GT(panel.status(), 0u);
   const auto plt = testing::ReadWholeFile(folder.path() / "2026-12-07.plt");
   EXPECT_GT(std::count(plt.begin(), plt.end(), '\n'), 1000);
   EXPECT_TRUE(std::filesystem::exists(folder.path() / "2026-12-06.plt"));

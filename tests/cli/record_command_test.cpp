@@ -19,7 +19,7 @@
 #include "support/fake_receiver.h"
 #include "support/gpsbabel_readback.h"
 #include "support/logger_home.h"
-#include "support/run_command.h"
+#include "support/child_process.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -37,7 +37,7 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-bool WaitFor(const testing::BackgroundProcess& process, const std::string& text) {
+bool WaitFor(testing::ChildProcess& process, const std::string& text) {
   for (int i = 0; i < 100; ++i) {
     if (process.Output().find(text) != std::string::npos) return true;
     std::this_thread::sleep_for(100ms);
@@ -54,7 +54,7 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   home.LinkPort(0, receiver.slaveName());
   const std::vector<std::string> env = home.Environment("Europe/Berlin");
 
-  testing::BackgroundProcess logger(
+  testing::ChildProcess logger(
       {PATHMERE_CLI_PATH, "record", "--port", "0", "--speed", "4800", "--output", out.string(), "--nmea-log",
        "--status"},
       env);
@@ -141,7 +141,7 @@ TEST(RecordCommandTest, PermissionProblemIsExplainedOnceWithDeviceAndGroup) {
   FakeReceiver receiver;  // its terminal is root's, mode 0620
   fs::create_symlink(receiver.slaveName(), ports / "COM0");
 
-  testing::BackgroundProcess logger(
+  testing::ChildProcess logger(
       {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", (home.path() / "out").string(), "--status"},
       {"XDG_CONFIG_HOME=" + (home.path() / "config").string(), "XDG_RUNTIME_DIR=" + runtime.string(),
        "HOME=" + home.path().string()},

@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +35,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/child_process.h"
+#include "support/day_file_headers.h"
 #include "support/fake_receiver.h"
 #include "support/gpsbabel_readback.h"
 #include "support/logger_home.h"
@@ -133,114 +134,6 @@ class ForwardStream {
   time_t next_;
 };
 
-// ---------------------------------------------------------------------------
-// A program started with posix_spawn, which is safe while other lanes' threads
-// run (a forked child of a threaded process may not even allocate). Its
-// standard output and error come back through pipes.
-
-class Child {
- public:
-  Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string_view text(*entry);
-      const std::string_view name = text.substr(0, text.find('='));
-      const bool replaced = std::any_of(extraEnv.begin(), extraEnv.end(), [&](const std::string& extra) {
-        return extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 && extra[name.size()] == '=';
-      });
-      if (!replaced) env.emplace_back(text);
-    }
-    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-
-    int outPipe[2] = {-1, -1};
-    int errPipe[2] = {-1, -1};
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
-    close(errPipe[1]);
-    out_.fd = outPipe[0];
-    err_.fd = errPipe[0];
-  }
-  ~Child() {
-    if (running()) Kill();
-    if (out_.fd >= 0) close(out_.fd);
-    if (err_.fd >= 0) close(err_.fd);
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  bool started() const { return pid_ > 0; }
-  bool running() const { return pid_ > 0 && !ended_; }
-  const std::string& out() const { return out_.text; }
-  const std::string& err() const { return err_.text; }
-  int status() const { return status_; }
-
-  // Collects output for up to `timeoutMs` (returns early when some came) and
-  // notices an exit.
-  void Pump(int timeoutMs) {
-    pollfd fds[2] = {{out_.fd, POLLIN, 0}, {err_.fd, POLLIN, 0}};
-    if (poll(fds, 2, timeoutMs) > 0) {
-      Drain(&out_, fds[0].revents);
-      Drain(&err_, fds[1].revents);
-    }
-    if (running()) {
-      const pid_t done = waitpid(pid_, &status_, WNOHANG);
-      if (done == pid_) ended_ = true;
-    }
-  }
-  // SIGKILL unless it has ended already; waits for the end and collects the
-  // last output.
-  void Kill() {
-    if (running()) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status_, 0);
-      ended_ = true;
-    }
-    for (int i = 0; i < 100 && (out_.fd >= 0 || err_.fd >= 0); ++i) Pump(10);
-  }
-  // Gives it up to `ms` to end by itself before killing it.
-  void Reap(int ms) {
-    const auto until = Clock::now() + Ms(ms);
-    while (running() && Clock::now() < until) Pump(5);
-    Kill();
-  }
-
- private:
-  struct Stream {
-    int fd = -1;
-    std::string text;
-  };
-  static void Drain(Stream* stream, short revents) {
-    if (stream->fd < 0 || revents == 0) return;
-    char buffer[65536];
-    const ssize_t n = read(stream->fd, buffer, sizeof buffer);
-    if (n > 0) {
-      stream->text.append(buffer, static_cast<size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      close(stream->fd);
-      stream->fd = -1;
-    }
-  }
-
-  pid_t pid_ = -1;
-  bool ended_ = false;
-  int status_ = 0;
-  Stream out_;
-  Stream err_;
-};
-
 std::string Tail(const std::string& text, size_t bytes = 600) {
   return text.size() <= bytes ? text : "..." + text.substr(text.size() - bytes);
 }
@@ -258,26 +151,6 @@ struct DayFileState {
   std::string lastName;
   int64_t lastRmcSecond = -1;  // NMEA log
 };
-
-std::string TrackHeader(int year, int month, int day) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
-                "0,3,255,Track-%04d-%02d-%02d,0,0,0,255\r\n0          \r\n",
-                year, month, day);
-  return text;
-}
-
-std::string RouteHeader(int year, int month, int day) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "OziExplorer Route File Version 1.0\r\nWGS 84\r\nReserved 1\r\nReserved 2\r\n"
-                "R,1,R%02d%02d%02d,Track %02d.%02d.%04d,16711680\r\n",
-                year % 100, month, day, day, month, year);
-  return text;
-}
-
-constexpr char kWaypointHeader[] = "OziExplorer Waypoint File Version 1.0\r\nWGS 84\r\nReserved 2\r\nReserved 3\r\n";
 
 // Each point line is parsed and printed again with the writer's format; a
 // line that does not come back byte for byte is damaged.
@@ -396,11 +269,11 @@ std::string CheckDayFile(const std::string& name, const std::string& content, Da
   const std::string kind = extension;
   std::string header;
   if (kind == "plt") {
-    header = TrackHeader(year, month, day);
+    header = testing::TrackHeader(year, month, day);
   } else if (kind == "rte") {
-    header = RouteHeader(year, month, day);
+    header = testing::RouteHeader(year, month, day);
   } else if (kind == "wpt") {
-    header = kWaypointHeader;
+    header = testing::kWaypointHeader;
   } else if (kind != "nmea") {
     return "unexpected file";
   }
@@ -561,13 +434,13 @@ class Lane {
     if (!receiver.HoldRawSlave()) return Fail(run, plan, "no pseudo-terminal");
     home_.LinkPort(0, receiver.slaveName());
     const std::vector<std::string> env = home_.Environment("UTC");
-    Child logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home_.out().string(), "--nmea-log",
+    testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home_.out().string(), "--nmea-log",
                   "--status"},
                  env);
     if (!logger.started()) return Fail(run, plan, "pathmere-cli did not start");
     const auto spawned = Clock::now();
     auto killAt = spawned + Ms(plan.moment == KillMoment::kCaptureTick ? kLongestRunMs : plan.afterSpawnMs);
-    std::unique_ptr<Child> marker;
+    std::unique_ptr<testing::ChildProcess> marker;
     bool opened = false;
     auto openedAt = spawned;
     for (;;) {
@@ -587,7 +460,7 @@ class Lane {
       }
       if (opened && !marker && plan.waypointAfterOpenMs >= 0 &&
           Clock::now() >= openedAt + Ms(plan.waypointAfterOpenMs)) {
-        marker = std::make_unique<Child>(std::vector<std::string>{PATHMERE_CLI_PATH, "/wpth"}, env);
+        marker = std::make_unique<testing::ChildProcess>(std::vector<std::string>{PATHMERE_CLI_PATH, "/wpth"}, env);
       }
     }
     const bool endedByItself = !logger.running();

@@ -6,7 +6,7 @@
 
 #include "support/gpsbabel_readback.h"
 #include "support/nmea_builder.h"
-#include "support/run_command.h"
+#include "support/child_process.h"
 #include "support/test_environment.h"
 
 namespace pathmere {

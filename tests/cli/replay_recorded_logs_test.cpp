@@ -12,7 +12,8 @@
 
 #include "fix/fix_time.h"
 #include "support/gpsbabel_readback.h"
-#include "support/run_command.h"
+#include "support/child_process.h"
+#include "support/day_file_headers.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -31,11 +32,6 @@ struct TrackPoint {
 // the day number.
 const std::regex kPointLine(
     R"((-?\d+\.\d{8}), (-?\d+\.\d{8}),0, (?:(-?\d+\.\d{2}), |-777,)(-?\d+\.\d{8}), (\d\d)\.(\d\d)\.(\d\d), (\d\d):(\d\d):(\d\d)\r)");
-
-std::string HeaderFor(const std::string& date) {
-  return "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
-         "0,3,255,Track-" + date + ",0,0,0,255\r\n0          \r\n";
-}
 
 // Per log: "date_jumps" of the profile; a log whose clock only runs forward
 // must give point times that never go back within a file.
@@ -113,7 +109,8 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
       }
       const std::string date = fileName.substr(0, 10);
       const std::string content = testing::ReadWholeFile(entry.path());
-      const std::string header = HeaderFor(date);
+      const std::string header = testing::TrackHeader(std::stoi(date.substr(0, 4)), std::stoi(date.substr(5, 2)),
+                                                        std::stoi(date.substr(8, 2)));
       ASSERT_EQ(header.size(), 132u);
       ASSERT_EQ(content.substr(0, header.size()), header);
       std::istringstream lines(content.substr(header.size()));

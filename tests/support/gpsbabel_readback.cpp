@@ -12,15 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "support/run_command.h"
+#include "fix/units.h"
+#include "support/child_process.h"
 #include "support/test_environment.h"
 
 namespace fs = std::filesystem;
 
 namespace pathmere::testing {
 namespace {
-
-constexpr double kFeetPerMetre = 1.0 / 0.3048;
 
 // One point as its own line states it.
 struct FilePoint {

@@ -16,7 +16,7 @@
 #include "platform/settings_store_file.h"
 #include "settings/settings_operations.h"
 #include "support/nmea_builder.h"
-#include "support/run_command.h"
+#include "support/child_process.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -91,7 +91,7 @@ TEST(TwoStartsTest, SecondStartHandsItsCodeToTheRunningProgramAndEnds) {
       "QT_QPA_PLATFORM=offscreen",           "TZ=UTC"};
 
   // The first start ignores its switch and becomes the running instance.
-  testing::BackgroundProcess first({PATHMERE_GUI_PATH, "/wpth"}, env);
+  testing::ChildProcess first({PATHMERE_GUI_PATH, "/wpth"}, env);
   ASSERT_TRUE(WaitUntil([&] { return fs::exists(runtime / "PATHMERE-Pathmere"); }));
 
   // Points collect in memory; "/wpth" asks for a flush, so the day's track
