@@ -1,19 +1,14 @@
 #include "fix/sentence_processor.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <cwchar>
 
-#include "text/c_conversions.h"
-#include "text/decimal_text.h"
 #include "fix/fix_time.h"
 #include "fix/gga_decoder.h"
 #include "fix/nmea_checksum.h"
 #include "fix/positions_apart.h"
 #include "fix/rmc_decoder.h"
-#include "text/fixed_wide_text.h"
-#include "text/safe_convert.h"
+#include "fix/status_text.h"
+#include "text/c_conversions.h"
 
 namespace pathmere {
 namespace {
@@ -87,7 +82,7 @@ void SentenceProcessor::EvaluateHeldFix() {
   } else {
     ++state.dropCount;
     if (log_.HasControl(kStatusArea)) {
-      AppendWideCut(state.statusText, FixState::kStatusTextCapacity, L"\r\nDROPPED ");
+      MarkDropped(state.statusText, FixState::kStatusTextCapacity);
       log_.ReplaceText(kStatusArea, state.statusText);
     }
   }
@@ -116,45 +111,7 @@ void SentenceProcessor::MergeNearerGga() {
 // one does not pay for a text nobody reads.
 void SentenceProcessor::ShowStatus() {
   if (!log_.HasControl(kStatusArea)) return;
-  const GpsFix& fix = state.currentFix;
-  const GpsFix& local = state.localTime;
-  const int32_t s = WholeSecond(fix.seconds);
-  // Absurd values can format to hundreds of digits; the text is cut and the
-  // status area keeps what fits.
-  char scratch[512];
-  DecimalText text(scratch, sizeof scratch);
-  // "UTC:  %02d.%02d.%02d %02d:%02d:%02d \r\nLocal: %02d.%02d.%02d %02d:%02d:%02d \r\n"
-  // "Lat:   %lf \r\nLong: %lf\r\nAlt: " then "%.1lf\r\n" or "???\r\n", then
-  // "Speed: %5.1lf km/h. Course: %.1lf\r\nSat: %2d  Hdop: %.1lf "
-  text.Append("UTC:  ");
-  text.AppendTwoDigitFields(fix.day, fix.month, fix.year, '.');
-  text.Append(" ");
-  text.AppendTwoDigitFields(fix.hour, fix.minute, s, ':');
-  text.Append(" \r\nLocal: ");
-  text.AppendTwoDigitFields(local.day, local.month, local.year, '.');
-  text.Append(" ");
-  text.AppendTwoDigitFields(local.hour, local.minute, s, ':');
-  text.Append(" \r\nLat:   ");
-  text.AppendFixed(fix.latitude, 6);
-  text.Append(" \r\nLong: ");
-  text.AppendFixed(fix.longitude, 6);
-  text.Append("\r\nAlt: ");
-  if (HasAltitude(fix)) {
-    text.AppendFixed(fix.altitude, 1);
-    text.Append("\r\n");
-  } else {
-    text.Append("???\r\n");
-  }
-  text.Append("Speed: ");
-  text.AppendFixed(fix.speed, 1, 5);
-  text.Append(" km/h. Course: ");
-  text.AppendFixed(fix.course, 1);
-  text.Append("\r\nSat: ");
-  text.AppendInt(fix.satellites, 2);
-  text.Append("  Hdop: ");
-  text.AppendFixed(fix.hdop, 1);
-  text.Append(" ");
-  WidenInto(state.statusText, FixState::kStatusTextCapacity, text.View());
+  ComposeFixStatus(state.currentFix, state.localTime, state.statusText, FixState::kStatusTextCapacity);
   log_.ReplaceText(kStatusArea, state.statusText);
 }
 
@@ -177,18 +134,7 @@ void SentenceProcessor::WriteAcceptedFix() {
   const GpsFix& fix = state.currentFix;
   state.dropCount = 0;
 
-  // A point every 10 s, or about every 50 m above 18 km/h.
-  int32_t step = 10;
-  if (fix.speed > 18.0) step = TruncateToInt32(180.0 / fix.speed);
-  // 64-bit so saturated absurd seconds cannot overflow the sum.
-  const int64_t t = static_cast<int64_t>(TruncateToInt32(fix.seconds)) +
-                    60LL * (fix.minute + 60LL * (fix.hour + 24LL * fix.day));
-  const int64_t elapsed = t - state.lastTrackSecond;
-  // Going back in time means a new month or a replay of an older file.
-  if (elapsed >= step || elapsed < 0 || flags_.waypointRequested != 0) {
-    state.lastTrackSecond = static_cast<int32_t>(t > INT32_MAX ? INT32_MAX : t);
-    outputs_.AddTrackPoint(fix);
-  }
+  if (state.trackSpacing.TakePoint(fix, flags_.waypointRequested != 0)) outputs_.AddTrackPoint(fix);
 
   outputs_.SelectRoutePoint(fix);
 
@@ -201,17 +147,7 @@ void SentenceProcessor::WriteAcceptedFix() {
 void SentenceProcessor::ShowNoFix() {
   const GpsFix& fix = state.currentFix;
   if (HasSeconds(fix) && log_.HasControl(kStatusArea)) {
-    // "UTC: %02d:%02d:%02d \r\nNo fix\r\n"
-    char scratch[128];
-    DecimalText text(scratch, sizeof scratch);
-    text.Append("UTC: ");
-    text.AppendInt(fix.hour, 2, true);
-    text.Append(":");
-    text.AppendInt(fix.minute, 2, true);
-    text.Append(":");
-    text.AppendInt(WholeSecond(fix.seconds), 2, true);
-    text.Append(" \r\nNo fix\r\n");
-    WidenInto(state.statusText, FixState::kStatusTextCapacity, text.View());
+    ComposeNoFixStatus(fix, state.statusText, FixState::kStatusTextCapacity);
     log_.ReplaceText(kStatusArea, state.statusText);
   }
   if (flags_.waypointRequested != 0) {

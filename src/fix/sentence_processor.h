@@ -6,6 +6,7 @@
 #include "fix/fix_outputs.h"
 #include "fix/gps_fix.h"
 #include "fix/shared_flags.h"
+#include "fix/track_spacing.h"
 #include "messages/message_log.h"
 #include "settings/settings.h"
 
@@ -20,7 +21,7 @@ struct FixState {
   int32_t ggaSlot = -1;     // slot written last; negative before the first sentence
   GpsFix localTime{};       // local date and time of currentFix
   int32_t localTimeKey = -1;       // UTC minute stamp localTime was computed for
-  int32_t lastTrackSecond = -1000; // fix time of the last track point
+  TrackSpacing trackSpacing;       // which accepted fixes become track points
   double lastPositionLatitude = 0.0;   // position of the previously evaluated fix
   double lastPositionLongitude = 0.0;
   int32_t dropCount = 0;           // consecutive dropped fixes
