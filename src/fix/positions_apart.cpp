@@ -9,6 +9,7 @@ constexpr double kMetresPerDegreeLatitude = 111195.48679259;
 
 // Metres per degree of longitude at whole-degree latitudes 0..89:
 // 111195.48514992 x cos(k degrees), to 8 decimals.
+// clang-format off: five to a row, as the table was computed
 constexpr double metresPerDegreeCos[90] = {
     111195.48514992, 111178.54953894, 111127.74786477, 111043.09560207, 110924.61853676,
     110772.35275809, 110586.34464769, 110366.65086544, 110113.33833219, 109826.48420940,
@@ -29,6 +30,7 @@ constexpr double metresPerDegreeCos[90] = {
     19308.89336107, 17394.80623432, 15475.42048107, 13551.32076484, 11623.09318502,
     9691.32509843, 7756.60494033, 5819.52204522, 3880.66646732, 1940.62880083,
 };
+// clang-format on
 
 }  // namespace
 
