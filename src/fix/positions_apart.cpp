@@ -9,7 +9,8 @@ constexpr double kMetresPerDegreeLatitude = 111195.48679259;
 
 // Metres per degree of longitude at whole-degree latitudes 0..89:
 // 111195.48514992 x cos(k degrees), to 8 decimals.
-// clang-format off: five to a row, as the table was computed
+// Five to a row, as the table was computed.
+// clang-format off
 constexpr double metresPerDegreeCos[90] = {
     111195.48514992, 111178.54953894, 111127.74786477, 111043.09560207, 110924.61853676,
     110772.35275809, 110586.34464769, 110366.65086544, 110113.33833219, 109826.48420940,
