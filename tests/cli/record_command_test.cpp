@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -18,8 +19,9 @@
 
 #include "support/fake_receiver.h"
 #include "support/gpsbabel_readback.h"
-#include "support/logger_home.h"
 #include "support/child_process.h"
+#include "support/logger_home.h"
+#include "support/nmea_builder.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -117,6 +119,31 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   for (const auto& line : track) livePointAtWaypoint |= timeOf(line) == waypointTime;
   EXPECT_TRUE(livePointAtWaypoint) << waypointTime;
   EXPECT_NEAR(static_cast<double>(track.size()), static_cast<double>(replayTrack.size()), 1.0);
+}
+
+// Ctrl+C, a service stop and a closed terminal all end through the normal
+// shut-down: pending points reach their files and the exit status is 0 (a
+// signal's default action would leave them in memory and kill the logger).
+TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    testing::LoggerHome home;
+    FakeReceiver receiver;
+    home.LinkPort(0, receiver.slaveName());
+    testing::ChildProcess logger(
+        {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(), "--status"},
+        home.Environment("UTC"));
+    ASSERT_TRUE(WaitFor(logger, "COM0 opening...")) << logger.Output();
+    std::string fixes;
+    for (int i = 0; i < 30; ++i) {
+      fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
+    }
+    receiver.Send(fixes);
+    ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
+    const auto result = logger.Stop(signal);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_GE(Lines(testing::ReadWholeFile(home.out() / "2026-12-06.plt")).size(), 6u + 2u);
+  }
 }
 
 // Run as an ordinary user (nobody) against a terminal that only its owner
