@@ -1,11 +1,13 @@
 // An arbitrary settings file read by the settings store and loaded as the
 // program loads it at start-up; then what was loaded is saved over it and
-// must read back the same, whatever else the damaged file held.
+// must read back the same, whatever else the damaged file held. The text
+// itself, once read and written, must read and write back to the same bytes.
 #include <cstdint>
 #include <string>
 
 #include "fuzz_support.h"
 #include "platform/settings_store_file.h"
+#include "platform/settings_text_codec.h"
 #include "settings/settings.h"
 #include "settings/settings_operations.h"
 
@@ -44,9 +46,16 @@ void LoadAndSaveBack(const uint8_t* data, size_t size) {
   }
 }
 
+void ParseFormatParse(const uint8_t* data, size_t size) {
+  const std::string once = FormatSettingsText(ParseSettingsText({reinterpret_cast<const char*>(data), size}));
+  const SettingValues again = ParseSettingsText(once);
+  if (FormatSettingsText(again) != once) fuzzing::Fail("written settings text reads back differently");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  ParseFormatParse(data, size);
   LoadAndSaveBack(data, size);
   pathmere::fuzzing::EmptyScratchFolder();
   return 0;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/home_folder.h"
 #include "text/wide_text.h"
 
 namespace pathmere {
@@ -21,17 +22,21 @@ constexpr wchar_t kSeparator = L'\\';
 std::string DefaultDeviceRoot() {
   const char* root = std::getenv("PATHMERE_ROOT");
   if (root != nullptr && root[0] != '\0') return root;
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return home;
-  return "/";
+  // Without any home there is no root: "/" would scatter the day files over
+  // the system's top folder, or fail there for lack of rights in a way that
+  // looks like a broken disk.
+  return HomeFolder().string();
 }
 
 PosixFileSystem::PosixFileSystem(std::string deviceRoot) : root_(std::move(deviceRoot)) {
-  if (root_.empty()) root_ = "/";
   while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
 }
 
 bool PosixFileSystem::HostPath(std::wstring_view path, std::string* hostPath, int* error) const {
+  if (root_.empty()) {
+    *error = ENOENT;
+    return false;
+  }
   std::string result = root_;
   size_t start = 0;
   while (start <= path.size()) {

@@ -9,14 +9,17 @@
 
 namespace pathmere {
 
-// $PATHMERE_ROOT if set and not empty, else $HOME, else "/".
+// $PATHMERE_ROOT if set and not empty, else the home folder (home_folder.h),
+// else empty: no root.
 std::string DefaultDeviceRoot();
 
 // The device's files on a POSIX host: "\A\B" is <root>/A/B, the wide
 // characters written as UTF-8. A component "." or "..", or one holding "/"
 // or a NUL, would reach outside the root and is refused with EINVAL; so is a
 // character that is not a Unicode scalar value (EILSEQ). Error codes are
-// errno values.
+// errno values. With an empty root every path is refused with ENOENT, so
+// that a user without a home folder sees each write fail with its numbered
+// message instead of files appearing under "/".
 class PosixFileSystem final : public FileSystem {
  public:
   PosixFileSystem() : PosixFileSystem(DefaultDeviceRoot()) {}

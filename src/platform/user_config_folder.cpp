@@ -1,29 +1,10 @@
 #include "platform/user_config_folder.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
-#include <vector>
+
+#include "platform/home_folder.h"
 
 namespace pathmere {
-
-namespace {
-
-std::filesystem::path HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
-  // Services started without HOME still have a password entry.
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-    return found->pw_dir;
-  }
-  return {};
-}
-
-}  // namespace
 
 std::filesystem::path BrenixConfigFolder() {
   // A relative XDG_CONFIG_HOME is invalid by the XDG rules and is ignored.

@@ -1,7 +1,9 @@
 #include "platform/file_system_posix.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/user_config_folder.h"
+#include "support/scoped_env.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -16,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadWholeFile;
+using testing::ScopedEnv;
 using testing::TempFolder;
 
 void WriteFile(const fs::path& path, const std::string& content) {
@@ -86,6 +91,56 @@ TEST(PosixFileSystemTest, DefaultRootIsPathmereRootElseHome) {
   } else {
     unsetenv("PATHMERE_ROOT");
   }
+}
+
+// The day files and the settings must end up in the same home, whatever
+// state HOME is in.
+TEST(PosixFileSystemTest, DeviceRootAndConfigFolderAgreeOnTheHome) {
+  const ScopedEnv noRoot("PATHMERE_ROOT", nullptr);
+  const ScopedEnv noConfig("XDG_CONFIG_HOME", nullptr);
+  const passwd* user = getpwuid(getuid());
+  const std::string account = user != nullptr && user->pw_dir[0] == '/' ? user->pw_dir : "";
+  struct Row {
+    const char* legend;
+    const char* home;  // nullptr: unset
+    std::string root;
+  };
+  const Row rows[] = {
+      {"HOME unset", nullptr, account},
+      {"HOME empty", "", account},
+      {"HOME relative", "walker", account},
+      {"HOME absolute but missing", "/nonexistent/walker", "/nonexistent/walker"},
+      {"HOME set", "/srv/walker", "/srv/walker"},
+  };
+  for (const Row& row : rows) {
+    const ScopedEnv home("HOME", row.home);
+    EXPECT_EQ(DefaultDeviceRoot(), row.root) << row.legend;
+    const fs::path config = row.root.empty() ? fs::path() : fs::path(row.root) / ".config" / "Brenix";
+    EXPECT_EQ(BrenixConfigFolder(), config) << row.legend;
+  }
+
+  // With no home at all there is no root, and nothing is written anywhere.
+  PosixFileSystem homeless("");
+  EXPECT_FALSE(homeless.CreateDirectory(L"\\Pathmere"));
+  EXPECT_EQ(homeless.LastError(), static_cast<uint32_t>(ENOENT));
+  EXPECT_EQ(homeless.OpenOrCreate(L"\\Pathmere\\2026-12-06.plt"), kInvalidFile);
+  EXPECT_EQ(homeless.LookUp(L"\\"), FileSystem::PathKind::kMissing);
+  if (geteuid() != 0) return;
+  // A user without a password entry, as in a container started under a bare
+  // user number, and without HOME, has no home.
+  uid_t stranger = 60000;
+  while (getpwuid(stranger) != nullptr) ++stranger;
+  const ScopedEnv noHome("HOME", nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool none = setuid(stranger) == 0 && DefaultDeviceRoot().empty() && BrenixConfigFolder().empty() &&
+                      PosixFileSystem().deviceRoot().empty();
+    _exit(none ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(PosixFileSystemTest, LooksUpAndCreatesOneFolderLevel) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/settings_text_codec.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -131,8 +132,19 @@ TEST_F(SettingsStoreFileTest, DamagedFilesReadAsMissingValues) {
        "\xEF\xBB\xBF[HKEY_CURRENT_USER\\Software\\Brenix\\Pathmere]\r\n; note\r\n"
        "\"PortNumber\"=dword:3\r\n\"OutputDir\"=\"\\\\P\"\r\n",
        StoreStatus::kOk, StoreStatus::kOk},
+      {"upper-case DWORD among blanks", " \"PortNumber\"=\t DWORD:A \n", StoreStatus::kOk,
+       StoreStatus::kMissing},
+      {"blank before the equals sign", "\"PortNumber\" =dword:1\n", StoreStatus::kMissing,
+       StoreStatus::kMissing},
+      {"escaped NUL", "\"OutputDir\"=\"\\\\P\\x00\"\n", StoreStatus::kMissing, StoreStatus::kMissing},
+      {"escaped tab", "\"OutputDir\"=\"\\\\P\\x09\"\n", StoreStatus::kMissing, StoreStatus::kOk},
+      {"control character in another type", "\"PortNumber\"=hex:01\x01,02\n", StoreStatus::kMissing,
+       StoreStatus::kMissing},
   };
   for (const Case& c : cases) {
+    // Whatever was understood is written back as text that reads the same.
+    const std::string canonical = FormatSettingsText(ParseSettingsText(c.content));
+    EXPECT_EQ(FormatSettingsText(ParseSettingsText(canonical)), canonical) << c.legend;
     WriteStoreFile(c.content);
     auto key = Open();
     ASSERT_NE(key, nullptr) << c.legend;
