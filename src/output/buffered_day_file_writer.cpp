@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 #include "fix/fix_time.h"
 
@@ -90,14 +89,6 @@ bool BufferedDayFileWriter::AppendFormatted(const char* format, ...) {
     return false;
   }
   fill_ += length;
-  return true;
-}
-
-bool BufferedDayFileWriter::AppendText(const char* text, size_t length) {
-  if (data_ == nullptr || length >= capacity_ - static_cast<size_t>(fill_)) return false;
-  std::memcpy(data_ + fill_, text, length);
-  fill_ += static_cast<int32_t>(length);
-  data_[fill_] = '\0';
   return true;
 }
 

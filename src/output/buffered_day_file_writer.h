@@ -64,7 +64,20 @@ class BufferedDayFileWriter : public DayFile {
   // the area is refused as a whole (false) and nothing is added. Returns
   // true when added.
   bool AppendFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  bool AppendText(const char* text, size_t length);
+  // Adds the line that `compose(buffer, capacity)` writes into the rest of
+  // the area. The composer returns the line's length, or 0 for a line that
+  // did not fit, which is then left out whole. True when added.
+  template <typename Compose>
+  bool AppendLine(Compose&& compose) {
+    if (data_ == nullptr) return false;
+    const size_t length = compose(data_ + fill_, capacity_ - static_cast<size_t>(fill_));
+    if (length == 0) {
+      data_[fill_] = '\0';
+      return false;
+    }
+    fill_ += static_cast<int32_t>(length);
+    return true;
+  }
   // Flushes when more than the interval has passed since the last flush.
   int FlushIfDue();
 

@@ -1,10 +1,10 @@
 #include "route/route_file_writer.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string_view>
 
+#include "output/ozi_lines.h"
 #include "text/c_conversions.h"
 #include "text/safe_convert.h"
 
@@ -31,21 +31,8 @@ RouteFileWriter::RouteFileWriter(FileSystem& files, TickClock& clock, MessageLog
   AttachDataArea(block_, kDataAreaSize);
 }
 
-// Route header, 107 bytes, written into an empty file only:
-//   OziExplorer Route File Version 1.0
-//   WGS 84                                    datum
-//   Reserved 1
-//   Reserved 2
-//   R,1,R261206,Track 06.12.2026,16711680     route 1, name and description
-//                                             from the local date, colour FF0000
 size_t RouteFileWriter::ComposeHeader(char* scratch, size_t capacity) const {
-  const int length = std::snprintf(
-      scratch, capacity,
-      "OziExplorer Route File Version 1.0\r\nWGS 84\r\nReserved 1\r\nReserved 2\r\n"
-      "R,1,R%02d%02d%02d,Track %02d.%02d.%04d,16711680\r\n",
-      fileYear(), fileMonth(), fileDay(), fileDay(), fileMonth(), 2000 + fileYear());
-  if (length < 0) return 0;
-  return static_cast<size_t>(length) < capacity ? static_cast<size_t>(length) : capacity - 1;
+  return ComposeRouteHeader(fileDay(), fileMonth(), fileYear(), scratch, capacity);
 }
 
 int RouteFileWriter::AddPoint(const GpsFix& fix) {
@@ -53,21 +40,12 @@ int RouteFileWriter::AddPoint(const GpsFix& fix) {
   if (fill() >= kFlushThreshold) result = FlushToMakeRoom();
   result |= CheckDay(fix);
 
-  // Point line of route 1:
-  //   W,1              route waypoint of route 1
-  //   "  1,  1"        point number twice, %3d: wider from 1000 on
-  //   REE001           name: prefix and three-digit name number
-  //   48.13781000      latitude, north positive
-  //   11.57549000      longitude, east positive
-  //   46362.50035012   UTC day number since 1899-12-30 with fraction
-  //   0,1,3,0,65535,,0,0,   symbol, status, display, colours, no description
-  //   " \r\n"          a blank before the line end
   // A line that absurd values make too long for the rest of the area is left
   // out whole, and its number is not used up.
   const double dayNumber = minuteDayNumber() + fix.seconds / 86400.0;
-  const bool added = AppendFormatted("W,1,%3d,%3d,%s%03d,%.8f,%.8f,%.8f,0,1,3,0,65535,,0,0, \r\n",
-                                     pointNumber_, pointNumber_, namePrefix_, nameNumber_,
-                                     fix.latitude, fix.longitude, dayNumber);
+  const bool added = AppendLine([&](char* buffer, size_t capacity) {
+    return ComposeRoutePointLine(pointNumber_, namePrefix_, nameNumber_, fix, dayNumber, buffer, capacity);
+  });
   if (added) {
     // Saturates rather than wrapping into negative numbers.
     if (pointNumber_ < std::numeric_limits<int32_t>::max()) ++pointNumber_;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "output/ozi_lines.h"
 #include "support/writer_bench.h"
 
 namespace pathmere {
@@ -274,6 +275,39 @@ TEST_F(TrackFileWriterTest, LineTooLongForTheRestOfTheAreaIsLeftOut) {
   EXPECT_EQ(std::string(writer.pending()).substr(before.size()),
             "nan, nan,0, -777,nan, 06.12.26, 03:01:00\r\n");  // NaN is no known altitude
   ASSERT_EQ(writer.Flush(), 0);
+}
+
+// What the writers rely on from every line composer: a line that just fits
+// its buffer is kept, one a byte too long is left out whole.
+TEST(OziLinesTest, ALineJustFitsItsBufferOrIsLeftOutWhole) {
+  using Compose = size_t (*)(const GpsFix& fix, char* buffer, size_t capacity);
+  const struct {
+    const char* legend;
+    Compose compose;
+  } rows[] = {
+      {"track", [](const GpsFix& fix, char* buffer, size_t capacity) {
+         return ComposeTrackPointLine(fix, 46362.5, buffer, capacity);
+       }},
+      {"route", [](const GpsFix& fix, char* buffer, size_t capacity) {
+         return ComposeRoutePointLine(1000, "REE", 7, fix, 46362.5, buffer, capacity);
+       }},
+      {"waypoint", [](const GpsFix& fix, char* buffer, size_t capacity) {
+         return ComposeWaypointLine(fix, fix, 46362.5, buffer, capacity);
+       }},
+  };
+  const GpsFix fix = FixAt(6, 12, 26, 2, 56, 44.5, -1e30, 1e30);
+  for (const auto& row : rows) {
+    char whole[512];
+    const size_t length = row.compose(fix, whole, sizeof whole);
+    ASSERT_GT(length, 60u) << row.legend;
+    ASSERT_EQ(std::string(whole).size(), length) << row.legend;
+    char fitting[512];
+    EXPECT_EQ(row.compose(fix, fitting, length + 1), length) << row.legend;
+    EXPECT_EQ(std::string(fitting), std::string(whole)) << row.legend;
+    char tooShort[512] = "untouched";
+    EXPECT_EQ(row.compose(fix, tooShort, length), 0u) << row.legend;
+    EXPECT_STREQ(tooShort, "") << row.legend;
+  }
 }
 
 }  // namespace
