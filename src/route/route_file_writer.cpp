@@ -2,10 +2,9 @@
 
 #include <cmath>
 #include <limits>
-#include <string_view>
 
 #include "output/ozi_lines.h"
-#include "text/c_conversions.h"
+#include "route/route_tail.h"
 #include "text/safe_convert.h"
 
 namespace pathmere {
@@ -18,8 +17,6 @@ constexpr char kReadFileError[] = "(%u) Read File Error: %u \r\n";
 
 // Shorter files cannot hold a header and a point line.
 constexpr int64_t kShortestRouteFile = 93;
-
-bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
 char NextLetter(char letter) { return letter >= 'Z' ? 'A' : static_cast<char>(letter + 1); }
 
@@ -65,9 +62,9 @@ void RouteFileWriter::AdvanceName(int32_t lastNameNumber) {
 
 void RouteFileWriter::OnNewDay(const GpsFix& fix) { ContinueRoute(fix); }
 
-void RouteFileWriter::ContinueRoute(const GpsFix& fix) {
-  // A new route: letters from the local day of month and the first position,
-  // so that routes of different days and places rarely share names.
+void RouteFileWriter::StartNewRoute(const GpsFix& fix) {
+  // Letters from the local day of month and the first position, so that
+  // routes of different days and places rarely share names.
   const double x = 1000.0 * (fix.longitude + fix.latitude);
   const double fraction = x - std::floor(x);  // NaN for absurd x: counts as 0
   int32_t n = TruncateToInt32(16.0 * fraction);
@@ -80,64 +77,59 @@ void RouteFileWriter::ContinueRoute(const GpsFix& fix) {
   namePrefix_[1] = static_cast<char>('A' + (v / 24) % 26);
   namePrefix_[2] = static_cast<char>('A' + v % 24);
   namePrefix_[3] = '\0';
+}
 
+std::optional<std::string_view> RouteFileWriter::ReadTail(char* buffer) {
   FormatFileName();
   const FileHandle file = files_.OpenExistingForRead(fileName());
-  if (file == kInvalidFile) return;  // no route of this day yet
+  if (file == kInvalidFile) return std::nullopt;  // no route of this day yet
   const int64_t size = files_.FileSize(file);
   if (size == FileSystem::kSizeUnknown || size < kShortestRouteFile) {
     files_.Close(file);
-    return;
+    return std::nullopt;
   }
-  // The tail: the last 256 bytes, or all but the first two of a shorter file.
+  // The last 256 bytes, or all but the first two of a shorter file.
   const bool moved = size >= int64_t{kTailSize} + 2 ? files_.SeekBeforeEnd(file, kTailSize)
                                                     : files_.SeekTo(file, 2);
   if (!moved) {
     lastError_ = files_.LastError();
     files_.Close(file);
     Post(kSetFilePointerError);
-    return;
+    return std::nullopt;
   }
-  char tailBytes[kTailSize];
   uint32_t count = 0;
-  const bool read = files_.Read(file, tailBytes, kTailSize, &count);
+  const bool read = files_.Read(file, buffer, kTailSize, &count);
   if (!read || count == 0) {
     // A read that succeeds with nothing has no error code of its own.
     lastError_ = read ? 0 : files_.LastError();
     files_.Close(file);
     Post(kReadFileError);
-    return;
+    return std::nullopt;
   }
   files_.Close(file);
+  return std::string_view(buffer, count);
+}
 
-  // Every byte read counts, a NUL included: it ends only a number or a name
-  // that runs into it.
-  const std::string_view tail(tailBytes, count);
-  const size_t line = tail.rfind("\nW,1,");
-  if (line == std::string_view::npos) {
-    Post(kRoutePointNotFound);
-    return;
+void RouteFileWriter::ContinueRoute(const GpsFix& fix) {
+  StartNewRoute(fix);
+  char buffer[kTailSize];
+  const std::optional<std::string_view> tail = ReadTail(buffer);
+  if (!tail) return;
+  const RouteTail last = ParseLastRoutePoint(*tail);
+  switch (last.outcome) {
+    case RouteTail::Outcome::kNoPointLine:
+      Post(kRoutePointNotFound);
+      return;
+    case RouteTail::Outcome::kUnusablePoint:
+      return;  // a damaged line: the new route starts without a word
+    case RouteTail::Outcome::kLastPoint:
+      namePrefix_[1] = last.letters[0];
+      namePrefix_[2] = last.letters[1];
+      pointNumber_ = last.pointNumber + 1;
+      AdvanceName(last.nameNumber);
+      Post(kRouteContinued);
+      return;
   }
-  const size_t numberStart = line + 5;
-  const int32_t lastPoint = ScanInt(tail.substr(numberStart));
-  // A number at the top of the range cannot be followed by another.
-  if (lastPoint <= 0 || lastPoint == std::numeric_limits<int32_t>::max()) return;
-
-  const size_t firstComma = tail.find(',', numberStart);
-  if (firstComma == std::string_view::npos) return;
-  const size_t secondComma = tail.find(',', firstComma + 1);
-  if (secondComma == std::string_view::npos) return;
-  const std::string_view name = tail.substr(secondComma + 1);
-  const size_t nameLength = name.find('\0') == std::string_view::npos ? name.size() : name.find('\0');
-  if (nameLength < 6 || name[0] != 'R' || !IsCapital(name[1]) || !IsCapital(name[2])) return;
-  const int32_t lastName = ScanInt(name.substr(3));
-  if (lastName < 0 || lastName > 999) return;
-
-  namePrefix_[1] = name[1];
-  namePrefix_[2] = name[2];
-  pointNumber_ = lastPoint + 1;
-  AdvanceName(lastName);
-  Post(kRouteContinued);
 }
 
 }  // namespace pathmere

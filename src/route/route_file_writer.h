@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "fix/gps_fix.h"
 #include "output/buffered_day_file_writer.h"
@@ -38,6 +40,12 @@ class RouteFileWriter final : public BufferedDayFileWriter, public RoutePointSin
  private:
   size_t ComposeHeader(char* scratch, size_t capacity) const override;
   void OnNewDay(const GpsFix& fix) override;
+  // Point 1 with letters from the local day and the first position.
+  void StartNewRoute(const GpsFix& fix);
+  // The end of the day's file, in `buffer` of kTailSize bytes; nothing when
+  // the file is missing or too short to hold a point, or cannot be read (said
+  // in the message log).
+  std::optional<std::string_view> ReadTail(char* buffer);
   // Next name number; after 999 comes 000 with the next second letter.
   void AdvanceName(int32_t lastNameNumber);
 
