@@ -92,7 +92,7 @@ void ContinueTwice(const uint8_t* data, size_t size) {
   first.SetFolder(L"");
   first.AddPoint(fix);  // the day check continues the route
   CheckCanGoOn(first);
-  const DayFile& day = first;
+  const DayFile& day = first.output().file();
   if (size >= 93 && day.fileDay() == 6 && day.fileMonth() == 12) {
     const std::string_view tail = size >= 258 ? bytes.substr(size - 256) : bytes.substr(2);
     const RouteTail last = ParseLastRoutePoint(tail);

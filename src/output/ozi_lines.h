@@ -60,7 +60,7 @@ size_t ComposeWaypointLine(const GpsFix& fix, const GpsFix& local, double dayNum
                            size_t capacity);
 
 // The headers take the local date that names the day's file, the year
-// two-digit.
+// two-digit, as DayFile's HeaderComposer does.
 
 // Track header, 132 bytes, written into an empty file only:
 //   OziExplorer Track Point File Version 2.1   file type

@@ -3,24 +3,26 @@
 #include "output/ozi_lines.h"
 
 namespace pathmere {
+namespace {
+
+constexpr DayFileKind kTrackFile{"plt", HeaderRule::kIntoEmptyFile, ComposeTrackHeader};
+
+}  // namespace
 
 TrackFileWriter::TrackFileWriter(FileSystem& files, TickClock& clock, MessageLog& log)
-    : BufferedDayFileWriter(files, clock, log, "plt", HeaderRule::kIntoEmptyFile,
-                            block_ + kDataAreaSize, kFlushIntervalMs) {
-  AttachDataArea(block_, kDataAreaSize);
-}
-
-size_t TrackFileWriter::ComposeHeader(char* scratch, size_t capacity) const {
-  return ComposeTrackHeader(fileDay(), fileMonth(), fileYear(), scratch, capacity);
+    : output_(files, clock, log, kTrackFile, kFlushIntervalMs) {
+  output_.lines().Attach(area_, kDataAreaSize);
 }
 
 int TrackFileWriter::AddPoint(const GpsFix& fix) {
   int result = kWriteOk;
-  if (fill() >= kFlushThreshold) result = FlushToMakeRoom();
-  result |= CheckDay(fix);
-  const double dayNumber = minuteDayNumber() + fix.seconds / 86400.0;
-  AppendLine([&](char* buffer, size_t capacity) { return ComposeTrackPointLine(fix, dayNumber, buffer, capacity); });
-  result |= FlushIfDue();
+  if (fill() >= kFlushThreshold) result = output_.FlushToMakeRoom();
+  result |= output_.CheckDay(fix).code;
+  const double dayNumber = output_.minuteDayNumber() + fix.seconds / 86400.0;
+  output_.lines().Add([&](char* buffer, size_t capacity) {
+    return ComposeTrackPointLine(fix, dayNumber, buffer, capacity);
+  });
+  result |= output_.FlushIfDue();
   return result;
 }
 

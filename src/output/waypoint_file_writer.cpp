@@ -8,24 +8,18 @@
 namespace pathmere {
 namespace {
 
+constexpr DayFileKind kWaypointFile{"wpt", HeaderRule::kOverShortFile, ComposeWaypointHeader};
 constexpr char kWaypointSaved[] = "(%u) Waypoint saved. \r\n";
 
 }  // namespace
 
 WaypointFileWriter::WaypointFileWriter(FileSystem& files, MessageLog& log)
-    : DayFile(files, log, "wpt", HeaderRule::kOverShortFile, headerScratch_) {
-  // A power cut can still cut the page cache's last waypoint line.
-  StartNewLinesOnTheirOwnLine();
-}
-
-size_t WaypointFileWriter::ComposeHeader(char* scratch, size_t capacity) const {
-  return ComposeWaypointHeader(fileDay(), fileMonth(), fileYear(), scratch, capacity);
-}
+    : file_(files, log, kWaypointFile) {}
 
 int WaypointFileWriter::SaveWaypoint(const GpsFix& fix) {
   GpsFix local;
   UtcToLocal(fix, &local);
-  SetFileDate(local.day, local.month, local.year);
+  file_.SetFileDate(local.day, local.month, local.year);
   const double dayNumber =
       FixTimeToDays(fix.day, fix.month, 2000u + fix.year, fix.hour, fix.minute, 0) + fix.seconds / 86400.0;
   // A line that absurd values make longer than its 256 bytes is not written
@@ -34,13 +28,13 @@ int WaypointFileWriter::SaveWaypoint(const GpsFix& fix) {
 
   const int code = WriteLine();
   if (code != kWriteOk) return code;
-  Post(kWaypointSaved);
+  file_.Post(kWaypointSaved);
   return kWriteOk;
 }
 
 int WaypointFileWriter::WriteLine() {
   if (line_[0] == '\0') return kNothingToWrite;
-  return WriteToDayFile(line_, static_cast<uint32_t>(std::strlen(line_)));
+  return file_.Write({line_, std::strlen(line_)});
 }
 
 }  // namespace pathmere

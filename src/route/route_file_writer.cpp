@@ -10,6 +10,7 @@
 namespace pathmere {
 namespace {
 
+constexpr DayFileKind kRouteFile{"rte", HeaderRule::kIntoEmptyFile, ComposeRouteHeader};
 constexpr char kRouteContinued[] = "(%u) Route continued... \r\n";
 constexpr char kRoutePointNotFound[] = "(%u) Route point not found \r\n";
 constexpr char kSetFilePointerError[] = "(%u) Set File Pointer Error: %u \r\n";
@@ -23,24 +24,21 @@ char NextLetter(char letter) { return letter >= 'Z' ? 'A' : static_cast<char>(le
 }  // namespace
 
 RouteFileWriter::RouteFileWriter(FileSystem& files, TickClock& clock, MessageLog& log)
-    : BufferedDayFileWriter(files, clock, log, "rte", HeaderRule::kIntoEmptyFile,
-                            block_ + kDataAreaSize, kFlushIntervalMs) {
-  AttachDataArea(block_, kDataAreaSize);
-}
-
-size_t RouteFileWriter::ComposeHeader(char* scratch, size_t capacity) const {
-  return ComposeRouteHeader(fileDay(), fileMonth(), fileYear(), scratch, capacity);
+    : files_(files), output_(files, clock, log, kRouteFile, kFlushIntervalMs) {
+  output_.lines().Attach(area_, kDataAreaSize);
 }
 
 int RouteFileWriter::AddPoint(const GpsFix& fix) {
   int result = kWriteOk;
-  if (fill() >= kFlushThreshold) result = FlushToMakeRoom();
-  result |= CheckDay(fix);
+  if (fill() >= kFlushThreshold) result = output_.FlushToMakeRoom();
+  const DayCheck day = output_.CheckDay(fix);
+  result |= day.code;
+  if (day.newDay) ContinueRoute(fix);
 
   // A line that absurd values make too long for the rest of the area is left
   // out whole, and its number is not used up.
-  const double dayNumber = minuteDayNumber() + fix.seconds / 86400.0;
-  const bool added = AppendLine([&](char* buffer, size_t capacity) {
+  const double dayNumber = output_.minuteDayNumber() + fix.seconds / 86400.0;
+  const bool added = output_.lines().Add([&](char* buffer, size_t capacity) {
     return ComposeRoutePointLine(pointNumber_, namePrefix_, nameNumber_, fix, dayNumber, buffer, capacity);
   });
   if (added) {
@@ -48,7 +46,7 @@ int RouteFileWriter::AddPoint(const GpsFix& fix) {
     if (pointNumber_ < std::numeric_limits<int32_t>::max()) ++pointNumber_;
     AdvanceName(nameNumber_);
   }
-  result |= FlushIfDue();
+  result |= output_.FlushIfDue();
   return result;
 }
 
@@ -60,8 +58,6 @@ void RouteFileWriter::AdvanceName(int32_t lastNameNumber) {
   }
 }
 
-void RouteFileWriter::OnNewDay(const GpsFix& fix) { ContinueRoute(fix); }
-
 void RouteFileWriter::StartNewRoute(const GpsFix& fix) {
   // Letters from the local day of month and the first position, so that
   // routes of different days and places rarely share names.
@@ -70,7 +66,7 @@ void RouteFileWriter::StartNewRoute(const GpsFix& fix) {
   int32_t n = TruncateToInt32(16.0 * fraction);
   if (n > 15) n = 15;  // a fraction just below 1 can round up to 1.0
   if (n < 0) n = 0;
-  const int32_t v = 16 * fileDay() + n;
+  const int32_t v = 16 * output_.file().fileDay() + n;
   pointNumber_ = 1;
   nameNumber_ = 1;
   namePrefix_[0] = 'R';
@@ -80,33 +76,34 @@ void RouteFileWriter::StartNewRoute(const GpsFix& fix) {
 }
 
 std::optional<std::string_view> RouteFileWriter::ReadTail(char* buffer) {
-  FormatFileName();
-  const FileHandle file = files_.OpenExistingForRead(fileName());
-  if (file == kInvalidFile) return std::nullopt;  // no route of this day yet
-  const int64_t size = files_.FileSize(file);
+  DayFile& file = output_.file();
+  file.FormatFileName();
+  const FileHandle handle = files_.OpenExistingForRead(file.fileName());
+  if (handle == kInvalidFile) return std::nullopt;  // no route of this day yet
+  const int64_t size = files_.FileSize(handle);
   if (size == FileSystem::kSizeUnknown || size < kShortestRouteFile) {
-    files_.Close(file);
+    files_.Close(handle);
     return std::nullopt;
   }
   // The last 256 bytes, or all but the first two of a shorter file.
-  const bool moved = size >= int64_t{kTailSize} + 2 ? files_.SeekBeforeEnd(file, kTailSize)
-                                                    : files_.SeekTo(file, 2);
+  const bool moved = size >= int64_t{kTailSize} + 2 ? files_.SeekBeforeEnd(handle, kTailSize)
+                                                    : files_.SeekTo(handle, 2);
   if (!moved) {
-    lastError_ = files_.LastError();
-    files_.Close(file);
-    Post(kSetFilePointerError);
+    const uint32_t error = files_.LastError();
+    files_.Close(handle);
+    file.PostError(kSetFilePointerError, error);
     return std::nullopt;
   }
   uint32_t count = 0;
-  const bool read = files_.Read(file, buffer, kTailSize, &count);
+  const bool read = files_.Read(handle, buffer, kTailSize, &count);
   if (!read || count == 0) {
     // A read that succeeds with nothing has no error code of its own.
-    lastError_ = read ? 0 : files_.LastError();
-    files_.Close(file);
-    Post(kReadFileError);
+    const uint32_t error = read ? 0 : files_.LastError();
+    files_.Close(handle);
+    file.PostError(kReadFileError, error);
     return std::nullopt;
   }
-  files_.Close(file);
+  files_.Close(handle);
   return std::string_view(buffer, count);
 }
 
@@ -118,7 +115,7 @@ void RouteFileWriter::ContinueRoute(const GpsFix& fix) {
   const RouteTail last = ParseLastRoutePoint(*tail);
   switch (last.outcome) {
     case RouteTail::Outcome::kNoPointLine:
-      Post(kRoutePointNotFound);
+      output_.file().Post(kRoutePointNotFound);
       return;
     case RouteTail::Outcome::kUnusablePoint:
       return;  // a damaged line: the new route starts without a word
@@ -127,7 +124,7 @@ void RouteFileWriter::ContinueRoute(const GpsFix& fix) {
       namePrefix_[2] = last.letters[1];
       pointNumber_ = last.pointNumber + 1;
       AdvanceName(last.nameNumber);
-      Post(kRouteContinued);
+      output_.file().Post(kRouteContinued);
       return;
   }
 }

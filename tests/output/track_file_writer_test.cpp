@@ -115,7 +115,7 @@ TEST_F(TrackFileWriterTest, FlushesAfterTheIntervalAndAtOnceWhenTheClockIsPastIt
   bench.clock.now = 1000000;  // up for longer than the interval
   writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5));
   EXPECT_EQ(writer.fill(), 0);
-  EXPECT_EQ(writer.lastFlushTick(), 1000000u);
+  EXPECT_EQ(writer.output().lastFlushTick(), 1000000u);
 
   bench.clock.now += 300000;  // not more than the interval
   writer.AddPoint(FixAt(6, 12, 26, 2, 57, 0.0));
@@ -172,7 +172,7 @@ TEST_F(TrackFileWriterTest, FailedTimedAndOutsideFlushesKeepThePoints) {
   bench.clock.now = 400000;
   EXPECT_EQ(writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5)), kCreateDirectoryFailed);
   EXPECT_EQ(writer.Flush(), kCreateDirectoryFailed);
-  EXPECT_EQ(writer.lastFlushTick(), 0u);
+  EXPECT_EQ(writer.output().lastFlushTick(), 0u);
   EXPECT_EQ(bench.panel.Log(),
             "(1) CreateDirectory Error: 17 \r\n(2) CreateDirectory Error: 17 \r\n");
 
@@ -230,7 +230,8 @@ TEST_F(TrackFileWriterTest, EachFailingStepPostsItsMessageWithTheErrorCode) {
     track.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5));
     EXPECT_EQ(track.Flush(), row.code) << row.message;
     EXPECT_EQ(fresh.panel.Log(), row.message);
-    EXPECT_EQ(std::wstring(track.message()), std::wstring(row.message, row.message + strlen(row.message)));
+    EXPECT_EQ(std::wstring(track.output().file().message()),
+              std::wstring(row.message, row.message + strlen(row.message)));
     EXPECT_GT(track.fill(), 0) << row.message;
   }
 }
@@ -251,7 +252,7 @@ TEST_F(TrackFileWriterTest, FailedDataWritePostsFileWriteError) {
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(code, kDataWriteFailed);
   EXPECT_EQ(bench.panel.Log(), "(1) File Write Error: 27 \r\n");
-  EXPECT_EQ(writer.lastError(), static_cast<uint32_t>(EFBIG));
+  EXPECT_EQ(writer.output().file().lastError(), static_cast<uint32_t>(EFBIG));
 }
 
 // Absurd decoded values make lines longer than an ordinary point line. One
