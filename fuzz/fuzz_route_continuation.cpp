@@ -1,11 +1,14 @@
 // A day's route file with arbitrary content, continued by the route writer
-// as after a restart; then continued once more from the file it wrote.
+// as after a restart; then continued once more from the file it wrote. The
+// tail parser also reads the input on its own.
 //
 // Checked besides the sanitizers: the numbers and names a continuation
-// arrives at are ones the writer can go on from, and a route written after
-// a line end is picked up again by the next run where it stopped.
+// arrives at are ones the writer can go on from, the parser's point is one
+// too and is the one the writer took up, and a route written after a line
+// end is picked up again by the next run where it stopped.
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 #include "fix/gps_fix.h"
 #include "fuzz_support.h"
@@ -13,6 +16,7 @@
 #include "messages/message_log.h"
 #include "platform/tick_clock.h"
 #include "route/route_file_writer.h"
+#include "route/route_tail.h"
 
 namespace {
 
@@ -50,6 +54,29 @@ void CheckCanGoOn(const RouteFileWriter& route) {
   }
 }
 
+void CheckCanGoOn(const RouteTail& last) {
+  if (last.outcome != RouteTail::Outcome::kLastPoint) return;
+  if (last.pointNumber < 1 || last.pointNumber == std::numeric_limits<int32_t>::max()) {
+    fuzzing::Fail("parsed point number cannot be followed");
+  }
+  if (last.nameNumber < 0 || last.nameNumber > 999) fuzzing::Fail("parsed name number outside 000-999");
+  if (!IsCapital(last.letters[0]) || !IsCapital(last.letters[1])) fuzzing::Fail("parsed letters are not capitals");
+}
+
+// The first run's point after a continuation from `last`, which the parser
+// read out of the bytes that the writer reads of a file of 93 bytes or more.
+void CheckWriterTookUp(const RouteTail& last, const RouteFileWriter& first) {
+  if (last.outcome != RouteTail::Outcome::kLastPoint) {
+    if (first.pointNumber() != 2) fuzzing::Fail("writer continued what the parser refused");
+    return;
+  }
+  const int32_t continued = last.pointNumber + 1;
+  const int32_t afterOne = continued == std::numeric_limits<int32_t>::max() ? continued : continued + 1;
+  if (first.pointNumber() != afterOne || first.namePrefix()[1] != last.letters[0]) {
+    fuzzing::Fail("writer did not continue from the parser's point");
+  }
+}
+
 void ContinueTwice(const uint8_t* data, size_t size) {
   const std::string fileName = "2026-12-06.rte";
   fuzzing::WriteScratchFile(fileName, data, size);
@@ -58,10 +85,20 @@ void ContinueTwice(const uint8_t* data, size_t size) {
   MessageLog log;
   const GpsFix fix = NoonFix();
 
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  CheckCanGoOn(ParseLastRoutePoint(bytes));
+
   RouteFileWriter first(files, clock, log);
   first.SetFolder(L"");
   first.AddPoint(fix);  // the day check continues the route
   CheckCanGoOn(first);
+  const DayFile& day = first.output().file();
+  if (size >= 93 && day.fileDay() == 6 && day.fileMonth() == 12) {
+    const std::string_view tail = size >= 258 ? bytes.substr(size - 256) : bytes.substr(2);
+    const RouteTail last = ParseLastRoutePoint(tail);
+    CheckCanGoOn(last);
+    CheckWriterTookUp(last, first);
+  }
   if (first.Flush() != kWriteOk) fuzzing::Fail("the first run could not write its point");
 
   RouteFileWriter second(files, clock, log);

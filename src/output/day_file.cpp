@@ -15,13 +15,8 @@ constexpr char kFileWriteError[] = "(%u) File Write Error: %u \r\n";
 
 }  // namespace
 
-DayFile::DayFile(FileSystem& files, MessageLog& log, const char* extension, HeaderRule headerRule,
-                 char* headerScratch)
-    : files_(files),
-      log_(log),
-      extension_(extension),
-      headerRule_(headerRule),
-      headerScratch_(headerScratch) {
+DayFile::DayFile(FileSystem& files, MessageLog& log, const DayFileKind& kind)
+    : files_(files), log_(log), kind_(kind) {
   SetFolder(L"\\Pathmere");
 }
 
@@ -34,11 +29,6 @@ void DayFile::GetFolder(wchar_t* buffer, size_t capacity) const {
   CopyWideCut(buffer, capacity, folder_);
 }
 
-size_t DayFile::ComposeHeader(char* scratch, size_t capacity) const {
-  if (capacity > 0) scratch[0] = '\0';
-  return 0;
-}
-
 void DayFile::SetFileDate(int32_t day, int32_t month, int32_t twoDigitYear) {
   fileDay_ = day;
   fileMonth_ = month;
@@ -49,13 +39,18 @@ void DayFile::FormatFileName() {
   // 264 folder characters and "\yyyy-mm-dd.nmea" always fit the 285; the
   // check only guards against dates no calendar has.
   if (std::swprintf(fileName_, kFileNameCapacity, L"%ls\\%04d-%02d-%02d.%s", folder_,
-                    2000 + fileYear_, fileMonth_, fileDay_, extension_) < 0) {
+                    2000 + fileYear_, fileMonth_, fileDay_, kind_.extension) < 0) {
     fileName_[kFileNameCapacity - 1] = L'\0';
   }
 }
 
 void DayFile::Post(const char* format) {
   log_.PostNumbered(message_, kMessageCapacity, format, lastError_);
+}
+
+void DayFile::PostError(const char* format, uint32_t error) {
+  lastError_ = error;
+  Post(format);
 }
 
 int DayFile::Fail(FileHandle file, const char* format, int code) {
@@ -73,7 +68,7 @@ bool DayFile::EndsWithLineFeed(FileHandle file) {
   return last == '\n';
 }
 
-int DayFile::WriteToDayFile(const char* data, uint32_t length) {
+int DayFile::Write(std::string_view data) {
   if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory &&
       !files_.CreateDirectory(folder_)) {
     return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
@@ -86,16 +81,19 @@ int DayFile::WriteToDayFile(const char* data, uint32_t length) {
   // a header in the middle of the file.
   const int64_t size = files_.FileSize(file);
   bool headerWritten = false;
-  if (headerRule_ != HeaderRule::kNone) {
-    const bool headerDue = size != FileSystem::kSizeUnknown &&
-                           (headerRule_ == HeaderRule::kIntoEmptyFile ? size == 0 : size < kShortFileLimit);
+  if (kind_.headerRule != HeaderRule::kNone) {
+    const bool headerDue =
+        size != FileSystem::kSizeUnknown &&
+        (kind_.headerRule == HeaderRule::kIntoEmptyFile ? size == 0 : size < kShortFileLimit);
     if (headerDue) {
-      if (headerRule_ == HeaderRule::kOverShortFile && !files_.SeekToStart(file)) {
+      if (kind_.headerRule == HeaderRule::kOverShortFile && !files_.SeekToStart(file)) {
         return Fail(file, kSetFilePointerError, kSeekFailed);
       }
-      const size_t headerLength = ComposeHeader(headerScratch_, kHeaderScratchSize);
+      char header[kHeaderScratchSize];
+      const size_t headerLength =
+          kind_.composeHeader(fileDay_, fileMonth_, fileYear_, header, sizeof header);
       uint32_t written = 0;
-      if (!files_.Write(file, headerScratch_, static_cast<uint32_t>(headerLength), &written) ||
+      if (!files_.Write(file, header, static_cast<uint32_t>(headerLength), &written) ||
           written != headerLength) {
         return Fail(file, kHeaderWriteError, kHeaderWriteFailed);
       }
@@ -104,13 +102,14 @@ int DayFile::WriteToDayFile(const char* data, uint32_t length) {
   }
 
   // A header always ends its last line; only older content can end inside one.
-  const bool lastLineCut = endCutLastLine_ && !headerWritten && size > 0 && !EndsWithLineFeed(file);
+  const bool lastLineCut = !headerWritten && size > 0 && !EndsWithLineFeed(file);
   if (!files_.SeekToEnd(file)) return Fail(file, kSetFilePointerError, kSeekFailed);
   uint32_t written = 0;
   if (lastLineCut && (!files_.Write(file, "\r\n", 2, &written) || written != 2)) {
     return Fail(file, kFileWriteError, kDataWriteFailed);
   }
-  if (!files_.Write(file, data, length, &written) || written != length) {
+  const auto length = static_cast<uint32_t>(data.size());
+  if (!files_.Write(file, data.data(), length, &written) || written != length) {
     return Fail(file, kFileWriteError, kDataWriteFailed);
   }
   files_.Close(file);

@@ -29,10 +29,22 @@ enum class HeaderRule {
   kOverShortFile,  // when it is shorter than kShortFileLimit, written at its start
 };
 
+// Composes the header of the file of a local date (year two-digit) into
+// `buffer` of `capacity` bytes and returns its length, less than `capacity`.
+using HeaderComposer = size_t (*)(int32_t day, int32_t month, int32_t twoDigitYear, char* buffer,
+                                  size_t capacity);
+
+// What sets one kind of day file apart from the others.
+struct DayFileKind {
+  const char* extension;  // without the dot
+  HeaderRule headerRule;
+  HeaderComposer composeHeader;  // null with HeaderRule::kNone
+};
+
 // One kind of per-day file in the output folder ("<folder>\2026-12-06.plt"):
 // the folder, the day that names the file, and the one procedure that writes
-// to it. The file is open only inside WriteToDayFile, so other programs can
-// read it between writes and nothing is left open when the program stops.
+// to it. The file is open only inside Write, so other programs can read it
+// between writes and nothing is left open when the program stops.
 class DayFile {
  public:
   static constexpr size_t kFolderCapacity = 265;
@@ -41,7 +53,7 @@ class DayFile {
   static constexpr size_t kHeaderScratchSize = 256;
   static constexpr int64_t kShortFileLimit = 72;
 
-  virtual ~DayFile() = default;
+  DayFile(FileSystem& files, MessageLog& log, const DayFileKind& kind);
   DayFile(const DayFile&) = delete;
   DayFile& operator=(const DayFile&) = delete;
 
@@ -49,6 +61,23 @@ class DayFile {
   void SetFolder(std::wstring_view path);
   // Copies the folder into `buffer` of `capacity` wide characters, cut to fit.
   void GetFolder(wchar_t* buffer, size_t capacity) const;
+  // The local date that names the file; the year two-digit.
+  void SetFileDate(int32_t day, int32_t month, int32_t twoDigitYear);
+  // Formats fileName from folder and the file date.
+  void FormatFileName();
+
+  // Creates the folder when missing (one level), opens or creates the day's
+  // file, writes the header if due, appends `data` in one write and closes.
+  // `data` is whole lines, so a crash between two writes leaves whole lines;
+  // a file whose last line a crash did cut short gets that line ended first,
+  // so the new lines are not glued to the fragment. Returns kWriteOk or the
+  // code of the failing step, whose message is posted.
+  int Write(std::string_view data);
+
+  // A numbered message with lastError as its second number.
+  void Post(const char* format);
+  // The same after storing `error` as lastError.
+  void PostError(const char* format, uint32_t error);
 
   const wchar_t* folder() const { return folder_; }
   const wchar_t* fileName() const { return fileName_; }
@@ -58,44 +87,15 @@ class DayFile {
   int32_t fileMonth() const { return fileMonth_; }
   int32_t fileYear() const { return fileYear_; }  // two-digit
 
- protected:
-  // `extension` without the dot; `headerScratch` is kHeaderScratchSize bytes
-  // apart from any pending data (null with HeaderRule::kNone).
-  DayFile(FileSystem& files, MessageLog& log, const char* extension, HeaderRule headerRule,
-          char* headerScratch);
-
-  // Writes the header that the rule asks for into the scratch area and
-  // returns its length (less than `capacity`).
-  virtual size_t ComposeHeader(char* scratch, size_t capacity) const;
-
-  // Formats fileName from folder and the file date.
-  void FormatFileName();
-  // From now on a write into a file whose last line was cut short (by a power
-  // cut in the middle of an earlier write) first ends that line, so the new
-  // lines stay whole instead of being glued to the fragment.
-  void StartNewLinesOnTheirOwnLine() { endCutLastLine_ = true; }
-  // Creates the folder when missing (one level), opens or creates the day's
-  // file, writes the header if due, appends `data` in one write and closes.
-  // `data` is whole lines, so a crash between two writes leaves whole lines.
-  // Returns kWriteOk or the code of the failing step, whose message is posted.
-  int WriteToDayFile(const char* data, uint32_t length);
-  // A numbered message with lastError as its second number.
-  void Post(const char* format);
-  void SetFileDate(int32_t day, int32_t month, int32_t twoDigitYear);
-
-  FileSystem& files_;
-  MessageLog& log_;
-  uint32_t lastError_ = 0;
-
  private:
   int Fail(FileHandle file, const char* format, int code);
   // False only when the file's last byte could be read and is not a line feed.
   bool EndsWithLineFeed(FileHandle file);
 
-  const char* extension_;
-  HeaderRule headerRule_;
-  char* headerScratch_;
-  bool endCutLastLine_ = false;
+  FileSystem& files_;
+  MessageLog& log_;
+  DayFileKind kind_;
+  uint32_t lastError_ = 0;
   int32_t fileDay_ = 0;
   int32_t fileMonth_ = 0;
   int32_t fileYear_ = 0;

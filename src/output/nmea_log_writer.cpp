@@ -3,9 +3,14 @@
 #include <cstring>
 #include <new>
 
+#include "fix/fix_time.h"
+#include "text/decimal_text.h"
+
 namespace pathmere {
 namespace {
 
+// No header: the file holds the sentences as received, nothing else.
+constexpr DayFileKind kNmeaLogFile{"nmea", HeaderRule::kNone, nullptr};
 constexpr char kNoMemoryMessage[] = "(%u) No memory for NMEA-buffer! \r\n";
 
 }  // namespace
@@ -16,7 +21,7 @@ void NmeaLogWriter::HeapRelease(char* block) { delete[] block; }
 
 NmeaLogWriter::NmeaLogWriter(FileSystem& files, TickClock& clock, MessageLog& log, AllocateBlock allocate,
                              ReleaseBlock release)
-    : BufferedDayFileWriter(files, clock, log, "nmea", HeaderRule::kNone, nullptr, kFlushIntervalMs),
+    : output_(files, clock, log, kNmeaLogFile, kFlushIntervalMs),
       allocate_(allocate),
       release_(release) {}
 
@@ -29,25 +34,30 @@ int NmeaLogWriter::AddSentence(const GpsFix& fix, const char* sentence, bool dat
   const size_t length = strnlen(sentence, kLongestSentence + 1);
   if (length > kLongestSentence) return kSentenceTooLong;
 
-  if (!HasDataArea()) {
+  if (!output_.lines().HasArea()) {
     block_ = allocate_(kBlockSize);
     if (block_ == nullptr) {
-      Post(kNoMemoryMessage);  // the next sentence tries again
+      output_.file().Post(kNoMemoryMessage);  // the next sentence tries again
       return kNoMemory;
     }
-    AttachDataArea(block_, kBlockSize);
+    output_.lines().Attach(block_, kBlockSize);
   }
 
   int result = kWriteOk;
-  if (fill() > kFlushLimit - static_cast<int32_t>(length)) result = FlushToMakeRoom();
+  if (fill() > kFlushLimit - static_cast<int32_t>(length)) result = output_.FlushToMakeRoom();
   if (dated) minuteKey_ = MinuteKey(fix);
   if (minuteKey_ == -2) return kNoDateYet;  // no day to put it in yet
-  if (dated && minuteKey_ != lastMinuteKey()) {
-    result |= ChangeDayIfNeeded(fix);
-    SetLastMinuteKey(minuteKey_);
+  if (dated && minuteKey_ != output_.lastMinuteKey()) {
+    result |= output_.ChangeDayIfNeeded(fix).code;
+    output_.SetLastMinuteKey(minuteKey_);
   }
-  AppendFormatted("%.*s\r\n", static_cast<int>(length), sentence);
-  result |= FlushIfDue();
+  output_.lines().Add([&](char* buffer, size_t capacity) {
+    DecimalText text(buffer, capacity);
+    text.Append(std::string_view(sentence, length));
+    text.Append("\r\n");
+    return text.cut() ? 0 : text.size();
+  });
+  result |= output_.FlushIfDue();
   return result;
 }
 

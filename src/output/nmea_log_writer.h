@@ -2,9 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "fix/gps_fix.h"
-#include "output/buffered_day_file_writer.h"
+#include "output/buffered_day_file.h"
 
 namespace pathmere {
 
@@ -12,7 +13,7 @@ namespace pathmere {
 // per line exactly as received, so the program can replay it later. The
 // 32 KiB block is taken from the heap at the first sentence, so a program
 // that never logs never holds it, and kept until the writer is destroyed.
-class NmeaLogWriter final : public BufferedDayFileWriter {
+class NmeaLogWriter final {
  public:
   static constexpr size_t kBlockSize = 32768;
   static constexpr size_t kLongestSentence = 300;
@@ -29,7 +30,9 @@ class NmeaLogWriter final : public BufferedDayFileWriter {
   NmeaLogWriter(FileSystem& files, TickClock& clock, MessageLog& log,
                 AllocateBlock allocate = HeapAllocate, ReleaseBlock release = HeapRelease);
   // Releases the block; whatever is pending is not written.
-  ~NmeaLogWriter() override;
+  ~NmeaLogWriter();
+  NmeaLogWriter(const NmeaLogWriter&) = delete;
+  NmeaLogWriter& operator=(const NmeaLogWriter&) = delete;
 
   // Logs one sentence (NUL-terminated, without line end). `dated` marks an
   // RMC sentence, whose fix carries the date and decides the day; a GGA
@@ -37,11 +40,20 @@ class NmeaLogWriter final : public BufferedDayFileWriter {
   // sentence over 300 characters, 101 before the first dated sentence, 10
   // when there is no memory for the block, or the OR of the failed flushes.
   int AddSentence(const GpsFix& fix, const char* sentence, bool dated);
+  int Flush() { return output_.Flush(); }
+
+  void SetFolder(std::wstring_view path) { output_.file().SetFolder(path); }
+  void GetFolder(wchar_t* buffer, size_t capacity) const { output_.file().GetFolder(buffer, capacity); }
+  const wchar_t* folder() const { return output_.file().folder(); }
+  int32_t fill() const { return output_.lines().fill(); }
+  const char* pending() const { return output_.lines().text(); }
+  const BufferedDayFile& output() const { return output_; }
 
   // Minute key of the last RMC sentence; -2 before the first.
   int32_t minuteKey() const { return minuteKey_; }
 
  private:
+  BufferedDayFile output_;
   AllocateBlock allocate_;
   ReleaseBlock release_;
   char* block_ = nullptr;

@@ -1,15 +1,17 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "fix/gps_fix.h"
-#include "output/buffered_day_file_writer.h"
+#include "output/buffered_day_file.h"
 
 namespace pathmere {
 
 // The day's OziExplorer track file (".plt"): one line per track point, the
 // positions and times in UTC, the file named by the local date.
-class TrackFileWriter final : public BufferedDayFileWriter {
+class TrackFileWriter final {
  public:
   static constexpr size_t kDataAreaSize = 2048;
   // A point line is under 100 bytes, so below this there is always room.
@@ -21,12 +23,18 @@ class TrackFileWriter final : public BufferedDayFileWriter {
   // Adds one point. Returns 0, or the OR of the codes of the flushes it
   // triggered that failed.
   int AddPoint(const GpsFix& fix);
+  int Flush() { return output_.Flush(); }
+
+  void SetFolder(std::wstring_view path) { output_.file().SetFolder(path); }
+  void GetFolder(wchar_t* buffer, size_t capacity) const { output_.file().GetFolder(buffer, capacity); }
+  const wchar_t* folder() const { return output_.file().folder(); }
+  int32_t fill() const { return output_.lines().fill(); }
+  const char* pending() const { return output_.lines().text(); }
+  const BufferedDayFile& output() const { return output_; }
 
  private:
-  size_t ComposeHeader(char* scratch, size_t capacity) const override;
-
-  // Data area, then the header scratch: never overlapping.
-  char block_[kDataAreaSize + kHeaderScratchSize] = {};
+  BufferedDayFile output_;
+  char area_[kDataAreaSize] = {};
 };
 
 }  // namespace pathmere

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "fix/gps_fix.h"
 #include "output/day_file.h"
@@ -9,7 +10,7 @@ namespace pathmere {
 
 // The OziExplorer waypoint file (".wpt") of the waypoint's local day. Nothing
 // is buffered: each waypoint is written at once.
-class WaypointFileWriter final : public DayFile {
+class WaypointFileWriter final {
  public:
   static constexpr size_t kLineSize = 256;
 
@@ -22,12 +23,14 @@ class WaypointFileWriter final : public DayFile {
   // Writes the composed line to the file of the last waypoint's day.
   int WriteLine();
 
+  void SetFolder(std::wstring_view path) { file_.SetFolder(path); }
+  void GetFolder(wchar_t* buffer, size_t capacity) const { file_.GetFolder(buffer, capacity); }
+  const wchar_t* folder() const { return file_.folder(); }
   const char* line() const { return line_; }
+  const DayFile& file() const { return file_; }
 
  private:
-  size_t ComposeHeader(char* scratch, size_t capacity) const override;
-
-  char headerScratch_[kHeaderScratchSize] = {};
+  DayFile file_;
   char line_[kLineSize] = {};
 };
 

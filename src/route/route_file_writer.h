@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "fix/gps_fix.h"
-#include "output/buffered_day_file_writer.h"
+#include "output/buffered_day_file.h"
 #include "route/route_point_sink.h"
 
 namespace pathmere {
@@ -12,7 +15,7 @@ namespace pathmere {
 // line per chosen point with a running number and a generated name. A run
 // that finds the day's file already holding a route goes on with its
 // numbering and naming instead of starting a second route.
-class RouteFileWriter final : public BufferedDayFileWriter, public RoutePointSink {
+class RouteFileWriter final : public RoutePointSink {
  public:
   static constexpr size_t kDataAreaSize = 1024;
   // A point line is under 100 bytes, so below this there is always room.
@@ -26,22 +29,36 @@ class RouteFileWriter final : public BufferedDayFileWriter, public RoutePointSin
   // Adds one route point. Returns 0, or the OR of the codes of the flushes it
   // triggered that failed.
   int AddPoint(const GpsFix& fix) override;
+  int Flush() { return output_.Flush(); }
   // Starts the route of the day just stored and, when the day's file already
-  // ends with a point of route 1, continues its numbering. Run by the day
-  // check at every new day.
+  // ends with a point of route 1, continues its numbering. AddPoint runs it
+  // whenever the day check has just stored a new day.
   void ContinueRoute(const GpsFix& fix);
+
+  void SetFolder(std::wstring_view path) { output_.file().SetFolder(path); }
+  void GetFolder(wchar_t* buffer, size_t capacity) const { output_.file().GetFolder(buffer, capacity); }
+  const wchar_t* folder() const { return output_.file().folder(); }
+  int32_t fill() const { return output_.lines().fill(); }
+  const char* pending() const { return output_.lines().text(); }
+  const BufferedDayFile& output() const { return output_; }
 
   int32_t pointNumber() const { return pointNumber_; }
   int32_t nameNumber() const { return nameNumber_; }
   const char* namePrefix() const { return namePrefix_; }
 
  private:
-  size_t ComposeHeader(char* scratch, size_t capacity) const override;
-  void OnNewDay(const GpsFix& fix) override;
+  // Point 1 with letters from the local day and the first position.
+  void StartNewRoute(const GpsFix& fix);
+  // The end of the day's file, in `buffer` of kTailSize bytes; nothing when
+  // the file is missing or too short to hold a point, or cannot be read (said
+  // in the message log).
+  std::optional<std::string_view> ReadTail(char* buffer);
   // Next name number; after 999 comes 000 with the next second letter.
   void AdvanceName(int32_t lastNameNumber);
 
-  char block_[kDataAreaSize + kHeaderScratchSize] = {};
+  FileSystem& files_;
+  BufferedDayFile output_;
+  char area_[kDataAreaSize] = {};
   int32_t pointNumber_ = 0;
   int32_t nameNumber_ = 0;
   char namePrefix_[4] = {};

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "output/ozi_lines.h"
 #include "support/writer_bench.h"
 
 namespace pathmere {
@@ -114,7 +115,7 @@ TEST_F(TrackFileWriterTest, FlushesAfterTheIntervalAndAtOnceWhenTheClockIsPastIt
   bench.clock.now = 1000000;  // up for longer than the interval
   writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5));
   EXPECT_EQ(writer.fill(), 0);
-  EXPECT_EQ(writer.lastFlushTick(), 1000000u);
+  EXPECT_EQ(writer.output().lastFlushTick(), 1000000u);
 
   bench.clock.now += 300000;  // not more than the interval
   writer.AddPoint(FixAt(6, 12, 26, 2, 57, 0.0));
@@ -171,7 +172,7 @@ TEST_F(TrackFileWriterTest, FailedTimedAndOutsideFlushesKeepThePoints) {
   bench.clock.now = 400000;
   EXPECT_EQ(writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5)), kCreateDirectoryFailed);
   EXPECT_EQ(writer.Flush(), kCreateDirectoryFailed);
-  EXPECT_EQ(writer.lastFlushTick(), 0u);
+  EXPECT_EQ(writer.output().lastFlushTick(), 0u);
   EXPECT_EQ(bench.panel.Log(),
             "(1) CreateDirectory Error: 17 \r\n(2) CreateDirectory Error: 17 \r\n");
 
@@ -229,7 +230,8 @@ TEST_F(TrackFileWriterTest, EachFailingStepPostsItsMessageWithTheErrorCode) {
     track.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5));
     EXPECT_EQ(track.Flush(), row.code) << row.message;
     EXPECT_EQ(fresh.panel.Log(), row.message);
-    EXPECT_EQ(std::wstring(track.message()), std::wstring(row.message, row.message + strlen(row.message)));
+    EXPECT_EQ(std::wstring(track.output().file().message()),
+              std::wstring(row.message, row.message + strlen(row.message)));
     EXPECT_GT(track.fill(), 0) << row.message;
   }
 }
@@ -250,7 +252,7 @@ TEST_F(TrackFileWriterTest, FailedDataWritePostsFileWriteError) {
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(code, kDataWriteFailed);
   EXPECT_EQ(bench.panel.Log(), "(1) File Write Error: 27 \r\n");
-  EXPECT_EQ(writer.lastError(), static_cast<uint32_t>(EFBIG));
+  EXPECT_EQ(writer.output().file().lastError(), static_cast<uint32_t>(EFBIG));
 }
 
 // Absurd decoded values make lines longer than an ordinary point line. One
@@ -274,6 +276,39 @@ TEST_F(TrackFileWriterTest, LineTooLongForTheRestOfTheAreaIsLeftOut) {
   EXPECT_EQ(std::string(writer.pending()).substr(before.size()),
             "nan, nan,0, -777,nan, 06.12.26, 03:01:00\r\n");  // NaN is no known altitude
   ASSERT_EQ(writer.Flush(), 0);
+}
+
+// What the writers rely on from every line composer: a line that just fits
+// its buffer is kept, one a byte too long is left out whole.
+TEST(OziLinesTest, ALineJustFitsItsBufferOrIsLeftOutWhole) {
+  using Compose = size_t (*)(const GpsFix& fix, char* buffer, size_t capacity);
+  const struct {
+    const char* legend;
+    Compose compose;
+  } rows[] = {
+      {"track", [](const GpsFix& fix, char* buffer, size_t capacity) {
+         return ComposeTrackPointLine(fix, 46362.5, buffer, capacity);
+       }},
+      {"route", [](const GpsFix& fix, char* buffer, size_t capacity) {
+         return ComposeRoutePointLine(1000, "REE", 7, fix, 46362.5, buffer, capacity);
+       }},
+      {"waypoint", [](const GpsFix& fix, char* buffer, size_t capacity) {
+         return ComposeWaypointLine(fix, fix, 46362.5, buffer, capacity);
+       }},
+  };
+  const GpsFix fix = FixAt(6, 12, 26, 2, 56, 44.5, -1e30, 1e30);
+  for (const auto& row : rows) {
+    char whole[512];
+    const size_t length = row.compose(fix, whole, sizeof whole);
+    ASSERT_GT(length, 60u) << row.legend;
+    ASSERT_EQ(std::string(whole).size(), length) << row.legend;
+    char fitting[512];
+    EXPECT_EQ(row.compose(fix, fitting, length + 1), length) << row.legend;
+    EXPECT_EQ(std::string(fitting), std::string(whole)) << row.legend;
+    char tooShort[512] = "untouched";
+    EXPECT_EQ(row.compose(fix, tooShort, length), 0u) << row.legend;
+    EXPECT_STREQ(tooShort, "") << row.legend;
+  }
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <string_view>
 
+#include "route/route_tail.h"
 #include "support/writer_bench.h"
 
 namespace pathmere {
@@ -33,6 +35,13 @@ std::string Bytes(const char (&literal)[N]) {
 
 std::string PointLine(const std::string& numbers, const std::string& name) {
   return "W,1," + numbers + "," + name + ",48.13781000,11.57549000,46362.50035012,0,1,3,0,65535,,0,0, \r\n";
+}
+
+// What the continuation reads of a day's file of 93 bytes or more: the last
+// 256 bytes, or all but the first two of a shorter file.
+std::string_view TailAsRead(const std::string& file) {
+  const std::string_view all(file);
+  return all.size() >= 258 ? all.substr(all.size() - 256) : all.substr(2);
 }
 
 // 6 December 2026, 12:00:30.25 UTC at 48.13781 N 11.57549 E: letters EE.
@@ -100,7 +109,8 @@ TEST_F(RouteFileWriterTest, ThousandthPointIsFourDigitsWideAndRenamed) {
 }
 
 // Every outcome of the continuation. Unless it continues, the writer keeps
-// the new route: point 1, letters EE from day 6 and the position.
+// the new route: point 1, letters EE from day 6 and the position. The tail
+// parser, given the bytes the writer reads, comes to the same result.
 TEST_F(RouteFileWriterTest, ContinuationOutcomes) {
   const std::string header = kHeader20261206;
   const std::string last17 = PointLine(" 17, 17", "RBK017");
@@ -157,6 +167,15 @@ TEST_F(RouteFileWriterTest, ContinuationOutcomes) {
       {"one comma only", header + "\nW,1, 17" + std::string(20, ' '), "", 1, "REE001"},
       {"name of six characters at the end", header + "\nW,1, 17, 17,RBK017", "(1) Route continued... \r\n",
        18, "RBK018"},
+      {"the last of two point lines counts", header + PointLine(" 16, 16", "RXY500") + last17,
+       "(1) Route continued... \r\n", 18, "RBK018"},
+      {"a broken point line after a whole one", header + last17 + "\nW,1,x", "", 1, "REE001"},
+      {"point line of route 2 only", header + "\nW,2, 17, 17,RBK017,0,0,0, \r\n",
+       "(1) Route point not found \r\n", 1, "REE001"},
+      {"point number at the top of the range", header + PointLine("2147483647,2147483647", "RBK017"), "", 1,
+       "REE001"},
+      {"name number of one digit", header + PointLine(" 17, 17", "RBK7"), "(1) Route continued... \r\n", 18,
+       "RBK008"},
   };
   for (const Row& row : rows) {
     WriterBench fresh;
@@ -175,6 +194,20 @@ TEST_F(RouteFileWriterTest, ContinuationOutcomes) {
       EXPECT_EQ(after.substr(0, 107), kHeader20261206) << row.legend;
     } else {
       EXPECT_EQ(after.substr(0, row.file.size()), row.file) << row.legend;
+    }
+
+    if (row.file.size() < 93) continue;  // not read at all
+    const RouteTail last = ParseLastRoutePoint(TailAsRead(row.file));
+    const std::string message = row.message;
+    if (message.empty()) {
+      EXPECT_EQ(last.outcome, RouteTail::Outcome::kUnusablePoint) << row.legend;
+    } else if (message == "(1) Route point not found \r\n") {
+      EXPECT_EQ(last.outcome, RouteTail::Outcome::kNoPointLine) << row.legend;
+    } else {
+      ASSERT_EQ(last.outcome, RouteTail::Outcome::kLastPoint) << row.legend;
+      EXPECT_EQ(last.pointNumber + 1, row.pointNumber) << row.legend;
+      EXPECT_EQ(std::string({'R', last.letters[0], last.letters[1]}), std::string(row.nextName, 3)) << row.legend;
+      EXPECT_EQ(last.nameNumber + 1, std::stoi(row.nextName + 3)) << row.legend;
     }
   }
 }

@@ -1,0 +1,64 @@
+#include "output/buffered_day_file.h"
+
+#include "fix/fix_time.h"
+
+namespace pathmere {
+
+BufferedDayFile::BufferedDayFile(FileSystem& files, TickClock& clock, MessageLog& log, const DayFileKind& kind,
+                                 uint32_t flushIntervalMs)
+    : file_(files, log, kind), clock_(clock), flushIntervalMs_(flushIntervalMs) {}
+
+void BufferedDayFile::Reset() {
+  lines_.Clear();
+  lastMinuteKey_ = -1;
+}
+
+int BufferedDayFile::Flush() {
+  if (lines_.fill() != 0) {
+    const int code = file_.Write(lines_.View());
+    if (code != kWriteOk) return code;
+  }
+  Reset();
+  lastFlushTick_ = clock_.NowMs();
+  return kWriteOk;
+}
+
+int BufferedDayFile::FlushToMakeRoom() {
+  const int code = Flush();
+  Reset();
+  lastFlushTick_ = clock_.NowMs();
+  return code;
+}
+
+int BufferedDayFile::FlushIfDue() {
+  if (clock_.NowMs() - lastFlushTick_ > flushIntervalMs_) return Flush();
+  return kWriteOk;
+}
+
+DayCheck BufferedDayFile::ChangeDayIfNeeded(const GpsFix& fix) {
+  GpsFix local;
+  UtcToLocal(fix, &local);
+  const int32_t key = DayKey(local);
+  if (key == dayKey_) return {};
+  DayCheck check;
+  if (dayKey_ >= 0) {
+    // The pending lines belong to the day that has just ended.
+    check.code = Flush();
+    Reset();
+  }
+  dayKey_ = key;
+  file_.SetFileDate(local.day, local.month, local.year);
+  check.newDay = true;
+  return check;
+}
+
+DayCheck BufferedDayFile::CheckDay(const GpsFix& fix) {
+  const int32_t minuteKey = MinuteKey(fix);
+  if (minuteKey == lastMinuteKey_) return {};
+  const DayCheck check = ChangeDayIfNeeded(fix);
+  lastMinuteKey_ = minuteKey;
+  minuteDayNumber_ = FixTimeToDays(fix.day, fix.month, 2000u + fix.year, fix.hour, fix.minute, 0);
+  return check;
+}
+
+}  // namespace pathmere

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fix/gps_fix.h"
+#include "output/day_file.h"
+#include "output/pending_lines.h"
+#include "platform/tick_clock.h"
+
+namespace pathmere {
+
+// What a day check found: the code of the flush it made (kWriteOk when none)
+// and whether it has just stored a new day.
+struct DayCheck {
+  int code = kWriteOk;
+  bool newDay = false;
+};
+
+// A per-day file with pending lines in memory. Lines collect in the pending
+// area and go to the day's file in one write when the area is full, when the
+// local day changes, after the writer's interval, or when someone asks for it.
+//
+// A failed flush at a day change or with a full area drops the pending lines
+// (they belong to a day that is over, or there is no room for more); a failed
+// timed or outside flush keeps them, so the next line after the interval tries
+// again.
+class BufferedDayFile {
+ public:
+  BufferedDayFile(FileSystem& files, TickClock& clock, MessageLog& log, const DayFileKind& kind,
+                  uint32_t flushIntervalMs);
+
+  DayFile& file() { return file_; }
+  const DayFile& file() const { return file_; }
+  // The area is the owner's; the NMEA log attaches its block only when it
+  // first needs it.
+  PendingLines& lines() { return lines_; }
+  const PendingLines& lines() const { return lines_; }
+
+  // Writes the pending lines to the current day's file. With nothing pending
+  // neither the folder nor the file is touched.
+  int Flush();
+  // Flush, then empty the area whatever the flush returned: there is no
+  // room for the new line otherwise.
+  int FlushToMakeRoom();
+  // Flushes when more than the interval has passed since the last flush.
+  int FlushIfDue();
+  // Empties the pending lines and forces a full day check at the next fix;
+  // the day itself stays.
+  void Reset();
+
+  // The day check of a dated fix: at a new minute, the local day, and at a
+  // new day the flush into the old day's file and the new file date.
+  DayCheck CheckDay(const GpsFix& fix);
+  // Only the local-day part of the check, for the NMEA log, which keeps its
+  // own minute key and no day number.
+  DayCheck ChangeDayIfNeeded(const GpsFix& fix);
+  void SetLastMinuteKey(int32_t key) { lastMinuteKey_ = key; }
+
+  int32_t lastMinuteKey() const { return lastMinuteKey_; }
+  int32_t dayKey() const { return dayKey_; }
+  // Day number of the minute of the last day check, for the lines' time
+  // column.
+  double minuteDayNumber() const { return minuteDayNumber_; }
+  uint32_t lastFlushTick() const { return lastFlushTick_; }
+
+ private:
+  DayFile file_;
+  PendingLines lines_;
+  TickClock& clock_;
+  uint32_t flushIntervalMs_;
+  int32_t lastMinuteKey_ = -1;
+  int32_t dayKey_ = -1;
+  double minuteDayNumber_ = 0.0;
+  uint32_t lastFlushTick_ = 0;
+};
+
+}  // namespace pathmere
