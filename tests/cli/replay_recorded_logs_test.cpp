@@ -54,10 +54,8 @@ std::map<std::string, int> DateJumpsByLog() {
 void CheckRouteFile(const fs::path& path) {
   const std::string date = path.stem().string();
   const std::string content = testing::ReadWholeFile(path);
-  const std::string header = "OziExplorer Route File Version 1.0\r\nWGS 84\r\nReserved 1\r\nReserved 2\r\nR,1,R" +
-                             date.substr(2, 2) + date.substr(5, 2) + date.substr(8, 2) + ",Track " +
-                             date.substr(8, 2) + "." + date.substr(5, 2) + "." + date.substr(0, 4) +
-                             ",16711680\r\n";
+  const std::string header = testing::RouteHeader(std::stoi(date.substr(0, 4)), std::stoi(date.substr(5, 2)),
+                                                  std::stoi(date.substr(8, 2)));
   ASSERT_EQ(header.size(), 107u);
   ASSERT_EQ(content.substr(0, header.size()), header) << path;
   static const std::regex kRouteLine(

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "output/ozi_lines.h"
+#include "support/day_file_headers.h"
 #include "support/writer_bench.h"
 
 namespace pathmere {
@@ -21,13 +22,7 @@ using testing::FixAt;
 using testing::ScopedTimeZone;
 using testing::WriterBench;
 
-constexpr char kHeader20261206[] =
-    "OziExplorer Track Point File Version 2.1\r\n"
-    "WGS 84\r\n"
-    "Altitude is in Feet\r\n"
-    "Reserved 3\r\n"
-    "0,3,255,Track-2026-12-06,0,0,0,255\r\n"
-    "0          \r\n";
+const std::string kHeader20261206 = testing::TrackHeader(2026, 12, 6);
 
 class TrackFileWriterTest : public ::testing::Test {
  protected:
@@ -49,9 +44,9 @@ TEST_F(TrackFileWriterTest, WritesHeaderAndBothPointFormsByteForByte) {
   EXPECT_FALSE(bench.Exists("2026-12-06.plt"));  // nothing is due yet
 
   EXPECT_EQ(writer.Flush(), 0);
-  EXPECT_EQ(sizeof kHeader20261206 - 1, 132u);
+  EXPECT_EQ(kHeader20261206.size(), 132u);
   EXPECT_EQ(bench.Read("2026-12-06.plt"),
-            std::string(kHeader20261206) +
+            kHeader20261206 +
                 "51.47788000, -0.00147000,0, 115.49, 46362.12273727, 06.12.26, 02:56:44\r\n"
                 "51.47788000, -0.00147000,0, -777,46362.12273727, 06.12.26, 02:56:44\r\n"
                 "51.47788000, -0.00147000,0, -777,46362.12274306, 06.12.26, 02:56:45\r\n");
@@ -81,7 +76,7 @@ TEST_F(TrackFileWriterTest, LaterRunsAppendWithoutASecondHeader) {
 // a line. The next run's points must not be glued to that fragment, which
 // would spoil the first of them as well.
 TEST_F(TrackFileWriterTest, PointsAfterALineCutByACrashStartOnALineOfTheirOwn) {
-  const std::string before = std::string(kHeader20261206) +
+  const std::string before = kHeader20261206 +
                              "51.47788000, -0.00147000,0, 115.49, 46362.12273727, 06.12.26, 02:56:44\r\n"
                              "51.47788000, -0.0014";
   bench.Write("2026-12-06.plt", before);
@@ -239,7 +234,7 @@ TEST_F(TrackFileWriterTest, EachFailingStepPostsItsMessageWithTheErrorCode) {
 // The data write itself fails when the file may grow no further: the size
 // limit of the process stands in for a full disk.
 TEST_F(TrackFileWriterTest, FailedDataWritePostsFileWriteError) {
-  bench.Write("2026-12-06.plt", std::string(kHeader20261206));
+  bench.Write("2026-12-06.plt", kHeader20261206);
   writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5));
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "support/day_file_headers.h"
 #include "support/writer_bench.h"
 
 namespace pathmere {
@@ -17,11 +18,7 @@ using testing::FixAt;
 using testing::ScopedTimeZone;
 using testing::WriterBench;
 
-constexpr char kHeader[] =
-    "OziExplorer Waypoint File Version 1.0\r\n"
-    "WGS 84\r\n"
-    "Reserved 2\r\n"
-    "Reserved 3\r\n";
+const std::string kHeader(testing::kWaypointHeader);
 // 06.12.2026 02:56:44.5 UTC, one hour east of UTC.
 constexpr char kExampleLine[] =
     "-1,W261206-035645,51.47788000,-0.00147000,46362.12273727,0,1,3,0,65535,Created_by_Pathmere,"
@@ -35,9 +32,9 @@ class WaypointFileWriterTest : public ::testing::Test {
 };
 
 TEST_F(WaypointFileWriterTest, WritesHeaderAndWaypointAtOnce) {
-  EXPECT_EQ(sizeof kHeader - 1, 71u);
+  EXPECT_EQ(kHeader.size(), 71u);
   EXPECT_EQ(writer.SaveWaypoint(FixAt(6, 12, 26, 2, 56, 44.5)), 0);
-  EXPECT_EQ(bench.Read("2026-12-06.wpt"), std::string(kHeader) + kExampleLine);
+  EXPECT_EQ(bench.Read("2026-12-06.wpt"), kHeader + kExampleLine);
   EXPECT_EQ(bench.panel.Log(), "(1) Waypoint saved. \r\n");
 
   GpsFix unknown = FixAt(6, 12, 26, 2, 57, 0.0);
@@ -49,7 +46,7 @@ TEST_F(WaypointFileWriterTest, WritesHeaderAndWaypointAtOnce) {
   // The line stays composed; writing it again appends it again.
   EXPECT_EQ(writer.WriteLine(), 0);
   const std::string line = writer.line();
-  EXPECT_EQ(bench.Read("2026-12-06.wpt"), std::string(kHeader) + kExampleLine + line + line);
+  EXPECT_EQ(bench.Read("2026-12-06.wpt"), kHeader + kExampleLine + line + line);
 }
 
 TEST_F(WaypointFileWriterTest, HeaderGoesOverTheStartOfAShortFileOnlyAndNewLinesStartOnTheirOwn) {
@@ -59,12 +56,12 @@ TEST_F(WaypointFileWriterTest, HeaderGoesOverTheStartOfAShortFileOnlyAndNewLines
     std::string after;
   };
   const Row rows[] = {
-      {"header only: written again over itself", kHeader, std::string(kHeader) + kExampleLine},
-      {"10 bytes of other text: overwritten", "0123456789", std::string(kHeader) + kExampleLine},
+      {"header only: written again over itself", kHeader, kHeader + kExampleLine},
+      {"10 bytes of other text: overwritten", "0123456789", kHeader + kExampleLine},
       {"72 bytes: appended to, on a line of its own", std::string(72, 'x'),
        std::string(72, 'x') + "\r\n" + kExampleLine},
-      {"a line cut by a power cut: ended first", std::string(kHeader) + "-1,W2612",
-       std::string(kHeader) + "-1,W2612\r\n" + kExampleLine},
+      {"a line cut by a power cut: ended first", kHeader + "-1,W2612",
+       kHeader + "-1,W2612\r\n" + kExampleLine},
   };
   for (const Row& row : rows) {
     WriterBench fresh;

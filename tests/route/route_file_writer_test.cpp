@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "route/route_tail.h"
+#include "support/day_file_headers.h"
 #include "support/writer_bench.h"
 
 namespace pathmere {
@@ -20,12 +21,7 @@ using testing::FixAt;
 using testing::ScopedTimeZone;
 using testing::WriterBench;
 
-constexpr char kHeader20261206[] =
-    "OziExplorer Route File Version 1.0\r\n"
-    "WGS 84\r\n"
-    "Reserved 1\r\n"
-    "Reserved 2\r\n"
-    "R,1,R261206,Track 06.12.2026,16711680\r\n";
+const std::string kHeader20261206 = testing::RouteHeader(2026, 12, 6);
 
 // All bytes of a literal, NULs included.
 template <size_t N>
@@ -64,9 +60,9 @@ class RouteFileWriterTest : public ::testing::Test {
 };
 
 TEST_F(RouteFileWriterTest, NewDayStartsWithHeaderAndPointOne) {
-  EXPECT_EQ(sizeof kHeader20261206 - 1, 107u);
+  EXPECT_EQ(kHeader20261206.size(), 107u);
   EXPECT_EQ(writer.AddPoint(Munich()), 0);
-  EXPECT_EQ(FlushedFile(), std::string(kHeader20261206) + PointLine("  1,  1", "REE001"));
+  EXPECT_EQ(FlushedFile(), kHeader20261206 + PointLine("  1,  1", "REE001"));
   EXPECT_EQ(bench.panel.Log(), "");
 }
 
