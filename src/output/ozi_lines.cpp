@@ -26,6 +26,16 @@ void AppendTwoDigitsEach(DecimalText& text, int64_t first, int64_t second, int64
   text.AppendInt(third, 2, true);
 }
 
+// "%.8f,%.8f,%.8f": latitude, longitude and day number, as route points and
+// waypoints give them.
+void AppendPositionAndTime(DecimalText& text, const GpsFix& fix, double dayNumber) {
+  text.AppendFixed(fix.latitude, 8);
+  text.Append(",");
+  text.AppendFixed(fix.longitude, 8);
+  text.Append(",");
+  text.AppendFixed(dayNumber, 8);
+}
+
 }  // namespace
 
 size_t ComposeTrackPointLine(const GpsFix& fix, double dayNumber, char* buffer, size_t capacity) {
@@ -60,11 +70,7 @@ size_t ComposeRoutePointLine(int32_t pointNumber, const char* namePrefix, int32_
   text.Append(namePrefix);
   text.AppendInt(nameNumber, 3, true);
   text.Append(",");
-  text.AppendFixed(fix.latitude, 8);
-  text.Append(",");
-  text.AppendFixed(fix.longitude, 8);
-  text.Append(",");
-  text.AppendFixed(dayNumber, 8);
+  AppendPositionAndTime(text, fix, dayNumber);
   text.Append(",0,1,3,0,65535,,0,0, \r\n");
   return WholeLineOrNothing(text, buffer);
 }
@@ -78,11 +84,7 @@ size_t ComposeWaypointLine(const GpsFix& fix, const GpsFix& local, double dayNum
   text.Append("-");
   AppendTwoDigitsEach(text, local.hour, local.minute, nameSeconds);
   text.Append(",");
-  text.AppendFixed(fix.latitude, 8);
-  text.Append(",");
-  text.AppendFixed(fix.longitude, 8);
-  text.Append(",");
-  text.AppendFixed(dayNumber, 8);
+  AppendPositionAndTime(text, fix, dayNumber);
   text.Append(",0,1,3,0,65535,Created_by_Pathmere,0,0,0.00000,");
   if (HasAltitude(fix)) {
     text.AppendFixed(fix.altitude * kFeetPerMetre, 2);
