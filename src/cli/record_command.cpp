@@ -96,6 +96,11 @@ int RunRecordCommand(const RecordArguments& args) {
     return 1;
   }
 
+  if (outputDir == nullptr && DefaultDeviceRoot().empty()) {
+    // Every write would fail with a numbered error; say why once.
+    std::fprintf(stderr, "pathmere-cli: no home folder (HOME unset and no password entry): set PATHMERE_ROOT "
+                         "or pass --output DIR\n");
+  }
   FileSettingsStore store;
   PosixFileSystem files = outputDir != nullptr ? PosixFileSystem(outputDir) : PosixFileSystem();
   MonotonicTickClock clock;
