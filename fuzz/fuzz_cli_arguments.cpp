@@ -30,6 +30,7 @@ void CheckUsable(const CommandLine& command) {
       if (command.record.outputDir && command.record.outputDir->empty()) fuzzing::Fail("record into ''");
       break;
     case CommandKind::kHelp:
+    case CommandKind::kVersion:
     case CommandKind::kForward:
       break;
   }

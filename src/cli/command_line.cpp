@@ -122,6 +122,8 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
     ParseRecordArguments(restCount, rest, &command.record, &help, &command.error);
   } else if (std::strcmp(subcommand, "--help") == 0 || std::strcmp(subcommand, "-h") == 0) {
     help = true;
+  } else if (std::strcmp(subcommand, "--version") == 0) {
+    command.kind = CommandKind::kVersion;
   } else {
     // Anything else is a second start, like the desktop program's.
     command.kind = CommandKind::kForward;

@@ -24,7 +24,7 @@ struct RecordArguments {
   int showStatus = -1;  // -1: when standard output is a terminal
 };
 
-enum class CommandKind { kHelp, kReplay, kRecord, kForward };
+enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kForward };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.
@@ -41,7 +41,8 @@ struct CommandLine {
 
 // argv[0] is the program's name. "--help" or "-h" as the subcommand, or
 // anywhere among usable replay or record arguments, asks for the usage text.
-// Anything but a subcommand is a second start with a code to forward.
+// "--version" as the subcommand asks for the version. Anything but a
+// subcommand is a second start with a code to forward.
 CommandLine ParseCommandLine(int argc, const char* const argv[]);
 
 }  // namespace pathmere

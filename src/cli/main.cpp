@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
     case pathmere::CommandKind::kHelp:
       pathmere::PrintUsage(stdout);
       return 0;
+    case pathmere::CommandKind::kVersion:
+      pathmere::PrintVersion(stdout);
+      return 0;
     case pathmere::CommandKind::kReplay:
       return pathmere::RunReplayCommand(command.replay);
     case pathmere::CommandKind::kRecord:

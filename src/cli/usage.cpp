@@ -1,5 +1,7 @@
 #include "cli/usage.h"
 
+#include "app/program_version.h"
+
 namespace pathmere {
 
 void PrintUsage(std::FILE* stream) {
@@ -27,8 +29,12 @@ void PrintUsage(std::FILE* stream) {
       "      no switch shows the window, /noup sends nothing. Exit status 1 when\n"
       "      no Pathmere is running.\n"
       "  pathmere-cli --help\n"
-      "      Show this text.\n",
+      "      Show this text.\n"
+      "  pathmere-cli --version\n"
+      "      Show the version.\n",
       stream);
 }
+
+void PrintVersion(std::FILE* stream) { std::fprintf(stream, "pathmere-cli %s\n", ProgramVersion()); }
 
 }  // namespace pathmere

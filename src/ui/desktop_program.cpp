@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include "app/instance_claim.h"
+#include "app/program_version.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/settings_store_file.h"
@@ -43,7 +44,7 @@ int RunDesktopProgram(int argc, char** argv) {
   // with printf and strtod, which must never see a decimal comma.
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("Pathmere"));
-  QApplication::setApplicationVersion(QStringLiteral(PATHMERE_VERSION));
+  QApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion()));
   QApplication::setDesktopFileName(QStringLiteral("pathmere"));
   QApplication::setWindowIcon(AppIcon());
   // A hidden main window and a closed dialog are no reason to end; only the

@@ -1,9 +1,16 @@
 #include "cli/command_line.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "cli/usage.h"
+#include "support/test_environment.h"
 
 namespace pathmere {
 namespace {
@@ -40,6 +47,8 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record speed empty", {"record", "--speed", ""}, "--speed wants bits per second, not "},
       {"record empty folder", {"record", "--output", ""}, "--output needs a folder"},
       {"record help, then damage", {"record", "-h", "--speed"}, "--speed needs a value"},
+      {"version only as the subcommand", {"replay", "a", "--output", "d", "--version"},
+       "unknown option --version"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);
@@ -76,11 +85,13 @@ TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   EXPECT_EQ(full.record.showStatus, 0);
 }
 
-TEST(CommandLineTest, HelpAndSecondStarts) {
+TEST(CommandLineTest, HelpVersionAndSecondStarts) {
   EXPECT_EQ(Parse({"--help"}).kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"-h", "--bogus"}).kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"replay", "-h"}).kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"record", "--port", "3", "--help"}).kind, CommandKind::kHelp);
+  EXPECT_EQ(Parse({"--version"}).kind, CommandKind::kVersion);
+  EXPECT_EQ(Parse({"--version", "/wpth"}).kind, CommandKind::kVersion);
 
   struct Case {
     std::vector<std::string> args;
@@ -103,6 +114,38 @@ TEST(CommandLineTest, HelpAndSecondStarts) {
   }
   // No program name at all is a plain second start too.
   EXPECT_EQ(ParseCommandLine(0, nullptr).forwardCode, 102);
+}
+
+// The manual page is written by hand; every option and switch that --help
+// shows must be explained there too.
+TEST(CommandLineTest, ManualPageNamesEveryOptionOfTheUsageText) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* stream = open_memstream(&buffer, &size);
+  ASSERT_NE(stream, nullptr);
+  PrintUsage(stream);
+  std::fclose(stream);
+  const std::string usage(buffer, size);
+  std::free(buffer);
+
+  // roff writes a minus as "\-" and changes fonts with "\fB", "\fI", "\fR".
+  std::string page = testing::ReadWholeFile(PATHMERE_SOURCE_DIR "/packaging/man/pathmere-cli.1.in");
+  page = std::regex_replace(page, std::regex(R"(\\f[BIRP])"), "");
+  page = std::regex_replace(page, std::regex(R"(\\-)"), "-");
+  ASSERT_FALSE(page.empty());
+
+  // "--output", "/wpth"; not the "/dev" of "/dev/ttyUSB0".
+  const std::regex option(R"((?:^|[\s\[|(])(--[a-z][a-z-]*|/[a-z]+)(?=[\s\]|)=,.]|$))");
+  std::set<std::string> options;
+  for (auto it = std::sregex_iterator(usage.begin(), usage.end(), option); it != std::sregex_iterator();
+       ++it) {
+    options.insert((*it)[1]);
+  }
+  EXPECT_TRUE(options.contains("--version") && options.contains("/wpth")) << usage;
+  for (const std::string& name : options) {
+    const std::regex word(name + "(?![a-z-])");  // "-" and "/" are plain characters here
+    EXPECT_TRUE(std::regex_search(page, word)) << name << " is in --help but not in pathmere-cli(1)";
+  }
 }
 
 }  // namespace
