@@ -21,6 +21,16 @@
 
 namespace pathmere {
 
+void SetApplicationIdentity() {
+  // The name is the class of the X11 windows (the menu entry's
+  // StartupWMClass); the desktop file name is the Wayland app id, by which
+  // the compositor finds pathmere.desktop and its icon.
+  QApplication::setApplicationName(QStringLiteral("Pathmere"));
+  QApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion()));
+  QApplication::setDesktopFileName(QStringLiteral("pathmere"));
+  QApplication::setWindowIcon(AppIcon());
+}
+
 int RunDesktopProgram(int argc, char** argv) {
   // A second start needs no window and no display: it hands its command to
   // the running instance and ends.
@@ -43,10 +53,7 @@ int RunDesktopProgram(int argc, char** argv) {
   // Qt has set the user's locale; the program prints and parses numbers
   // with printf and strtod, which must never see a decimal comma.
   std::setlocale(LC_NUMERIC, "C");
-  QApplication::setApplicationName(QStringLiteral("Pathmere"));
-  QApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion()));
-  QApplication::setDesktopFileName(QStringLiteral("pathmere"));
-  QApplication::setWindowIcon(AppIcon());
+  SetApplicationIdentity();
   // A hidden main window and a closed dialog are no reason to end; only the
   // shut-down ends the program.
   QApplication::setQuitOnLastWindowClosed(false);

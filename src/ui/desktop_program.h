@@ -7,4 +7,8 @@ namespace pathmere {
 // Returns the exit code.
 int RunDesktopProgram(int argc, char** argv);
 
+// Names the running application as the menu entry (pathmere.desktop) and the
+// window system know it, and gives it its icon.
+void SetApplicationIdentity();
+
 }  // namespace pathmere

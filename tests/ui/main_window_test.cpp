@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,10 +20,12 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "app/program_version.h"
 #include "desktop_fixture.h"
 #include "platform/instance_channel.h"
 #include "settings/menu_marks.h"
 #include "ui/about_box.h"
+#include "ui/desktop_program.h"
 #include "ui/output_folder_chooser.h"
 
 namespace pathmere {
@@ -362,6 +366,8 @@ TEST_F(MainWindowTest, CtrlAOpensTheAboutBoxAlsoFromTheTextAreas) {
   window->runModal = [&](QDialog& dialog) {
     if (qobject_cast<AboutBox*>(&dialog) != nullptr) ++abouts;
     EXPECT_FALSE(dialog.windowIcon().isNull());
+    const QLabel* title = dialog.findChild<QLabel*>(QStringLiteral("titleLabel"));
+    EXPECT_TRUE(title != nullptr && title->text().contains(QString::fromLatin1(ProgramVersion())));
     return static_cast<int>(QDialog::Accepted);
   };
   for (QWidget* focus : {static_cast<QWidget*>(window->panel()->messageLog()),
@@ -456,6 +462,21 @@ TEST_F(MainWindowTest, ShutDownFlushesPendingPointsAndStopsEverything) {
   window->Tick();
   EXPECT_EQ(port->opens, 1);
   EXPECT_EQ(ReadWholeFile(track), written);
+}
+
+// The desktop finds the menu entry, and with it the icon, by the Wayland app
+// id or by the X11 window class; both must name what pathmere.desktop says.
+TEST(DesktopIdentityTest, TheMenuEntryNamesTheApplicationAsItsWindowsDo) {
+  const QString oldName = QCoreApplication::applicationName();
+  SetApplicationIdentity();
+  const std::string entry = ReadWholeFile(PATHMERE_SOURCE_DIR "/packaging/pathmere.desktop.in");
+  const std::string name = QGuiApplication::desktopFileName().toStdString();
+  EXPECT_EQ(name, "pathmere");
+  EXPECT_NE(entry.find("\nIcon=" + name + "\n"), std::string::npos);
+  EXPECT_NE(entry.find("\nStartupWMClass=" + QCoreApplication::applicationName().toStdString() + "\n"),
+            std::string::npos);
+  EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
+  QCoreApplication::setApplicationName(oldName);
 }
 
 }  // namespace
