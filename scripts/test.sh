@@ -10,6 +10,8 @@ jobs=$(nproc)
 # The tests read our files back through GPSBabel; here its absence is a failure.
 export PATHMERE_REQUIRE_GPSBABEL=1
 
+command -v dpkg-deb >/dev/null || echo "dpkg-deb not found: the Debian package test (PackageTest) is skipped."
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs" --timeout 600)
