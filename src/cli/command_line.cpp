@@ -29,6 +29,8 @@ bool ParseReplayArguments(int argc, const char* const argv[], ReplayArguments* a
       outputDir = arg + 9;
     } else if (std::strcmp(arg, "--status") == 0) {
       args->showStatus = true;
+    } else if (std::strcmp(arg, "--gps-only") == 0) {
+      args->gpsOnly = true;
     } else if (std::strcmp(arg, "--") == 0) {
       while (++i < argc) args->files.emplace_back(argv[i]);
     } else if (arg[0] == '-' && arg[1] != '\0') {
@@ -94,6 +96,8 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
       }
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
+    } else if (arg == "--gps-only") {
+      args->gpsOnly = true;
     } else if (arg == "--status") {
       args->showStatus = 1;
     } else if (arg == "--no-status") {

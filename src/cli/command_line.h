@@ -7,20 +7,22 @@
 
 namespace pathmere {
 
-// pathmere-cli replay FILE... --output DIR [--status]
+// pathmere-cli replay FILE... --output DIR [--status] [--gps-only]
 struct ReplayArguments {
   std::vector<std::string> files;
   std::string outputDir;
   bool showStatus = false;
+  bool gpsOnly = false;
 };
 
 // pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]
-//                     [--status|--no-status]
+//                     [--gps-only] [--status|--no-status]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
   std::optional<int32_t> speed;
   std::optional<std::string> outputDir;
   bool nmeaLog = false;
+  bool gpsOnly = false;
   int showStatus = -1;  // -1: when standard output is a terminal
 };
 

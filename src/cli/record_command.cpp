@@ -115,6 +115,7 @@ int RunRecordCommand(const RecordArguments& args) {
   if (args.port) program.SelectPort(*args.port);
   if (args.speed) program.SelectSpeed(*args.speed);
   if (args.nmeaLog) program.SetNmeaLog(true);
+  if (args.gpsOnly) program.SetGpsOnly(true);
   if (outputDir != nullptr) program.SetOutputFolder(L"");
 
   program.Start();

@@ -5,7 +5,7 @@ namespace pathmere {
 void PrintUsage(std::FILE* stream) {
   std::fputs(
       "Usage:\n"
-      "  pathmere-cli replay FILE... --output DIR [--status]\n"
+      "  pathmere-cli replay FILE... --output DIR [--status] [--gps-only]\n"
       "      Replay recorded NMEA files into per-day track (.plt) and route (.rte)\n"
       "      files in DIR, as the desktop program's \"Read NMEA file\" does. The\n"
       "      message log is written to standard output; --status also shows the\n"
@@ -13,7 +13,7 @@ void PrintUsage(std::FILE* stream) {
       "      be opened, 2 for unusable arguments or an output folder that cannot\n"
       "      be made.\n"
       "  pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]\n"
-      "                      [--status|--no-status]\n"
+      "                      [--gps-only] [--status|--no-status]\n"
       "      Log from the GPS receiver on COMn, one tick a second, until SIGINT or\n"
       "      SIGTERM, which write out everything pending. Port, speed, NMEA log and\n"
       "      output folder come from the saved settings unless given here. COMn is\n"
@@ -21,6 +21,9 @@ void PrintUsage(std::FILE* stream) {
       "      /dev/ttyUSB0-3, COM4-7 /dev/ttyACM0-3, COM8-11 /dev/rfcomm0-3,\n"
       "      COM12-15 /dev/ttyS0-3. The status area is shown when standard output\n"
       "      is a terminal.\n"
+      "      Receivers that send GN, GL, GA, GB, GQ or BD sentences instead of GP\n"
+      "      ones are read too, until the first GPS RMC sentence arrives;\n"
+      "      --gps-only (or the saved \"GPS sentences only\") reads GP alone.\n"
       "  pathmere-cli /wpth | /wpts | /noup | (nothing)\n"
       "      Send a command to the running Pathmere (desktop or record): /wpth and\n"
       "      /wpts mark a waypoint at the next fix (/wpts also shows the window),\n"

@@ -101,6 +101,10 @@ void MainWindow::CreateMenu() {
   QAction* hideAtStartup = AddCommand(toolsMenu_, kCommandHideAtStartup, QStringLiteral("Hide at startup"));
   hideAtStartup->setCheckable(true);
   connect(hideAtStartup, &QAction::triggered, this, &MainWindow::ToggleHideAtStartup);
+  QAction* gpsOnly = AddCommand(toolsMenu_, kCommandGpsOnly, QStringLiteral("GPS sentences only"));
+  gpsOnly->setCheckable(true);
+  connect(gpsOnly, &QAction::triggered, this,
+          [this] { program_.SetGpsOnly(program_.settings().gpsOnly == 0); });
   toolsMenu_->addSeparator();
 
   QMenu* ports = toolsMenu_->addMenu(QStringLiteral("Select input port"));
@@ -211,6 +215,7 @@ void MainWindow::UpdateMenuMarks() {
   if (marks.speedCommand) action(*marks.speedCommand)->setChecked(true);
   action(kCommandEnableNmeaLog)->setChecked(marks.enableNmeaLogChecked);
   action(kCommandHideAtStartup)->setChecked(marks.hideAtStartupChecked);
+  action(kCommandGpsOnly)->setChecked(marks.gpsOnlyChecked);
 }
 
 void MainWindow::ShowAbout() {

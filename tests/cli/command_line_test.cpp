@@ -50,29 +50,34 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
 
 TEST(CommandLineTest, ReplayTakesFilesInOrderAndTheLastFolder) {
   const CommandLine command =
-      Parse({"replay", "a.nmea", "--output", "first", "-", "--status", "--output=second", "--", "--status", "-x"});
+      Parse({"replay", "a.nmea", "--output", "first", "-", "--status", "--output=second", "--gps-only", "--",
+             "--status", "-x"});
   ASSERT_TRUE(command.usable()) << command.error;
   EXPECT_EQ(command.kind, CommandKind::kReplay);
   EXPECT_EQ(command.replay.files, (std::vector<std::string>{"a.nmea", "-", "--status", "-x"}));
   EXPECT_EQ(command.replay.outputDir, "second");
   EXPECT_TRUE(command.replay.showStatus);
+  EXPECT_TRUE(command.replay.gpsOnly);
+  EXPECT_FALSE(Parse({"replay", "a", "--output", "d"}).replay.gpsOnly);
 }
 
 TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   const CommandLine bare = Parse({"record"});
   ASSERT_TRUE(bare.usable());
   EXPECT_EQ(bare.kind, CommandKind::kRecord);
-  EXPECT_FALSE(bare.record.port || bare.record.speed || bare.record.outputDir || bare.record.nmeaLog);
+  EXPECT_FALSE(bare.record.port || bare.record.speed || bare.record.outputDir || bare.record.nmeaLog ||
+               bare.record.gpsOnly);
   EXPECT_EQ(bare.record.showStatus, -1);
 
   const CommandLine full =
       Parse({"record", "--port", "none", "--speed", "2147483647", "--output", "d", "--nmea-log", "--status",
-             "--no-status"});
+             "--no-status", "--gps-only"});
   ASSERT_TRUE(full.usable()) << full.error;
   EXPECT_EQ(full.record.port, -1);
   EXPECT_EQ(full.record.speed, 2147483647);
   EXPECT_EQ(full.record.outputDir, "d");
   EXPECT_TRUE(full.record.nmeaLog);
+  EXPECT_TRUE(full.record.gpsOnly);
   EXPECT_EQ(full.record.showStatus, 0);
 }
 

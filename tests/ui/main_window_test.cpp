@@ -64,7 +64,8 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   EXPECT_EQ(window->windowTitle(), "Pathmere");
   EXPECT_FALSE(window->windowIcon().isNull());
   std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "-",
-                                       "Enable NMEA log", "Hide at startup", "-", "Select input port >", "[NONE]"};
+                                       "Enable NMEA log", "Hide at startup", "GPS sentences only", "-",
+                                       "Select input port >", "[NONE]"};
   for (int number = 0; number <= 15; ++number) expected.push_back("[COM" + std::to_string(number) + "]");
   expected.push_back("Select port speed >");
   for (const char* speed : {"4800", "9600", "19200", "38400", "57600", "115200"}) {
@@ -85,6 +86,7 @@ TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
   stored.portSpeed = 38400;
   stored.enableNmeaLog = 1;
   stored.hideAtStartup = 7;  // any non-zero value is on
+  stored.gpsOnly = 1;
   SaveSettings(store, stored);
   auto window = MakeWindow();
   Program& program = window->program();
@@ -99,17 +101,20 @@ TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
   EXPECT_TRUE(checked(kCommandSpeedFirst + 3));
   EXPECT_TRUE(checked(kCommandEnableNmeaLog));
   EXPECT_TRUE(checked(kCommandHideAtStartup));
+  EXPECT_TRUE(checked(kCommandGpsOnly));
 
   // Values the menu does not offer leave those marks as they were.
   program.SelectPort(20);
   program.SelectSpeed(1200);
   program.SetNmeaLog(false);
   program.SetHideAtStartup(false);
+  program.SetGpsOnly(false);
   open();
   EXPECT_TRUE(checked(kCommandPortFirst + 3));
   EXPECT_TRUE(checked(kCommandSpeedFirst + 3));
   EXPECT_FALSE(checked(kCommandEnableNmeaLog));
   EXPECT_FALSE(checked(kCommandHideAtStartup));
+  EXPECT_FALSE(checked(kCommandGpsOnly));
 
   program.SelectPort(-1);
   open();
@@ -141,6 +146,9 @@ TEST_F(MainWindowTest, SwitchesToggleAndTheNmeaLogIsFlushedBeforeItTurnsOff) {
   EXPECT_EQ(program.settings().hideAtStartup, 1);
   FindAction(window->toolsMenu(), "Hide at startup")->trigger();
   EXPECT_EQ(program.settings().hideAtStartup, 0);
+  FindAction(window->toolsMenu(), "GPS sentences only")->trigger();
+  EXPECT_EQ(program.settings().gpsOnly, 1);
+  EXPECT_FALSE(program.SecondPathOpen());
 
   nmeaLog->trigger();
   EXPECT_EQ(program.settings().enableNmeaLog, 1);
@@ -305,6 +313,7 @@ TEST_F(MainWindowTest, ExitSavesTheSettingsEvenWhenTheAnswerIsNo) {
   FindAction(window->toolsMenu(), "COM3")->trigger();
   FindAction(window->toolsMenu(), "19200")->trigger();
   FindAction(window->toolsMenu(), "Hide at startup")->trigger();
+  FindAction(window->toolsMenu(), "GPS sentences only")->trigger();
 
   int answer = QMessageBox::No;
   int asked = 0;
@@ -329,6 +338,7 @@ TEST_F(MainWindowTest, ExitSavesTheSettingsEvenWhenTheAnswerIsNo) {
   EXPECT_EQ(stored.portNumber, 3);
   EXPECT_EQ(stored.portSpeed, 19200);
   EXPECT_EQ(stored.hideAtStartup, 1);
+  EXPECT_EQ(stored.gpsOnly, 1);
   EXPECT_EQ(window->program().tick().closing, 0) << "No: the program runs on";
   EXPECT_EQ(ended.count(), 0);
 
