@@ -146,6 +146,30 @@ TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
   }
 }
 
+// A program that already reads the receiver gets part of its sentences: the
+// logger names it once, however many ticks it runs.
+TEST(RecordCommandTest, AnotherProgramReadingTheReceiverIsNamedOnce) {
+  testing::LoggerHome home;
+  FakeReceiver receiver;
+  home.LinkPort(0, receiver.slaveName());
+  testing::ChildProcess holder({"/bin/sh", "-c", "exec sleep 30 <\"$0\"", receiver.slaveName()});
+  ASSERT_TRUE(holder.started());
+  std::this_thread::sleep_for(300ms);
+  testing::ChildProcess logger(
+      {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(), "--status"},
+      home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, "COM0 opening...")) << logger.Output();
+  std::this_thread::sleep_for(2500ms);
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.exitStatus, 0);
+  const std::string expected = receiver.slaveName() + " (linked as " + (home.ports() / "COM0").string() +
+                               ") is also open in sleep (pid " + std::to_string(holder.pid()) + ")";
+  const size_t at = result.err.find(expected);
+  EXPECT_NE(at, std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("is also open", at + expected.size()), std::string::npos) << result.err;
+  holder.Kill();
+}
+
 // Run as an ordinary user (nobody) against a terminal that only its owner
 // and group may open: the status area keeps the program's own code, the
 // terminal is told once what to do about it.
