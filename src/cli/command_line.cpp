@@ -66,7 +66,7 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
                           std::string* error) {
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output";
+    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -94,6 +94,12 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
         *error = "--output needs a folder";
         return false;
       }
+    } else if (arg == "--device") {
+      args->device = argv[++i];
+      if (args->device->empty()) {
+        *error = "--device needs a device path";
+        return false;
+      }
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
     } else if (arg == "--gps-only") {
@@ -106,6 +112,10 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
       *error = "unknown argument " + arg;
       return false;
     }
+  }
+  if (args->device && args->port) {
+    *error = "--device and --port name the receiver twice; give one of them";
+    return false;
   }
   return true;
 }

@@ -15,10 +15,11 @@ struct ReplayArguments {
   bool gpsOnly = false;
 };
 
-// pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]
-//                     [--gps-only] [--status|--no-status]
+// pathmere-cli record [--port N|none | --device PATH] [--speed BPS] [--output DIR]
+//                     [--nmea-log] [--gps-only] [--status|--no-status]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
+  std::optional<std::string> device;
   std::optional<int32_t> speed;
   std::optional<std::string> outputDir;
   bool nmeaLog = false;

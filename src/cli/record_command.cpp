@@ -147,6 +147,11 @@ int RunRecordCommand(const RecordArguments& args) {
   program.AttachPanel(&panel);
   program.LoadSettings(store);
   if (args.port) program.SelectPort(*args.port);
+  if (args.device) {
+    // Any number opens the device; it only has to be a port, not "none".
+    port.UseDevice(*args.device);
+    program.SelectPort(0);
+  }
   if (args.speed) program.SelectSpeed(*args.speed);
   if (args.nmeaLog) program.SetNmeaLog(true);
   if (args.gpsOnly) program.SetGpsOnly(true);

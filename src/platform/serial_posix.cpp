@@ -99,7 +99,8 @@ int32_t PosixSerialPort::OpenPort(int32_t portNumber, int32_t portSpeed) {
   lastOpenErrno_ = 0;
   otherHolders_.clear();
 
-  const fs::path device = ResolveDevice(portNumber, portsFolder_);
+  const fs::path device =
+      fixedDevice_.empty() ? ResolveDevice(portNumber, portsFolder_) : fs::path(fixedDevice_);
   if (device.empty()) {
     devicePath_ = (portsFolder_ / LinkName(portNumber)).string();
     return FailOpen(1, ENOENT);

@@ -39,6 +39,13 @@ class PosixSerialPort final : public SerialPort {
 
   bool IsOpen() const { return fd_ >= 0; }
 
+  // From now on every port number opens `device` (a /dev/serial/by-id/ name,
+  // say), with neither a COMn link nor the default table.
+  void UseDevice(std::string device) { fixedDevice_ = std::move(device); }
+  const char* FixedDeviceName() const override {
+    return fixedDevice_.empty() ? nullptr : fixedDevice_.c_str();
+  }
+
   // What the last OpenPort tried, so a terminal front end can explain a
   // failure once ("cannot open /dev/ttyUSB0: Permission denied; add yourself
   // to group dialout"). lastOpenErrno() is the errno of the failing step
@@ -70,6 +77,7 @@ class PosixSerialPort final : public SerialPort {
   int32_t FailOpen(int32_t code, int error);
 
   std::filesystem::path portsFolder_;
+  std::string fixedDevice_;
   int fd_ = -1;
   int lastOpenErrno_ = 0;
   std::string devicePath_;

@@ -33,13 +33,19 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record unknown", {"record", "x"}, "unknown argument x"},
       {"record port missing", {"record", "--port"}, "--port needs a value"},
       {"record port negative", {"record", "--port", "-1"}, "--port wants a COM number or none, not -1"},
-      {"record port beyond 32 bits", {"record", "--port", "4294967296"},
+      {"record port beyond 32 bits",
+       {"record", "--port", "4294967296"},
        "--port wants a COM number or none, not 4294967296"},
       {"record port with junk", {"record", "--port", "3x"}, "--port wants a COM number or none, not 3x"},
       {"record speed zero", {"record", "--speed", "0"}, "--speed wants bits per second, not 0"},
       {"record speed empty", {"record", "--speed", ""}, "--speed wants bits per second, not "},
       {"record empty folder", {"record", "--output", ""}, "--output needs a folder"},
       {"record help, then damage", {"record", "-h", "--speed"}, "--speed needs a value"},
+      {"record device missing", {"record", "--device"}, "--device needs a value"},
+      {"record empty device", {"record", "--device", ""}, "--device needs a device path"},
+      {"record device and port",
+       {"record", "--device", "/dev/ttyACM0", "--port", "3"},
+       "--device and --port name the receiver twice; give one of them"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);
@@ -79,6 +85,8 @@ TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   EXPECT_TRUE(full.record.nmeaLog);
   EXPECT_TRUE(full.record.gpsOnly);
   EXPECT_EQ(full.record.showStatus, 0);
+  EXPECT_FALSE(full.record.device);
+  EXPECT_EQ(Parse({"record", "--device", "/dev/serial/by-id/gps"}).record.device, "/dev/serial/by-id/gps");
 }
 
 TEST(CommandLineTest, HelpAndSecondStarts) {

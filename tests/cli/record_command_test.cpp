@@ -146,6 +146,32 @@ TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
   }
 }
 
+// --device opens a path directly, such as the receiver's stable name under
+// /dev/serial/by-id/, and the status area names it instead of a COM number.
+TEST(RecordCommandTest, DeviceTakesAStableNameWithoutACOMNumber) {
+  testing::LoggerHome home;
+  FakeReceiver receiver;
+  const fs::path byId =
+      home.root() / "serial" / "by-id" / "usb-u-blox_AG_-_www.u-blox.com_u-blox_GNSS_receiver-if00";
+  fs::create_directories(byId.parent_path());
+  fs::create_symlink(receiver.slaveName(), byId);
+  testing::ChildProcess logger(
+      {PATHMERE_CLI_PATH, "record", "--device", byId.string(), "--output", home.out().string(), "--status"},
+      home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, byId.string() + " opening...\r\n")) << logger.Output();
+  std::string fixes;
+  for (int i = 0; i < 30; ++i) {
+    fixes += testing::WithTalker(testing::Gga(43200.0 + i, 1.0), "GN") + "\r\n" +
+             testing::WithTalker(testing::Rmc({.timeOfDay = 43200.0 + i}), "GN") + "\r\n";
+  }
+  receiver.Send(fixes);
+  ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(result.out.find("COM"), std::string::npos) << result.out;
+  EXPECT_GE(Lines(testing::ReadWholeFile(home.out() / "2026-12-06.plt")).size(), 6u + 2u);
+}
+
 // A program that already reads the receiver gets part of its sentences: the
 // logger names it once, however many ticks it runs.
 TEST(RecordCommandTest, AnotherProgramReadingTheReceiverIsNamedOnce) {
