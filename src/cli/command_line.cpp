@@ -120,6 +120,24 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
   return true;
 }
 
+bool ParsePortsArguments(int argc, const char* const argv[], PortsArguments* args, bool* help,
+                         std::string* error) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      *help = true;
+    } else if (arg == "--probe") {
+      args->probe = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else {
+      args->names.push_back(arg);
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const argv[]) {
@@ -134,6 +152,9 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "record") == 0) {
     command.kind = CommandKind::kRecord;
     ParseRecordArguments(restCount, rest, &command.record, &help, &command.error);
+  } else if (std::strcmp(subcommand, "ports") == 0) {
+    command.kind = CommandKind::kPorts;
+    ParsePortsArguments(restCount, rest, &command.ports, &help, &command.error);
   } else if (std::strcmp(subcommand, "--help") == 0 || std::strcmp(subcommand, "-h") == 0) {
     help = true;
   } else {

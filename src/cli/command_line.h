@@ -27,7 +27,13 @@ struct RecordArguments {
   int showStatus = -1;  // -1: when standard output is a terminal
 };
 
-enum class CommandKind { kHelp, kReplay, kRecord, kForward };
+// pathmere-cli ports [--probe] [COMn|DEVICE...]
+struct PortsArguments {
+  bool probe = false;
+  std::vector<std::string> names;  // only these; empty for every port and device
+};
+
+enum class CommandKind { kHelp, kReplay, kRecord, kPorts, kForward };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.
@@ -37,6 +43,7 @@ struct CommandLine {
   std::string error;
   ReplayArguments replay;              // kReplay
   RecordArguments record;              // kRecord
+  PortsArguments ports;                // kPorts
   std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
 
   bool usable() const { return error.empty(); }

@@ -1,7 +1,6 @@
 #include "platform/serial_posix.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -10,8 +9,8 @@
 
 #include <cerrno>
 #include <string>
-#include <vector>
 
+#include "platform/serial_devices.h"
 #include "platform/user_config_folder.h"
 
 namespace pathmere {
@@ -78,14 +77,7 @@ fs::path PosixSerialPort::ResolveDevice(int32_t portNumber, const fs::path& port
   // The port is "COM%d:"; its link carries the name without the colon, which
   // file tools handle badly. Any entry wins, even a dangling link: the user
   // asked for that device, and its absence is the error to show.
-  if (!portsFolder.empty()) {
-    const fs::path link = portsFolder / LinkName(portNumber);
-    struct stat info {};
-    if (lstat(link.c_str(), &info) == 0) return link;
-  }
-  static const char* const kFamilies[] = {"/dev/ttyUSB", "/dev/ttyACM", "/dev/rfcomm", "/dev/ttyS"};
-  if (portNumber < 0 || portNumber > 15) return {};
-  return std::string(kFamilies[portNumber / 4]) + std::to_string(portNumber % 4);
+  return SerialDeviceSurvey(portsFolder).DeviceOf(portNumber);
 }
 
 int32_t PosixSerialPort::FailOpen(int32_t code, int error) {
@@ -189,13 +181,11 @@ void PosixSerialPort::ClosePort() {
 std::string PosixSerialPort::deviceGroup() const {
   struct stat info {};
   if (devicePath_.empty() || stat(devicePath_.c_str(), &info) != 0) return {};
-  std::vector<char> buffer(16384);
-  group entry{};
-  group* found = nullptr;
-  if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
-    return {};
-  }
-  return found->gr_name;
+  return GroupName(info.st_gid);
+}
+
+void PosixSerialPort::DiscardInput() {
+  if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
 }
 
 }  // namespace pathmere

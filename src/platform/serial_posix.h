@@ -56,6 +56,9 @@ class PosixSerialPort final : public SerialPort {
   const std::string& devicePath() const { return devicePath_; }
   // The group owning the device (following links); empty when unknown.
   std::string deviceGroup() const;
+  // Drops what the driver holds from before, so bytes received at another
+  // speed are not taken for this one's.
+  void DiscardInput();
   // Other processes that had the device open at the last OpenPort that
   // opened it or found it busy; they take sentences from this one.
   const std::vector<DeviceHolder>& otherHolders() const { return otherHolders_; }
