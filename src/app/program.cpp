@@ -83,6 +83,8 @@ int32_t Program::LoadOutputFolder(SettingsStore& store) {
   return LoadOutputDir(store, [this](const wchar_t* folder) { SetOutputFolder(folder); });
 }
 
+void Program::AppendToMessageLog(std::string_view text) { log_.AppendText(kMessageLog, text); }
+
 void Program::AttachPanel(PanelText* panel) { log_.AttachPanel(panel); }
 
 void Program::FeedReceiverBytes(const uint8_t* bytes, int32_t count) { paths_.Feed(bytes, count); }

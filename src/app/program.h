@@ -78,6 +78,8 @@ class Program {
   void SaveSettings(SettingsStore& store) const;
   // The stored output folder into the writers; the codes of LoadOutputDir.
   int32_t LoadOutputFolder(SettingsStore& store);
+  // A line of the program's own for the message log ("...\r\n").
+  void AppendToMessageLog(std::string_view text);
   // Where the status area and the message log are shown; null for nowhere.
   void AttachPanel(PanelText* panel);
   // Receiver bytes straight into the sentence assemblers, as the capture

@@ -34,9 +34,14 @@ fs::path Canonical(const fs::path& path) {
 fs::path SerialDeviceInfo::LinkTarget() const { return stableNames.empty() ? node : stableNames.front(); }
 
 std::string SerialDeviceInfo::ShortName(const fs::path& devRoot) const {
-  const fs::path relative = node.lexically_relative(Canonical(devRoot));
-  std::string name =
-      relative.empty() || relative.begin()->string() == ".." ? node.string() : relative.string();
+  std::string name = node.string();
+  for (const fs::path& root : {Canonical(devRoot), fs::path("/dev")}) {
+    const fs::path relative = node.lexically_relative(root);
+    if (!root.empty() && !relative.empty() && relative.begin()->string() != "..") {
+      name = relative.string();
+      break;
+    }
+  }
   const std::string& what = product.empty() ? manufacturer : product;
   if (!what.empty()) name += " " + what;
   return name;
@@ -108,6 +113,17 @@ std::vector<fs::path> SerialDeviceSurvey::PresentDevices() const {
       const fs::path node = Canonical(it->path());
       if (!node.empty()) devices.push_back(node);
     }
+  }
+  std::sort(devices.begin(), devices.end());
+  devices.erase(std::unique(devices.begin(), devices.end()), devices.end());
+  return devices;
+}
+
+std::vector<fs::path> SerialDeviceSurvey::DevicesToProbe() const {
+  std::vector<fs::path> devices = PresentDevices();
+  for (int32_t port = 0; port < kPortCount; ++port) {
+    const fs::path node = Canonical(DeviceOf(port));
+    if (!node.empty()) devices.push_back(node);
   }
   std::sort(devices.begin(), devices.end());
   devices.erase(std::unique(devices.begin(), devices.end()), devices.end());

@@ -24,7 +24,7 @@ struct SerialDeviceInfo {
   bool exists() const { return !node.empty(); }
   // The name a link should point at: the first stable name, else the node.
   std::filesystem::path LinkTarget() const;
-  // "ttyACM0 u-blox GNSS receiver": the node below the device folder and
+  // "ttyACM0 u-blox GNSS receiver": the node below /dev (or `devRoot`) and
   // the USB product, for a menu entry.
   std::string ShortName(const std::filesystem::path& devRoot) const;
 };
@@ -49,6 +49,9 @@ class SerialDeviceSurvey {
   // Serial devices that exist: those the kernel lists with hardware behind
   // them and those a stable name points at, each once, sorted.
   std::vector<std::filesystem::path> PresentDevices() const;
+  // What "Find receiver" listens to: the devices the COM numbers open that
+  // exist, and the present ones, each once.
+  std::vector<std::filesystem::path> DevicesToProbe() const;
   // The COM number that opens `node`, or -1.
   int32_t PortReaching(const std::filesystem::path& node) const;
   // The lowest COM number from `from` on with neither a link nor a device

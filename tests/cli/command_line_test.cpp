@@ -42,6 +42,7 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record empty folder", {"record", "--output", ""}, "--output needs a folder"},
       {"record help, then damage", {"record", "-h", "--speed"}, "--speed needs a value"},
       {"record device missing", {"record", "--device"}, "--device needs a value"},
+      {"ports unknown option", {"ports", "--prob"}, "unknown option --prob"},
       {"record empty device", {"record", "--device", ""}, "--device needs a device path"},
       {"record device and port",
        {"record", "--device", "/dev/ttyACM0", "--port", "3"},
@@ -87,6 +88,12 @@ TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   EXPECT_EQ(full.record.showStatus, 0);
   EXPECT_FALSE(full.record.device);
   EXPECT_EQ(Parse({"record", "--device", "/dev/serial/by-id/gps"}).record.device, "/dev/serial/by-id/gps");
+
+  const CommandLine ports = Parse({"ports", "COM3", "--probe", "/dev/ttyACM0"});
+  ASSERT_TRUE(ports.usable()) << ports.error;
+  EXPECT_EQ(ports.kind, CommandKind::kPorts);
+  EXPECT_TRUE(ports.ports.probe);
+  EXPECT_EQ(ports.ports.names, (std::vector<std::string>{"COM3", "/dev/ttyACM0"}));
 }
 
 TEST(CommandLineTest, HelpAndSecondStarts) {

@@ -107,10 +107,9 @@ TEST(PortsCommandTest, UnreachedDevicesGetTheLinkThatMakesThemACOMNumber) {
   const std::string listed(text, size);
   std::free(text);
   EXPECT_NE(
-      listed.find("Serial devices no COM number reaches:\n  " + gps.slaveName() +
-                  " u-blox GNSS receiver\n         ln -s " + byId.string() + " " + (ports / "COM2").string() +
-                  "\n         by-id   " + byId.string() + "\n         by-path " +
-                  (dev / "serial/by-path/pci-0000:00:14.0-usb-0:2:1.0").string() +
+      listed.find("Serial devices no COM number reaches:\n  " + info.ShortName(dev) + "\n         ln -s " +
+                  byId.string() + " " + (ports / "COM2").string() + "\n         by-id   " + byId.string() +
+                  "\n         by-path " + (dev / "serial/by-path/pci-0000:00:14.0-usb-0:2:1.0").string() +
                   "\n         driver cdc_acm, USB 1546:01a8 \"u-blox AG - www.u-blox.com\" \"u-blox GNSS "
                   "receiver\" serial 4711\n"),
       std::string::npos)
