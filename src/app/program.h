@@ -93,9 +93,8 @@ class Program {
   bool IsReplaying() const { return captureState_.IsReplaying(); }
   const TimerTick& tick() const { return tick_; }
   const FixState& fixState() const { return fix_.state; }
-  // The fix processing of the other satellite systems, and whether their
-  // sentences still reach it.
-  const FixState& otherSystemsFixState() const { return otherSystemsFix_.state; }
+  // Whether the other satellite systems' sentences still reach their own
+  // fix processing.
   bool SecondPathOpen() const { return paths_.SecondPathOpen(); }
   const MessageLog& log() const { return log_; }
   const TrackFileWriter& track() const { return track_; }

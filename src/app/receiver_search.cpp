@@ -14,10 +14,17 @@ constexpr int kSpeedsPerProbe = static_cast<int>(std::size(ReceiverProbe::kSpeed
 
 }  // namespace
 
-ReceiverSearch::ReceiverSearch(SerialDeviceSurvey survey) : survey_(std::move(survey)) {
+ReceiverSearch::ReceiverSearch(Program& program, SerialDeviceSurvey survey)
+    : program_(program), portBefore_(program.settings().portNumber), survey_(std::move(survey)) {
   for (const fs::path& device : survey_.DevicesToProbe()) {
     probes_.push_back(std::make_unique<ReceiverProbe>(device, clock_));
   }
+  program_.SelectPort(-1);
+}
+
+void ReceiverSearch::Cancel() {
+  program_.SelectPort(portBefore_);
+  program_.AppendToMessageLog("Find receiver: cancelled, nothing changed\r\n");
 }
 
 bool ReceiverSearch::Step() {
@@ -35,13 +42,15 @@ int ReceiverSearch::done() const {
 
 int ReceiverSearch::total() const { return static_cast<int>(probes_.size()) * kSpeedsPerProbe; }
 
-void ReceiverSearch::Apply(Program& program) const {
+void ReceiverSearch::Apply() {
+  Program& program = program_;
   std::vector<const ReceiverProbe*> answered;
   std::string found;
   for (const auto& probe : probes_) {
     if (probe->result().answered()) answered.push_back(probe.get());
     found += "  " + probe->device().string() + ": " + DescribeProbe(probe->result()) + "\r\n";
   }
+  if (answered.size() != 1 || probes_.empty()) program.SelectPort(portBefore_);
   if (probes_.empty()) {
     program.AppendToMessageLog("Find receiver: no serial device found\r\n");
     return;
@@ -63,11 +72,14 @@ void ReceiverSearch::Apply(Program& program) const {
   if (port >= 0) {
     text += ", COM" + std::to_string(port) + " opens it";
   } else if ((port = survey_.FreePort()) < 0) {
+    program.SelectPort(portBefore_);
     program.AppendToMessageLog(text + "; every COM number is taken, nothing changed\r\n");
     return;
   } else if (!survey_.LinkPort(port, info.LinkTarget())) {
+    const int error = errno;
+    program.SelectPort(portBefore_);
     program.AppendToMessageLog(text + "; cannot link COM" + std::to_string(port) + ": " +
-                               std::strerror(errno) + ", nothing changed\r\n");
+                               std::strerror(error) + ", nothing changed\r\n");
     return;
   } else {
     text += ", linked as COM" + std::to_string(port) + " (" + info.LinkTarget().string() + ")";

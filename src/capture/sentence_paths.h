@@ -25,10 +25,9 @@ class SentencePaths final : public ReceiverInput {
 
   void Feed(const uint8_t* bytes, int32_t count) override;
 
-  // Whether other systems' sentences are handed on.
+  // Whether other systems' sentences are handed on: until a "$GPRMC"
+  // passes its checksum (for the rest of the run), and not while "GpsOnly".
   bool SecondPathOpen() const { return !gpsRmcSeen_ && settings_.gpsOnly == 0; }
-  // A "$GPRMC" passed its checksum: the second path is over for the run.
-  bool gpsRmcSeen() const { return gpsRmcSeen_; }
 
  private:
   class GpsSide final : public SentenceSink {

@@ -68,7 +68,8 @@ int32_t PortNumberOf(const std::string& name) {
   return std::atoi(name.c_str() + 3);
 }
 
-void DescribePort(const SerialDeviceSurvey& survey, int32_t port, bool probe, std::FILE* out) {
+// Returns what it found about the device.
+SerialDeviceInfo DescribePort(const SerialDeviceSurvey& survey, int32_t port, bool probe, std::FILE* out) {
   const fs::path device = survey.DeviceOf(port);
   const SerialDeviceInfo info = survey.Describe(device);
   std::string shown = device.string();
@@ -77,6 +78,7 @@ void DescribePort(const SerialDeviceSurvey& survey, int32_t port, bool probe, st
   std::snprintf(number, sizeof number, "COM%d", port);
   std::fprintf(out, "%-6s %s: %s\n", number, shown.c_str(), info.exists() ? "present" : "missing");
   if (info.exists()) DescribeDevice(info, probe, out);
+  return info;
 }
 
 }  // namespace
@@ -98,8 +100,7 @@ int RunPortsCommand(const PortsArguments& args, const SerialDeviceSurvey& survey
 
   std::vector<fs::path> reached;
   for (int32_t port = 0; port < SerialDeviceSurvey::kPortCount; ++port) {
-    DescribePort(survey, port, args.probe, out);
-    const SerialDeviceInfo info = survey.Describe(survey.DeviceOf(port));
+    const SerialDeviceInfo info = DescribePort(survey, port, args.probe, out);
     if (info.exists()) reached.push_back(info.node);
   }
 

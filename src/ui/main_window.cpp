@@ -243,14 +243,14 @@ void MainWindow::UpdatePortEntries() {
 }
 
 void MainWindow::FindReceiver() {
-  ReceiverSearch search(Survey());
+  ReceiverSearch search(program_, Survey());
   QProgressDialog progress(QStringLiteral("Listening for a receiver on each serial device..."),
                            QStringLiteral("Cancel"), 0, search.total(), this);
   progress.setWindowTitle(QStringLiteral("Find receiver"));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(0);
   // Each step returns within about 100 ms; the event loop between them runs
-  // the ticks, so capture goes on meanwhile.
+  // the ticks.
   QEventLoop loop;
   QTimer steps;
   bool finished = false;
@@ -262,11 +262,11 @@ void MainWindow::FindReceiver() {
   steps.start(0);
   loop.exec();
   steps.stop();
-  if (!finished) {
-    program_.AppendToMessageLog("Find receiver: cancelled, nothing changed\r\n");
-    return;
+  if (finished) {
+    search.Apply();
+  } else {
+    search.Cancel();
   }
-  search.Apply(program_);
 }
 
 void MainWindow::ShowAbout() {
