@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/receiver_probe.h"
@@ -112,7 +113,9 @@ int RunPortsCommand(const PortsArguments& args, const SerialDeviceSurvey& survey
     any = true;
     const SerialDeviceInfo info = survey.Describe(node);
     std::fprintf(out, "  %s\n", info.ShortName(survey.devRoot()).c_str());
-    if (freePort < 0) {
+    if (survey.portsFolder().empty()) {
+      std::fprintf(out, "         no folder for COM links: HOME and XDG_CONFIG_HOME are unset\n");
+    } else if (freePort < 0) {
       std::fprintf(out, "         every COM number is taken\n");
     } else {
       const fs::path link = survey.portsFolder() / ("COM" + std::to_string(freePort));
@@ -123,7 +126,8 @@ int RunPortsCommand(const PortsArguments& args, const SerialDeviceSurvey& survey
     DescribeDevice(info, args.probe, out);
   }
   if (!any) std::fprintf(out, "  none\n");
-  if (!fs::exists(survey.portsFolder())) {
+  std::error_code error;
+  if (!survey.portsFolder().empty() && !fs::exists(survey.portsFolder(), error)) {
     std::fprintf(out, "\nThe links go into %s, which does not exist yet: mkdir -p %s\n",
                  survey.portsFolder().c_str(), ShellWord(survey.portsFolder().string()).c_str());
   }

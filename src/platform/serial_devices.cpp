@@ -103,7 +103,8 @@ std::vector<fs::path> SerialDeviceSurvey::PresentDevices() const {
        it.increment(error)) {
     // Only ttys with a device behind them; a legacy UART slot that the
     // kernel found empty has type 0.
-    if (!fs::exists(it->path() / "device", error) || Attribute(it->path() / "type") == "0") continue;
+    std::error_code missing;
+    if (!fs::exists(it->path() / "device", missing) || Attribute(it->path() / "type") == "0") continue;
     const fs::path node = Canonical(devRoot_ / it->path().filename());
     if (!node.empty()) devices.push_back(node);
   }
