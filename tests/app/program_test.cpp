@@ -19,8 +19,8 @@
 namespace pathmere {
 namespace {
 
-class ProgramTest : public ::testing::Test {
- protected:
+// A fresh program writing into a temporary folder, its port scripted.
+struct FreshProgram {
   testing::TempFolder folder;
   PosixFileSystem files{folder.path().string()};
   testing::FakeTickClock clock{1000};
@@ -29,6 +29,8 @@ class ProgramTest : public ::testing::Test {
   TickHost host;
   Program program{files, clock, port, host};
 };
+
+class ProgramTest : public ::testing::Test, public FreshProgram {};
 
 TEST_F(ProgramTest, ChoosingPortOrSpeedAlwaysClosesThePort) {
   program.SelectPort(4);
@@ -126,14 +128,9 @@ std::string WalkOf(const std::string& talker, int from, int count) {
 // What a fresh program writes for `bytes` from the receiver, file by file,
 // with the NMEA log on; the message log under "messages".
 std::map<std::string, std::string> FilesFor(const std::string& bytes, bool gpsOnly = false) {
-  testing::TempFolder folder;
-  PosixFileSystem files{folder.path().string()};
-  testing::FakeTickClock clock{1000};
-  testing::Events events;
-  testing::ScriptedSerialPort port{events};
-  TickHost host;
   testing::RecordingPanel panel;
-  Program program{files, clock, port, host};
+  FreshProgram fresh;
+  Program& program = fresh.program;
   program.AttachPanel(&panel);
   program.SetOutputFolder(L"");
   program.SetNmeaLog(true);
@@ -146,7 +143,7 @@ std::map<std::string, std::string> FilesFor(const std::string& bytes, bool gpsOn
   }
   program.ShutDown();
   std::map<std::string, std::string> written{{"messages", panel.Log()}};
-  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+  for (const auto& entry : std::filesystem::directory_iterator(fresh.folder.path())) {
     written[entry.path().filename().string()] = testing::ReadWholeFile(entry.path());
   }
   return written;
