@@ -2,14 +2,19 @@
 // sentence assembler, fix processing and all four writers (track, route,
 // waypoints and the NMEA log) writing real files into a scratch folder.
 //
-// The first byte is what the user does meanwhile; the rest is what the
-// receiver sends:
+// The first two bytes are what the user does meanwhile; the rest is what the
+// receiver sends. First byte:
 //   bits 0-2  how many bytes a port read delivers (1 to 1024)
 //   bit 3     NMEA log on
 //   bit 4     waypoint requested before the first byte
 //   bit 5     waypoint requested again every eighth tick
 //   bit 6     the port fails once halfway through and is reopened
 //   bit 7     a flush requested at every tick
+// Second byte:
+//   bit 0     "GPS sentences only" on from the start
+//   bit 1     "GPS sentences only" switched over every fifth tick
+// Unless "GPS sentences only" is on, the other systems' sentences ("$GN",
+// "$GL", ...) take their own path until the first good "$GPRMC".
 // Each input runs on a fresh program, which shuts down normally at the end.
 //
 // Checked besides the sanitizers: every file written is a day's file that
@@ -85,9 +90,11 @@ class InputPort final : public SerialPort {
 };
 
 void RunProgram(const uint8_t* data, size_t size) {
+  const size_t controls = size < 2 ? size : 2;
   const uint8_t actions = size > 0 ? data[0] : 0;
-  const uint8_t* bytes = size > 0 ? data + 1 : data;
-  const size_t count = size > 0 ? size - 1 : 0;
+  const uint8_t gpsOnly = size > 1 ? data[1] : 0;
+  const uint8_t* bytes = data + controls;
+  const size_t count = size - controls;
 
   PosixFileSystem files(fuzzing::ScratchFolder().string());
   SteppingClock clock;
@@ -99,6 +106,7 @@ void RunProgram(const uint8_t* data, size_t size) {
   program.SelectPort(0);
   program.SetNmeaLog((actions & 0x08) != 0);
   program.SetOutputFolder(L"");
+  program.SetGpsOnly((gpsOnly & 0x01) != 0);
   program.Start();
   program.Tick();
   // A waypoint request comes with a flush, as from a second start.
@@ -108,6 +116,7 @@ void RunProgram(const uint8_t* data, size_t size) {
   for (int tick = 0, idle = 0; idle < kIdleTicksAtEnd; ++tick) {
     if ((actions & 0x20) != 0 && tick % 8 == 7) requestWaypoint();
     if ((actions & 0x80) != 0) program.RequestFlush();
+    if ((gpsOnly & 0x02) != 0 && tick % 5 == 4) program.SetGpsOnly(program.settings().gpsOnly == 0);
     program.Tick();
     if (port.Drained()) ++idle;
   }
@@ -133,6 +142,19 @@ bool IsDayFileName(std::string_view stem) {
   return digits(4) && dash() && digits(2) && dash() && digits(2) && stem.empty();
 }
 
+// The NMEA log holds RMC and GGA sentences as received: "$GP" or one of the
+// other systems' talkers.
+bool IsLoggedSentence(std::string_view line) {
+  static constexpr std::string_view kTalkers[] = {"$GP", "$GN", "$GL", "$GA", "$GB", "$GQ", "$BD"};
+  if (line.size() < 7) return false;
+  const std::string_view type = line.substr(3, 4);
+  if (type != "RMC," && type != "GGA,") return false;
+  for (const std::string_view talker : kTalkers) {
+    if (line.starts_with(talker)) return true;
+  }
+  return false;
+}
+
 void CheckWrittenFiles() {
   for (const auto& entry : std::filesystem::directory_iterator(fuzzing::ScratchFolder())) {
     const std::string stem = entry.path().stem().string();
@@ -149,7 +171,7 @@ void CheckWrittenFiles() {
     } else if (extension == ".wpt") {
       start = testing::kWaypointHeader.substr(0, testing::kWaypointHeader.find('\n') + 1);
     } else if (extension == ".nmea") {
-      start = "$GP";
+      start = "$";
     } else {
       fuzzing::Fail("a day's file of an unknown kind");
     }
@@ -158,7 +180,9 @@ void CheckWrittenFiles() {
     for (size_t line = 0; line < content.size();) {
       const size_t end = content.find('\n', line);
       if (end == 0 || content[end - 1] != '\r') fuzzing::Fail("a line end without CR");
-      if (extension == ".nmea" && content.compare(line, 3, "$GP") != 0) fuzzing::Fail("a logged line not a sentence");
+      if (extension == ".nmea" && !IsLoggedSentence(std::string_view(content).substr(line, end - line))) {
+        fuzzing::Fail("a logged line not a sentence");
+      }
       line = end + 1;
     }
   }

@@ -43,10 +43,10 @@ rm -rf "$corpus"/*/seed-*
 for target in "${all_targets[@]}"; do mkdir -p "$corpus/$target" "$build/findings/$target"; done
 
 # Whole logs for the stream, in pieces of at most 32 KiB cut at line ends.
-# The first byte of a stream input chooses what the user does meanwhile
+# The first two bytes of a stream input choose what the user does meanwhile
 # (see fuzz/fuzz_sentence_stream.cpp): a few mixes of read sizes, NMEA log,
-# waypoint requests, a failing port and flushes.
-controls=(0e 1c 2d 4f 8b 06 3a 59)
+# waypoint requests, a failing port, flushes and "GPS sentences only".
+controls=('\x0e\x00' '\x1c\x00' '\x2d\x02' '\x4f\x00' '\x8b\x01' '\x06\x00' '\x3a\x02' '\x59\x00')
 pieces=$(mktemp -d)
 piece=0
 for log in "$testdata"/*.nmea "$testdata"/*.log; do
@@ -54,7 +54,7 @@ for log in "$testdata"/*.nmea "$testdata"/*.log; do
   split -C 32768 -d -a 4 "$log" "$pieces/$name."
   for part in "$pieces/$name".*; do
     control=${controls[piece % ${#controls[@]}]}
-    { printf "\\x$control"; cat "$part"; } > "$corpus/fuzz_sentence_stream/seed-${part##*/}"
+    { printf "$control"; cat "$part"; } > "$corpus/fuzz_sentence_stream/seed-${part##*/}"
     piece=$((piece + 1))
   done
   rm -f "$pieces/$name".*

@@ -12,8 +12,9 @@ Program::Program(FileSystem& files, TickClock& clock, SerialPort& port, TickHost
       nmeaLog_(files, clock, log_),
       waypoints_(files, log_),
       fix_(flags_, captureState_, settings_, log_, wiring_),
-      assembler_(wiring_),
-      capture_(captureState_, flags_, settings_, log_, files, clock, port, assembler_, wiring_),
+      otherSystemsFix_(flags_, captureState_, settings_, log_, wiring_, Talkers::kOtherSystems),
+      paths_(settings_, wiring_, otherSystemsSentences_),
+      capture_(captureState_, flags_, settings_, log_, files, clock, port, paths_, wiring_),
       tick_(flags_, log_, capture_, wiring_, host) {}
 
 void Program::Start() {
@@ -55,6 +56,8 @@ void Program::SetNmeaLog(bool on) {
 
 void Program::SetHideAtStartup(bool on) { settings_.hideAtStartup = on ? 1 : 0; }
 
+void Program::SetGpsOnly(bool on) { settings_.gpsOnly = on ? 1 : 0; }
+
 void Program::SelectPort(int32_t portNumber) {
   settings_.portNumber = portNumber;
   capture_.ClosePort();
@@ -80,9 +83,11 @@ int32_t Program::LoadOutputFolder(SettingsStore& store) {
   return LoadOutputDir(store, [this](const wchar_t* folder) { SetOutputFolder(folder); });
 }
 
+void Program::AppendToMessageLog(std::string_view text) { log_.AppendText(kMessageLog, text); }
+
 void Program::AttachPanel(PanelText* panel) { log_.AttachPanel(panel); }
 
-void Program::FeedReceiverBytes(const uint8_t* bytes, int32_t count) { assembler_.Feed(bytes, count); }
+void Program::FeedReceiverBytes(const uint8_t* bytes, int32_t count) { paths_.Feed(bytes, count); }
 
 void Program::Wiring::AddTrackPoint(const GpsFix& fix) { program_.track_.AddPoint(fix); }
 
@@ -107,5 +112,9 @@ void Program::Wiring::FlushNmeaLog() {
 }
 
 void Program::Wiring::ProcessSentence(const char* sentence) { program_.fix_.ProcessSentence(sentence); }
+
+void Program::OtherSystemsSentences::ProcessSentence(const char* sentence) {
+  program_.otherSystemsFix_.ProcessSentence(sentence);
+}
 
 }  // namespace pathmere

@@ -5,6 +5,7 @@
 #include "capture/capture_loop.h"
 #include "capture/capture_state.h"
 #include "capture/sentence_assembler.h"
+#include "capture/sentence_paths.h"
 #include "capture/timer_tick.h"
 #include "capture/writer_flushes.h"
 #include "fix/fix_outputs.h"
@@ -64,6 +65,8 @@ class Program {
   // Switching the log off first writes what it holds.
   void SetNmeaLog(bool on);
   void SetHideAtStartup(bool on);
+  // On: only "$GP" sentences count, as the program always read them.
+  void SetGpsOnly(bool on);
   // Set the value, then close the port, which the next tick reopens with it.
   // The port is closed even when the value did not change.
   void SelectPort(int32_t portNumber);
@@ -75,9 +78,11 @@ class Program {
   void SaveSettings(SettingsStore& store) const;
   // The stored output folder into the writers; the codes of LoadOutputDir.
   int32_t LoadOutputFolder(SettingsStore& store);
+  // A line of the program's own for the message log ("...\r\n").
+  void AppendToMessageLog(std::string_view text);
   // Where the status area and the message log are shown; null for nowhere.
   void AttachPanel(PanelText* panel);
-  // Receiver bytes straight into the sentence assembler, as the capture
+  // Receiver bytes straight into the sentence assemblers, as the capture
   // step hands them on (benchmarks, tests).
   void FeedReceiverBytes(const uint8_t* bytes, int32_t count);
 
@@ -88,6 +93,9 @@ class Program {
   bool IsReplaying() const { return captureState_.IsReplaying(); }
   const TimerTick& tick() const { return tick_; }
   const FixState& fixState() const { return fix_.state; }
+  // Whether the other satellite systems' sentences still reach their own
+  // fix processing.
+  bool SecondPathOpen() const { return paths_.SecondPathOpen(); }
   const MessageLog& log() const { return log_; }
   const TrackFileWriter& track() const { return track_; }
   const RouteFileWriter& route() const { return route_; }
@@ -96,7 +104,7 @@ class Program {
 
  private:
   // Where fix processing, capture and the tick hand their results: the
-  // writers in their fixed order.
+  // writers in their fixed order, shared by both fix processings.
   class Wiring final : public FixOutputs, public WriterFlushes, public SentenceSink {
    public:
     explicit Wiring(Program& program) : program_(program) {}
@@ -111,8 +119,17 @@ class Program {
    private:
     Program& program_;
   };
+  class OtherSystemsSentences final : public SentenceSink {
+   public:
+    explicit OtherSystemsSentences(Program& program) : program_(program) {}
+    void ProcessSentence(const char* sentence) override;
+
+   private:
+    Program& program_;
+  };
 
   Wiring wiring_{*this};
+  OtherSystemsSentences otherSystemsSentences_{*this};
   SharedFlags flags_;
   CaptureState captureState_;
   Settings settings_;
@@ -123,7 +140,8 @@ class Program {
   NmeaLogWriter nmeaLog_;
   WaypointFileWriter waypoints_;
   SentenceProcessor fix_;
-  SentenceAssembler assembler_;
+  SentenceProcessor otherSystemsFix_;
+  SentencePaths paths_;
   CaptureLoop capture_;
   TimerTick tick_;
 };

@@ -48,9 +48,13 @@ void CaptureLoop::EndReplay() {
 // once it is back.
 void CaptureLoop::SerialStep() {
   if (settings_.portNumber == -1) return;
-  char text[64];
+  char text[256];
   if (state_.portOpen == 0) {
-    std::snprintf(text, sizeof text, "COM%d opening...\r\n", settings_.portNumber);
+    if (const char* device = port_.FixedDeviceName()) {
+      std::snprintf(text, sizeof text, "%.200s opening...\r\n", device);
+    } else {
+      std::snprintf(text, sizeof text, "COM%d opening...\r\n", settings_.portNumber);
+    }
     log_.AppendText(kStatusArea, std::string_view(text));
     const int32_t result = port_.OpenPort(settings_.portNumber, settings_.portSpeed);
     if (result != 0) {

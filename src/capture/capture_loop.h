@@ -16,7 +16,7 @@
 namespace pathmere {
 
 // Moves bytes from a replayed file (which has precedence) or from the serial
-// port into the sentence assembler, a bounded amount per tick so the window
+// port into the sentence assemblers, a bounded amount per tick so the window
 // never stalls.
 class CaptureLoop {
  public:
@@ -30,7 +30,7 @@ class CaptureLoop {
   static constexpr int32_t kReplayReadBlocks = 32;
 
   CaptureLoop(CaptureState& state, SharedFlags& flags, const Settings& settings, MessageLog& log,
-              FileSystem& files, TickClock& clock, SerialPort& port, SentenceAssembler& assembler,
+              FileSystem& files, TickClock& clock, SerialPort& port, ReceiverInput& assembler,
               WriterFlushes& writers)
       : state_(state), flags_(flags), settings_(settings), log_(log), files_(files), clock_(clock),
         port_(port), assembler_(assembler), writers_(writers) {}
@@ -64,7 +64,7 @@ class CaptureLoop {
   FileSystem& files_;
   TickClock& clock_;
   SerialPort& port_;
-  SentenceAssembler& assembler_;
+  ReceiverInput& assembler_;
   WriterFlushes& writers_;
   uint8_t readBuffer_[kBlockSize] = {};
   // Bytes of the replayed file read but not yet handed on.

@@ -6,7 +6,6 @@
 namespace pathmere {
 namespace {
 
-constexpr uint32_t kDollarGP = 0x244750;  // "$GP", "$" highest
 constexpr uint8_t kCR = 0x0D;
 constexpr uint8_t kLF = 0x0A;
 
@@ -26,19 +25,26 @@ uint64_t SpecialBytes(const uint8_t* p) {
          zeroByte(word ^ (kOnes * '$'));
 }
 
+uint32_t Three(uint8_t a, uint8_t b, uint8_t c) {
+  return static_cast<uint32_t>(a) << 16 | static_cast<uint32_t>(b) << 8 | c;
+}
+
 }  // namespace
 
-void SentenceAssembler::StartSentence() {
-  std::memcpy(sentenceBuffer_, "$GP", 3);
+void SentenceAssembler::StartSentence(uint32_t start) {
+  sentenceBuffer_[0] = static_cast<char>(start >> 16);
+  sentenceBuffer_[1] = static_cast<char>(start >> 8);
+  sentenceBuffer_[2] = static_cast<char>(start);
   sentenceLength_ = 3;
   inSentence_ = 1;
 }
 
 void SentenceAssembler::FeedByte(uint8_t c) {
   lastBytes_ = (lastBytes_ << 8) | c;
-  const bool sawDollarGP = (lastBytes_ & 0xFFFFFF) == kDollarGP;
+  const uint32_t lastThree = lastBytes_ & 0xFFFFFF;
+  const bool sawStart = IsStart(lastThree);
   if (inSentence_ == 0) {
-    if (sawDollarGP) StartSentence();
+    if (sawStart) StartSentence(lastThree);
     return;
   }
   if (c == kCR || c == kLF) {
@@ -49,14 +55,14 @@ void SentenceAssembler::FeedByte(uint8_t c) {
     sink_.ProcessSentence(sentenceBuffer_);
     return;
   }
-  if (sawDollarGP) {
+  if (sawStart) {
     // A lost line end: the unfinished sentence is dropped.
-    StartSentence();
+    StartSentence(lastThree);
     return;
   }
   sentenceBuffer_[sentenceLength_] = static_cast<char>(c);
   if (++sentenceLength_ > kMaxSentenceLength) {
-    // Too long to be NMEA; skip to the next "$GP".
+    // Too long to be NMEA; skip to the next start.
     inSentence_ = 0;
     sentenceLength_ = 0;
   }
@@ -64,7 +70,7 @@ void SentenceAssembler::FeedByte(uint8_t c) {
 
 void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
   if (count <= 0) return;
-  // A "$GP" may have begun in the previous block: the first two bytes go
+  // A start may have begun in the previous block: the first two bytes go
   // through the byte rule, which sees the bytes before them. From then on
   // the two bytes before any position lie in this block.
   const int32_t head = count < 2 ? count : 2;
@@ -72,8 +78,8 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
   int32_t i = head;
   while (i < count) {
     if (inSentence_ == 0) {
-      // Idle: the next "$GP" whose "P" is at i or later; its "$" may be as
-      // far back as i - 2.
+      // Idle: the next start whose last byte is at i or later; its "$" may
+      // be as far back as i - 2.
       int32_t from = i - 2;
       i = count;
       while (from < count - 2) {
@@ -81,8 +87,9 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
             static_cast<const uint8_t*>(std::memchr(bytes + from, '$', static_cast<size_t>(count - 2 - from)));
         if (dollar == nullptr) break;
         const auto at = static_cast<int32_t>(dollar - bytes);
-        if (dollar[1] == 'G' && dollar[2] == 'P') {
-          StartSentence();
+        const uint32_t three = Three(dollar[0], dollar[1], dollar[2]);
+        if (IsStart(three)) {
+          StartSentence(three);
           i = at + 3;
           break;
         }
@@ -95,7 +102,7 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
     while (i < count) {
       // Eight bytes at a time while none of them can end the sentence, start
       // a new one or overflow it: no CR, LF or "$" among them, and no "$"
-      // just before them whose "GP" they could complete.
+      // just before them whose start they could complete.
       if (i + 8 <= count && length + 8 <= kMaxSentenceLength && bytes[i - 1] != '$' &&
           bytes[i - 2] != '$') {
         const uint64_t special = SpecialBytes(bytes + i);
@@ -113,8 +120,8 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
         sink_.ProcessSentence(sentenceBuffer_);
         break;
       }
-      if (c == 'P' && bytes[i - 1] == 'G' && bytes[i - 2] == '$') {
-        StartSentence();
+      if (bytes[i - 2] == '$' && IsStart(Three(bytes[i - 2], bytes[i - 1], c))) {
+        StartSentence(Three(bytes[i - 2], bytes[i - 1], c));
         length = sentenceLength_;
         ++i;
         continue;
@@ -128,7 +135,7 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
     }
     sentenceLength_ = static_cast<int8_t>(inSentence_ != 0 ? length : 0);
   }
-  // Only the last bytes matter for the next block's "$GP".
+  // Only the last bytes matter for the next block's start.
   for (int32_t j = count - 4 > head ? count - 4 : head; j < count; ++j) {
     lastBytes_ = (lastBytes_ << 8) | bytes[j];
   }

@@ -1,37 +1,68 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace pathmere {
 
-// What receives each complete sentence: NUL-terminated, begins with "$GP",
-// holds no CR or LF.
+// What receives each complete sentence: NUL-terminated, begins with one of
+// its assembler's starts, holds no CR or LF.
 class SentenceSink {
  public:
   virtual ~SentenceSink() = default;
   virtual void ProcessSentence(const char* sentence) = 0;
 };
 
-// Cuts a byte stream into sentences that begin with "$GP" and end at CR or
-// LF. Never reset from outside: a sentence cut off at the end of a replayed
-// file is continued by the next bytes from the port.
-class SentenceAssembler {
+// Where the capture step hands the bytes it read, in order.
+class ReceiverInput {
+ public:
+  virtual ~ReceiverInput() = default;
+  virtual void Feed(const uint8_t* bytes, int32_t count) = 0;
+};
+
+// The three bytes that start a sentence, "$" highest.
+constexpr uint32_t SentenceStart(const char (&start)[4]) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(start[0])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(start[1])) << 8 | static_cast<uint8_t>(start[2]);
+}
+
+// GPS receivers: the starts fix processing has always taken.
+inline constexpr uint32_t kGpsStarts[] = {SentenceStart("$GP")};
+// Receivers that combine GPS with other satellite systems, or use one of
+// them alone: GNSS, GLONASS, Galileo, BeiDou (two talkers) and QZSS.
+inline constexpr uint32_t kOtherSystemStarts[] = {SentenceStart("$GN"), SentenceStart("$GL"),
+                                                  SentenceStart("$GA"), SentenceStart("$GB"),
+                                                  SentenceStart("$GQ"), SentenceStart("$BD")};
+
+// Cuts a byte stream into sentences that begin with one of `starts` ("$GP"
+// unless told otherwise) and end at CR or LF. Never reset from outside: a
+// sentence cut off at the end of a replayed file is continued by the next
+// bytes from the port.
+class SentenceAssembler final : public ReceiverInput {
  public:
   static constexpr int kMaxSentenceLength = 126;  // from "$" to the last byte before the line end
 
-  explicit SentenceAssembler(SentenceSink& sink) : sink_(sink) {}
+  explicit SentenceAssembler(SentenceSink& sink, std::span<const uint32_t> starts = kGpsStarts)
+      : sink_(sink), starts_(starts) {}
 
   // The rule, one byte at a time.
   void FeedByte(uint8_t c);
   // The same rule over a block: hands on exactly the sentences that feeding
   // each byte to FeedByte in turn would, but looks for "$" with memchr while
   // idle and copies a sentence's bytes in one tight loop.
-  void Feed(const uint8_t* bytes, int32_t count);
+  void Feed(const uint8_t* bytes, int32_t count) override;
 
  private:
-  void StartSentence();
+  bool IsStart(uint32_t lastThree) const {
+    for (const uint32_t start : starts_) {
+      if (lastThree == start) return true;
+    }
+    return false;
+  }
+  void StartSentence(uint32_t start);
 
   SentenceSink& sink_;
+  std::span<const uint32_t> starts_;
   char sentenceBuffer_[128] = {};
   int32_t inSentence_ = 0;
   uint32_t lastBytes_ = 0;  // every byte shifted in from the right

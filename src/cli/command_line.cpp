@@ -29,6 +29,8 @@ bool ParseReplayArguments(int argc, const char* const argv[], ReplayArguments* a
       outputDir = arg + 9;
     } else if (std::strcmp(arg, "--status") == 0) {
       args->showStatus = true;
+    } else if (std::strcmp(arg, "--gps-only") == 0) {
+      args->gpsOnly = true;
     } else if (std::strcmp(arg, "--") == 0) {
       while (++i < argc) args->files.emplace_back(argv[i]);
     } else if (arg[0] == '-' && arg[1] != '\0') {
@@ -64,7 +66,7 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
                           std::string* error) {
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output";
+    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -92,8 +94,16 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
         *error = "--output needs a folder";
         return false;
       }
+    } else if (arg == "--device") {
+      args->device = argv[++i];
+      if (args->device->empty()) {
+        *error = "--device needs a device path";
+        return false;
+      }
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
+    } else if (arg == "--gps-only") {
+      args->gpsOnly = true;
     } else if (arg == "--status") {
       args->showStatus = 1;
     } else if (arg == "--no-status") {
@@ -101,6 +111,28 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
     } else {
       *error = "unknown argument " + arg;
       return false;
+    }
+  }
+  if (args->device && args->port) {
+    *error = "--device and --port name the receiver twice; give one of them";
+    return false;
+  }
+  return true;
+}
+
+bool ParsePortsArguments(int argc, const char* const argv[], PortsArguments* args, bool* help,
+                         std::string* error) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      *help = true;
+    } else if (arg == "--probe") {
+      args->probe = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else {
+      args->names.push_back(arg);
     }
   }
   return true;
@@ -120,6 +152,9 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "record") == 0) {
     command.kind = CommandKind::kRecord;
     ParseRecordArguments(restCount, rest, &command.record, &help, &command.error);
+  } else if (std::strcmp(subcommand, "ports") == 0) {
+    command.kind = CommandKind::kPorts;
+    ParsePortsArguments(restCount, rest, &command.ports, &help, &command.error);
   } else if (std::strcmp(subcommand, "--help") == 0 || std::strcmp(subcommand, "-h") == 0) {
     help = true;
   } else if (std::strcmp(subcommand, "--version") == 0) {

@@ -7,24 +7,33 @@
 
 namespace pathmere {
 
-// pathmere-cli replay FILE... --output DIR [--status]
+// pathmere-cli replay FILE... --output DIR [--status] [--gps-only]
 struct ReplayArguments {
   std::vector<std::string> files;
   std::string outputDir;
   bool showStatus = false;
+  bool gpsOnly = false;
 };
 
-// pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]
-//                     [--status|--no-status]
+// pathmere-cli record [--port N|none | --device PATH] [--speed BPS] [--output DIR]
+//                     [--nmea-log] [--gps-only] [--status|--no-status]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
+  std::optional<std::string> device;
   std::optional<int32_t> speed;
   std::optional<std::string> outputDir;
   bool nmeaLog = false;
+  bool gpsOnly = false;
   int showStatus = -1;  // -1: when standard output is a terminal
 };
 
-enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kForward };
+// pathmere-cli ports [--probe] [COMn|DEVICE...]
+struct PortsArguments {
+  bool probe = false;
+  std::vector<std::string> names;  // only these; empty for every port and device
+};
+
+enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.
@@ -34,6 +43,7 @@ struct CommandLine {
   std::string error;
   ReplayArguments replay;              // kReplay
   RecordArguments record;              // kRecord
+  PortsArguments ports;                // kPorts
   std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
 
   bool usable() const { return error.empty(); }

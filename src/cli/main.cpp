@@ -3,9 +3,11 @@
 
 #include "cli/command_line.h"
 #include "cli/forward_command.h"
+#include "cli/ports_command.h"
 #include "cli/record_command.h"
 #include "cli/replay_command.h"
 #include "cli/usage.h"
+#include "platform/serial_posix.h"
 
 int main(int argc, char** argv) {
   const pathmere::CommandLine command = pathmere::ParseCommandLine(argc, argv);
@@ -24,6 +26,10 @@ int main(int argc, char** argv) {
       return pathmere::RunReplayCommand(command.replay);
     case pathmere::CommandKind::kRecord:
       return pathmere::RunRecordCommand(command.record);
+    case pathmere::CommandKind::kPorts:
+      return pathmere::RunPortsCommand(
+          command.ports, pathmere::SerialDeviceSurvey(pathmere::PosixSerialPort::DefaultPortsFolder()),
+          stdout);
     case pathmere::CommandKind::kForward:
       break;
   }

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,11 +12,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/instance_claim.h"
 #include "app/program.h"
 #include "cli/console_panel.h"
 #include "cli/output_folder.h"
+#include "platform/device_holders.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/serial_posix.h"
@@ -51,23 +54,54 @@ class RecordHost final : public TickHost {
   Program* program_ = nullptr;
 };
 
-// The status area keeps the program's own "COM-port open error (1)!"; the
-// terminal is told once what the user can do about a permission problem.
-void ExplainPortPermissionOnce(const PosixSerialPort& port, bool* explained) {
-  if (*explained) return;
-  const int error = port.lastOpenErrno();
-  if (error != EACCES && error != EPERM) return;
-  *explained = true;
-  const std::string group = port.deviceGroup().empty() ? "dialout" : port.deviceGroup();
-  // Name the device itself; a COMn link is only how it was found.
+// The device itself; a COMn link is only how it was found.
+std::string ShownDevice(const PosixSerialPort& port) {
   std::error_code ignored;
   const std::filesystem::path device = std::filesystem::canonical(port.devicePath(), ignored);
   std::string shown = device.empty() ? port.devicePath() : device.string();
   if (!device.empty() && device != port.devicePath()) shown += " (linked as " + port.devicePath() + ")";
-  std::fprintf(stderr, "pathmere-cli: cannot open %s: %s; add your user to the group %s "
-               "(sudo usermod -aG %s $USER) and log in again\n",
-               shown.c_str(), std::strerror(error), group.c_str(), group.c_str());
+  return shown;
 }
+
+// The status area keeps the program's own "COM-port open error (1)!"; the
+// terminal is told once what the user can do about it: a permission
+// problem, or another program holding the receiver.
+class PortProblems {
+ public:
+  void ExplainOnce(const PosixSerialPort& port) {
+    const int error = port.lastOpenErrno();
+    if ((error == EACCES || error == EPERM) && !permissionTold_) {
+      permissionTold_ = true;
+      const std::string group = port.deviceGroup().empty() ? "dialout" : port.deviceGroup();
+      std::fprintf(stderr,
+                   "pathmere-cli: cannot open %s: %s; add your user to the group %s "
+                   "(sudo usermod -aG %s $USER) and log in again\n",
+                   ShownDevice(port).c_str(), std::strerror(error), group.c_str(), group.c_str());
+    }
+    std::vector<DeviceHolder> untold;
+    for (const DeviceHolder& holder : port.otherHolders()) {
+      if (std::find(holdersTold_.begin(), holdersTold_.end(), holder.pid) != holdersTold_.end()) continue;
+      holdersTold_.push_back(holder.pid);
+      untold.push_back(holder);
+    }
+    if (error == EBUSY && (!untold.empty() || !busyTold_)) {
+      busyTold_ = true;
+      std::fprintf(stderr, "pathmere-cli: cannot open %s: it is busy, held by %s\n",
+                   ShownDevice(port).c_str(),
+                   untold.empty() ? "another program" : DescribeHolders(untold).c_str());
+    } else if (error == 0 && !untold.empty()) {
+      std::fprintf(stderr,
+                   "pathmere-cli: %s is also open in %s, which takes sentences from this logger: fixes go "
+                   "missing until only one program reads the receiver\n",
+                   ShownDevice(port).c_str(), DescribeHolders(untold).c_str());
+    }
+  }
+
+ private:
+  bool permissionTold_ = false;
+  bool busyTold_ = false;
+  std::vector<int> holdersTold_;
+};
 
 }  // namespace
 
@@ -113,12 +147,18 @@ int RunRecordCommand(const RecordArguments& args) {
   program.AttachPanel(&panel);
   program.LoadSettings(store);
   if (args.port) program.SelectPort(*args.port);
+  if (args.device) {
+    // Any number opens the device; it only has to be a port, not "none".
+    port.UseDevice(*args.device);
+    program.SelectPort(0);
+  }
   if (args.speed) program.SelectSpeed(*args.speed);
   if (args.nmeaLog) program.SetNmeaLog(true);
+  if (args.gpsOnly) program.SetGpsOnly(true);
   if (outputDir != nullptr) program.SetOutputFolder(L"");
 
   program.Start();
-  bool explained = false;
+  PortProblems problems;
   uint32_t nextTick = clock.NowMs() + kTickMs;
   for (;;) {
     const uint32_t now = clock.NowMs();
@@ -133,7 +173,7 @@ int RunRecordCommand(const RecordArguments& args) {
     }
     if (static_cast<int32_t>(clock.NowMs() - nextTick) >= 0) {
       program.Tick();
-      ExplainPortPermissionOnce(port, &explained);
+      problems.ExplainOnce(port);
       nextTick += kTickMs;
       // After a stall, tick on from now rather than catching up in a burst.
       if (static_cast<int32_t>(clock.NowMs() - nextTick) > static_cast<int32_t>(kTickMs)) {

@@ -4,8 +4,8 @@
 
 namespace pathmere {
 
-// pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]
-//                     [--status|--no-status]
+// pathmere-cli record [--port N|none | --device PATH] [--speed BPS] [--output DIR]
+//                     [--nmea-log] [--gps-only] [--status|--no-status]
 // The live logger without a window. Returns the exit status.
 int RunRecordCommand(const RecordArguments& args);
 

@@ -25,6 +25,7 @@ int RunReplayCommand(const ReplayArguments& args) {
   Program program(files, clock, port, host);
   program.AttachPanel(&panel);
   program.SetOutputFolder(L"");
+  if (args.gpsOnly) program.SetGpsOnly(true);
 
   program.Start();
   program.Tick();

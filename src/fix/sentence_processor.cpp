@@ -1,7 +1,9 @@
 #include "fix/sentence_processor.h"
 
 #include <cmath>
+#include <cstring>
 
+#include "capture/sentence_assembler.h"
 #include "fix/fix_time.h"
 #include "fix/gga_decoder.h"
 #include "fix/nmea_checksum.h"
@@ -16,7 +18,25 @@ namespace {
 constexpr double kJumpLimitMetres = 300.0;
 constexpr double kMergeWindowSeconds = 0.9;
 
+bool HasOtherSystemTalker(const char* sentence) {
+  if (sentence[0] == '\0' || sentence[1] == '\0' || sentence[2] == '\0') return false;
+  const uint32_t start = static_cast<uint32_t>(static_cast<uint8_t>(sentence[0])) << 16 |
+                         static_cast<uint32_t>(static_cast<uint8_t>(sentence[1])) << 8 |
+                         static_cast<uint8_t>(sentence[2]);
+  for (const uint32_t known : kOtherSystemStarts) {
+    if (start == known) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+SentenceProcessor::SentenceProcessor(SharedFlags& flags, const CaptureState& capture,
+                                     const Settings& settings, MessageLog& log, FixOutputs& outputs,
+                                     Talkers talkers)
+    : flags_(flags), capture_(capture), settings_(settings), log_(log), outputs_(outputs), talkers_(talkers) {
+  if (talkers_ == Talkers::kGps) std::memcpy(state.talker, "GP", 3);
+}
 
 void SentenceProcessor::ProcessSentence(const char* sentence) {
   flags_.idleTicks = 0;
@@ -29,11 +49,44 @@ void SentenceProcessor::ProcessSentence(const char* sentence) {
     state.currentFix.seconds = kRmcInvalidTime;
     state.ggaSlot = 0;
   }
-  if (HasPrefix(sentence, "$GPGGA,")) {
-    ProcessGga(sentence);
-  } else if (HasPrefix(sentence, "$GPRMC,")) {
-    ProcessRmc(sentence);
+  switch (KindOf(sentence)) {
+    case Kind::kGga:
+      ProcessGga(sentence);
+      break;
+    case Kind::kRmc:
+      ProcessRmc(sentence);
+      break;
+    case Kind::kOther:
+      break;
   }
+}
+
+SentenceProcessor::Kind SentenceProcessor::KindOf(const char* sentence) const {
+  if (talkers_ == Talkers::kGps) {
+    if (HasPrefix(sentence, "$GPGGA,")) return Kind::kGga;
+    if (HasPrefix(sentence, "$GPRMC,")) return Kind::kRmc;
+    return Kind::kOther;
+  }
+  // Longer text than an assembler hands on would not fit the copy the
+  // decoders read.
+  if (!HasOtherSystemTalker(sentence) || strnlen(sentence, sizeof gpsCopy_) >= sizeof gpsCopy_) {
+    return Kind::kOther;
+  }
+  const bool settled = state.talker[0] != '\0';
+  if (settled && (sentence[1] != state.talker[0] || sentence[2] != state.talker[1])) return Kind::kOther;
+  if (HasPrefix(sentence + 3, "GGA,")) return Kind::kGga;
+  if (HasPrefix(sentence + 3, "RMC,")) return Kind::kRmc;
+  return Kind::kOther;
+}
+
+// The decoders read "$GPRMC," and "$GPGGA,"; another talker's sentence has
+// the very same fields after its address.
+const char* SentenceProcessor::AsGpsSentence(const char* sentence) {
+  if (talkers_ == Talkers::kGps) return sentence;
+  std::memcpy(gpsCopy_, sentence, strnlen(sentence, sizeof gpsCopy_ - 1) + 1);
+  gpsCopy_[1] = 'G';
+  gpsCopy_[2] = 'P';
+  return gpsCopy_;
 }
 
 void SentenceProcessor::ProcessGga(const char* sentence) {
@@ -41,19 +94,23 @@ void SentenceProcessor::ProcessGga(const char* sentence) {
   // Slots are used 1, 0, 1, 0, ... from the start.
   state.ggaSlot = (state.ggaSlot - 1) & 1;
   GpsFix& slot = state.ggaFixes[state.ggaSlot];
-  if (DecodeGga(sentence, &slot) == 0 && ShouldLogSentences()) {
+  if (DecodeGga(AsGpsSentence(sentence), &slot) == 0 && ShouldLogSentences()) {
     outputs_.AddNmeaSentence(slot, sentence, 0);
   }
 }
 
 void SentenceProcessor::ProcessRmc(const char* sentence) {
   if (VerifyChecksum(sentence) != 0) return;
+  if (state.talker[0] == '\0') {
+    state.talker[0] = sentence[1];
+    state.talker[1] = sentence[2];
+  }
   if (IsValidFix(state.currentFix)) {
     EvaluateHeldFix();
   } else {
     ShowNoFix();
   }
-  if (DecodeRmc(sentence, &state.currentFix) == 0 && ShouldLogSentences()) {
+  if (DecodeRmc(AsGpsSentence(sentence), &state.currentFix) == 0 && ShouldLogSentences()) {
     outputs_.AddNmeaSentence(state.currentFix, sentence, 1);
   }
 }

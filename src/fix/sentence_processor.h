@@ -26,6 +26,19 @@ struct FixState {
   double lastPositionLongitude = 0.0;
   int32_t dropCount = 0;           // consecutive dropped fixes
   wchar_t statusText[kStatusTextCapacity] = {};
+  char talker[3] = {};  // whose RMC and GGA are taken; empty until settled
+};
+
+// Whose sentences a fix processing takes.
+enum class Talkers {
+  // "$GPRMC" and "$GPGGA".
+  kGps,
+  // RMC and GGA of the other satellite systems' talkers (GN, GL, GA, GB, GQ,
+  // BD), read exactly as "$GPRMC" and "$GPGGA". The first RMC that passes its
+  // checksum settles the talker; from then on only that talker's RMC and GGA
+  // count. Until then a GGA of any of them is taken, so that the fix the
+  // first RMC holds has the GGA sent just before it, as on a GPS receiver.
+  kOtherSystems,
 };
 
 // Checks sentences, decodes RMC and GGA, merges them, shows the status text,
@@ -37,15 +50,18 @@ struct FixState {
 class SentenceProcessor {
  public:
   SentenceProcessor(SharedFlags& flags, const CaptureState& capture, const Settings& settings,
-                    MessageLog& log, FixOutputs& outputs)
-      : flags_(flags), capture_(capture), settings_(settings), log_(log), outputs_(outputs) {}
+                    MessageLog& log, FixOutputs& outputs, Talkers talkers = Talkers::kGps);
 
-  // `sentence` begins with "$GP", is NUL-terminated and holds no CR or LF.
+  // `sentence` begins with "$" and a talker of its kind ("$GP" for GPS), is
+  // NUL-terminated and holds no CR or LF.
   void ProcessSentence(const char* sentence);
 
   FixState state;
 
  private:
+  enum class Kind { kOther, kGga, kRmc };
+  Kind KindOf(const char* sentence) const;
+  const char* AsGpsSentence(const char* sentence);
   void ProcessGga(const char* sentence);
   void ProcessRmc(const char* sentence);
   void EvaluateHeldFix();
@@ -61,6 +77,9 @@ class SentenceProcessor {
   const Settings& settings_;
   MessageLog& log_;
   FixOutputs& outputs_;
+  Talkers talkers_;
+  // Another talker's sentence with "GP" in its address, for the decoders.
+  char gpsCopy_[128] = {};
 };
 
 }  // namespace pathmere

@@ -18,6 +18,9 @@ class SerialPort {
   virtual int32_t ReadPort(uint8_t* buffer, int32_t size) = 0;
   // Closes the device if open.
   virtual void ClosePort() = 0;
+  // The device the port opens whatever the number, named so in the capture
+  // messages instead of "COM<n>"; null when the number chooses the device.
+  virtual const char* FixedDeviceName() const { return nullptr; }
 };
 
 }  // namespace pathmere

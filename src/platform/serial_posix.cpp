@@ -1,7 +1,6 @@
 #include "platform/serial_posix.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -10,8 +9,8 @@
 
 #include <cerrno>
 #include <string>
-#include <vector>
 
+#include "platform/serial_devices.h"
 #include "platform/user_config_folder.h"
 
 namespace pathmere {
@@ -54,9 +53,18 @@ bool SpeedConstant(int32_t bitsPerSecond, speed_t* constant) {
 
 std::string LinkName(int32_t portNumber) { return "COM" + std::to_string(portNumber); }
 
+// Whether the driver runs the line at `speed`, 8N1. An input speed of 0
+// means "the output speed".
+bool LineTook(const termios& line, speed_t speed) {
+  const speed_t input = cfgetispeed(&line);
+  return cfgetospeed(&line) == speed && (input == speed || input == B0) &&
+         (line.c_cflag & (CSIZE | PARENB | CSTOPB)) == CS8;
+}
+
 }  // namespace
 
-PosixSerialPort::PosixSerialPort(fs::path portsFolder) : portsFolder_(std::move(portsFolder)) {}
+PosixSerialPort::PosixSerialPort(fs::path portsFolder)
+    : portsFolder_(std::move(portsFolder)), setLine_(&tcsetattr) {}
 
 PosixSerialPort::~PosixSerialPort() { ClosePort(); }
 
@@ -69,14 +77,7 @@ fs::path PosixSerialPort::ResolveDevice(int32_t portNumber, const fs::path& port
   // The port is "COM%d:"; its link carries the name without the colon, which
   // file tools handle badly. Any entry wins, even a dangling link: the user
   // asked for that device, and its absence is the error to show.
-  if (!portsFolder.empty()) {
-    const fs::path link = portsFolder / LinkName(portNumber);
-    struct stat info {};
-    if (lstat(link.c_str(), &info) == 0) return link;
-  }
-  static const char* const kFamilies[] = {"/dev/ttyUSB", "/dev/ttyACM", "/dev/rfcomm", "/dev/ttyS"};
-  if (portNumber < 0 || portNumber > 15) return {};
-  return std::string(kFamilies[portNumber / 4]) + std::to_string(portNumber % 4);
+  return SerialDeviceSurvey(portsFolder).DeviceOf(portNumber);
 }
 
 int32_t PosixSerialPort::FailOpen(int32_t code, int error) {
@@ -88,8 +89,10 @@ int32_t PosixSerialPort::FailOpen(int32_t code, int error) {
 int32_t PosixSerialPort::OpenPort(int32_t portNumber, int32_t portSpeed) {
   ClosePort();
   lastOpenErrno_ = 0;
+  otherHolders_.clear();
 
-  const fs::path device = ResolveDevice(portNumber, portsFolder_);
+  const fs::path device =
+      fixedDevice_.empty() ? ResolveDevice(portNumber, portsFolder_) : fs::path(fixedDevice_);
   if (device.empty()) {
     devicePath_ = (portsFolder_ / LinkName(portNumber)).string();
     return FailOpen(1, ENOENT);
@@ -99,11 +102,17 @@ int32_t PosixSerialPort::OpenPort(int32_t portNumber, int32_t portSpeed) {
   // O_NONBLOCK only so that a line without carrier cannot hold the open;
   // reads rely on VMIN/VTIME and must block for them to work.
   fd_ = open(devicePath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0) return FailOpen(1, errno);
+  if (fd_ < 0) {
+    const int error = errno;
+    if (error == EBUSY) otherHolders_ = OtherProcessesHolding(devicePath_);
+    return FailOpen(1, error);
+  }
   if (!isatty(fd_)) return FailOpen(1, ENOTTY);
   // Not shared: a second program reading the same receiver would steal
   // sentences from both.
   if (ioctl(fd_, TIOCEXCL) != 0) return FailOpen(1, errno);
+  // Exclusive mode keeps later programs out, not one that came first.
+  otherHolders_ = OtherProcessesHolding(devicePath_);
   const int statusFlags = fcntl(fd_, F_GETFL);
   if (statusFlags < 0 || fcntl(fd_, F_SETFL, statusFlags & ~O_NONBLOCK) != 0) {
     return FailOpen(1, errno);
@@ -122,13 +131,18 @@ int32_t PosixSerialPort::OpenPort(int32_t portNumber, int32_t portSpeed) {
   if (cfsetispeed(&line, speed) != 0 || cfsetospeed(&line, speed) != 0) {
     return FailOpen(4, errno);
   }
-  if (tcsetattr(fd_, TCSANOW, &line) != 0) return FailOpen(4, errno);
+  if (setLine_(fd_, TCSANOW, &line) != 0) return FailOpen(4, errno);
+  // tcsetattr reports success when any of the changes took: a speed the
+  // driver replaced would read as garbage and then as "No data".
+  termios applied{};
+  if (tcgetattr(fd_, &applied) != 0) return FailOpen(4, errno);
+  if (!LineTook(applied, speed)) return FailOpen(4, EINVAL);
 
   // Return what is queued at once, else the first byte or nothing within
   // 100 ms.
   line.c_cc[VMIN] = 0;
   line.c_cc[VTIME] = kReadTimeoutMs / 100;
-  if (tcsetattr(fd_, TCSANOW, &line) != 0) return FailOpen(5, errno);
+  if (setLine_(fd_, TCSANOW, &line) != 0) return FailOpen(5, errno);
 
   // Some receivers are powered from these lines. A pseudo-terminal or a
   // three-wire adapter has none, which is no reason to fail.
@@ -167,13 +181,11 @@ void PosixSerialPort::ClosePort() {
 std::string PosixSerialPort::deviceGroup() const {
   struct stat info {};
   if (devicePath_.empty() || stat(devicePath_.c_str(), &info) != 0) return {};
-  std::vector<char> buffer(16384);
-  group entry{};
-  group* found = nullptr;
-  if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
-    return {};
-  }
-  return found->gr_name;
+  return GroupName(info.st_gid);
+}
+
+void PosixSerialPort::DiscardInput() {
+  if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
 }
 
 }  // namespace pathmere

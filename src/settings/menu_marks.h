@@ -15,6 +15,7 @@ inline constexpr int kCommandSpeedFirst = 40027;  // 4800, then one per entry of
 inline constexpr int kCommandSpeedLast = 40032;   // 115200
 inline constexpr int kCommandEnableNmeaLog = 40033;
 inline constexpr int kCommandHideAtStartup = 40034;
+inline constexpr int kCommandGpsOnly = 40035;  // "GPS sentences only"
 
 // The speeds of the speed sub-menu, in the order of its commands.
 inline constexpr int32_t kOfferedSpeeds[] = {4800, 9600, 19200, 38400, 57600, 115200};
@@ -27,6 +28,7 @@ struct MenuMarks {
   std::optional<int> speedCommand;  // radio mark within 40027..40032
   bool enableNmeaLogChecked = false;
   bool hideAtStartupChecked = false;
+  bool gpsOnlyChecked = false;
 };
 
 MenuMarks MenuMarksFor(const Settings& settings);

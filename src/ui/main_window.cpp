@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -10,11 +11,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "app/receiver_search.h"
 #include "platform/serial_posix.h"
 #include "settings/menu_marks.h"
 #include "ui/about_box.h"
@@ -58,6 +61,7 @@ MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store
     : files_(files),
       store_(store),
       port_(port != nullptr ? std::move(port) : std::make_unique<PosixSerialPort>()),
+      options_(options),
       program_(files, clock, *port_, *this) {
   LoadResources();
   runModal = [](QDialog& dialog) { return dialog.exec(); };
@@ -101,9 +105,14 @@ void MainWindow::CreateMenu() {
   QAction* hideAtStartup = AddCommand(toolsMenu_, kCommandHideAtStartup, QStringLiteral("Hide at startup"));
   hideAtStartup->setCheckable(true);
   connect(hideAtStartup, &QAction::triggered, this, &MainWindow::ToggleHideAtStartup);
+  QAction* gpsOnly = AddCommand(toolsMenu_, kCommandGpsOnly, QStringLiteral("GPS sentences only"));
+  gpsOnly->setCheckable(true);
+  connect(gpsOnly, &QAction::triggered, this,
+          [this] { program_.SetGpsOnly(program_.settings().gpsOnly == 0); });
   toolsMenu_->addSeparator();
 
   QMenu* ports = toolsMenu_->addMenu(QStringLiteral("Select input port"));
+  connect(ports, &QMenu::aboutToShow, this, &MainWindow::UpdatePortEntries);
   auto* portGroup = new QActionGroup(ports);
   for (int command = kCommandPortNone; command <= kCommandPortLast; ++command) {
     const int32_t port = *PortForCommand(command);
@@ -123,6 +132,8 @@ void MainWindow::CreateMenu() {
     connect(action, &QAction::triggered, this,
             [this, speed] { program_.SelectSpeed(speed); });
   }
+  connect(AddCommand(toolsMenu_, kCommandFindReceiver, QStringLiteral("Find receiver")), &QAction::triggered,
+          this, &MainWindow::FindReceiver);
   toolsMenu_->addSeparator();
   connect(AddCommand(toolsMenu_, kCommandExit, QStringLiteral("Exit")), &QAction::triggered, this,
           &MainWindow::Exit);
@@ -211,6 +222,51 @@ void MainWindow::UpdateMenuMarks() {
   if (marks.speedCommand) action(*marks.speedCommand)->setChecked(true);
   action(kCommandEnableNmeaLog)->setChecked(marks.enableNmeaLogChecked);
   action(kCommandHideAtStartup)->setChecked(marks.hideAtStartupChecked);
+  action(kCommandGpsOnly)->setChecked(marks.gpsOnlyChecked);
+}
+
+SerialDeviceSurvey MainWindow::Survey() const {
+  return SerialDeviceSurvey(PosixSerialPort::DefaultPortsFolder(), options_.devRoot, options_.sysRoot);
+}
+
+// Looked up each time the entries open: receivers come and go. Only the
+// machine's own records are read; no device is opened.
+void MainWindow::UpdatePortEntries() {
+  const SerialDeviceSurvey survey = Survey();
+  for (int32_t port = 0; port < SerialDeviceSurvey::kPortCount; ++port) {
+    const SerialDeviceInfo info = survey.Describe(survey.DeviceOf(port));
+    QString caption = QStringLiteral("COM%1").arg(port);
+    if (info.exists())
+      caption += QStringLiteral("  ") + QString::fromStdString(info.ShortName(survey.devRoot()));
+    action(kCommandPortFirst + port)->setText(caption);
+  }
+}
+
+void MainWindow::FindReceiver() {
+  ReceiverSearch search(program_, Survey());
+  QProgressDialog progress(QStringLiteral("Listening for a receiver on each serial device..."),
+                           QStringLiteral("Cancel"), 0, search.total(), this);
+  progress.setWindowTitle(QStringLiteral("Find receiver"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(0);
+  // Each step returns within about 100 ms; the event loop between them runs
+  // the ticks.
+  QEventLoop loop;
+  QTimer steps;
+  bool finished = false;
+  connect(&steps, &QTimer::timeout, &loop, [&] {
+    finished = !search.Step();
+    progress.setValue(search.done());
+    if (finished || progress.wasCanceled()) loop.quit();
+  });
+  steps.start(0);
+  loop.exec();
+  steps.stop();
+  if (finished) {
+    search.Apply();
+  } else {
+    search.Cancel();
+  }
 }
 
 void MainWindow::ShowAbout() {

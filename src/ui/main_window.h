@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "app/program.h"
 #include "capture/timer_tick.h"
 #include "platform/file_system.h"
+#include "platform/serial_devices.h"
 #include "platform/serial_port.h"
 #include "platform/settings_store.h"
 #include "platform/tick_clock.h"
@@ -33,6 +35,18 @@ inline constexpr int kCommandAbout = 40003;
 inline constexpr int kCommandExit = 40004;
 inline constexpr int kCommandReadNmeaFile = 40006;
 inline constexpr int kCommandSelectOutputFolder = 40007;
+inline constexpr int kCommandFindReceiver = 40036;
+
+// How a MainWindow starts.
+struct MainWindowOptions {
+  // The client area to start with, which also picks the panel's layout.
+  // Empty: sized from the screen, landscape on a landscape screen.
+  QSize clientSize;
+  // Where the serial devices are looked up for the port entries and "Find
+  // receiver".
+  std::filesystem::path devRoot = "/dev";
+  std::filesystem::path sysRoot = "/sys";
+};
 
 // The program's only top-level window and its clock: the Tools menu, the
 // panel, the tray icon and the one-second timer that drives the program.
@@ -44,11 +58,7 @@ class MainWindow final : public QMainWindow, public TickHost {
  public:
   static constexpr int kTickIntervalMs = 1000;
 
-  struct Options {
-    // The client area to start with, which also picks the panel's layout.
-    // Empty: sized from the screen, landscape on a landscape screen.
-    QSize clientSize;
-  };
+  using Options = MainWindowOptions;
 
   MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store,
              std::unique_ptr<SerialPort> port = nullptr, Options options = {});
@@ -77,6 +87,9 @@ class MainWindow final : public QMainWindow, public TickHost {
   void HideWindow();
   // The folder chooser, modal.
   void SelectOutputFolder();
+  // "Find receiver": probes the present devices behind a progress dialog
+  // while the ticks go on, then links and selects the one receiver found.
+  void FindReceiver();
 
   // TickHost: the first tick's work.
   void RunStartupAction() override;
@@ -97,6 +110,8 @@ class MainWindow final : public QMainWindow, public TickHost {
   void CreateTrayIcon();
   void StartOnFirstActivation();
   void UpdateMenuMarks();
+  void UpdatePortEntries();
+  SerialDeviceSurvey Survey() const;
   void ShowAbout();
   void Exit();
   void ReadNmeaFile();
@@ -107,6 +122,7 @@ class MainWindow final : public QMainWindow, public TickHost {
   FileSystem& files_;
   SettingsStore& store_;
   std::unique_ptr<SerialPort> port_;
+  Options options_;
   Program program_;
   Panel* panel_ = nullptr;
   QMenu* toolsMenu_ = nullptr;

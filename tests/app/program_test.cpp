@@ -1,19 +1,26 @@
 #include "app/program.h"
 
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "capture/capture_fakes.h"
+#include "fix/nmea_checksum.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "support/fake_tick_clock.h"
 #include "support/nmea_builder.h"
+#include "support/recording_panel.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
 namespace {
 
-class ProgramTest : public ::testing::Test {
- protected:
+// A fresh program writing into a temporary folder, its port scripted.
+struct FreshProgram {
   testing::TempFolder folder;
   PosixFileSystem files{folder.path().string()};
   testing::FakeTickClock clock{1000};
@@ -22,6 +29,8 @@ class ProgramTest : public ::testing::Test {
   TickHost host;
   Program program{files, clock, port, host};
 };
+
+class ProgramTest : public ::testing::Test, public FreshProgram {};
 
 TEST_F(ProgramTest, ChoosingPortOrSpeedAlwaysClosesThePort) {
   program.SelectPort(4);
@@ -67,6 +76,200 @@ TEST_F(ProgramTest, SwitchingTheNmeaLogOffWritesWhatItHolds) {
   program.SetNmeaLog(false);
   EXPECT_EQ(program.settings().enableNmeaLog, 0);
   EXPECT_EQ(testing::ReadWholeFile(log), bytes);
+}
+
+// --- Other satellite systems
+
+using testing::WithTalker;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// Lines that begin with one of `talkers` ("$GN", ...), rewritten to `to`
+// with their checksums fixed; the others as they are.
+std::string Rewritten(const std::string& text, const std::vector<std::string>& talkers,
+                      const std::string& to) {
+  std::vector<std::string> lines = Lines(text);
+  for (std::string& line : lines) {
+    for (const std::string& talker : talkers) {
+      if (line.rfind(talker, 0) != 0 || line.find('*') == std::string::npos) continue;
+      const bool cr = line.ends_with('\r');
+      line = WithTalker(cr ? line.substr(0, line.size() - 1) : line, to) + (cr ? "\r" : "");
+    }
+  }
+  return Joined(lines);
+}
+
+const std::vector<std::string> kOthers = {"$GN", "$GL", "$GA", "$GB", "$GQ", "$BD"};
+
+// Fixes one second apart walking north from 12:00:00 + `from` seconds, GGA
+// and RMC of `talker`.
+std::string WalkOf(const std::string& talker, int from, int count) {
+  std::string text;
+  for (int i = from; i < from + count; ++i) {
+    text += WithTalker(testing::Gga(43200.0 + i, 1.0), talker) + "\r\n";
+    text += WithTalker(testing::Rmc({.timeOfDay = 43200.0 + i, .northMetres = 30.0 * i, .speedKmh = 108}),
+                       talker) +
+            "\r\n";
+  }
+  return text;
+}
+
+// What a fresh program writes for `bytes` from the receiver, file by file,
+// with the NMEA log on; the message log under "messages".
+std::map<std::string, std::string> FilesFor(const std::string& bytes, bool gpsOnly = false) {
+  testing::RecordingPanel panel;
+  FreshProgram fresh;
+  Program& program = fresh.program;
+  program.AttachPanel(&panel);
+  program.SetOutputFolder(L"");
+  program.SetNmeaLog(true);
+  program.SetGpsOnly(gpsOnly);
+  // In pieces, so that sentences are cut between reads.
+  for (size_t at = 0; at < bytes.size(); at += 333) {
+    const std::string piece = bytes.substr(at, 333);
+    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(piece.data()),
+                              static_cast<int32_t>(piece.size()));
+  }
+  program.ShutDown();
+  std::map<std::string, std::string> written{{"messages", panel.Log()}};
+  for (const auto& entry : std::filesystem::directory_iterator(fresh.folder.path())) {
+    written[entry.path().filename().string()] = testing::ReadWholeFile(entry.path());
+  }
+  return written;
+}
+
+// The track points of a run: the lines after each day's header.
+std::vector<std::string> TrackPoints(const std::map<std::string, std::string>& files) {
+  std::vector<std::string> points;
+  for (const auto& [name, content] : files) {
+    if (!name.ends_with(".plt")) continue;
+    const std::vector<std::string> lines = Lines(content);
+    points.insert(points.end(), lines.begin() + 6, lines.end());
+  }
+  return points;
+}
+
+TEST(OtherSystemsTest, StreamsGiveTheFilesOfTheirGpsEquivalent) {
+  const std::string gp = WalkOf("GP", 0, 40);
+  std::string badGpsRmc = testing::Rmc({.timeOfDay = 43200.0});
+  badGpsRmc.back() = badGpsRmc.back() == '0' ? '1' : '0';
+  std::string withNoise;
+  for (const std::string& line : Lines(gp)) {
+    withNoise += line + "\n$GLGSV,2,1,07,65,40,100,30,66,50,200,35*" + "7A\r\n" +
+                 testing::WithChecksum("GNGSA,A,3,01,02,03,65,66,,,,,,,,1.9,1.0,1.6") + "\r\n";
+  }
+  std::string interleaved;  // GN first; a GL walk elsewhere follows each of its sentences
+  const std::vector<std::string> gn = Lines(WalkOf("GN", 0, 40)), gl = Lines(WalkOf("GL", 100, 40));
+  for (size_t i = 0; i < gn.size(); ++i) interleaved += gn[i] + "\n" + gl[i] + "\n";
+  struct Row {
+    const char* legend;
+    std::string stream;
+    std::string gpsEquivalent;  // gives the same files, its NMEA log rewritten to GP
+    bool gpsOnly = false;
+    bool sameNmeaLog = true;
+  };
+  const Row rows[] = {
+      {"GN only is read as GP", WalkOf("GN", 0, 40), gp},
+      {"GL only", WalkOf("GL", 0, 40), gp},
+      {"GA only", WalkOf("GA", 0, 40), gp},
+      {"GB only", WalkOf("GB", 0, 40), gp},
+      {"GQ only", WalkOf("GQ", 0, 40), gp},
+      {"BD only", WalkOf("BD", 0, 40), gp},
+      {"GSV and GSA of other talkers change nothing", withNoise, gp},
+      {"a GPS RMC that fails its checksum does not end the second path",
+       badGpsRmc + "\r\n" + WalkOf("GN", 0, 40), gp},
+      {"the first good RMC's talker is kept", interleaved, gp},
+      {"GN RMC with GP GGA: the GGA are the GPS path's (and logged), the GN fixes go without",
+       Rewritten(WalkOf("GN", 0, 40), {"$GNGGA"}, "GP"), Rewritten(WalkOf("GN", 0, 40), {"$GNGGA"}, "XX"),
+       false, false},
+      {"GPS sentences only: GN gives nothing", WalkOf("GN", 0, 40), "", true},
+      {"GPS sentences only: GP with GN among it is GP alone", interleaved + gp, gp, true},
+  };
+  for (const Row& row : rows) {
+    auto files = FilesFor(row.stream, row.gpsOnly);
+    auto expected = FilesFor(row.gpsEquivalent);
+    for (auto* run : {&files, &expected}) {
+      for (auto& [name, content] : *run) {
+        if (!name.ends_with(".nmea")) continue;
+        content = row.sameNmeaLog ? Rewritten(Joined(Lines(content)), kOthers, "GP") : "";
+      }
+    }
+    EXPECT_EQ(files, expected) << row.legend;
+  }
+  EXPECT_FALSE(TrackPoints(FilesFor(gp)).empty());
+}
+
+// Until the first good GPS RMC the other systems' fixes are recorded, after
+// it GPS fixes alone: the track is that of the other systems' sentences
+// before it, read as GP, followed by that of every GP sentence. The NMEA log
+// keeps each sentence with its talker and replays into the same track.
+TEST(OtherSystemsTest, AStreamThatTurnsGpsKeepsTheFixesOfBoth) {
+  std::string mixed = WalkOf("GN", 0, 30);
+  const std::vector<std::string> gp = Lines(WalkOf("GP", 30, 30)), gn = Lines(WalkOf("GN", 30, 30));
+  for (size_t i = 0; i < gp.size(); ++i) mixed += gp[i] + "\n" + gn[i] + "\n";
+  const std::filesystem::path log = testing::RecordedLogFolder() / "gpsd-trimble-rtk-10hz.log";
+  std::vector<std::string> streams = {mixed};
+  if (std::filesystem::exists(log)) streams.push_back(testing::ReadWholeFile(log));
+  for (const std::string& stream : streams) {
+    std::string others, gps;
+    bool ended = false;
+    for (const std::string& line : Lines(stream)) {
+      std::string sentence = line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
+      ended |= sentence.rfind("$GPRMC,", 0) == 0 && VerifyChecksum(sentence.c_str()) == 0;
+      if (sentence.rfind("$GP", 0) == 0) gps += line + "\n";
+      if (!ended && sentence.rfind("$GN", 0) == 0) others += line + "\n";
+    }
+    std::vector<std::string> expected = TrackPoints(FilesFor(Rewritten(others, {"$GN"}, "GP")));
+    const std::vector<std::string> gpsPoints = TrackPoints(FilesFor(gps));
+    ASSERT_FALSE(expected.empty());
+    ASSERT_FALSE(gpsPoints.empty());
+    expected.insert(expected.end(), gpsPoints.begin(), gpsPoints.end());
+
+    const auto files = FilesFor(stream);
+    EXPECT_EQ(TrackPoints(files), expected);
+    std::string nmeaLog;
+    for (const auto& [name, content] : files) {
+      if (name.ends_with(".nmea")) nmeaLog += content;
+    }
+    EXPECT_NE(nmeaLog.find("$GNRMC,"), std::string::npos);
+    EXPECT_EQ(TrackPoints(FilesFor(nmeaLog)), expected) << "replay of the NMEA log";
+  }
+}
+
+// A receiver that sends only GN sentences is not silent; once a GPS RMC has
+// ended the second path, GN sentences alone are.
+TEST_F(ProgramTest, OtherSystemsSentencesKeepNoDataAwayUntilTheSecondPathEnds) {
+  testing::RecordingPanel panel;
+  program.AttachPanel(&panel);
+  program.SetOutputFolder(L"");
+  program.SelectPort(0);
+  program.Start();
+  program.Tick();
+  auto noDataWithin = [&](int ticks, int from) {
+    for (int i = 0; i < ticks; ++i) {
+      port.reads.push_back(WithTalker(testing::Rmc({.timeOfDay = 43200.0 + from + i}), "GN") + "\r\n");
+      program.Tick();
+      if (panel.Status() == "No data \r\n") return true;
+    }
+    return false;
+  };
+  EXPECT_FALSE(noDataWithin(20, 0));
+  EXPECT_TRUE(program.SecondPathOpen());
+  port.reads.push_back(testing::Rmc({.timeOfDay = 43300.0, .status = "V"}) + "\r\n");
+  program.Tick();
+  EXPECT_FALSE(program.SecondPathOpen());
+  EXPECT_TRUE(noDataWithin(20, 200));
 }
 
 }  // namespace

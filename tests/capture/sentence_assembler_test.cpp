@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,12 @@ struct RecordingSink : SentenceSink {
   std::vector<std::string> sentences;
 };
 
-std::vector<std::string> Assemble(const std::string& bytes) {
+// The GPS starts, or those of the other satellite systems.
+using Starts = std::span<const uint32_t>;
+
+std::vector<std::string> Assemble(const std::string& bytes, Starts starts = kGpsStarts) {
   RecordingSink sink;
-  SentenceAssembler assembler(sink);
+  SentenceAssembler assembler(sink, starts);
   assembler.Feed(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
   return sink.sentences;
 }
@@ -35,6 +39,7 @@ struct AssemblerCase {
   const char* legend;
   std::string in;
   std::vector<std::string> out;
+  Starts starts = kGpsStarts;
 };
 
 TEST(SentenceAssemblerTest, TableOfCases) {
@@ -50,12 +55,33 @@ TEST(SentenceAssemblerTest, TableOfCases) {
       {"126 characters pass", OfLength(126) + "\r\n", {OfLength(126)}},
       {"127 characters are dropped", OfLength(127) + "\r\n", {}},
       {"after an overflow bytes are skipped to the next $GP",
-       OfLength(200) + "\r\nrest\r\n$GPRMC,5\r\n", {"$GPRMC,5"}},
+       OfLength(200) + "\r\nrest\r\n$GPRMC,5\r\n",
+       {"$GPRMC,5"}},
       {"high bytes are kept", "$GP\xC1\xFF\r\n", {"$GP\xC1\xFF"}},
       {"NUL inside ends the text early", std::string("$GPA\0B\r\n", 8), {"$GPA"}},
+      {"other systems: each talker starts",
+       "$GNRMC,1\r\n$GLGSV,2\r\n$GAGSV,3\n$GBGSA,4\r$GQGSV,5\r\n$BDGSA,6\r\n",
+       {"$GNRMC,1", "$GLGSV,2", "$GAGSV,3", "$GBGSA,4", "$GQGSV,5", "$BDGSA,6"},
+       kOtherSystemStarts},
+      {"other systems: GPS and proprietary sentences are not theirs",
+       "$GPRMC,1\r\n$PGRMZ,2\r\n$GSGSV,3\r\n$BDGSV,4\r\n",
+       {"$BDGSV,4"},
+       kOtherSystemStarts},
+      {"other systems: a $GP does not cut their sentence",
+       "$GNRMC,1$GPRMC,2\r\n",
+       {"$GNRMC,1$GPRMC,2"},
+       kOtherSystemStarts},
+      {"other systems: a lost line end, restarted by another talker",
+       "$GNGGA,1$GLGSV,2\r\n",
+       {"$GLGSV,2"},
+       kOtherSystemStarts},
+      {"other systems: 127 characters are dropped",
+       "$GN" + OfLength(127).substr(3) + "\r\n$BDX\r\n",
+       {"$BDX"},
+       kOtherSystemStarts},
   };
   for (const AssemblerCase& c : cases) {
-    EXPECT_EQ(Assemble(c.in), c.out) << c.legend;
+    EXPECT_EQ(Assemble(c.in, c.starts), c.out) << c.legend;
   }
 }
 
@@ -90,18 +116,18 @@ TEST(SentenceAssemblerTest, BinaryNoiseNeverOverrunsTheBuffer) {
 // The block scanner against the rule it replaces: whatever the bytes and
 // however they are cut into blocks, Feed hands on the very sentences that
 // FeedByte, one byte at a time, does.
-std::vector<std::string> AssembleByteByByte(const std::string& bytes) {
+std::vector<std::string> AssembleByteByByte(const std::string& bytes, Starts starts = kGpsStarts) {
   RecordingSink sink;
-  SentenceAssembler assembler(sink);
+  SentenceAssembler assembler(sink, starts);
   for (const char c : bytes) assembler.FeedByte(static_cast<uint8_t>(c));
   return sink.sentences;
 }
 
 // `nextSize` gives the length of each block in turn.
-std::vector<std::string> AssembleInBlocks(const std::string& bytes,
-                                          const std::function<size_t()>& nextSize) {
+std::vector<std::string> AssembleInBlocks(const std::string& bytes, const std::function<size_t()>& nextSize,
+                                          Starts starts = kGpsStarts) {
   RecordingSink sink;
-  SentenceAssembler assembler(sink);
+  SentenceAssembler assembler(sink, starts);
   for (size_t at = 0; at < bytes.size();) {
     const size_t size = std::min(nextSize(), bytes.size() - at);
     assembler.Feed(reinterpret_cast<const uint8_t*>(bytes.data() + at), static_cast<int32_t>(size));
@@ -110,20 +136,29 @@ std::vector<std::string> AssembleInBlocks(const std::string& bytes,
   return sink.sentences;
 }
 
-void ExpectSameAsByteRule(const std::string& bytes, const std::string& legend) {
-  const std::vector<std::string> expected = AssembleByteByByte(bytes);
+void ExpectSameAsByteRule(const std::string& bytes, const std::string& legend, Starts starts = kGpsStarts) {
+  const std::vector<std::string> expected = AssembleByteByByte(bytes, starts);
   for (const size_t fixed : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{1024}, size_t{4096}}) {
-    EXPECT_EQ(AssembleInBlocks(bytes, [fixed] { return fixed; }), expected)
+    EXPECT_EQ(AssembleInBlocks(
+                  bytes, [fixed] { return fixed; }, starts),
+              expected)
         << legend << ", blocks of " << fixed;
   }
   std::mt19937 random(20240309);
   std::uniform_int_distribution<size_t> small(1, 9), large(1, 3000);
-  EXPECT_EQ(AssembleInBlocks(bytes, [&] { return small(random); }), expected)
+  EXPECT_EQ(AssembleInBlocks(
+                bytes, [&] { return small(random); }, starts),
+            expected)
       << legend << ", random blocks of 1 to 9";
-  EXPECT_EQ(AssembleInBlocks(bytes, [&] { return large(random); }), expected)
+  EXPECT_EQ(AssembleInBlocks(
+                bytes, [&] { return large(random); }, starts),
+            expected)
       << legend << ", random blocks of 1 to 3000";
   // The whole input as one block.
-  EXPECT_EQ(AssembleInBlocks(bytes, [&] { return bytes.size(); }), expected) << legend << ", one block";
+  EXPECT_EQ(AssembleInBlocks(
+                bytes, [&] { return bytes.size(); }, starts),
+            expected)
+      << legend << ", one block";
 }
 
 TEST(SentenceAssemblerBlockScanTest, RecordedLogsGiveTheSameSentences) {
@@ -133,33 +168,49 @@ TEST(SentenceAssemblerBlockScanTest, RecordedLogsGiveTheSameSentences) {
   for (const auto& log : logs) {
     const std::string bytes = testing::ReadWholeFile(log);
     ExpectSameAsByteRule(bytes, log.filename().string());
+    ExpectSameAsByteRule(bytes, log.filename().string() + ", other systems", kOtherSystemStarts);
     sentences += AssembleByteByByte(bytes).size();
   }
   EXPECT_GT(sentences, 10000u);  // the comparison saw real traffic
 }
 
-TEST(SentenceAssemblerBlockScanTest, RandomBytesGiveTheSameSentences) {
-  // Mostly the bytes the rule looks at, so that "$GP" restarts, lost line
-  // ends, overlong sentences and cuts inside "$GP" all happen often.
-  const std::vector<std::string> pieces = {"$", "G", "P", "$G", "$GP", "$GP", "\r", "\n", "\r\n",
-                                           ",", "*", "0", "A", "\xC1"};
-  std::mt19937 random(7);
-  for (int round = 0; round < 20; ++round) {
-    std::string bytes;
-    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
-    std::uniform_int_distribution<int> any(0, 255), runLength(110, 135);
-    while (bytes.size() < 20000) {
-      if (any(random) < 16) {
-        bytes.append(static_cast<size_t>(runLength(random)), 'x');  // runs past 126 characters
-      } else if (any(random) < 64) {
-        bytes.push_back(static_cast<char>(any(random)));
-      } else {
-        bytes += pieces[pick(random)];
-      }
+// Mostly the bytes the rule looks at, so that restarts, lost line ends,
+// overlong sentences and cuts inside a start all happen often.
+std::string RandomStream(std::mt19937& random, const std::vector<std::string>& pieces) {
+  std::string bytes;
+  std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> any(0, 255), runLength(110, 135);
+  while (bytes.size() < 20000) {
+    if (any(random) < 16) {
+      bytes.append(static_cast<size_t>(runLength(random)), 'x');  // runs past 126 characters
+    } else if (any(random) < 64) {
+      bytes.push_back(static_cast<char>(any(random)));
+    } else {
+      bytes += pieces[pick(random)];
     }
-    const std::vector<std::string> expected = AssembleByteByByte(bytes);
-    EXPECT_GT(expected.size(), 100u);
-    ExpectSameAsByteRule(bytes, "random round " + std::to_string(round));
+  }
+  return bytes;
+}
+
+TEST(SentenceAssemblerBlockScanTest, RandomBytesGiveTheSameSentences) {
+  const std::vector<std::string> gpsPieces = {"$",  "G",    "P", "$G", "$GP", "$GP", "\r",
+                                              "\n", "\r\n", ",", "*",  "0",   "A",   "\xC1"};
+  const std::vector<std::string> otherPieces = {"$",  "G",  "N",    "$G", "$GN", "$GL", "$BD", "B",   "D",
+                                                "\r", "\n", "\r\n", ",",  "*",   "$GP", "A",   "\xC1"};
+  struct Kind {
+    const char* legend;
+    const std::vector<std::string>& pieces;
+    Starts starts;
+  };
+  for (const Kind& kind :
+       {Kind{"GPS", gpsPieces, kGpsStarts}, Kind{"other systems", otherPieces, kOtherSystemStarts}}) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+      const std::string bytes = RandomStream(random, kind.pieces);
+      EXPECT_GT(AssembleByteByByte(bytes, kind.starts).size(), 100u) << kind.legend;
+      ExpectSameAsByteRule(bytes, std::string(kind.legend) + ", random round " + std::to_string(round),
+                           kind.starts);
+    }
   }
 }
 

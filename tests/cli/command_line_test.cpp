@@ -40,7 +40,8 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record unknown", {"record", "x"}, "unknown argument x"},
       {"record port missing", {"record", "--port"}, "--port needs a value"},
       {"record port negative", {"record", "--port", "-1"}, "--port wants a COM number or none, not -1"},
-      {"record port beyond 32 bits", {"record", "--port", "4294967296"},
+      {"record port beyond 32 bits",
+       {"record", "--port", "4294967296"},
        "--port wants a COM number or none, not 4294967296"},
       {"record port with junk", {"record", "--port", "3x"}, "--port wants a COM number or none, not 3x"},
       {"record speed zero", {"record", "--speed", "0"}, "--speed wants bits per second, not 0"},
@@ -49,6 +50,12 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record help, then damage", {"record", "-h", "--speed"}, "--speed needs a value"},
       {"version only as the subcommand", {"replay", "a", "--output", "d", "--version"},
        "unknown option --version"},
+      {"record device missing", {"record", "--device"}, "--device needs a value"},
+      {"ports unknown option", {"ports", "--prob"}, "unknown option --prob"},
+      {"record empty device", {"record", "--device", ""}, "--device needs a device path"},
+      {"record device and port",
+       {"record", "--device", "/dev/ttyACM0", "--port", "3"},
+       "--device and --port name the receiver twice; give one of them"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);
@@ -59,30 +66,43 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
 
 TEST(CommandLineTest, ReplayTakesFilesInOrderAndTheLastFolder) {
   const CommandLine command =
-      Parse({"replay", "a.nmea", "--output", "first", "-", "--status", "--output=second", "--", "--status", "-x"});
+      Parse({"replay", "a.nmea", "--output", "first", "-", "--status", "--output=second", "--gps-only", "--",
+             "--status", "-x"});
   ASSERT_TRUE(command.usable()) << command.error;
   EXPECT_EQ(command.kind, CommandKind::kReplay);
   EXPECT_EQ(command.replay.files, (std::vector<std::string>{"a.nmea", "-", "--status", "-x"}));
   EXPECT_EQ(command.replay.outputDir, "second");
   EXPECT_TRUE(command.replay.showStatus);
+  EXPECT_TRUE(command.replay.gpsOnly);
+  EXPECT_FALSE(Parse({"replay", "a", "--output", "d"}).replay.gpsOnly);
 }
 
 TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   const CommandLine bare = Parse({"record"});
   ASSERT_TRUE(bare.usable());
   EXPECT_EQ(bare.kind, CommandKind::kRecord);
-  EXPECT_FALSE(bare.record.port || bare.record.speed || bare.record.outputDir || bare.record.nmeaLog);
+  EXPECT_FALSE(bare.record.port || bare.record.speed || bare.record.outputDir || bare.record.nmeaLog ||
+               bare.record.gpsOnly);
   EXPECT_EQ(bare.record.showStatus, -1);
 
   const CommandLine full =
       Parse({"record", "--port", "none", "--speed", "2147483647", "--output", "d", "--nmea-log", "--status",
-             "--no-status"});
+             "--no-status", "--gps-only"});
   ASSERT_TRUE(full.usable()) << full.error;
   EXPECT_EQ(full.record.port, -1);
   EXPECT_EQ(full.record.speed, 2147483647);
   EXPECT_EQ(full.record.outputDir, "d");
   EXPECT_TRUE(full.record.nmeaLog);
+  EXPECT_TRUE(full.record.gpsOnly);
   EXPECT_EQ(full.record.showStatus, 0);
+  EXPECT_FALSE(full.record.device);
+  EXPECT_EQ(Parse({"record", "--device", "/dev/serial/by-id/gps"}).record.device, "/dev/serial/by-id/gps");
+
+  const CommandLine ports = Parse({"ports", "COM3", "--probe", "/dev/ttyACM0"});
+  ASSERT_TRUE(ports.usable()) << ports.error;
+  EXPECT_EQ(ports.kind, CommandKind::kPorts);
+  EXPECT_TRUE(ports.ports.probe);
+  EXPECT_EQ(ports.ports.names, (std::vector<std::string>{"COM3", "/dev/ttyACM0"}));
 }
 
 TEST(CommandLineTest, HelpVersionAndSecondStarts) {

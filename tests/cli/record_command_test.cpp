@@ -146,6 +146,56 @@ TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
   }
 }
 
+// --device opens a path directly, such as the receiver's stable name under
+// /dev/serial/by-id/, and the status area names it instead of a COM number.
+TEST(RecordCommandTest, DeviceTakesAStableNameWithoutACOMNumber) {
+  testing::LoggerHome home;
+  FakeReceiver receiver;
+  const fs::path byId =
+      home.root() / "serial" / "by-id" / "usb-u-blox_AG_-_www.u-blox.com_u-blox_GNSS_receiver-if00";
+  fs::create_directories(byId.parent_path());
+  fs::create_symlink(receiver.slaveName(), byId);
+  testing::ChildProcess logger(
+      {PATHMERE_CLI_PATH, "record", "--device", byId.string(), "--output", home.out().string(), "--status"},
+      home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, byId.string() + " opening...\r\n")) << logger.Output();
+  std::string fixes;
+  for (int i = 0; i < 30; ++i) {
+    fixes += testing::WithTalker(testing::Gga(43200.0 + i, 1.0), "GN") + "\r\n" +
+             testing::WithTalker(testing::Rmc({.timeOfDay = 43200.0 + i}), "GN") + "\r\n";
+  }
+  receiver.Send(fixes);
+  ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(result.out.find("COM"), std::string::npos) << result.out;
+  EXPECT_GE(Lines(testing::ReadWholeFile(home.out() / "2026-12-06.plt")).size(), 6u + 2u);
+}
+
+// A program that already reads the receiver gets part of its sentences: the
+// logger names it once, however many ticks it runs.
+TEST(RecordCommandTest, AnotherProgramReadingTheReceiverIsNamedOnce) {
+  testing::LoggerHome home;
+  FakeReceiver receiver;
+  home.LinkPort(0, receiver.slaveName());
+  testing::ChildProcess holder({"/bin/sh", "-c", "exec sleep 30 <\"$0\"", receiver.slaveName()});
+  ASSERT_TRUE(holder.started());
+  std::this_thread::sleep_for(300ms);
+  testing::ChildProcess logger(
+      {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(), "--status"},
+      home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, "COM0 opening...")) << logger.Output();
+  std::this_thread::sleep_for(2500ms);
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.exitStatus, 0);
+  const std::string expected = receiver.slaveName() + " (linked as " + (home.ports() / "COM0").string() +
+                               ") is also open in sleep (pid " + std::to_string(holder.pid()) + ")";
+  const size_t at = result.err.find(expected);
+  EXPECT_NE(at, std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("is also open", at + expected.size()), std::string::npos) << result.err;
+  holder.Kill();
+}
+
 // Run as an ordinary user (nobody) against a terminal that only its owner
 // and group may open: the status area keeps the program's own code, the
 // terminal is told once what to do about it.

@@ -1,5 +1,6 @@
 // Every recorded log replayed by pathmere-cli into a fresh folder, checked the
 // way a user would check the track files.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -82,6 +83,33 @@ const std::map<std::string, ExpectedCounts> kFixCounts = {
 #include "../fix/recorded_logs_expected.inc"
 };
 
+// The two logs with RMC sentences of other satellite systems give more
+// points than GPS fix processing alone: the GN-only log those of its GN
+// fixes, the 10 Hz log one more from the GN fixes before its first GPS RMC.
+// With --gps-only they give the points of GPS alone.
+const std::map<std::string, int> kPointsWithOtherSystems = {
+    {"gpsd-trimble-rtk-10hz.log", 2},
+    {"nmeaparser-trimble-r2-gn-only.nmea", 4},
+};
+
+// Every file of a folder, by name.
+std::map<std::string, std::string> FilesIn(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    files[entry.path().filename().string()] = testing::ReadWholeFile(entry.path());
+  }
+  return files;
+}
+
+int TrackPoints(const std::map<std::string, std::string>& files) {
+  int points = 0;
+  for (const auto& [name, content] : files) {
+    if (name.ends_with(".plt"))
+      points += static_cast<int>(std::count(content.begin(), content.end(), '\n')) - 6;
+  }
+  return points;
+}
+
 TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
   const auto logs = testing::RecordedLogs();
   if (logs.empty()) GTEST_SKIP() << "recorded logs not found";
@@ -140,7 +168,23 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
     testing::ExpectGpsBabelReadsBack(out.path());
     // The same spacing as fix processing fed line by line.
     ASSERT_EQ(kFixCounts.count(name), 1u);
-    EXPECT_EQ(points, kFixCounts.at(name).trackPoints);
+    const auto withOthers = kPointsWithOtherSystems.find(name);
+    EXPECT_EQ(points, withOthers != kPointsWithOtherSystems.end() ? withOthers->second
+                                                                  : kFixCounts.at(name).trackPoints);
+
+    // GPS alone: the files of GPS fix processing, the same as without the
+    // switch for every log without other systems' RMC sentences.
+    testing::TempFolder gpsOnly;
+    const auto gpsResult = RunCommand(
+        {PATHMERE_CLI_PATH, "replay", log.string(), "--output", gpsOnly.path().string(), "--gps-only"},
+        {"TZ=Europe/Berlin"});
+    ASSERT_EQ(gpsResult.exitStatus, 0) << gpsResult.err;
+    EXPECT_EQ(gpsResult.out, result.out);
+    const auto gpsFiles = FilesIn(gpsOnly.path());
+    EXPECT_EQ(TrackPoints(gpsFiles), kFixCounts.at(name).trackPoints);
+    if (withOthers == kPointsWithOtherSystems.end()) {
+      EXPECT_EQ(gpsFiles, FilesIn(out.path()));
+    }
   }
 }
 

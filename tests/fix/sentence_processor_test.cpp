@@ -16,6 +16,7 @@ using testing::Gga;
 using testing::Rmc;
 using testing::RmcFields;
 using testing::WithChecksum;
+using testing::WithTalker;
 
 // Records the calls fix processing makes, in order.
 class RecordingOutputs : public FixOutputs {
@@ -37,7 +38,10 @@ class RecordingOutputs : public FixOutputs {
 
 // A fresh fix processing with a recording panel and recording outputs.
 struct Harness {
-  Harness() { log.AttachPanel(&panel); }
+  explicit Harness(Talkers talkers = Talkers::kGps)
+      : processor{flags, capture, settings, log, outputs, talkers} {
+    log.AttachPanel(&panel);
+  }
 
   void Feed(const std::string& sentence) { processor.ProcessSentence(sentence.c_str()); }
 
@@ -72,7 +76,7 @@ struct Harness {
   CaptureState capture;
   Settings settings;
   RecordingOutputs outputs;
-  SentenceProcessor processor{flags, capture, settings, log, outputs};
+  SentenceProcessor processor;
 };
 
 class SentenceProcessorTest : public ::testing::Test, public Harness {};
@@ -262,6 +266,43 @@ TEST_F(SentenceProcessorTest, EverySentenceResetsTheIdleCount) {
     flags.idleTicks = 4;
     processor.ProcessSentence(sentence);
     EXPECT_EQ(flags.idleTicks, 0) << sentence;
+  }
+}
+
+// The other systems' processing settles on the talker of the first RMC that
+// passes its checksum; GGA of any of them count until then.
+TEST(OtherSystemsProcessorTest, TheFirstGoodRmcSettlesTheTalker) {
+  std::string badRmc = WithTalker(Rmc({.timeOfDay = 99.0}), "GL");
+  badRmc.back() = badRmc.back() == '0' ? '1' : '0';
+  const std::string gga = WithTalker(Gga(100.0, 1.2, 321.0), "GN");
+  const std::string rmc = WithTalker(Rmc({.timeOfDay = 100.0}), "GN");
+  const std::string next = WithTalker(Rmc({.timeOfDay = 101.0}), "GN");
+  struct Row {
+    const char* legend;
+    std::vector<std::string> sentences;
+    const char* talker;
+    const char* statusHas;
+  };
+  const Row rows[] = {
+      {"a GGA before the first RMC is merged", {gga, rmc, next}, "GN", "Alt: 321.0\r\n"},
+      {"so is one of another talker", {WithTalker(gga, "GL"), rmc, next}, "GN", "Alt: 321.0\r\n"},
+      {"afterwards only the settled talker's GGA", {rmc, WithTalker(gga, "GL"), next}, "GN", "Alt: ???\r\n"},
+      {"an RMC that fails its checksum settles nothing", {badRmc, rmc, gga, next}, "GN", "Alt: 321.0\r\n"},
+      {"status V settles it too",
+       {WithTalker(Rmc({.timeOfDay = 99.0, .status = "V"}), "BD"), rmc, gga, next},
+       "BD",
+       ""},
+      {"GPS sentences are not the other systems'",
+       {Rmc({.timeOfDay = 99.0}), rmc, gga, next},
+       "GN",
+       "Alt: 321.0\r\n"},
+  };
+  for (const Row& row : rows) {
+    Harness fresh(Talkers::kOtherSystems);
+    for (const std::string& sentence : row.sentences) fresh.Feed(sentence);
+    EXPECT_STREQ(fresh.processor.state.talker, row.talker) << row.legend;
+    EXPECT_NE(fresh.panel.Status().find(row.statusHas), std::string::npos)
+        << row.legend << fresh.panel.Status();
   }
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/test_environment.h"
 
@@ -125,6 +127,69 @@ TEST_F(SerialPortTest, EveryOfferedSpeedOpensAndAnUnknownOneIsRefused) {
   EXPECT_FALSE(port_.IsOpen());
   uint8_t buffer[16];
   EXPECT_EQ(port_.ReadPort(buffer, sizeof buffer), -1);
+}
+
+// A driver may report success and keep another speed or framing; the port
+// reads the line back. A pseudo-terminal keeps whatever it is given, so the
+// drivers here change the settings on their way to it.
+TEST_F(SerialPortTest, SettingsTheDriverDidNotTakeGiveCodeFour) {
+  struct Case {
+    const char* legend;
+    PosixSerialPort::LineSetter driver;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"takes everything", [](int fd, int when, const termios* line) { return tcsetattr(fd, when, line); },
+       0},
+      {"keeps its own speed",
+       [](int fd, int when, const termios* line) {
+         termios kept = *line;
+         cfsetspeed(&kept, B9600);
+         return tcsetattr(fd, when, &kept);
+       },
+       4},
+      {"keeps two stop bits",
+       [](int fd, int when, const termios* line) {
+         termios kept = *line;
+         kept.c_cflag |= CSTOPB;
+         return tcsetattr(fd, when, &kept);
+       },
+       4},
+      {"input speed 0, which means the output speed",
+       [](int fd, int when, const termios* line) {
+         termios kept = *line;
+         cfsetispeed(&kept, B0);
+         return tcsetattr(fd, when, &kept);
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    PosixSerialPort port(folder_.path());
+    port.SetLineSetter(c.driver);
+    EXPECT_EQ(port.OpenPort(portNumber_, portSpeed_), c.expected) << c.legend;
+    EXPECT_EQ(port.IsOpen(), c.expected == 0) << c.legend;
+  }
+}
+
+// Exclusive mode keeps later programs out, but not one that had the device
+// open first: it is named, so the user can stop it.
+TEST_F(SerialPortTest, OtherProcessesHoldingTheDeviceAreNamed) {
+  ASSERT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0);
+  EXPECT_TRUE(port_.otherHolders().empty()) << "the port's own descriptor does not count";
+  port_.ClosePort();
+  testing::ChildProcess holder({"/bin/sh", "-c", "exec sleep 30 <\"$0\"", pty_.slave()});
+  ASSERT_TRUE(holder.started());
+  std::vector<DeviceHolder> holders;
+  for (int i = 0; i < 100 && holders.empty(); ++i) {
+    usleep(20000);
+    holders = OtherProcessesHolding(folder_.path() / "COM3");
+  }
+  ASSERT_EQ(holders.size(), 1u);
+  EXPECT_EQ(holders[0].pid, holder.pid());
+  EXPECT_EQ(DescribeHolders(holders), "sleep (pid " + std::to_string(holder.pid()) + ")");
+  ASSERT_EQ(port_.OpenPort(portNumber_, portSpeed_), 0);
+  EXPECT_EQ(DescribeHolders(port_.otherHolders()), DescribeHolders(holders));
+  holder.Kill();
 }
 
 TEST_F(SerialPortTest, ReopeningReplacesTheOpenDevice) {

@@ -12,17 +12,19 @@ TEST(MenuMarksTest, MarksFollowTheSettings) {
     int32_t portSpeed;
     int32_t enableNmeaLog;
     int32_t hideAtStartup;
+    int32_t gpsOnly;
     MenuMarks expected;
   };
   const Case cases[] = {
-      {"defaults", -1, 4800, 0, 0, {40010, 40027, false, false}},
-      {"first port, fastest speed", 0, 115200, 1, 1, {40011, 40032, true, true}},
-      {"last port", 15, 57600, 0, 0, {40026, 40031, false, false}},
-      {"any non-zero switch counts", 3, 9600, -5, 2, {40014, 40028, true, true}},
-      {"port beyond the menu", 16, 19200, 0, 0, {std::nullopt, 40029, false, false}},
-      {"stored 20", 20, 38400, 0, 0, {std::nullopt, 40030, false, false}},
-      {"below NONE", -2, 4800, 0, 0, {std::nullopt, 40027, false, false}},
-      {"speed the menu does not offer", 1, 12345, 0, 0, {40012, std::nullopt, false, false}},
+      {"defaults", -1, 4800, 0, 0, 0, {40010, 40027, false, false, false}},
+      {"first port, fastest speed", 0, 115200, 1, 1, 1, {40011, 40032, true, true, true}},
+      {"last port", 15, 57600, 0, 0, 0, {40026, 40031, false, false, false}},
+      {"any non-zero switch counts", 3, 9600, -5, 2, 9, {40014, 40028, true, true, true}},
+      {"port beyond the menu", 16, 19200, 0, 0, 0, {std::nullopt, 40029, false, false, false}},
+      {"stored 20", 20, 38400, 0, 0, 0, {std::nullopt, 40030, false, false, false}},
+      {"below NONE", -2, 4800, 0, 0, 0, {std::nullopt, 40027, false, false, false}},
+      {"speed the menu does not offer", 1, 12345, 0, 0, 0, {40012, std::nullopt, false, false, false}},
+      {"GPS sentences only alone", -1, 4800, 0, 0, 1, {40010, 40027, false, false, true}},
   };
   for (const Case& c : cases) {
     Settings settings;
@@ -30,11 +32,13 @@ TEST(MenuMarksTest, MarksFollowTheSettings) {
     settings.portSpeed = c.portSpeed;
     settings.enableNmeaLog = c.enableNmeaLog;
     settings.hideAtStartup = c.hideAtStartup;
+    settings.gpsOnly = c.gpsOnly;
     const MenuMarks marks = MenuMarksFor(settings);
     EXPECT_EQ(marks.portCommand, c.expected.portCommand) << c.legend;
     EXPECT_EQ(marks.speedCommand, c.expected.speedCommand) << c.legend;
     EXPECT_EQ(marks.enableNmeaLogChecked, c.expected.enableNmeaLogChecked) << c.legend;
     EXPECT_EQ(marks.hideAtStartupChecked, c.expected.hideAtStartupChecked) << c.legend;
+    EXPECT_EQ(marks.gpsOnlyChecked, c.expected.gpsOnlyChecked) << c.legend;
   }
 }
 

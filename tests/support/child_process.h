@@ -27,6 +27,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  int pid() const { return pid_; }
   bool running() const { return pid_ > 0 && !ended_; }
   // What it wrote so far (collected by Pump and the calls below).
   const std::string& out() const { return out_.text; }

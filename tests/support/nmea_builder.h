@@ -46,4 +46,11 @@ inline std::string Gga(double timeOfDay, double hdop, double altitude = 500.0, i
   return WithChecksum(body);
 }
 
+// The same sentence from another talker ("GN", "BD", ...), checksum fixed.
+inline std::string WithTalker(const std::string& sentence, const std::string& talker) {
+  std::string body = sentence.substr(1, sentence.rfind('*') - 1);
+  body.replace(0, 2, talker);
+  return WithChecksum(body);
+}
+
 }  // namespace pathmere::testing

@@ -84,7 +84,7 @@ class DesktopTest : public ::testing::Test {
     auto queue = std::make_unique<QueuedSerialPort>();
     port = queue.get();
     auto window = std::make_unique<MainWindow>(files, clock, store, std::move(queue),
-                                               MainWindow::Options{clientSize});
+                                               MainWindow::Options{clientSize, devRoot, sysRoot});
     window->trayAvailable = [this] { return trayAvailable; };
     // Dialogs a test does not answer itself are noted and cancelled.
     window->runModal = [this](QDialog& dialog) {
@@ -132,6 +132,9 @@ class DesktopTest : public ::testing::Test {
   FakeTickClock clock;
   FileSettingsStore store;
   QueuedSerialPort* port = nullptr;  // owned by the last window made
+  // No serial device of the machine unless a test links one.
+  std::filesystem::path devRoot = root.path() / "dev";
+  std::filesystem::path sysRoot = root.path() / "sys";
   bool trayAvailable = true;
   std::vector<std::string> dialogsShown;
 };

@@ -24,6 +24,7 @@
 #include "desktop_fixture.h"
 #include "platform/instance_channel.h"
 #include "settings/menu_marks.h"
+#include "support/fake_receiver.h"
 #include "ui/about_box.h"
 #include "ui/desktop_program.h"
 #include "ui/output_folder_chooser.h"
@@ -68,13 +69,14 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   EXPECT_EQ(window->windowTitle(), "Pathmere");
   EXPECT_FALSE(window->windowIcon().isNull());
   std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "-",
-                                       "Enable NMEA log", "Hide at startup", "-", "Select input port >", "[NONE]"};
+                                       "Enable NMEA log", "Hide at startup", "GPS sentences only", "-",
+                                       "Select input port >", "[NONE]"};
   for (int number = 0; number <= 15; ++number) expected.push_back("[COM" + std::to_string(number) + "]");
   expected.push_back("Select port speed >");
   for (const char* speed : {"4800", "9600", "19200", "38400", "57600", "115200"}) {
     expected.push_back(std::string("[") + speed + "]");
   }
-  expected.insert(expected.end(), {"-", "Exit"});
+  expected.insert(expected.end(), {"Find receiver", "-", "Exit"});
   EXPECT_EQ(Describe(window->toolsMenu()), expected);
   EXPECT_EQ(window->action(kCommandAbout)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
   // Port and speed each carry one radio mark.
@@ -89,6 +91,7 @@ TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
   stored.portSpeed = 38400;
   stored.enableNmeaLog = 1;
   stored.hideAtStartup = 7;  // any non-zero value is on
+  stored.gpsOnly = 1;
   SaveSettings(store, stored);
   auto window = MakeWindow();
   Program& program = window->program();
@@ -103,17 +106,20 @@ TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
   EXPECT_TRUE(checked(kCommandSpeedFirst + 3));
   EXPECT_TRUE(checked(kCommandEnableNmeaLog));
   EXPECT_TRUE(checked(kCommandHideAtStartup));
+  EXPECT_TRUE(checked(kCommandGpsOnly));
 
   // Values the menu does not offer leave those marks as they were.
   program.SelectPort(20);
   program.SelectSpeed(1200);
   program.SetNmeaLog(false);
   program.SetHideAtStartup(false);
+  program.SetGpsOnly(false);
   open();
   EXPECT_TRUE(checked(kCommandPortFirst + 3));
   EXPECT_TRUE(checked(kCommandSpeedFirst + 3));
   EXPECT_FALSE(checked(kCommandEnableNmeaLog));
   EXPECT_FALSE(checked(kCommandHideAtStartup));
+  EXPECT_FALSE(checked(kCommandGpsOnly));
 
   program.SelectPort(-1);
   open();
@@ -136,6 +142,68 @@ TEST_F(MainWindowTest, PortAndSpeedCommandsSetTheValueAndCloseThePort) {
   EXPECT_EQ(port->closes, 4);
 }
 
+// A COM number whose device exists names it; the others stay as they are.
+TEST_F(MainWindowTest, PortEntriesNameTheDeviceTheyOpen) {
+  testing::FakeReceiver receiver;
+  const fs::path ports = config.path() / "Brenix" / "ports";
+  fs::create_directories(ports);
+  fs::create_symlink(receiver.slaveName(), ports / "COM4");
+  fs::create_symlink(root.path() / "unplugged", ports / "COM5");
+  auto window = MakeWindow();
+  QMenu* entries = FindAction(window->toolsMenu(), "Select input port")->menu();
+  entries->popup(QPoint(0, 0));
+  entries->hide();
+  EXPECT_EQ(window->action(kCommandPortFirst + 4)->text().toStdString(),
+            "COM4  " + fs::path(receiver.slaveName()).lexically_relative("/dev").string());
+  EXPECT_EQ(window->action(kCommandPortFirst + 5)->text(), "COM5");
+  EXPECT_EQ(window->action(kCommandPortFirst)->text(), "COM0");
+}
+
+// "Find receiver" listens to every present device while the ticks go on.
+// One receiver: linked to a COM number (or the one that opens it already)
+// and selected. Several: listed, nothing changed.
+TEST_F(MainWindowTest, FindReceiverLinksAndSelectsTheOneReceiverThatAnswers) {
+  const fs::path ports = config.path() / "Brenix" / "ports";
+  const fs::path byId = devRoot / "serial" / "by-id";
+  fs::create_directories(byId);
+  testing::TalkingReceiver first(9600), second(4800), noise(0, 9600);
+  fs::create_symlink(first.slaveName(), byId / "usb-u-blox_GNSS_receiver-if00");
+  fs::create_symlink(noise.slaveName(), byId / "usb-Prolific_cable-if00-port0");
+  auto window = MakeWindow();
+  Program& program = window->program();
+  Start(*window);
+  // Real ticks during the search; the receiver that goes away while it is
+  // probed does not count.
+  window->tickTimer()->start(20);
+  const uint32_t ticksBefore = program.tick().timerTicks;
+  FindAction(window->toolsMenu(), "Find receiver")->trigger();
+  EXPECT_GT(program.tick().timerTicks, ticksBefore + 10);
+  window->tickTimer()->stop();
+  EXPECT_EQ(fs::read_symlink(ports / "COM0"), byId / "usb-u-blox_GNSS_receiver-if00");
+  EXPECT_EQ(program.settings().portNumber, 0);
+  EXPECT_EQ(program.settings().portSpeed, 9600);
+  EXPECT_NE(Log(*window).find(", linked as COM0 (" + (byId / "usb-u-blox_GNSS_receiver-if00").string() +
+                              "); COM0 at 9600 bit/s selected\n"),
+            std::string::npos)
+      << Log(*window);
+
+  // Found again: COM0 opens it already.
+  FindAction(window->toolsMenu(), "Find receiver")->trigger();
+  EXPECT_NE(Log(*window).find(" answers at 9600 bit/s, COM0 opens it; COM0 at 9600 bit/s selected"),
+            std::string::npos)
+      << Log(*window);
+
+  // A second receiver: both listed, nothing changed.
+  fs::create_symlink(second.slaveName(), ports / "COM7");
+  program.SelectSpeed(115200);
+  FindAction(window->toolsMenu(), "Find receiver")->trigger();
+  const std::string log = Log(*window);
+  EXPECT_NE(log.find("Find receiver: 2 receivers answered, nothing changed\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  " + second.slaveName() + ": answers at 4800 bit/s"), std::string::npos) << log;
+  EXPECT_EQ(program.settings().portSpeed, 115200);
+  EXPECT_EQ(program.settings().portNumber, 0);
+}
+
 TEST_F(MainWindowTest, SwitchesToggleAndTheNmeaLogIsFlushedBeforeItTurnsOff) {
   StoreOutputFolder(L"\\Tracks");
   auto window = MakeWindow();
@@ -145,6 +213,9 @@ TEST_F(MainWindowTest, SwitchesToggleAndTheNmeaLogIsFlushedBeforeItTurnsOff) {
   EXPECT_EQ(program.settings().hideAtStartup, 1);
   FindAction(window->toolsMenu(), "Hide at startup")->trigger();
   EXPECT_EQ(program.settings().hideAtStartup, 0);
+  FindAction(window->toolsMenu(), "GPS sentences only")->trigger();
+  EXPECT_EQ(program.settings().gpsOnly, 1);
+  EXPECT_FALSE(program.SecondPathOpen());
 
   nmeaLog->trigger();
   EXPECT_EQ(program.settings().enableNmeaLog, 1);
@@ -309,6 +380,7 @@ TEST_F(MainWindowTest, ExitSavesTheSettingsEvenWhenTheAnswerIsNo) {
   FindAction(window->toolsMenu(), "COM3")->trigger();
   FindAction(window->toolsMenu(), "19200")->trigger();
   FindAction(window->toolsMenu(), "Hide at startup")->trigger();
+  FindAction(window->toolsMenu(), "GPS sentences only")->trigger();
 
   int answer = QMessageBox::No;
   int asked = 0;
@@ -333,6 +405,7 @@ TEST_F(MainWindowTest, ExitSavesTheSettingsEvenWhenTheAnswerIsNo) {
   EXPECT_EQ(stored.portNumber, 3);
   EXPECT_EQ(stored.portSpeed, 19200);
   EXPECT_EQ(stored.hideAtStartup, 1);
+  EXPECT_EQ(stored.gpsOnly, 1);
   EXPECT_EQ(window->program().tick().closing, 0) << "No: the program runs on";
   EXPECT_EQ(ended.count(), 0);
 
