@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string_view>
 
 #include "messages/panel_text.h"
 
@@ -28,6 +29,7 @@ class ConsolePanel final : public PanelText {
 
  private:
   void Write(int controlId, std::wstring_view text);
+  void WriteBytes(std::FILE* stream, std::string_view bytes);
 
   std::FILE* logStream_;
   std::FILE* statusStream_;

@@ -96,6 +96,11 @@ const std::string& ChildProcess::Output() {
   return out_.text;
 }
 
+void ChildProcess::CloseOutput() {
+  if (out_.fd >= 0) close(out_.fd);
+  out_.fd = -1;
+}
+
 void ChildProcess::Kill() {
   if (running()) {
     kill(pid_, SIGKILL);
@@ -128,6 +133,10 @@ CommandResult ChildProcess::Wait() {
     ended_ = true;
   }
   return Result();
+}
+
+void ChildProcess::Signal(int signal) {
+  if (running()) kill(pid_, signal);
 }
 
 CommandResult ChildProcess::Stop(int signal) {

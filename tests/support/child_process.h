@@ -39,6 +39,9 @@ class ChildProcess {
   void Pump(int timeoutMs);
   // Standard output so far, after collecting what is waiting.
   const std::string& Output();
+  // Stops reading standard output, as a reader that went away (`| head`):
+  // the program's next write to it fails with a broken pipe.
+  void CloseOutput();
   // SIGKILL unless it has ended already; waits for the end and collects the
   // last output.
   void Kill();
@@ -46,6 +49,8 @@ class ChildProcess {
   void Reap(int ms);
   // Waits for the end, collecting everything it writes.
   CommandResult Wait();
+  // Sends `signal` and returns at once.
+  void Signal(int signal);
   // Sends `signal`, then waits for the end.
   CommandResult Stop(int signal);
 
