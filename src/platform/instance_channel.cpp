@@ -119,10 +119,22 @@ InstanceChannel::~InstanceChannel() {
 }
 
 fs::path InstanceChannel::DefaultFolder(std::string* problem) {
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] == '/') {
-    return runtime;
+  return ChooseFolder(std::getenv("XDG_RUNTIME_DIR"), "/run/user", "/tmp", problem);
+}
+
+fs::path InstanceChannel::ChooseFolder(const char* runtimeDir, const fs::path& userRuntimeBase,
+                                       const fs::path& temporaryBase, std::string* problem) {
+  if (runtimeDir != nullptr && runtimeDir[0] == '/') return runtimeDir;
+  // What XDG_RUNTIME_DIR names in a login session; the login manager makes
+  // it, owned by the user and closed to others. lstat: never through a link.
+  const uid_t user = geteuid();
+  const fs::path own = userRuntimeBase / std::to_string(user);
+  struct stat info {};
+  if (lstat(own.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == user &&
+      (info.st_mode & 077) == 0) {
+    return own;
   }
-  return PrivateFolderUnder("/tmp", problem);
+  return PrivateFolderUnder(temporaryBase, problem);
 }
 
 fs::path InstanceChannel::PrivateFolderUnder(const fs::path& base, std::string* problem) {
@@ -156,12 +168,18 @@ bool InstanceChannel::SomeoneHoldsTheLock() const {
 
 InstanceChannel::ListenResult InstanceChannel::Listen() {
   if (listenFd_ >= 0) return ListenResult::kListening;
+  if (lockFd_ >= 0) return ListenResult::kFailed;  // the one instance, without commands
   const int lock = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (lock < 0) return ListenResult::kFailed;
+  if (lock < 0) {
+    listenProblem_ = "cannot open " + lockPath_.string() + ": " + std::strerror(errno);
+    return ListenResult::kFailed;
+  }
   if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     close(lock);
-    return error == EWOULDBLOCK ? ListenResult::kOtherInstance : ListenResult::kFailed;
+    if (error == EWOULDBLOCK) return ListenResult::kOtherInstance;
+    listenProblem_ = "cannot lock " + lockPath_.string() + ": " + std::strerror(error);
+    return ListenResult::kFailed;
   }
 
   // Whatever socket is there belongs to no lock holder. If something still
@@ -175,7 +193,14 @@ InstanceChannel::ListenResult InstanceChannel::Listen() {
       close(lock);
       return ListenResult::kOtherInstance;
     }
-    if (!S_ISSOCK(info.st_mode) || unlink(socketPath_.c_str()) != 0) {
+    if (!S_ISSOCK(info.st_mode)) {
+      // Not ours to remove. The lock stays held, so no second instance runs.
+      listenProblem_ = socketPath_.string() + " is not a socket (remove it to take commands again)";
+      lockFd_ = lock;
+      return ListenResult::kFailed;
+    }
+    if (unlink(socketPath_.c_str()) != 0) {
+      listenProblem_ = "cannot replace " + socketPath_.string() + ": " + std::strerror(errno);
       close(lock);
       return ListenResult::kFailed;
     }
@@ -186,6 +211,7 @@ InstanceChannel::ListenResult InstanceChannel::Listen() {
   if (fd < 0 || !FillAddress(socketPath_, &address) ||
       bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0 ||
       lstat(socketPath_.c_str(), &info) != 0) {
+    listenProblem_ = "cannot listen on " + socketPath_.string() + ": " + std::strerror(errno);
     if (fd >= 0) close(fd);
     close(lock);
     return ListenResult::kFailed;
@@ -203,6 +229,10 @@ InstanceChannel::ForwardResult InstanceChannel::Forward(int32_t code) {
   // answers.
   for (int retry = 0; connected == Connect::kNobody && retry < kStartingInstanceRetries; ++retry) {
     if (!SomeoneHoldsTheLock()) return ForwardResult::kNoInstance;
+    // An instance runs, but something that is not its socket took the name:
+    // it cannot take commands, and waiting would not change that.
+    struct stat info {};
+    if (lstat(socketPath_.c_str(), &info) == 0 && !S_ISSOCK(info.st_mode)) return ForwardResult::kFailed;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     connected = ConnectTo(socketPath_, &fd);
   }

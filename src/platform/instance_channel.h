@@ -29,7 +29,9 @@ std::string JoinCommandLine(int argc, const char* const argv[]);
 // Beside the socket a lock file (flock) is held by the listener for its whole
 // life, so two instances starting at once cannot both take over the name.
 // A socket left behind by an instance that died holds no lock and gets no
-// answer: it is replaced.
+// answer: it is replaced. Anything else at the socket's path is not ours to
+// remove: the instance then runs without taking commands, but it keeps the
+// lock, so a second start still finds it and does not run beside it.
 class InstanceChannel {
  public:
   enum class ListenResult { kListening, kOtherInstance, kFailed };
@@ -42,16 +44,29 @@ class InstanceChannel {
   InstanceChannel(const InstanceChannel&) = delete;
   InstanceChannel& operator=(const InstanceChannel&) = delete;
 
-  // $XDG_RUNTIME_DIR, else PrivateFolderUnder("/tmp"). Empty, with the
-  // reason in `problem`, when neither is usable.
+  // $XDG_RUNTIME_DIR, else /run/user/<uid> where it is the user's, else
+  // PrivateFolderUnder("/tmp"), so that starts from cron, udev or `env -i`
+  // find the instance of a login session. Empty, with the reason in
+  // `problem`, when none is usable.
   static std::filesystem::path DefaultFolder(std::string* problem = nullptr);
+  // The same choice from given places: `runtimeDir` is the value of
+  // XDG_RUNTIME_DIR (null when unset; a relative one is ignored),
+  // `userRuntimeBase` the folder holding the per-user runtime folders.
+  static std::filesystem::path ChooseFolder(const char* runtimeDir, const std::filesystem::path& userRuntimeBase,
+                                            const std::filesystem::path& temporaryBase,
+                                            std::string* problem = nullptr);
   // <base>/pathmere-<uid>, made with mode 0700 when missing. Refused when it
   // is a link, not a folder, owned by another user or open to others.
   static std::filesystem::path PrivateFolderUnder(const std::filesystem::path& base,
                                                   std::string* problem = nullptr);
 
   // Becomes the running instance, or finds that another one is running.
+  // kFailed with the instance lock still held when the socket's path is
+  // taken by something else: the caller runs as the one instance, without
+  // commands, and listenProblem() says why.
   ListenResult Listen();
+  bool holdsInstanceLock() const { return lockFd_ >= 0; }
+  const std::string& listenProblem() const { return listenProblem_; }
 
   // Second start: hands `code` over and waits (at most about 10 s) until
   // the running instance has handled it.
@@ -78,6 +93,7 @@ class InstanceChannel {
 
   std::filesystem::path socketPath_;
   std::filesystem::path lockPath_;
+  std::string listenProblem_;
   int listenFd_ = -1;
   int lockFd_ = -1;
   int clientFd_ = -1;

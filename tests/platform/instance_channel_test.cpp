@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "support/scoped_env.h"
@@ -186,6 +187,68 @@ TEST_F(InstanceChannelTest, PrivateFolderMustBeOursAlone) {
 TEST_F(InstanceChannelTest, RuntimeFolderIsPreferred) {
   ScopedEnv runtime("XDG_RUNTIME_DIR", folder_.path().c_str());
   EXPECT_EQ(InstanceChannel::DefaultFolder(), folder_.path());
+}
+
+// Every start of one user meets the same instance, whatever its environment:
+// a cron job or `env -i` has no XDG_RUNTIME_DIR, but the login session's
+// folder is still there.
+TEST_F(InstanceChannelTest, FolderIsTheSameForOneUserWithoutRuntimeVariable) {
+  const fs::path runUser = folder_.path() / "run-user";
+  const fs::path tmp = folder_.path() / "tmp";
+  const fs::path own = runUser / std::to_string(geteuid());
+  const fs::path privateTmp = tmp / ("pathmere-" + std::to_string(geteuid()));
+  fs::create_directories(tmp);
+  struct Row {
+    const char* legend;
+    const char* runtimeDir;
+    fs::perms ownMode;  // none: the folder does not exist
+    bool asLink;
+    fs::path expected;
+  };
+  const std::string given = (folder_.path() / "given").string();
+  const Row rows[] = {
+      {"the variable wins", given.c_str(), fs::perms::owner_all, false, given},
+      {"unset: the login session's folder", nullptr, fs::perms::owner_all, false, own},
+      {"relative: ignored like unset", "run", fs::perms::owner_all, false, own},
+      {"no session folder: the private one under /tmp", nullptr, fs::perms::none, false, privateTmp},
+      {"session folder open to others: not used", nullptr, fs::perms::all, false, privateTmp},
+      {"a link in its place: not followed", nullptr, fs::perms::owner_all, true, privateTmp},
+  };
+  for (const Row& row : rows) {
+    fs::remove_all(runUser);
+    fs::create_directories(runUser);
+    if (row.asLink) {
+      fs::create_directories(folder_.path() / "elsewhere");
+      fs::create_directory_symlink(folder_.path() / "elsewhere", own);
+    } else if (row.ownMode != fs::perms::none) {
+      fs::create_directory(own);
+      fs::permissions(own, row.ownMode, fs::perm_options::replace);
+    }
+    EXPECT_EQ(InstanceChannel::ChooseFolder(row.runtimeDir, runUser, tmp), row.expected) << row.legend;
+  }
+}
+
+// A file that is no socket where the socket belongs (a user's mistake, a
+// backup put back) cannot be removed for him; the first start keeps the lock
+// and says why, and a second start does not run beside it.
+TEST_F(InstanceChannelTest, NonSocketAtTheSocketPathStillAllowsOnlyOneInstance) {
+  const fs::path path = folder_.path() / "PATHMERE-Pathmere";
+  { std::ofstream(path) << "not a socket"; }
+  {
+    InstanceChannel first(folder_.path());
+    EXPECT_EQ(first.Listen(), InstanceChannel::ListenResult::kFailed);
+    EXPECT_TRUE(first.holdsInstanceLock());
+    EXPECT_EQ(first.listenFd(), -1);
+    EXPECT_NE(first.listenProblem().find(path.string() + " is not a socket"), std::string::npos)
+        << first.listenProblem();
+
+    InstanceChannel second(folder_.path());
+    EXPECT_EQ(second.Listen(), InstanceChannel::ListenResult::kOtherInstance);
+    EXPECT_EQ(second.Forward(100), InstanceChannel::ForwardResult::kFailed);
+  }
+  EXPECT_EQ(testing::ReadWholeFile(path), "not a socket");
+  InstanceChannel later(folder_.path());
+  EXPECT_EQ(later.Forward(100), InstanceChannel::ForwardResult::kNoInstance);
 }
 
 }  // namespace
