@@ -80,6 +80,10 @@ int32_t Program::LoadOutputFolder(SettingsStore& store) {
   return LoadOutputDir(store, [this](const wchar_t* folder) { SetOutputFolder(folder); });
 }
 
+int32_t Program::LoadOutputFolder(SettingsStore& store, OutputDirCheck* check) {
+  return LoadOutputDir(store, [this](const wchar_t* folder) { SetOutputFolder(folder); }, check);
+}
+
 void Program::AttachPanel(PanelText* panel) { log_.AttachPanel(panel); }
 
 void Program::FeedReceiverBytes(const uint8_t* bytes, int32_t count) { assembler_.Feed(bytes, count); }

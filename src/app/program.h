@@ -22,6 +22,7 @@
 #include "route/route_file_writer.h"
 #include "route/route_point_selector.h"
 #include "settings/settings.h"
+#include "settings/settings_operations.h"
 
 namespace pathmere {
 
@@ -75,6 +76,8 @@ class Program {
   void SaveSettings(SettingsStore& store) const;
   // The stored output folder into the writers; the codes of LoadOutputDir.
   int32_t LoadOutputFolder(SettingsStore& store);
+  // The same, telling which problem the stored folder has.
+  int32_t LoadOutputFolder(SettingsStore& store, OutputDirCheck* check);
   // Where the status area and the message log are shown; null for nowhere.
   void AttachPanel(PanelText* panel);
   // Receiver bytes straight into the sentence assembler, as the capture

@@ -22,6 +22,7 @@
 #include "platform/settings_store_file.h"
 #include "platform/stop_signals.h"
 #include "platform/tick_clock.h"
+#include "text/wide_text.h"
 
 namespace pathmere {
 namespace {
@@ -30,23 +31,45 @@ constexpr uint32_t kTickMs = 1000;
 
 // Without a window the start-up action can only load the stored folder;
 // where there is none the writers keep their default and the user is told
-// how to choose one.
+// which problem the stored one has and how to choose one.
 class RecordHost final : public TickHost {
  public:
-  RecordHost(SettingsStore& store, const char* outputDir) : store_(store), outputDir_(outputDir) {}
+  RecordHost(FileSettingsStore& store, const char* outputDir) : store_(store), outputDir_(outputDir) {}
   void Attach(Program* program) { program_ = program; }
 
   void RunStartupAction() override {
     if (outputDir_ != nullptr) return;
-    if (program_->LoadOutputFolder(store_) != 0) {
-      std::fprintf(stderr,
-                   "pathmere-cli: no output folder chosen yet, writing to \\Pathmere in the home folder "
-                   "(choose one in the desktop program, or pass --output DIR)\n");
-    }
+    OutputDirCheck check;
+    if (program_->LoadOutputFolder(store_, &check) == 0) return;
+    std::fprintf(stderr, "pathmere-cli: %s, writing to \\Pathmere in the home folder (choose one in the desktop "
+                         "program, or pass --output DIR)\n",
+                 OutputDirProblemText(check).c_str());
   }
 
  private:
-  SettingsStore& store_;
+  std::string OutputDirProblemText(const OutputDirCheck& check) const {
+    const std::string where = "OutputDir in " + store_.filePath().string();
+    switch (check.problem) {
+      case OutputDirProblem::kNone:
+      case OutputDirProblem::kNoKey:
+      case OutputDirProblem::kMissing:
+        break;
+      case OutputDirProblem::kStoreUnreadable:
+        return "the settings file " + store_.filePath().string() + " cannot be read (not a regular file, or no "
+               "permission)";
+      case OutputDirProblem::kWrongType:
+        return "the stored output folder (" + where + ") is not a text";
+      case OutputDirProblem::kTooLong:
+        return "the stored output folder (" + where + ") is longer than 259 characters";
+      case OutputDirProblem::kNotRooted:
+        if (check.stored.empty()) return "the stored output folder (" + where + ") is empty";
+        return "the stored output folder \"" + WideToUtf8(check.stored) + "\" (" + where +
+               ") does not begin with a backslash";
+    }
+    return "no output folder chosen yet";
+  }
+
+  FileSettingsStore& store_;
   const char* outputDir_;
   Program* program_ = nullptr;
 };

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -169,6 +171,47 @@ TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
     const auto result = logger.Stop(row.signal);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_GE(Lines(testing::ReadWholeFile(track)).size(), 6u + 2u);
+  }
+}
+
+// Without --output the stored folder is used; where it cannot be, the
+// logger says which problem it has (once) and writes to the default.
+TEST(RecordCommandTest, UnusableStoredFolderIsNamedForWhatIsWrongWithIt) {
+  struct Row {
+    const char* legend;
+    std::string storeContent;  // "fifo": a FIFO in the settings file's place
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"nothing stored", "", "no output folder chosen yet, writing to \\Pathmere"},
+      {"a number", "\"OutputDir\"=dword:00000001\n", "is not a text"},
+      {"too long", "\"OutputDir\"=\"\\\\" + std::string(300, 'a') + "\"\n", "is longer than 259 characters"},
+      {"no backslash", "\"OutputDir\"=\"Tracks\"\n", "\"Tracks\" (OutputDir in "},
+      {"the root", "\"OutputDir\"=\"\"\n", ") is empty"},
+      {"a FIFO for a settings file", "fifo", "Pathmere.reg cannot be read"},
+  };
+  std::vector<std::unique_ptr<testing::LoggerHome>> homes;
+  std::vector<std::unique_ptr<testing::ChildProcess>> loggers;
+  for (const Row& row : rows) {
+    homes.push_back(std::make_unique<testing::LoggerHome>());
+    const fs::path store = homes.back()->config() / "Brenix" / "Pathmere.reg";
+    if (row.storeContent == "fifo") {
+      ASSERT_EQ(mkfifo(store.c_str(), 0600), 0);
+    } else if (!row.storeContent.empty()) {
+      std::ofstream(store) << row.storeContent;
+    }
+    loggers.push_back(std::make_unique<testing::ChildProcess>(
+        std::vector<std::string>{PATHMERE_CLI_PATH, "record", "--port", "none"}, homes.back()->Environment("UTC")));
+  }
+  for (size_t i = 0; i < loggers.size(); ++i) {
+    SCOPED_TRACE(rows[i].legend);
+    for (int wait = 0; wait < 50 && loggers[i]->err().find("writing to") == std::string::npos; ++wait) {
+      loggers[i]->Pump(100);
+    }
+    const auto result = loggers[i]->Stop(SIGTERM);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.err.find(rows[i].expected), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("writing to", result.err.find("writing to") + 1), std::string::npos) << result.err;
   }
 }
 
