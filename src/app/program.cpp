@@ -22,12 +22,16 @@ void Program::Start() {
 
 void Program::Tick() { tick_.HandleTick(); }
 
-void Program::ShutDown() {
+int Program::ShutDown() {
   tick_.closing = 1;
   flags_.flushRequested = 0;
-  FlushWriters();
+  // The flushes of FlushWriters, in its order, with their results kept.
+  int result = track_.Flush();
+  result |= route_.Flush();
+  if (settings_.enableNmeaLog != 0) result |= nmeaLog_.Flush();
   if (captureState_.portOpen != 0) capture_.ClosePort();
   capture_.CloseReplay();
+  return result;
 }
 
 void Program::RequestWaypoint() { flags_.waypointRequested = 1; }

@@ -48,8 +48,9 @@ class Program {
   void Tick();
   // The program's part of shutting down: ticks stop acting, pending lines go
   // to their files, the port and a replay file are closed. The front end
-  // stops its timer and removes its icon around this.
-  void ShutDown();
+  // stops its timer and removes its icon around this. Returns 0 when every
+  // pending line reached its file, else the OR of the failed flushes' codes.
+  int ShutDown();
 
   // --- Commands
   // A waypoint at the next good fix.

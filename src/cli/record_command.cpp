@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/instance_claim.h"
+#include "app/logger_report.h"
 #include "app/program.h"
 #include "cli/console_panel.h"
 #include "cli/output_folder.h"
@@ -164,7 +165,12 @@ int RunRecordCommand(const RecordArguments& args) {
       }
     }
   }
-  program.ShutDown();
+  if (program.ShutDown() != 0) {
+    // systemd and scripts must see that data was lost.
+    std::fprintf(stderr, "pathmere-cli: not everything could be written at shut-down: %s\n",
+                 DescribeUnwritten(program).c_str());
+    return 1;
+  }
   return 0;
 }
 

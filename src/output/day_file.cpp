@@ -69,6 +69,11 @@ bool DayFile::EndsWithLineFeed(FileHandle file) {
 }
 
 int DayFile::Write(std::string_view data) {
+  lastWriteCode_ = WriteSteps(data);
+  return lastWriteCode_;
+}
+
+int DayFile::WriteSteps(std::string_view data) {
   if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory &&
       !files_.CreateDirectory(folder_)) {
     return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);

@@ -73,12 +73,15 @@ class DayFile {
   // so the new lines are not glued to the fragment. Returns kWriteOk or the
   // code of the failing step, whose message is posted.
   int Write(std::string_view data);
+  // The result of the last Write: kWriteOk, or the code of its failing step.
+  int lastWriteCode() const { return lastWriteCode_; }
 
   // A numbered message with lastError as its second number.
   void Post(const char* format);
   // The same after storing `error` as lastError.
   void PostError(const char* format, uint32_t error);
 
+  const char* extension() const { return kind_.extension; }
   const wchar_t* folder() const { return folder_; }
   const wchar_t* fileName() const { return fileName_; }
   const wchar_t* message() const { return message_; }
@@ -88,6 +91,7 @@ class DayFile {
   int32_t fileYear() const { return fileYear_; }  // two-digit
 
  private:
+  int WriteSteps(std::string_view data);
   int Fail(FileHandle file, const char* format, int code);
   // False only when the file's last byte could be read and is not a line feed.
   bool EndsWithLineFeed(FileHandle file);
@@ -96,6 +100,7 @@ class DayFile {
   MessageLog& log_;
   DayFileKind kind_;
   uint32_t lastError_ = 0;
+  int lastWriteCode_ = kWriteOk;
   int32_t fileDay_ = 0;
   int32_t fileMonth_ = 0;
   int32_t fileYear_ = 0;

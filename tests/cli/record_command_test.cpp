@@ -127,18 +127,21 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
 // shut-down: pending points reach their files and the exit status is 0 (a
 // signal's default action would leave them in memory and kill the logger).
 // A reader of standard output that goes away (`record --status | head`) and
-// SIGPIPE itself stop nothing: the logger goes on until it is stopped..
+// SIGPIPE itself stop nothing: the logger goes on until it is stopped. When
+// the last flush fails, the exit status says so.
 TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
   struct Row {
     const char* legend;
     int signal;
     bool readerGoesAway;
+    bool folderGoesAway;
   };
   const Row rows[] = {
-      {"Ctrl+C", SIGINT, false},
-      {"service stop", SIGTERM, false},
-      {"closed terminal", SIGHUP, false},
-      {"reader gone, SIGPIPE, then a service stop", SIGTERM, true},
+      {"Ctrl+C", SIGINT, false, false},
+      {"service stop", SIGTERM, false, false},
+      {"closed terminal", SIGHUP, false, false},
+      {"reader gone, SIGPIPE, then a service stop", SIGTERM, true, false},
+      {"output folder gone before the stop", SIGTERM, false, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.legend);
@@ -156,6 +159,19 @@ TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
     }
     receiver.Send(fixes);
     const fs::path track = home.out() / "2026-12-06.plt";
+    if (row.folderGoesAway) {
+      ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
+      fs::rename(home.out(), home.root() / "moved");
+      std::ofstream(home.out()) << "a file where the folder was";
+      const auto result = logger.Stop(row.signal);
+      EXPECT_EQ(result.exitStatus, 1) << result.err;
+      EXPECT_NE(result.err.find("not everything could be written at shut-down: 2026-12-06.plt: "), std::string::npos)
+          << result.err;
+      EXPECT_NE(result.err.find("lines lost (cannot create the folder of 2026-12-06.plt: File exists)"),
+                std::string::npos)
+          << result.err;
+      continue;
+    }
     if (row.readerGoesAway) {
       // The first point is written at once; status texts keep failing to
       // reach the reader meanwhile.
