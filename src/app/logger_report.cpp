@@ -22,7 +22,11 @@ const char* FailedStep(int code) {
   }
 }
 
-long CountLines(std::string_view text) { return static_cast<long>(std::count(text.begin(), text.end(), '\n')); }
+// "1 line", "12 lines"
+std::string LineCount(std::string_view text) {
+  const auto count = std::count(text.begin(), text.end(), '\n');
+  return std::to_string(count) + (count == 1 ? " line" : " lines");
+}
 
 }  // namespace
 
@@ -36,7 +40,7 @@ std::string DayFileName(const DayFile& file) {
 std::string DescribeWriteFailure(const DayFile& file, std::string_view pending) {
   std::string text = std::string(FailedStep(file.lastWriteCode())) + " " + DayFileName(file) + ": " +
                      std::strerror(static_cast<int>(file.lastError()));
-  if (!pending.empty()) text += ", " + std::to_string(CountLines(pending)) + " lines kept in memory";
+  if (!pending.empty()) text += ", " + LineCount(pending) + " kept in memory";
   return text;
 }
 
@@ -49,7 +53,7 @@ std::string DescribeUnwritten(const Program& program) {
     if (pending.empty()) continue;
     const DayFile& file = output->file();
     if (!text.empty()) text += "; ";
-    text += DayFileName(file) + ": " + std::to_string(CountLines(pending)) + " lines lost (" +
+    text += DayFileName(file) + ": " + LineCount(pending) + " lost (" +
             DescribeWriteFailure(file, {}) + ")";
   }
   return text;

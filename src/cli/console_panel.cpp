@@ -20,6 +20,11 @@ void ConsolePanel::InsertAtEnd(int controlId, std::wstring_view text) {
   Write(controlId, text);
 }
 
+void ConsolePanel::PrintNote(std::string_view text) {
+  if (logStream_ == nullptr) return;
+  WriteBytes(logStream_, "pathmere-cli: " + std::string(text) + "\n");
+}
+
 void ConsolePanel::Write(int controlId, std::wstring_view text) {
   std::FILE* stream = controlId == kStatusArea ? statusStream_ : logStream_;
   if (stream == nullptr) return;

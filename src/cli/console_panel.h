@@ -27,6 +27,10 @@ class ConsolePanel final : public PanelText {
   void SetText(int controlId, std::wstring_view text) override;
   void InsertAtEnd(int controlId, std::wstring_view text) override;
 
+  // A line of the logger's own between the message log's, with the prefix
+  // a journal filter can match: "pathmere-cli: COM3 back after 42 s".
+  void PrintNote(std::string_view text);
+
  private:
   void Write(int controlId, std::wstring_view text);
   void WriteBytes(std::FILE* stream, std::string_view bytes);

@@ -14,7 +14,9 @@
 
 #include "app/instance_claim.h"
 #include "app/logger_report.h"
+#include "app/port_watch.h"
 #include "app/program.h"
+#include "app/state_lines.h"
 #include "cli/console_panel.h"
 #include "cli/output_folder.h"
 #include "platform/file_system_posix.h"
@@ -132,7 +134,11 @@ int RunRecordCommand(const RecordArguments& args) {
   const bool showStatus = args.showStatus == 1 || (args.showStatus == -1 && isatty(STDOUT_FILENO));
   ConsolePanel panel(stdout, showStatus ? stdout : nullptr);
   PosixSerialPort port;
-  Program program(files, clock, port, host);
+  PortWatch watchedPort(port, clock, &port);
+  Program program(files, clock, watchedPort, host);
+  // Where no status area is shown (a journal, a log file), a line for each
+  // change of state instead.
+  StateLines stateLines(watchedPort, clock);
   host.Attach(&program);
   program.AttachPanel(&panel);
   program.LoadSettings(store);
@@ -158,6 +164,9 @@ int RunRecordCommand(const RecordArguments& args) {
     if (static_cast<int32_t>(clock.NowMs() - nextTick) >= 0) {
       program.Tick();
       ExplainPortPermissionOnce(port, &explained);
+      for (const std::string& line : stateLines.Observe(program)) {
+        if (!showStatus) panel.PrintNote(line);
+      }
       nextTick += kTickMs;
       // After a stall, tick on from now rather than catching up in a burst.
       if (static_cast<int32_t>(clock.NowMs() - nextTick) > static_cast<int32_t>(kTickMs)) {

@@ -190,6 +190,35 @@ TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
   }
 }
 
+// Where no status area is shown (a journal, a pipe) the logger prints a line
+// per change of state; on a terminal its output stays as it was.
+TEST(RecordCommandTest, StateLinesOnlyWhereTheStatusAreaIsNotShown) {
+  testing::LoggerHome home;
+  FakeReceiver receiver;
+  ASSERT_TRUE(receiver.HoldRawSlave());
+  home.LinkPort(0, receiver.slaveName());
+  const std::vector<std::string> args = {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string()};
+  std::string fixes;
+  for (int i = 0; i < 3; ++i) {
+    fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
+  }
+  const std::string opened = "pathmere-cli: COM0 (" + (home.ports() / "COM0").string() + ") open at 4800 bit/s\n";
+  {
+    testing::ChildProcess logger(args, home.Environment("UTC"));
+    ASSERT_TRUE(WaitFor(logger, opened)) << logger.Output();
+    receiver.Send(fixes);
+    ASSERT_TRUE(WaitFor(logger, "pathmere-cli: first fix 48.00000 N 11.00000 E\n")) << logger.Output();
+    const auto result = logger.Stop(SIGTERM);
+    EXPECT_EQ(result.out, opened + "pathmere-cli: first fix 48.00000 N 11.00000 E\n");
+  }
+  testing::ChildProcess logger(args, home.Environment("UTC"), -1, true);
+  ASSERT_TRUE(WaitFor(logger, "COM0 opening...")) << logger.Output();
+  receiver.Send(fixes);
+  ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.out.find("pathmere-cli:"), std::string::npos) << result.out;
+}
+
 // Without --output the stored folder is used; where it cannot be, the
 // logger says which problem it has (once) and writes to the default.
 TEST(RecordCommandTest, UnusableStoredFolderIsNamedForWhatIsWrongWithIt) {

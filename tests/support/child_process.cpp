@@ -17,7 +17,7 @@ extern char** environ;
 namespace pathmere::testing {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                           int runAsUid) {
+                           int runAsUid, bool outputOnTerminal) {
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view text(*entry);
@@ -43,7 +43,17 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
 
   int outPipe[2] = {-1, -1};
   int errPipe[2] = {-1, -1};
-  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return;
+  if (outputOnTerminal) {
+    // The terminal's master side is read like the pipe's read end.
+    outPipe[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const char* slave = outPipe[0] >= 0 && grantpt(outPipe[0]) == 0 && unlockpt(outPipe[0]) == 0
+                            ? ptsname(outPipe[0])
+                            : nullptr;
+    if (slave == nullptr || (outPipe[1] = open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) return;
+  } else if (pipe2(outPipe, O_CLOEXEC) != 0) {
+    return;
+  }
+  if (pipe2(errPipe, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);

@@ -17,11 +17,13 @@ struct CommandResult {
 // not even allocate). `extraEnv` entries ("TZ=UTC") replace or add to the
 // test's environment. With `runAsUid` 0 or more it runs as that user and
 // group (through setpriv), for faults that depend on permissions when the
-// tests run as root. A child still running at the end is killed.
+// tests run as root. With `outputOnTerminal` standard output is a
+// pseudo-terminal, as in an interactive shell. A child still running at the
+// end is killed.
 class ChildProcess {
  public:
   ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
-               int runAsUid = -1);
+               int runAsUid = -1, bool outputOnTerminal = false);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
