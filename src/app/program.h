@@ -72,6 +72,9 @@ class Program {
   void SelectSpeed(int32_t portSpeed);
   // The same folder for every writer, in the fixed order.
   void SetOutputFolder(const wchar_t* path);
+  // "FlushSeconds": the track, route and NMEA log writers' timed flush after
+  // this many seconds instead of their own 300 / 438 (0 or less: their own).
+  void SetFlushSeconds(int32_t seconds);
   // The numeric settings from and to the store.
   void LoadSettings(SettingsStore& store);
   void SaveSettings(SettingsStore& store) const;
@@ -115,6 +118,10 @@ class Program {
    private:
     Program& program_;
   };
+
+  // Live flushes are made durable; a replay's are not: its data is
+  // already on disk in the file it reads.
+  void UpdateSyncToDisk();
 
   Wiring wiring_{*this};
   SharedFlags flags_;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "app/logger_report.h"
 
@@ -85,10 +86,19 @@ void StateLines::ObserveWrites(const Program& program, std::vector<std::string>*
   for (size_t i = 0; i < std::size(files); ++i) {
     const DayFile& file = files[i].file;
     WriteState& told = writes_[i];
-    const WriteState now{file.lastWriteCode(), file.lastWriteCode() == kWriteOk ? 0u : file.lastError()};
-    if (now.code == told.code && now.error == told.error) continue;
-    lines->push_back(now.code == kWriteOk ? DayFileName(file) + " written again"
-                                          : DescribeWriteFailure(file, files[i].pending));
+    WriteState now{file.lastWriteCode(), file.lastWriteCode() == kWriteOk ? 0u : file.lastError(),
+                         file.lastSyncError()};
+    if (now.code != told.code || now.error != told.error) {
+      lines->push_back(now.code == kWriteOk ? DayFileName(file) + " written again"
+                                            : DescribeWriteFailure(file, files[i].pending));
+    }
+    // A failed write has synced nothing; its sync state is the last one's.
+    if (now.code == kWriteOk && now.syncError != told.syncError) {
+      lines->push_back(now.syncError == 0 ? DayFileName(file) + " synced to disk again"
+                                          : "cannot sync " + DayFileName(file) + " to disk: " +
+                                                std::strerror(static_cast<int>(now.syncError)));
+    }
+    if (now.code != kWriteOk) now.syncError = told.syncError;
     told = now;
   }
 }

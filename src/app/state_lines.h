@@ -29,6 +29,7 @@ class StateLines {
   struct WriteState {
     int code = kWriteOk;
     uint32_t error = 0;
+    uint32_t syncError = 0;
   };
 
   void ObserveData(const Program& program, std::vector<std::string>* lines);

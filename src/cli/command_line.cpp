@@ -64,7 +64,7 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
                           std::string* error) {
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output";
+    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--flush-every";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -92,6 +92,13 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
         *error = "--output needs a folder";
         return false;
       }
+    } else if (arg == "--flush-every") {
+      int32_t seconds = 0;
+      if (!ParseNumber(argv[++i], &seconds) || seconds < 0) {
+        *error = std::string("--flush-every wants seconds, not ") + argv[i];
+        return false;
+      }
+      args->flushSeconds = seconds;
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
     } else if (arg == "--status") {

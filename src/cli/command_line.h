@@ -15,13 +15,14 @@ struct ReplayArguments {
 };
 
 // pathmere-cli record [--port N|none] [--speed BPS] [--output DIR] [--nmea-log]
-//                     [--status|--no-status]
+//                     [--status|--no-status] [--flush-every SECONDS]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
   std::optional<int32_t> speed;
   std::optional<std::string> outputDir;
   bool nmeaLog = false;
   int showStatus = -1;  // -1: when standard output is a terminal
+  std::optional<int32_t> flushSeconds;  // 0: the writers' own intervals
 };
 
 enum class CommandKind { kHelp, kReplay, kRecord, kForward };

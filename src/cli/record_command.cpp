@@ -145,6 +145,7 @@ int RunRecordCommand(const RecordArguments& args) {
   if (args.port) program.SelectPort(*args.port);
   if (args.speed) program.SelectSpeed(*args.speed);
   if (args.nmeaLog) program.SetNmeaLog(true);
+  if (args.flushSeconds) program.SetFlushSeconds(*args.flushSeconds);
   if (outputDir != nullptr) program.SetOutputFolder(L"");
 
   program.Start();

@@ -74,9 +74,10 @@ int DayFile::Write(std::string_view data) {
 }
 
 int DayFile::WriteSteps(std::string_view data) {
-  if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory &&
-      !files_.CreateDirectory(folder_)) {
-    return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
+  bool madeFolder = false;
+  if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory) {
+    if (!files_.CreateDirectory(folder_)) return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
+    madeFolder = true;
   }
   FormatFileName();
   const FileHandle file = files_.OpenOrCreate(fileName_);
@@ -117,8 +118,28 @@ int DayFile::WriteSteps(std::string_view data) {
   if (!files_.Write(file, data.data(), length, &written) || written != length) {
     return Fail(file, kFileWriteError, kDataWriteFailed);
   }
-  files_.Close(file);
+  if (syncToDisk_) {
+    // An empty file at the open was (almost always) made by it.
+    Sync(file, size == 0, madeFolder);
+  } else {
+    files_.Close(file);
+  }
   return kWriteOk;
+}
+
+void DayFile::Sync(FileHandle file, bool madeFile, bool madeFolder) {
+  lastSyncError_ = 0;
+  if (!files_.SyncData(file)) lastSyncError_ = files_.LastError();
+  files_.Close(file);
+  const std::wstring_view folder(folder_);
+  if (madeFile && !files_.SyncFolder(folder) && lastSyncError_ == 0) lastSyncError_ = files_.LastError();
+  // The new folder's own entry is in its parent; the device root has none
+  // that is ours.
+  const size_t cut = folder.rfind(L'\\');
+  if (madeFolder && cut != std::wstring_view::npos && !files_.SyncFolder(folder.substr(0, cut)) &&
+      lastSyncError_ == 0) {
+    lastSyncError_ = files_.LastError();
+  }
 }
 
 }  // namespace pathmere

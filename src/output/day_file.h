@@ -76,6 +76,17 @@ class DayFile {
   // The result of the last Write: kWriteOk, or the code of its failing step.
   int lastWriteCode() const { return lastWriteCode_; }
 
+  // From now on each Write also makes its data durable before it returns
+  // (and the folder's entries, when it made the file or the folder), so a
+  // power cut cannot take back what was written. A failed sync leaves the
+  // write a success (the data is written; only when it reaches the disk is
+  // unknown) and is kept in lastSyncError.
+  void SetSyncToDisk(bool on) { syncToDisk_ = on; }
+  bool syncToDisk() const { return syncToDisk_; }
+  // The platform's error code of the last failed sync; 0 when the last
+  // Write's syncs worked.
+  uint32_t lastSyncError() const { return lastSyncError_; }
+
   // A numbered message with lastError as its second number.
   void Post(const char* format);
   // The same after storing `error` as lastError.
@@ -92,6 +103,7 @@ class DayFile {
 
  private:
   int WriteSteps(std::string_view data);
+  void Sync(FileHandle file, bool madeFile, bool madeFolder);
   int Fail(FileHandle file, const char* format, int code);
   // False only when the file's last byte could be read and is not a line feed.
   bool EndsWithLineFeed(FileHandle file);
@@ -101,6 +113,8 @@ class DayFile {
   DayFileKind kind_;
   uint32_t lastError_ = 0;
   int lastWriteCode_ = kWriteOk;
+  bool syncToDisk_ = false;
+  uint32_t lastSyncError_ = 0;
   int32_t fileDay_ = 0;
   int32_t fileMonth_ = 0;
   int32_t fileYear_ = 0;

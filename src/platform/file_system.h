@@ -58,6 +58,12 @@ class FileSystem {
   virtual bool ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) = 0;
   virtual uint32_t LastError() const = 0;
 
+  // Makes the data written to `file` durable, so a power cut cannot take it
+  // back. True where the platform keeps nothing back.
+  virtual bool SyncData(FileHandle) { return true; }
+  // The same for a folder's entries: a file or folder just made in it.
+  virtual bool SyncFolder(std::wstring_view) { return true; }
+
   bool SeekToStart(FileHandle file) { return Seek(file, 0, SeekOrigin::kStart); }
   bool SeekToEnd(FileHandle file) { return Seek(file, 0, SeekOrigin::kEnd); }
   bool SeekBeforeEnd(FileHandle file, int64_t bytes) { return Seek(file, -bytes, SeekOrigin::kEnd); }

@@ -14,6 +14,7 @@ struct Settings {
   int32_t portSpeed{};   // bit/s
   int32_t enableNmeaLog{};
   int32_t hideAtStartup{};
+  int32_t flushSeconds{};  // timed flushes after this many seconds; 0: the writers' own intervals
 };
 
 enum class SettingType { kNumber, kString };
@@ -34,6 +35,7 @@ inline constexpr SettingDefinition kSettingsTable[] = {
     {"PortSpeed", SettingType::kNumber, &Settings::portSpeed, 4800, nullptr},
     {"EnableNmeaLog", SettingType::kNumber, &Settings::enableNmeaLog, 0, nullptr},
     {"HideAtStartup", SettingType::kNumber, &Settings::hideAtStartup, 0, nullptr},
+    {"FlushSeconds", SettingType::kNumber, &Settings::flushSeconds, 0, nullptr},
     {"OutputDir", SettingType::kString, nullptr, 0, L"\\Pathmere"},
 };
 

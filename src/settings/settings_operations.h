@@ -19,12 +19,12 @@ inline constexpr size_t kOutputDirCapacity = 260;
 // in their fixed order.
 using FolderSetter = std::function<void(const wchar_t* folder)>;
 
-// Reads the four numbers; each one missing or of another type keeps its
+// Reads the numbers of the table; each one missing or of another type keeps its
 // current value. Without a key nothing changes. A stored number is taken as
 // it is, in range or not.
 void LoadSettings(SettingsStore& store, Settings& settings);
 
-// Writes the four numbers, creating the key when needed. A store that cannot
+// Writes the numbers of the table, creating the key when needed. A store that cannot
 // be written loses them, silently.
 void SaveSettings(SettingsStore& store, const Settings& settings);
 

@@ -101,6 +101,17 @@ void MainWindow::CreateMenu() {
   QAction* hideAtStartup = AddCommand(toolsMenu_, kCommandHideAtStartup, QStringLiteral("Hide at startup"));
   hideAtStartup->setCheckable(true);
   connect(hideAtStartup, &QAction::triggered, this, &MainWindow::ToggleHideAtStartup);
+  QMenu* flushes = toolsMenu_->addMenu(QStringLiteral("Write to disk every"));
+  auto* flushGroup = new QActionGroup(flushes);
+  const QString flushCaptions[] = {QStringLiteral("5 minutes"), QStringLiteral("1 minute"),
+                                   QStringLiteral("10 seconds")};
+  for (int command = kCommandFlushFirst; command <= kCommandFlushLast; ++command) {
+    const int32_t seconds = *FlushSecondsForCommand(command);
+    QAction* action = AddCommand(flushes, command, flushCaptions[command - kCommandFlushFirst]);
+    action->setCheckable(true);
+    flushGroup->addAction(action);
+    connect(action, &QAction::triggered, this, [this, seconds] { program_.SetFlushSeconds(seconds); });
+  }
   toolsMenu_->addSeparator();
 
   QMenu* ports = toolsMenu_->addMenu(QStringLiteral("Select input port"));
@@ -209,6 +220,7 @@ void MainWindow::UpdateMenuMarks() {
   const MenuMarks marks = MenuMarksFor(program_.settings());
   if (marks.portCommand) action(*marks.portCommand)->setChecked(true);
   if (marks.speedCommand) action(*marks.speedCommand)->setChecked(true);
+  if (marks.flushCommand) action(*marks.flushCommand)->setChecked(true);
   action(kCommandEnableNmeaLog)->setChecked(marks.enableNmeaLogChecked);
   action(kCommandHideAtStartup)->setChecked(marks.hideAtStartupChecked);
 }

@@ -40,6 +40,9 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record speed empty", {"record", "--speed", ""}, "--speed wants bits per second, not "},
       {"record empty folder", {"record", "--output", ""}, "--output needs a folder"},
       {"record help, then damage", {"record", "-h", "--speed"}, "--speed needs a value"},
+      {"record flush interval missing", {"record", "--flush-every"}, "--flush-every needs a value"},
+      {"record flush interval negative", {"record", "--flush-every", "-10"}, "--flush-every wants seconds, not -10"},
+      {"record flush interval in words", {"record", "--flush-every", "10s"}, "--flush-every wants seconds, not 10s"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);
@@ -62,18 +65,20 @@ TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   const CommandLine bare = Parse({"record"});
   ASSERT_TRUE(bare.usable());
   EXPECT_EQ(bare.kind, CommandKind::kRecord);
-  EXPECT_FALSE(bare.record.port || bare.record.speed || bare.record.outputDir || bare.record.nmeaLog);
+  EXPECT_FALSE(bare.record.port || bare.record.speed || bare.record.outputDir || bare.record.nmeaLog ||
+               bare.record.flushSeconds);
   EXPECT_EQ(bare.record.showStatus, -1);
 
   const CommandLine full =
       Parse({"record", "--port", "none", "--speed", "2147483647", "--output", "d", "--nmea-log", "--status",
-             "--no-status"});
+             "--no-status", "--flush-every", "10"});
   ASSERT_TRUE(full.usable()) << full.error;
   EXPECT_EQ(full.record.port, -1);
   EXPECT_EQ(full.record.speed, 2147483647);
   EXPECT_EQ(full.record.outputDir, "d");
   EXPECT_TRUE(full.record.nmeaLog);
   EXPECT_EQ(full.record.showStatus, 0);
+  EXPECT_EQ(full.record.flushSeconds, 10);
 }
 
 TEST(CommandLineTest, HelpAndSecondStarts) {

@@ -219,6 +219,35 @@ TEST(RecordCommandTest, StateLinesOnlyWhereTheStatusAreaIsNotShown) {
   EXPECT_EQ(result.out.find("pathmere-cli:"), std::string::npos) << result.out;
 }
 
+// With --flush-every 10 a power cut costs at most about ten seconds of
+// track: the files read while the logger runs hold points that recent.
+TEST(RecordCommandTest, FlushEveryTenSecondsKeepsTheDiskThatRecent) {
+  testing::LoggerHome home;
+  FakeReceiver receiver;
+  home.LinkPort(0, receiver.slaveName());
+  testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(),
+                                "--flush-every", "10", "--no-status"},
+                               home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, " open at 4800 bit/s")) << logger.Output();
+  // Fast enough that every fix is a track point.
+  auto fix = [](int i) {
+    return testing::Gga(43200.0 + i, 1.0) + "\r\n" +
+           testing::Rmc({.timeOfDay = 43200.0 + i, .northMetres = 60.0 * i, .speedKmh = 216.0}) + "\r\n";
+  };
+  const fs::path track = home.out() / "2026-12-06.plt";
+  for (int i = 0; i <= 16; ++i) {
+    receiver.Send(fix(i));
+    std::this_thread::sleep_for(1s);
+    if (i < 13) continue;
+    const auto lines = Lines(testing::ReadWholeFile(track));
+    ASSERT_GT(lines.size(), 6u);
+    const std::string& last = lines.back();
+    const int second = std::atoi(last.substr(last.rfind(':') + 1).c_str());
+    EXPECT_LE(i - second, 13) << "second " << i << ": " << last;
+  }
+  EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+}
+
 // Without --output the stored folder is used; where it cannot be, the
 // logger says which problem it has (once) and writes to the default.
 TEST(RecordCommandTest, UnusableStoredFolderIsNamedForWhatIsWrongWithIt) {

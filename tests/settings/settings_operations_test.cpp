@@ -39,6 +39,7 @@ TEST_F(SettingsOperationsTest, FirstStartHasTheDefaultsAndNoFolder) {
   EXPECT_EQ(settings.portSpeed, 4800);
   EXPECT_EQ(settings.enableNmeaLog, 0);
   EXPECT_EQ(settings.hideAtStartup, 0);
+  EXPECT_EQ(settings.flushSeconds, 0);
   EXPECT_EQ(LoadFolder(), 1);
   EXPECT_TRUE(folders_.empty());
 }
@@ -49,19 +50,22 @@ TEST_F(SettingsOperationsTest, SavedNumbersComeBackInTheirOrder) {
   saved.portSpeed = 38400;
   saved.enableNmeaLog = 1;
   saved.hideAtStartup = 7;
+  saved.flushSeconds = 10;
   SaveSettings(store_, saved);
   EXPECT_EQ(ReadWholeFile(store_.filePath()),
             "[HKEY_CURRENT_USER\\Software\\Brenix\\Pathmere]\n"
             "\"PortNumber\"=dword:00000003\n"
             "\"PortSpeed\"=dword:00009600\n"
             "\"EnableNmeaLog\"=dword:00000001\n"
-            "\"HideAtStartup\"=dword:00000007\n");
+            "\"HideAtStartup\"=dword:00000007\n"
+            "\"FlushSeconds\"=dword:0000000a\n");
   Settings loaded;
   LoadSettings(store_, loaded);
   EXPECT_EQ(loaded.portNumber, 3);
   EXPECT_EQ(loaded.portSpeed, 38400);
   EXPECT_EQ(loaded.enableNmeaLog, 1);
   EXPECT_EQ(loaded.hideAtStartup, 7);
+  EXPECT_EQ(loaded.flushSeconds, 10);
 }
 
 TEST_F(SettingsOperationsTest, UnusableNumbersKeepTheCurrentValue) {
