@@ -127,6 +127,15 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "record") == 0) {
     command.kind = CommandKind::kRecord;
     ParseRecordArguments(restCount, rest, &command.record, &help, &command.error);
+  } else if (std::strcmp(subcommand, "status") == 0) {
+    command.kind = CommandKind::kStatus;
+    for (int i = 0; i < restCount && command.usable(); ++i) {
+      if (std::strcmp(rest[i], "--help") == 0 || std::strcmp(rest[i], "-h") == 0) {
+        help = true;
+      } else {
+        command.error = std::string("status takes no arguments, not ") + rest[i];
+      }
+    }
   } else if (std::strcmp(subcommand, "--help") == 0 || std::strcmp(subcommand, "-h") == 0) {
     help = true;
   } else {

@@ -25,7 +25,7 @@ struct RecordArguments {
   std::optional<int32_t> flushSeconds;  // 0: the writers' own intervals
 };
 
-enum class CommandKind { kHelp, kReplay, kRecord, kForward };
+enum class CommandKind { kHelp, kReplay, kRecord, kForward, kStatus };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.

@@ -9,6 +9,7 @@ namespace pathmere {
 
 void ConsolePanel::SetText(int controlId, std::wstring_view text) {
   (controlId == kStatusArea ? statusLength_ : logLength_) = text.size();
+  if (controlId == kStatusArea && keepStatus_) statusText_.assign(text);
   // A terminal cannot take text back: each new status starts on a line of
   // its own instead.
   Write(controlId, L"\n");
@@ -17,6 +18,7 @@ void ConsolePanel::SetText(int controlId, std::wstring_view text) {
 
 void ConsolePanel::InsertAtEnd(int controlId, std::wstring_view text) {
   (controlId == kStatusArea ? statusLength_ : logLength_) += text.size();
+  if (controlId == kStatusArea && keepStatus_) statusText_.append(text);
   Write(controlId, text);
 }
 

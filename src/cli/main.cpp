@@ -5,6 +5,7 @@
 #include "cli/forward_command.h"
 #include "cli/record_command.h"
 #include "cli/replay_command.h"
+#include "cli/status_command.h"
 #include "cli/usage.h"
 
 int main(int argc, char** argv) {
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
       return pathmere::RunReplayCommand(command.replay);
     case pathmere::CommandKind::kRecord:
       return pathmere::RunRecordCommand(command.record);
+    case pathmere::CommandKind::kStatus:
+      return pathmere::RunStatusCommand();
     case pathmere::CommandKind::kForward:
       break;
   }

@@ -11,12 +11,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/instance_claim.h"
 #include "app/logger_report.h"
 #include "app/port_watch.h"
 #include "app/program.h"
 #include "app/state_lines.h"
+#include "app/status_report.h"
 #include "cli/console_panel.h"
 #include "cli/output_folder.h"
 #include "platform/file_system_posix.h"
@@ -132,7 +134,8 @@ int RunRecordCommand(const RecordArguments& args) {
   MonotonicTickClock clock;
   RecordHost host(store, outputDir);
   const bool showStatus = args.showStatus == 1 || (args.showStatus == -1 && isatty(STDOUT_FILENO));
-  ConsolePanel panel(stdout, showStatus ? stdout : nullptr);
+  // The status area is kept also where it is not shown, for `status`.
+  ConsolePanel panel(stdout, showStatus ? stdout : nullptr, true);
   PosixSerialPort port;
   PortWatch watchedPort(port, clock, &port);
   Program program(files, clock, watchedPort, host);
@@ -148,20 +151,30 @@ int RunRecordCommand(const RecordArguments& args) {
   if (args.flushSeconds) program.SetFlushSeconds(*args.flushSeconds);
   if (outputDir != nullptr) program.SetOutputFolder(L"");
 
+  DayFileCensus census;
+  auto statusReport = [&] {
+    return ComposeStatusReport({program, files, clock, &watchedPort, panel.statusText(), "pathmere-cli record"},
+                               census);
+  };
+  // Showing the window is left undone: there is none to show.
+  auto applyCode = [&program](int32_t code) { program.ApplyForwardedCode(code); };
+
   program.Start();
   bool explained = false;
   uint32_t nextTick = clock.NowMs() + kTickMs;
   for (;;) {
     const uint32_t now = clock.NowMs();
     const int32_t wait = static_cast<int32_t>(nextTick - now);
-    pollfd fds[2] = {{stopSignals.wakeFd(), POLLIN, 0},
-                     {claim.channel ? claim.channel->listenFd() : -1, POLLIN, 0}};
-    const int ready = poll(fds, 2, wait > 0 ? wait : 0);
-    if (ready > 0 && (fds[0].revents & POLLIN) != 0) break;
-    if (ready > 0 && (fds[1].revents & POLLIN) != 0) {
-      // Showing the window is left undone: there is none to show.
-      claim.channel->ServeOnce([&program](int32_t code) { program.ApplyForwardedCode(code); });
+    // The stop signals, the channel, and its clients that have not sent
+    // their code yet: none of them is ever waited for beyond the tick.
+    std::vector<pollfd> fds = {{stopSignals.wakeFd(), POLLIN, 0},
+                               {claim.channel ? claim.channel->listenFd() : -1, POLLIN, 0}};
+    if (claim.channel) {
+      for (const int fd : claim.channel->waitingFds()) fds.push_back({fd, POLLIN, 0});
     }
+    const int ready = poll(fds.data(), fds.size(), wait > 0 ? wait : 0);
+    if (ready > 0 && (fds[0].revents & POLLIN) != 0) break;
+    if (claim.channel) claim.channel->ServeOnce(applyCode, statusReport);
     if (static_cast<int32_t>(clock.NowMs() - nextTick) >= 0) {
       program.Tick();
       ExplainPortPermissionOnce(port, &explained);

@@ -23,12 +23,17 @@ void BufferedDayFile::Reset() {
 }
 
 int BufferedDayFile::Flush() {
-  if (lines_.fill() != 0) {
+  const bool written = lines_.fill() != 0;
+  if (written) {
     const int code = file_.Write(lines_.View());
     if (code != kWriteOk) return code;
   }
   Reset();
   lastFlushTick_ = clock_.NowMs();
+  if (written) {
+    lastWriteTick_ = lastFlushTick_;
+    ++writtenFlushes_;
+  }
   return kWriteOk;
 }
 

@@ -67,6 +67,10 @@ class BufferedDayFile {
   // column.
   double minuteDayNumber() const { return minuteDayNumber_; }
   uint32_t lastFlushTick() const { return lastFlushTick_; }
+  // Tick of the last flush that wrote lines to the file; valid once
+  // writtenFlushes() is above 0.
+  uint32_t lastWriteTick() const { return lastWriteTick_; }
+  uint32_t writtenFlushes() const { return writtenFlushes_; }
 
  private:
   DayFile file_;
@@ -78,6 +82,8 @@ class BufferedDayFile {
   int32_t dayKey_ = -1;
   double minuteDayNumber_ = 0.0;
   uint32_t lastFlushTick_ = 0;
+  uint32_t lastWriteTick_ = 0;
+  uint32_t writtenFlushes_ = 0;
 };
 
 }  // namespace pathmere

@@ -173,6 +173,12 @@ bool PosixFileSystem::Close(FileHandle file) {
   return true;
 }
 
+std::string PosixFileSystem::DisplayPath(std::wstring_view path) const {
+  std::string host;
+  int error = 0;
+  return HostPath(path, &host, &error) ? host : FileSystem::DisplayPath(path);
+}
+
 bool PosixFileSystem::SyncData(FileHandle file) {
   int result;
   do {

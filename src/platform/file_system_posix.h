@@ -43,6 +43,7 @@ class PosixFileSystem final : public FileSystem {
   // fdatasync, and fsync of the folder.
   bool SyncData(FileHandle file) override;
   bool SyncFolder(std::wstring_view path) override;
+  std::string DisplayPath(std::wstring_view path) const override;
 
  private:
   bool Fail(int error);

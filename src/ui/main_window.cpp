@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -56,9 +57,11 @@ QSize DefaultClientSize(const QWidget& window) {
 MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store,
                        std::unique_ptr<SerialPort> port, Options options)
     : files_(files),
+      clock_(clock),
       store_(store),
       port_(port != nullptr ? std::move(port) : std::make_unique<PosixSerialPort>()),
-      program_(files, clock, *port_, *this) {
+      watchedPort_(*port_, clock, dynamic_cast<const PosixSerialPort*>(port_.get())),
+      program_(files, clock, watchedPort_, *this) {
   LoadResources();
   runModal = [](QDialog& dialog) { return dialog.exec(); };
   trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
@@ -183,7 +186,11 @@ void MainWindow::StartOnFirstActivation() {
   program_.Start();
 }
 
-void MainWindow::Tick() { program_.Tick(); }
+void MainWindow::Tick() {
+  program_.Tick();
+  // The port's changes are lines for a journal, which the window has not.
+  (void)watchedPort_.TakeChanges();
+}
 
 void MainWindow::RunStartupAction() {
   if (program_.LoadOutputFolder(store_) != 0) {
@@ -194,6 +201,11 @@ void MainWindow::RunStartupAction() {
     return;
   }
   if (program_.settings().hideAtStartup != 0) HideWindow();
+}
+
+std::string MainWindow::StatusReport() {
+  const std::wstring status = panel_ != nullptr ? panel_->statusArea()->toPlainText().toStdWString() : L"";
+  return ComposeStatusReport({program_, files_, clock_, &watchedPort_, status, "pathmere"}, census_);
 }
 
 void MainWindow::HandleForwardedCode(int32_t code) {

@@ -43,6 +43,7 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record flush interval missing", {"record", "--flush-every"}, "--flush-every needs a value"},
       {"record flush interval negative", {"record", "--flush-every", "-10"}, "--flush-every wants seconds, not -10"},
       {"record flush interval in words", {"record", "--flush-every", "10s"}, "--flush-every wants seconds, not 10s"},
+      {"status with an argument", {"status", "now"}, "status takes no arguments, not now"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);
@@ -86,6 +87,8 @@ TEST(CommandLineTest, HelpAndSecondStarts) {
   EXPECT_EQ(Parse({"-h", "--bogus"}).kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"replay", "-h"}).kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"record", "--port", "3", "--help"}).kind, CommandKind::kHelp);
+  EXPECT_EQ(Parse({"status", "--help"}).kind, CommandKind::kHelp);
+  EXPECT_EQ(Parse({"status"}).kind, CommandKind::kStatus);
 
   struct Case {
     std::vector<std::string> args;

@@ -72,12 +72,37 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   EXPECT_EQ(marked.exitStatus, 0) << marked.err;
   receiver.Send(content.substr(half));
   std::this_thread::sleep_for(3500ms);
+
+  // Asked from another shell what it is doing, it tells from its files and
+  // its memory.
+  const std::string day = "2004-08-07";
+  const auto status = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
+  EXPECT_EQ(status.exitStatus, 0) << status.err;
+  const auto told = [&](const std::string& text) { return status.out.find(text) != std::string::npos; };
+  EXPECT_TRUE(told("Pathmere (pathmere-cli record, process ")) << status.out;
+  EXPECT_TRUE(told("Status area:\n  UTC:  07.08.04 ")) << status.out;
+  EXPECT_TRUE(told("Port: COM0 (" + (home.ports() / "COM0").string() + ") open at 4800 bit/s for ")) << status.out;
+  EXPECT_TRUE(told("Output folder: " + out.string() + "\n")) << status.out;
+  EXPECT_TRUE(told("Files of " + day + ":\n")) << status.out;
+  const long trackOnDisk = static_cast<long>(Lines(testing::ReadWholeFile(out / (day + ".plt"))).size()) - 6;
+  EXPECT_TRUE(told(day + ".plt   " + std::to_string(fs::file_size(out / (day + ".plt"))) + " bytes, " +
+                   std::to_string(trackOnDisk) + " points\n"))
+      << status.out;
+  EXPECT_TRUE(told(day + ".wpt   " + std::to_string(fs::file_size(out / (day + ".wpt"))) + " bytes, 1 waypoint\n"))
+      << status.out;
+  EXPECT_TRUE(told("Last written: track ")) << status.out;
+  EXPECT_TRUE(told("In memory, not yet on disk: track ")) << status.out;
+  EXPECT_FALSE(told("In memory, not yet on disk: track 0 points")) << status.out;
+  EXPECT_TRUE(told("Written to disk every: track and NMEA log 5 min 0 s, route 7 min 18 s")) << status.out;
+
   const auto result = logger.Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_NE(result.out.find("(1) Waypoint saved. \r\n"), std::string::npos) << result.out;
+  const auto nobody = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
+  EXPECT_EQ(nobody.exitStatus, 1);
+  EXPECT_EQ(nobody.err, "pathmere-cli: no Pathmere is running\n");
 
   // Everything pending reached the files at shut-down.
-  const std::string day = "2004-08-07";
   const auto track = Lines(testing::ReadWholeFile(out / (day + ".plt")));
   const auto route = Lines(testing::ReadWholeFile(out / (day + ".rte")));
   const auto waypoints = Lines(testing::ReadWholeFile(out / (day + ".wpt")));

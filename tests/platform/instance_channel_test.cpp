@@ -11,7 +11,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "support/scoped_env.h"
 #include "support/test_environment.h"
@@ -117,6 +119,99 @@ TEST_F(InstanceChannelTest, StaleSocketOfACrashedInstanceIsReplaced) {
   EXPECT_EQ(Serve(first, 1), std::vector<int32_t>{100});
   client.join();
   EXPECT_EQ(result, InstanceChannel::ForwardResult::kDelivered);
+}
+
+// A raw client of the channel: connects, sends what the test says.
+int ConnectRaw(const fs::path& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, path.c_str());
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// The running instance never waits for a client: ten that send nothing, one
+// that sends half a code and one that sends garbage hold up neither a
+// second start nor a status request, and a slow one is still served once
+// its code is complete.
+TEST_F(InstanceChannelTest, SilentSlowAndGarbageClientsHoldUpNobody) {
+  InstanceChannel first(folder_.path());
+  ASSERT_EQ(first.Listen(), InstanceChannel::ListenResult::kListening);
+  std::vector<int> silent;
+  for (int i = 0; i < 10; ++i) silent.push_back(ConnectRaw(first.socketPath()));
+  const int half = ConnectRaw(first.socketPath());
+  ASSERT_EQ(send(half, "\x65\x00", 2, 0), 2);
+  const int garbage = ConnectRaw(first.socketPath());
+  ASSERT_EQ(send(garbage, "\xde\xad\xbe\xef\xff\xff", 6, 0), 6);
+
+  std::vector<int32_t> handled;
+  auto handle = [&](int32_t code) { handled.push_back(code); };
+  auto status = [] { return std::string("UTC:  06.12.26 12:00:30\nPort: COM3 open\n"); };
+  // Until the garbage has arrived; the silent ones are not waited for.
+  for (int round = 0; round < 100 && handled.empty(); ++round) {
+    first.ServeOnce(handle, status);
+    usleep(10000);
+  }
+  ASSERT_EQ(handled.size(), 1u);  // an unknown code, ignored by the program
+  EXPECT_EQ(first.waitingFds().size(), 11u);
+
+  InstanceChannel second(folder_.path());
+  InstanceChannel::ForwardResult forwarded{};
+  std::string text;
+  InstanceChannel::StatusResult asked{};
+  std::thread client([&] {
+    forwarded = second.Forward(100);
+    asked = second.RequestStatus(&text);
+  });
+  for (int round = 0; round < 200 && handled.size() < 2; ++round) {
+    first.ServeOnce(handle, status);
+    usleep(10000);
+  }
+  // The status request comes after the code; serve until it is answered.
+  for (int round = 0; round < 100 && text.empty(); ++round) {
+    first.ServeOnce(handle, status);
+    usleep(10000);
+  }
+  client.join();
+  EXPECT_EQ(forwarded, InstanceChannel::ForwardResult::kDelivered);
+  EXPECT_EQ(asked, InstanceChannel::StatusResult::kAnswered);
+  EXPECT_EQ(text, status());
+
+  // The slow client finishes its code: it was kept, not dropped.
+  ASSERT_EQ(send(half, "\x00\x00", 2, 0), 2);
+  for (int round = 0; round < 100 && handled.size() < 3; ++round) {
+    first.ServeOnce(handle, status);
+    usleep(10000);
+  }
+  EXPECT_EQ(handled, (std::vector<int32_t>{static_cast<int32_t>(0xefbeadde), 100, 101}));
+  int32_t reply = -1;
+  EXPECT_EQ(recv(half, &reply, sizeof reply, MSG_WAITALL), static_cast<ssize_t>(sizeof reply));
+  EXPECT_EQ(reply, 0);
+  for (const int fd : silent) close(fd);
+  close(half);
+  close(garbage);
+}
+
+// An instance that does not know the status request (one without a status
+// text to give, as every older one) ignores the code and replies 0; the
+// client says it cannot tell instead of printing nothing.
+TEST_F(InstanceChannelTest, StatusFromAnOlderInstanceOrNone) {
+  InstanceChannel asker(folder_.path());
+  std::string text = "stale";
+  EXPECT_EQ(asker.RequestStatus(&text), InstanceChannel::StatusResult::kNoInstance);
+  EXPECT_EQ(text, "");
+
+  InstanceChannel older(folder_.path());
+  ASSERT_EQ(older.Listen(), InstanceChannel::ListenResult::kListening);
+  InstanceChannel::StatusResult result{};
+  std::thread client([&] { result = asker.RequestStatus(&text); });
+  EXPECT_EQ(Serve(older, 1), std::vector<int32_t>{kStatusRequest});
+  client.join();
+  EXPECT_EQ(result, InstanceChannel::StatusResult::kNotUnderstood);
 }
 
 TEST_F(InstanceChannelTest, OtherUsersAreNotServed) {
