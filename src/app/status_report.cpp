@@ -89,8 +89,11 @@ std::string SpokenFix(const Program& program) {
 
 std::string PortLine(const Program& program, const PortWatch* port) {
   if (program.IsReplaying()) return "replaying a file (the port waits)";
+  const std::string name = "COM" + std::to_string(program.settings().portNumber);
   if (program.settings().portNumber == -1) return "none chosen";
-  return port != nullptr ? port->Describe() : "COM" + std::to_string(program.settings().portNumber);
+  if (port == nullptr) return name;
+  if (port->state() == PortWatch::State::kClosed) return name + " opening at the next tick";
+  return port->Describe();
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/serial_posix.h"
+#include "platform/service_notifier.h"
 #include "platform/settings_store_file.h"
 #include "platform/stop_signals.h"
 #include "platform/tick_clock.h"
@@ -159,8 +160,20 @@ int RunRecordCommand(const RecordArguments& args) {
   // Showing the window is left undone: there is none to show.
   auto applyCode = [&program](int32_t code) { program.ApplyForwardedCode(code); };
 
+  // Under systemd (Type=notify): ready after the start-up tick, a watchdog
+  // ping from every tick, and the state in one line whenever it changes.
+  ServiceNotifier systemd;
+  std::string toldStatus;
+  auto notify = [&](std::string message) {
+    if (!systemd.enabled()) return;
+    const std::string status = ComposeServiceStatus(program, watchedPort, files, census);
+    if (status != toldStatus) message += "\nSTATUS=" + status;
+    if (systemd.Send(message)) toldStatus = status;
+  };
+
   program.Start();
   bool explained = false;
+  bool ready = false;
   uint32_t nextTick = clock.NowMs() + kTickMs;
   for (;;) {
     const uint32_t now = clock.NowMs();
@@ -172,8 +185,8 @@ int RunRecordCommand(const RecordArguments& args) {
     if (claim.channel) {
       for (const int fd : claim.channel->waitingFds()) fds.push_back({fd, POLLIN, 0});
     }
-    const int ready = poll(fds.data(), fds.size(), wait > 0 ? wait : 0);
-    if (ready > 0 && (fds[0].revents & POLLIN) != 0) break;
+    const int events = poll(fds.data(), fds.size(), wait > 0 ? wait : 0);
+    if (events > 0 && (fds[0].revents & POLLIN) != 0) break;
     if (claim.channel) claim.channel->ServeOnce(applyCode, statusReport);
     if (static_cast<int32_t>(clock.NowMs() - nextTick) >= 0) {
       program.Tick();
@@ -181,6 +194,8 @@ int RunRecordCommand(const RecordArguments& args) {
       for (const std::string& line : stateLines.Observe(program)) {
         if (!showStatus) panel.PrintNote(line);
       }
+      notify(ready ? "WATCHDOG=1" : "READY=1\nWATCHDOG=1");
+      ready = true;
       nextTick += kTickMs;
       // After a stall, tick on from now rather than catching up in a burst.
       if (static_cast<int32_t>(clock.NowMs() - nextTick) > static_cast<int32_t>(kTickMs)) {
@@ -188,6 +203,7 @@ int RunRecordCommand(const RecordArguments& args) {
       }
     }
   }
+  if (systemd.enabled()) systemd.Send("STOPPING=1");
   if (program.ShutDown() != 0) {
     // systemd and scripts must see that data was lost.
     std::fprintf(stderr, "pathmere-cli: not everything could be written at shut-down: %s\n",

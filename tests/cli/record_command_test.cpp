@@ -2,10 +2,14 @@
 // log fed in, a waypoint marked from a second process, then Ctrl+C.
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <csignal>
 #include <cstring>
 #include <cstdlib>
@@ -271,6 +275,78 @@ TEST(RecordCommandTest, FlushEveryTenSecondsKeepsTheDiskThatRecent) {
     EXPECT_LE(i - second, 13) << "second " << i << ": " << last;
   }
   EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+}
+
+// A datagram socket of the test in place of systemd's: READY=1 after the
+// start, WATCHDOG=1 from every tick, STATUS= when the state changes and
+// STOPPING=1 at the end. A NOTIFY_SOCKET that names nothing costs the logger
+// nothing: it ticks and answers as ever.
+TEST(RecordCommandTest, TellsSystemdItIsReadyAliveAndWhatItDoes) {
+  struct Row {
+    const char* legend;
+    bool abstract;
+    bool listening;
+  };
+  const Row rows[] = {
+      {"a socket file", false, true},
+      {"an abstract socket", true, true},
+      {"a socket file nobody made", false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    testing::LoggerHome home;
+    FakeReceiver receiver;
+    home.LinkPort(0, receiver.slaveName());
+    const std::string name = row.abstract ? "@pathmere-notify-test-" + std::to_string(getpid())
+                                          : (home.root() / "notify").string();
+    const int systemd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.data(), name.size());
+    if (row.abstract) address.sun_path[0] = '\0';
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+    if (row.listening) {
+      ASSERT_EQ(bind(systemd, reinterpret_cast<const sockaddr*>(&address), length), 0);
+    }
+    std::vector<std::string> env = home.Environment("UTC");
+    env.push_back("NOTIFY_SOCKET=" + name);
+    testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string()}, env);
+    receiver.Send(testing::Gga(43200.0, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0}) + "\r\n" +
+                  testing::Gga(43201.0, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43201.0}) + "\r\n");
+    if (!row.listening) {
+      ASSERT_TRUE(WaitFor(logger, "first fix")) << logger.Output();
+      const auto status = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
+      EXPECT_EQ(status.exitStatus, 0) << status.err;
+      EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+      close(systemd);
+      continue;
+    }
+    std::vector<std::string> messages;
+    const auto until = std::chrono::steady_clock::now() + 15s;
+    while (messages.size() < 5 && std::chrono::steady_clock::now() < until) {
+      pollfd watch{systemd, POLLIN, 0};
+      if (poll(&watch, 1, 100) <= 0) continue;
+      char buffer[512];
+      const ssize_t got = recv(systemd, buffer, sizeof buffer, 0);
+      if (got > 0) messages.emplace_back(buffer, static_cast<size_t>(got));
+    }
+    const auto result = logger.Stop(SIGTERM);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    char last[64] = {};
+    EXPECT_GT(recv(systemd, last, sizeof last - 1, MSG_DONTWAIT), 0);
+    close(systemd);
+    ASSERT_GE(messages.size(), 5u);
+    EXPECT_EQ(messages[0], "READY=1\nWATCHDOG=1\nSTATUS=COM0 opening at the next tick; no sentences yet; "
+                           "0 track points today");
+    bool fixTold = false;
+    for (size_t i = 1; i < messages.size(); ++i) {
+      EXPECT_EQ(messages[i].rfind("WATCHDOG=1", 0), 0u) << messages[i];
+      fixTold |= messages[i].find("\nSTATUS=COM0 (" + (home.ports() / "COM0").string() +
+                                  ") open at 4800 bit/s; fix 48.00000 N 11.00000 E; ") != std::string::npos;
+    }
+    EXPECT_TRUE(fixTold) << ::testing::PrintToString(messages);
+    EXPECT_STREQ(last, "STOPPING=1");
+  }
 }
 
 // Without --output the stored folder is used; where it cannot be, the
