@@ -53,9 +53,10 @@ void DayFile::PostError(const char* format, uint32_t error) {
   Post(format);
 }
 
-int DayFile::Fail(FileHandle file, const char* format, int code) {
-  // The error code is taken before closing, which could replace it.
+int DayFile::Fail(FileHandle file, const char* format, int code, int64_t keepBytes) {
+  // The error code is taken before anything else could replace it.
   lastError_ = files_.LastError();
+  if (file != kInvalidFile && keepBytes >= 0) files_.Truncate(file, keepBytes);
   if (file != kInvalidFile) files_.Close(file);
   Post(format);
   return code;
@@ -101,7 +102,10 @@ int DayFile::WriteSteps(std::string_view data) {
       uint32_t written = 0;
       if (!files_.Write(file, header, static_cast<uint32_t>(headerLength), &written) ||
           written != headerLength) {
-        return Fail(file, kHeaderWriteError, kHeaderWriteFailed);
+        // Half a header over a short file cannot be taken back; into an
+        // empty one it can.
+        return Fail(file, kHeaderWriteError, kHeaderWriteFailed,
+                    kind_.headerRule == HeaderRule::kIntoEmptyFile && written > 0 ? 0 : -1);
       }
       headerWritten = true;
     }
@@ -112,11 +116,12 @@ int DayFile::WriteSteps(std::string_view data) {
   if (!files_.SeekToEnd(file)) return Fail(file, kSetFilePointerError, kSeekFailed);
   uint32_t written = 0;
   if (lastLineCut && (!files_.Write(file, "\r\n", 2, &written) || written != 2)) {
-    return Fail(file, kFileWriteError, kDataWriteFailed);
+    return Fail(file, kFileWriteError, kDataWriteFailed, written > 0 ? size : -1);
   }
+  const int64_t end = files_.FileSize(file);
   const auto length = static_cast<uint32_t>(data.size());
   if (!files_.Write(file, data.data(), length, &written) || written != length) {
-    return Fail(file, kFileWriteError, kDataWriteFailed);
+    return Fail(file, kFileWriteError, kDataWriteFailed, written > 0 ? end : -1);
   }
   if (syncToDisk_) {
     // An empty file at the open was (almost always) made by it.

@@ -70,8 +70,10 @@ class DayFile {
   // file, writes the header if due, appends `data` in one write and closes.
   // `data` is whole lines, so a crash between two writes leaves whole lines;
   // a file whose last line a crash did cut short gets that line ended first,
-  // so the new lines are not glued to the fragment. Returns kWriteOk or the
-  // code of the failing step, whose message is posted.
+  // so the new lines are not glued to the fragment. A write that fails half
+  // way (a full disk) is cut off again, so the lines that stay pending do
+  // not leave a fragment of themselves behind. Returns kWriteOk or the code
+  // of the failing step, whose message is posted.
   int Write(std::string_view data);
   // The result of the last Write: kWriteOk, or the code of its failing step.
   int lastWriteCode() const { return lastWriteCode_; }
@@ -104,7 +106,9 @@ class DayFile {
  private:
   int WriteSteps(std::string_view data);
   void Sync(FileHandle file, bool madeFile, bool madeFolder);
-  int Fail(FileHandle file, const char* format, int code);
+  // Posts the failure and closes the file, first cutting it back to
+  // `keepBytes` when that is 0 or more.
+  int Fail(FileHandle file, const char* format, int code, int64_t keepBytes = -1);
   // False only when the file's last byte could be read and is not a line feed.
   bool EndsWithLineFeed(FileHandle file);
 

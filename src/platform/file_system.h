@@ -59,6 +59,8 @@ class FileSystem {
   virtual bool ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) = 0;
   virtual uint32_t LastError() const = 0;
 
+  // Cuts the file to `size` bytes. False where the platform cannot.
+  virtual bool Truncate(FileHandle, int64_t) { return false; }
   // Makes the data written to `file` durable, so a power cut cannot take it
   // back. True where the platform keeps nothing back.
   virtual bool SyncData(FileHandle) { return true; }

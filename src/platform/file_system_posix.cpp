@@ -179,6 +179,11 @@ std::string PosixFileSystem::DisplayPath(std::wstring_view path) const {
   return HostPath(path, &host, &error) ? host : FileSystem::DisplayPath(path);
 }
 
+bool PosixFileSystem::Truncate(FileHandle file, int64_t size) {
+  if (ftruncate(file, static_cast<off_t>(size)) != 0) return Fail(errno);
+  return true;
+}
+
 bool PosixFileSystem::SyncData(FileHandle file) {
   int result;
   do {

@@ -5,9 +5,12 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <csignal>
@@ -26,6 +29,7 @@
 #include "support/fake_receiver.h"
 #include "support/gpsbabel_readback.h"
 #include "support/child_process.h"
+#include "support/day_file_headers.h"
 #include "support/logger_home.h"
 #include "support/nmea_builder.h"
 #include "support/test_environment.h"
@@ -346,6 +350,88 @@ TEST(RecordCommandTest, TellsSystemdItIsReadyAliveAndWhatItDoes) {
     }
     EXPECT_TRUE(fixTold) << ::testing::PrintToString(messages);
     EXPECT_STREQ(last, "STOPPING=1");
+  }
+}
+
+// A small file system of the test's own that is full under the logger: it
+// keeps running and keeps its pending points, tells the journal once, and
+// writes them all, as whole lines, when there is room again. The day's track
+// file from an earlier run ends just short of a page, so the first write
+// fills that page and then fails half way.
+TEST(RecordCommandTest, FullDiskIsToldOnceAndThePendingPointsFollowWhenThereIsRoom) {
+  testing::LoggerHome home;
+  fs::create_directories(home.out());
+  if (mount("pathmere-test", home.out().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=128k,mode=0755") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs at " << home.out() << " (" << std::strerror(errno)
+                 << "): this test needs root or CAP_SYS_ADMIN";
+  }
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{home.out()};
+
+  const fs::path track = home.out() / "2026-12-06.plt";
+  std::string earlier = testing::TrackHeader(2026, 12, 6);
+  // Point lines are 73 bytes: the next one does not fit the page.
+  for (int i = 0; 4096 - earlier.size() >= 73; ++i) {
+    char line[96];
+    std::snprintf(line, sizeof line, "48.00000000, 11.00000000,0, 1640.42, 46362.45833333, 06.12.26, 11:%02d:%02d\r\n",
+                  i / 60, i % 60);
+    earlier += line;
+  }
+  std::ofstream(track, std::ios::binary) << earlier;
+  {
+    std::ofstream filler(home.out() / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    for (int i = 0; i < 64 && filler.write(block.data(), block.size()); ++i) filler.flush();
+  }
+
+  FakeReceiver receiver;
+  home.LinkPort(0, receiver.slaveName());
+  testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(),
+                                "--flush-every", "1", "--no-status"},
+                               home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, " open at 4800 bit/s")) << logger.Output();
+  int sent = 0;
+  // Four fixes a second, each far enough from the last to be a track point.
+  auto sendFor = [&](std::chrono::milliseconds span) {
+    for (const auto until = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < until;) {
+      receiver.Send(testing::Gga(43200.0 + sent, 1.0) + "\r\n" +
+                    testing::Rmc({.timeOfDay = 43200.0 + sent, .northMetres = 60.0 * sent, .speedKmh = 216.0}) +
+                    "\r\n");
+      ++sent;
+      std::this_thread::sleep_for(250ms);
+    }
+  };
+  sendFor(3000ms);
+  const std::string full = "pathmere-cli: cannot write 2026-12-06.plt: No space left on device, ";
+  ASSERT_TRUE(WaitFor(logger, full)) << logger.Output();
+  ASSERT_TRUE(logger.running());
+  // Half a write, cut off again: the file is as it was.
+  EXPECT_EQ(testing::ReadWholeFile(track), earlier);
+
+  fs::remove(home.out() / "filler");
+  sendFor(2500ms);
+  ASSERT_TRUE(WaitFor(logger, "pathmere-cli: 2026-12-06.plt written again\n")) << logger.Output();
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  const size_t told = result.out.find(full);
+  EXPECT_EQ(result.out.find(full, told + 1), std::string::npos) << "told once: " << result.out;
+  EXPECT_NE(result.out.find("File Write Error: 28 \r\n"), std::string::npos) << result.out;
+
+  // The points in order, each a whole line, after what was there: from the
+  // second fix (the first is dropped, too far from the unknown last
+  // position) to the last ones read before the stop (the very last is held
+  // for its GGA, and up to a second's worth may still wait in the terminal).
+  const std::string content = testing::ReadWholeFile(track);
+  ASSERT_EQ(content.compare(0, earlier.size(), earlier), 0);
+  const auto lines = Lines(content.substr(earlier.size()));
+  ASSERT_GE(lines.size() + 7, static_cast<size_t>(sent)) << content.substr(earlier.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    char time[48];
+    std::snprintf(time, sizeof time, ", 12:%02zu:%02zu\r", (i + 1) / 60 % 60, (i + 1) % 60);
+    EXPECT_EQ(lines[i].substr(lines[i].size() - 11), time) << i << ": " << lines[i];
+    EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), ','), 6) << i << ": " << lines[i];
   }
 }
 
