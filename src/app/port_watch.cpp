@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace pathmere {
 
@@ -15,8 +17,12 @@ std::string SpokenDuration(uint32_t seconds) {
 
 std::string PortWatch::Name() const {
   std::string name = "COM" + std::to_string(portNumber_);
-  if (device_ != nullptr && !device_->devicePath().empty()) name += " (" + device_->devicePath() + ")";
-  return name;
+  if (device_ == nullptr || device_->devicePath().empty()) return name;
+  // The device itself (/dev/ttyACM0), not the link that found it; a link
+  // that leads nowhere is named as it is.
+  std::error_code error;
+  const std::filesystem::path device = std::filesystem::canonical(device_->devicePath(), error);
+  return name + " (" + (error ? device_->devicePath() : device.string()) + ")";
 }
 
 std::string PortWatch::OpenFailure(int32_t code, int error) const {

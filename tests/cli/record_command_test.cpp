@@ -89,7 +89,7 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   const auto told = [&](const std::string& text) { return status.out.find(text) != std::string::npos; };
   EXPECT_TRUE(told("Pathmere (pathmere-cli record, process ")) << status.out;
   EXPECT_TRUE(told("Status area:\n  UTC:  07.08.04 ")) << status.out;
-  EXPECT_TRUE(told("Port: COM0 (" + (home.ports() / "COM0").string() + ") open at 4800 bit/s for ")) << status.out;
+  EXPECT_TRUE(told("Port: COM0 (" + receiver.slaveName() + ") open at 4800 bit/s for ")) << status.out;
   EXPECT_TRUE(told("Output folder: " + out.string() + "\n")) << status.out;
   EXPECT_TRUE(told("Files of " + day + ":\n")) << status.out;
   const long trackOnDisk = static_cast<long>(Lines(testing::ReadWholeFile(out / (day + ".plt"))).size()) - 6;
@@ -235,7 +235,7 @@ TEST(RecordCommandTest, StateLinesOnlyWhereTheStatusAreaIsNotShown) {
   for (int i = 0; i < 3; ++i) {
     fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
   }
-  const std::string opened = "pathmere-cli: COM0 (" + (home.ports() / "COM0").string() + ") open at 4800 bit/s\n";
+  const std::string opened = "pathmere-cli: COM0 (" + receiver.slaveName() + ") open at 4800 bit/s\n";
   {
     testing::ChildProcess logger(args, home.Environment("UTC"));
     ASSERT_TRUE(WaitFor(logger, opened)) << logger.Output();
@@ -345,7 +345,7 @@ TEST(RecordCommandTest, TellsSystemdItIsReadyAliveAndWhatItDoes) {
     bool fixTold = false;
     for (size_t i = 1; i < messages.size(); ++i) {
       EXPECT_EQ(messages[i].rfind("WATCHDOG=1", 0), 0u) << messages[i];
-      fixTold |= messages[i].find("\nSTATUS=COM0 (" + (home.ports() / "COM0").string() +
+      fixTold |= messages[i].find("\nSTATUS=COM0 (" + receiver.slaveName() +
                                   ") open at 4800 bit/s; fix 48.00000 N 11.00000 E; ") != std::string::npos;
     }
     EXPECT_TRUE(fixTold) << ::testing::PrintToString(messages);
