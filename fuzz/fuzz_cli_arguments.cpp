@@ -28,10 +28,12 @@ void CheckUsable(const CommandLine& command) {
       if (command.record.port && *command.record.port < -1) fuzzing::Fail("record on a negative port");
       if (command.record.speed && *command.record.speed <= 0) fuzzing::Fail("record at no speed");
       if (command.record.outputDir && command.record.outputDir->empty()) fuzzing::Fail("record into ''");
+      if (command.record.flushSeconds && *command.record.flushSeconds < 0) fuzzing::Fail("negative flush interval");
       break;
     case CommandKind::kHelp:
     case CommandKind::kVersion:
     case CommandKind::kForward:
+    case CommandKind::kStatus:
       break;
   }
 }

@@ -35,10 +35,12 @@ InstanceClaim ClaimInstance(std::optional<std::string_view> commandLine) {
   if (folder.empty()) return claim;
   auto channel = std::make_unique<InstanceChannel>(folder);
   claim.role = ClaimOrForward(*channel, commandLine);
-  if (claim.role == StartRole::kRunningInstance) {
+  if (claim.role == StartRole::kWithoutChannel) {
+    claim.problem = channel->listenProblem().empty() ? "cannot use " + channel->socketPath().string()
+                                                     : channel->listenProblem();
+  }
+  if (claim.role == StartRole::kRunningInstance || channel->holdsInstanceLock()) {
     claim.channel = std::move(channel);
-  } else if (claim.role == StartRole::kWithoutChannel) {
-    claim.problem = "cannot listen on " + channel->socketPath().string();
   }
   return claim;
 }

@@ -21,6 +21,8 @@ enum class StartRole {
 struct InstanceClaim {
   StartRole role = StartRole::kWithoutChannel;
   // Set for kRunningInstance: the channel to serve forwarded codes from.
+  // Also kept for kWithoutChannel while it holds the instance lock, which
+  // must stay held for the whole run (it does not listen then).
   std::unique_ptr<InstanceChannel> channel;
   // Why commands from other starts are off (kWithoutChannel).
   std::string problem;

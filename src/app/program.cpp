@@ -15,20 +15,39 @@ Program::Program(FileSystem& files, TickClock& clock, SerialPort& port, TickHost
       otherSystemsFix_(flags_, captureState_, settings_, log_, wiring_, Talkers::kOtherSystems),
       paths_(settings_, wiring_, otherSystemsSentences_),
       capture_(captureState_, flags_, settings_, log_, files, clock, port, paths_, wiring_),
-      tick_(flags_, log_, capture_, wiring_, host) {}
+      tick_(flags_, log_, capture_, wiring_, host) {
+  UpdateSyncToDisk();
+}
+
+void Program::UpdateSyncToDisk() {
+  const bool live = !captureState_.IsReplaying();
+  track_.SetSyncToDisk(live);
+  route_.SetSyncToDisk(live);
+  nmeaLog_.SetSyncToDisk(live);
+  waypoints_.SetSyncToDisk(live);
+}
 
 void Program::Start() {
   if (tick_.startupState == 0) tick_.startupState = 1;
 }
 
-void Program::Tick() { tick_.HandleTick(); }
+void Program::Tick() {
+  // A replay starts between ticks and ends inside one, with its own flush.
+  UpdateSyncToDisk();
+  tick_.HandleTick();
+}
 
-void Program::ShutDown() {
+int Program::ShutDown() {
   tick_.closing = 1;
   flags_.flushRequested = 0;
-  FlushWriters();
+  UpdateSyncToDisk();
+  // The flushes of FlushWriters, in its order, with their results kept.
+  int result = track_.Flush();
+  result |= route_.Flush();
+  if (settings_.enableNmeaLog != 0) result |= nmeaLog_.Flush();
   if (captureState_.portOpen != 0) capture_.ClosePort();
   capture_.CloseReplay();
+  return result;
 }
 
 void Program::RequestWaypoint() { flags_.waypointRequested = 1; }
@@ -37,7 +56,11 @@ void Program::RequestFlush() { flags_.flushRequested = 1; }
 
 void Program::FlushWriters() { wiring_.FlushWriters(); }
 
-bool Program::ReplayFile(const char* hostPath) { return capture_.StartReplay(hostPath); }
+bool Program::ReplayFile(const char* hostPath) {
+  const bool started = capture_.StartReplay(hostPath);
+  UpdateSyncToDisk();
+  return started;
+}
 
 ForwardedAction Program::ApplyForwardedCode(int32_t code) {
   if (code == kForwardWaypoint || code == kForwardWaypointAndShow) {
@@ -75,7 +98,17 @@ void Program::SetOutputFolder(const wchar_t* path) {
   waypoints_.SetFolder(path);
 }
 
-void Program::LoadSettings(SettingsStore& store) { pathmere::LoadSettings(store, settings_); }
+void Program::SetFlushSeconds(int32_t seconds) {
+  settings_.flushSeconds = seconds;
+  track_.SetFlushSeconds(seconds);
+  route_.SetFlushSeconds(seconds);
+  nmeaLog_.SetFlushSeconds(seconds);
+}
+
+void Program::LoadSettings(SettingsStore& store) {
+  pathmere::LoadSettings(store, settings_);
+  SetFlushSeconds(settings_.flushSeconds);
+}
 
 void Program::SaveSettings(SettingsStore& store) const { pathmere::SaveSettings(store, settings_); }
 
@@ -84,6 +117,10 @@ int32_t Program::LoadOutputFolder(SettingsStore& store) {
 }
 
 void Program::AppendToMessageLog(std::string_view text) { log_.AppendText(kMessageLog, text); }
+
+int32_t Program::LoadOutputFolder(SettingsStore& store, OutputDirCheck* check) {
+  return LoadOutputDir(store, [this](const wchar_t* folder) { SetOutputFolder(folder); }, check);
+}
 
 void Program::AttachPanel(PanelText* panel) { log_.AttachPanel(panel); }
 

@@ -23,6 +23,7 @@
 #include "route/route_file_writer.h"
 #include "route/route_point_selector.h"
 #include "settings/settings.h"
+#include "settings/settings_operations.h"
 
 namespace pathmere {
 
@@ -48,8 +49,9 @@ class Program {
   void Tick();
   // The program's part of shutting down: ticks stop acting, pending lines go
   // to their files, the port and a replay file are closed. The front end
-  // stops its timer and removes its icon around this.
-  void ShutDown();
+  // stops its timer and removes its icon around this. Returns 0 when every
+  // pending line reached its file, else the OR of the failed flushes' codes.
+  int ShutDown();
 
   // --- Commands
   // A waypoint at the next good fix.
@@ -73,11 +75,16 @@ class Program {
   void SelectSpeed(int32_t portSpeed);
   // The same folder for every writer, in the fixed order.
   void SetOutputFolder(const wchar_t* path);
+  // "FlushSeconds": the track, route and NMEA log writers' timed flush after
+  // this many seconds instead of their own 300 / 438 (0 or less: their own).
+  void SetFlushSeconds(int32_t seconds);
   // The numeric settings from and to the store.
   void LoadSettings(SettingsStore& store);
   void SaveSettings(SettingsStore& store) const;
   // The stored output folder into the writers; the codes of LoadOutputDir.
   int32_t LoadOutputFolder(SettingsStore& store);
+  // The same, telling which problem the stored folder has.
+  int32_t LoadOutputFolder(SettingsStore& store, OutputDirCheck* check);
   // A line of the program's own for the message log ("...\r\n").
   void AppendToMessageLog(std::string_view text);
   // Where the status area and the message log are shown; null for nowhere.
@@ -96,6 +103,11 @@ class Program {
   // Whether the other satellite systems' sentences still reach their own
   // fix processing.
   bool SecondPathOpen() const { return paths_.SecondPathOpen(); }
+  // The fix to tell the user about: the other systems' while only they
+  // have delivered sentences, else the GPS one.
+  const FixState& shownFixState() const {
+    return SecondPathOpen() && otherSystemsFix_.state.ggaSlot >= 0 ? otherSystemsFix_.state : fix_.state;
+  }
   const MessageLog& log() const { return log_; }
   const TrackFileWriter& track() const { return track_; }
   const RouteFileWriter& route() const { return route_; }
@@ -127,6 +139,10 @@ class Program {
    private:
     Program& program_;
   };
+
+  // Live flushes are made durable; a replay's are not: its data is
+  // already on disk in the file it reads.
+  void UpdateSyncToDisk();
 
   Wiring wiring_{*this};
   OtherSystemsSentences otherSystemsSentences_{*this};

@@ -66,7 +66,8 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
                           std::string* error) {
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device";
+    const bool takesValue =
+        arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device" || arg == "--flush-every";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -100,6 +101,13 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
         *error = "--device needs a device path";
         return false;
       }
+    } else if (arg == "--flush-every") {
+      int32_t seconds = 0;
+      if (!ParseNumber(argv[++i], &seconds) || seconds < 0) {
+        *error = std::string("--flush-every wants seconds, not ") + argv[i];
+        return false;
+      }
+      args->flushSeconds = seconds;
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
     } else if (arg == "--gps-only") {
@@ -155,6 +163,15 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "ports") == 0) {
     command.kind = CommandKind::kPorts;
     ParsePortsArguments(restCount, rest, &command.ports, &help, &command.error);
+  } else if (std::strcmp(subcommand, "status") == 0) {
+    command.kind = CommandKind::kStatus;
+    for (int i = 0; i < restCount && command.usable(); ++i) {
+      if (std::strcmp(rest[i], "--help") == 0 || std::strcmp(rest[i], "-h") == 0) {
+        help = true;
+      } else {
+        command.error = std::string("status takes no arguments, not ") + rest[i];
+      }
+    }
   } else if (std::strcmp(subcommand, "--help") == 0 || std::strcmp(subcommand, "-h") == 0) {
     help = true;
   } else if (std::strcmp(subcommand, "--version") == 0) {

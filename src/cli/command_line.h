@@ -16,7 +16,7 @@ struct ReplayArguments {
 };
 
 // pathmere-cli record [--port N|none | --device PATH] [--speed BPS] [--output DIR]
-//                     [--nmea-log] [--gps-only] [--status|--no-status]
+//                     [--nmea-log] [--gps-only] [--status|--no-status] [--flush-every SECONDS]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
   std::optional<std::string> device;
@@ -25,6 +25,7 @@ struct RecordArguments {
   bool nmeaLog = false;
   bool gpsOnly = false;
   int showStatus = -1;  // -1: when standard output is a terminal
+  std::optional<int32_t> flushSeconds;  // 0: the writers' own intervals
 };
 
 // pathmere-cli ports [--probe] [COMn|DEVICE...]
@@ -33,7 +34,7 @@ struct PortsArguments {
   std::vector<std::string> names;  // only these; empty for every port and device
 };
 
-enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward };
+enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.

@@ -6,6 +6,7 @@
 #include "cli/ports_command.h"
 #include "cli/record_command.h"
 #include "cli/replay_command.h"
+#include "cli/status_command.h"
 #include "cli/usage.h"
 #include "platform/serial_posix.h"
 
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
       return pathmere::RunPortsCommand(
           command.ports, pathmere::SerialDeviceSurvey(pathmere::PosixSerialPort::DefaultPortsFolder()),
           stdout);
+    case pathmere::CommandKind::kStatus:
+      return pathmere::RunStatusCommand();
     case pathmere::CommandKind::kForward:
       break;
   }

@@ -15,16 +15,22 @@
 #include <vector>
 
 #include "app/instance_claim.h"
+#include "app/logger_report.h"
+#include "app/port_watch.h"
 #include "app/program.h"
+#include "app/state_lines.h"
+#include "app/status_report.h"
 #include "cli/console_panel.h"
 #include "cli/output_folder.h"
 #include "platform/device_holders.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/serial_posix.h"
+#include "platform/service_notifier.h"
 #include "platform/settings_store_file.h"
 #include "platform/stop_signals.h"
 #include "platform/tick_clock.h"
+#include "text/wide_text.h"
 
 namespace pathmere {
 namespace {
@@ -33,23 +39,45 @@ constexpr uint32_t kTickMs = 1000;
 
 // Without a window the start-up action can only load the stored folder;
 // where there is none the writers keep their default and the user is told
-// how to choose one.
+// which problem the stored one has and how to choose one.
 class RecordHost final : public TickHost {
  public:
-  RecordHost(SettingsStore& store, const char* outputDir) : store_(store), outputDir_(outputDir) {}
+  RecordHost(FileSettingsStore& store, const char* outputDir) : store_(store), outputDir_(outputDir) {}
   void Attach(Program* program) { program_ = program; }
 
   void RunStartupAction() override {
     if (outputDir_ != nullptr) return;
-    if (program_->LoadOutputFolder(store_) != 0) {
-      std::fprintf(stderr,
-                   "pathmere-cli: no output folder chosen yet, writing to \\Pathmere in the home folder "
-                   "(choose one in the desktop program, or pass --output DIR)\n");
-    }
+    OutputDirCheck check;
+    if (program_->LoadOutputFolder(store_, &check) == 0) return;
+    std::fprintf(stderr, "pathmere-cli: %s, writing to \\Pathmere in the home folder (choose one in the desktop "
+                         "program, or pass --output DIR)\n",
+                 OutputDirProblemText(check).c_str());
   }
 
  private:
-  SettingsStore& store_;
+  std::string OutputDirProblemText(const OutputDirCheck& check) const {
+    const std::string where = "OutputDir in " + store_.filePath().string();
+    switch (check.problem) {
+      case OutputDirProblem::kNone:
+      case OutputDirProblem::kNoKey:
+      case OutputDirProblem::kMissing:
+        break;
+      case OutputDirProblem::kStoreUnreadable:
+        return "the settings file " + store_.filePath().string() + " cannot be read (not a regular file, or no "
+               "permission)";
+      case OutputDirProblem::kWrongType:
+        return "the stored output folder (" + where + ") is not a text";
+      case OutputDirProblem::kTooLong:
+        return "the stored output folder (" + where + ") is longer than 259 characters";
+      case OutputDirProblem::kNotRooted:
+        if (check.stored.empty()) return "the stored output folder (" + where + ") is empty";
+        return "the stored output folder \"" + WideToUtf8(check.stored) + "\" (" + where +
+               ") does not begin with a backslash";
+    }
+    return "no output folder chosen yet";
+  }
+
+  FileSettingsStore& store_;
   const char* outputDir_;
   Program* program_ = nullptr;
 };
@@ -140,9 +168,14 @@ int RunRecordCommand(const RecordArguments& args) {
   MonotonicTickClock clock;
   RecordHost host(store, outputDir);
   const bool showStatus = args.showStatus == 1 || (args.showStatus == -1 && isatty(STDOUT_FILENO));
-  ConsolePanel panel(stdout, showStatus ? stdout : nullptr);
+  // The status area is kept also where it is not shown, for `status`.
+  ConsolePanel panel(stdout, showStatus ? stdout : nullptr, true);
   PosixSerialPort port;
-  Program program(files, clock, port, host);
+  PortWatch watchedPort(port, clock, &port);
+  Program program(files, clock, watchedPort, host);
+  // Where no status area is shown (a journal, a log file), a line for each
+  // change of state instead.
+  StateLines stateLines(watchedPort, clock);
   host.Attach(&program);
   program.AttachPanel(&panel);
   program.LoadSettings(store);
@@ -155,25 +188,53 @@ int RunRecordCommand(const RecordArguments& args) {
   if (args.speed) program.SelectSpeed(*args.speed);
   if (args.nmeaLog) program.SetNmeaLog(true);
   if (args.gpsOnly) program.SetGpsOnly(true);
+  if (args.flushSeconds) program.SetFlushSeconds(*args.flushSeconds);
   if (outputDir != nullptr) program.SetOutputFolder(L"");
+
+  DayFileCensus census;
+  auto statusReport = [&] {
+    return ComposeStatusReport({program, files, clock, &watchedPort, panel.statusText(), "pathmere-cli record"},
+                               census);
+  };
+  // Showing the window is left undone: there is none to show.
+  auto applyCode = [&program](int32_t code) { program.ApplyForwardedCode(code); };
+
+  // Under systemd (Type=notify): ready after the start-up tick, a watchdog
+  // ping from every tick, and the state in one line whenever it changes.
+  ServiceNotifier systemd;
+  std::string toldStatus;
+  auto notify = [&](std::string message) {
+    if (!systemd.enabled()) return;
+    const std::string status = ComposeServiceStatus(program, watchedPort, files, census);
+    if (status != toldStatus) message += "\nSTATUS=" + status;
+    if (systemd.Send(message)) toldStatus = status;
+  };
 
   program.Start();
   PortProblems problems;
+  bool ready = false;
   uint32_t nextTick = clock.NowMs() + kTickMs;
   for (;;) {
     const uint32_t now = clock.NowMs();
     const int32_t wait = static_cast<int32_t>(nextTick - now);
-    pollfd fds[2] = {{stopSignals.wakeFd(), POLLIN, 0},
-                     {claim.channel ? claim.channel->listenFd() : -1, POLLIN, 0}};
-    const int ready = poll(fds, 2, wait > 0 ? wait : 0);
-    if (ready > 0 && (fds[0].revents & POLLIN) != 0) break;
-    if (ready > 0 && (fds[1].revents & POLLIN) != 0) {
-      // Showing the window is left undone: there is none to show.
-      claim.channel->ServeOnce([&program](int32_t code) { program.ApplyForwardedCode(code); });
+    // The stop signals, the channel, and its clients that have not sent
+    // their code yet: none of them is ever waited for beyond the tick.
+    std::vector<pollfd> fds = {{stopSignals.wakeFd(), POLLIN, 0},
+                               {claim.channel ? claim.channel->listenFd() : -1, POLLIN, 0}};
+    if (claim.channel) {
+      for (const int fd : claim.channel->waitingFds()) fds.push_back({fd, POLLIN, 0});
     }
+    const int events = poll(fds.data(), fds.size(), wait > 0 ? wait : 0);
+    if (events > 0 && (fds[0].revents & POLLIN) != 0) break;
+    if (claim.channel) claim.channel->ServeOnce(applyCode, statusReport);
     if (static_cast<int32_t>(clock.NowMs() - nextTick) >= 0) {
       program.Tick();
       problems.ExplainOnce(port);
+      for (const std::string& line : stateLines.Observe(program)) {
+        if (!showStatus) panel.PrintNote(line);
+      }
+      notify(ready ? "WATCHDOG=1" : "READY=1\nWATCHDOG=1");
+      ready = true;
       nextTick += kTickMs;
       // After a stall, tick on from now rather than catching up in a burst.
       if (static_cast<int32_t>(clock.NowMs() - nextTick) > static_cast<int32_t>(kTickMs)) {
@@ -181,7 +242,13 @@ int RunRecordCommand(const RecordArguments& args) {
       }
     }
   }
-  program.ShutDown();
+  if (systemd.enabled()) systemd.Send("STOPPING=1");
+  if (program.ShutDown() != 0) {
+    // systemd and scripts must see that data was lost.
+    std::fprintf(stderr, "pathmere-cli: not everything could be written at shut-down: %s\n",
+                 DescribeUnwritten(program).c_str());
+    return 1;
+  }
   return 0;
 }
 

@@ -40,6 +40,7 @@ SentenceProcessor::SentenceProcessor(SharedFlags& flags, const CaptureState& cap
 
 void SentenceProcessor::ProcessSentence(const char* sentence) {
   flags_.idleTicks = 0;
+  ++flags_.sentencesSeen;
   if (state.ggaSlot < 0) {
     for (GpsFix& slot : state.ggaFixes) {
       slot.altitude = kUnknownAltitude;
@@ -189,6 +190,10 @@ bool SentenceProcessor::IsSuspect() const {
 
 void SentenceProcessor::WriteAcceptedFix() {
   const GpsFix& fix = state.currentFix;
+  if (state.dropCount > 0) {
+    state.lastDropRun = state.dropCount;
+    ++state.dropRunsEnded;
+  }
   state.dropCount = 0;
 
   if (state.trackSpacing.TakePoint(fix, flags_.waypointRequested != 0)) outputs_.AddTrackPoint(fix);

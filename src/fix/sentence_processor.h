@@ -25,6 +25,8 @@ struct FixState {
   double lastPositionLatitude = 0.0;   // position of the previously evaluated fix
   double lastPositionLongitude = 0.0;
   int32_t dropCount = 0;           // consecutive dropped fixes
+  int32_t lastDropRun = 0;         // length of the last run of drops that a good fix ended
+  uint32_t dropRunsEnded = 0;      // how many such runs there were, wrapping
   wchar_t statusText[kStatusTextCapacity] = {};
   char talker[3] = {};  // whose RMC and GGA are taken; empty until settled
 };

@@ -1,12 +1,21 @@
 #include "output/buffered_day_file.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "fix/fix_time.h"
 
 namespace pathmere {
 
 BufferedDayFile::BufferedDayFile(FileSystem& files, TickClock& clock, MessageLog& log, const DayFileKind& kind,
                                  uint32_t flushIntervalMs)
-    : file_(files, log, kind), clock_(clock), flushIntervalMs_(flushIntervalMs) {}
+    : file_(files, log, kind), clock_(clock), ownIntervalMs_(flushIntervalMs), flushIntervalMs_(flushIntervalMs) {}
+
+void BufferedDayFile::SetFlushSeconds(int32_t seconds) {
+  // The tick counter's differences hold 49 days; no interval is longer.
+  constexpr int32_t kLongestSeconds = static_cast<int32_t>(UINT32_MAX / 1000);
+  flushIntervalMs_ = seconds <= 0 ? ownIntervalMs_ : 1000u * static_cast<uint32_t>(std::min(seconds, kLongestSeconds));
+}
 
 void BufferedDayFile::Reset() {
   lines_.Clear();
@@ -14,12 +23,17 @@ void BufferedDayFile::Reset() {
 }
 
 int BufferedDayFile::Flush() {
-  if (lines_.fill() != 0) {
+  const bool written = lines_.fill() != 0;
+  if (written) {
     const int code = file_.Write(lines_.View());
     if (code != kWriteOk) return code;
   }
   Reset();
   lastFlushTick_ = clock_.NowMs();
+  if (written) {
+    lastWriteTick_ = lastFlushTick_;
+    ++writtenFlushes_;
+  }
   return kWriteOk;
 }
 

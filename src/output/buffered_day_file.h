@@ -45,6 +45,10 @@ class BufferedDayFile {
   int FlushToMakeRoom();
   // Flushes when more than the interval has passed since the last flush.
   int FlushIfDue();
+  // The interval in whole seconds instead of the writer's own (0 or less:
+  // the writer's own again). Every other reason to flush stays.
+  void SetFlushSeconds(int32_t seconds);
+  uint32_t flushIntervalMs() const { return flushIntervalMs_; }
   // Empties the pending lines and forces a full day check at the next fix;
   // the day itself stays.
   void Reset();
@@ -63,16 +67,23 @@ class BufferedDayFile {
   // column.
   double minuteDayNumber() const { return minuteDayNumber_; }
   uint32_t lastFlushTick() const { return lastFlushTick_; }
+  // Tick of the last flush that wrote lines to the file; valid once
+  // writtenFlushes() is above 0.
+  uint32_t lastWriteTick() const { return lastWriteTick_; }
+  uint32_t writtenFlushes() const { return writtenFlushes_; }
 
  private:
   DayFile file_;
   PendingLines lines_;
   TickClock& clock_;
+  const uint32_t ownIntervalMs_;
   uint32_t flushIntervalMs_;
   int32_t lastMinuteKey_ = -1;
   int32_t dayKey_ = -1;
   double minuteDayNumber_ = 0.0;
   uint32_t lastFlushTick_ = 0;
+  uint32_t lastWriteTick_ = 0;
+  uint32_t writtenFlushes_ = 0;
 };
 
 }  // namespace pathmere

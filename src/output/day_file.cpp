@@ -53,9 +53,10 @@ void DayFile::PostError(const char* format, uint32_t error) {
   Post(format);
 }
 
-int DayFile::Fail(FileHandle file, const char* format, int code) {
-  // The error code is taken before closing, which could replace it.
+int DayFile::Fail(FileHandle file, const char* format, int code, int64_t keepBytes) {
+  // The error code is taken before anything else could replace it.
   lastError_ = files_.LastError();
+  if (file != kInvalidFile && keepBytes >= 0) files_.Truncate(file, keepBytes);
   if (file != kInvalidFile) files_.Close(file);
   Post(format);
   return code;
@@ -69,9 +70,15 @@ bool DayFile::EndsWithLineFeed(FileHandle file) {
 }
 
 int DayFile::Write(std::string_view data) {
-  if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory &&
-      !files_.CreateDirectory(folder_)) {
-    return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
+  lastWriteCode_ = WriteSteps(data);
+  return lastWriteCode_;
+}
+
+int DayFile::WriteSteps(std::string_view data) {
+  bool madeFolder = false;
+  if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory) {
+    if (!files_.CreateDirectory(folder_)) return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
+    madeFolder = true;
   }
   FormatFileName();
   const FileHandle file = files_.OpenOrCreate(fileName_);
@@ -95,7 +102,10 @@ int DayFile::Write(std::string_view data) {
       uint32_t written = 0;
       if (!files_.Write(file, header, static_cast<uint32_t>(headerLength), &written) ||
           written != headerLength) {
-        return Fail(file, kHeaderWriteError, kHeaderWriteFailed);
+        // Half a header over a short file cannot be taken back; into an
+        // empty one it can.
+        return Fail(file, kHeaderWriteError, kHeaderWriteFailed,
+                    kind_.headerRule == HeaderRule::kIntoEmptyFile && written > 0 ? 0 : -1);
       }
       headerWritten = true;
     }
@@ -106,14 +116,35 @@ int DayFile::Write(std::string_view data) {
   if (!files_.SeekToEnd(file)) return Fail(file, kSetFilePointerError, kSeekFailed);
   uint32_t written = 0;
   if (lastLineCut && (!files_.Write(file, "\r\n", 2, &written) || written != 2)) {
-    return Fail(file, kFileWriteError, kDataWriteFailed);
+    return Fail(file, kFileWriteError, kDataWriteFailed, written > 0 ? size : -1);
   }
+  const int64_t end = files_.FileSize(file);
   const auto length = static_cast<uint32_t>(data.size());
   if (!files_.Write(file, data.data(), length, &written) || written != length) {
-    return Fail(file, kFileWriteError, kDataWriteFailed);
+    return Fail(file, kFileWriteError, kDataWriteFailed, written > 0 ? end : -1);
   }
-  files_.Close(file);
+  if (syncToDisk_) {
+    // An empty file at the open was (almost always) made by it.
+    Sync(file, size == 0, madeFolder);
+  } else {
+    files_.Close(file);
+  }
   return kWriteOk;
+}
+
+void DayFile::Sync(FileHandle file, bool madeFile, bool madeFolder) {
+  lastSyncError_ = 0;
+  if (!files_.SyncData(file)) lastSyncError_ = files_.LastError();
+  files_.Close(file);
+  const std::wstring_view folder(folder_);
+  if (madeFile && !files_.SyncFolder(folder) && lastSyncError_ == 0) lastSyncError_ = files_.LastError();
+  // The new folder's own entry is in its parent; the device root has none
+  // that is ours.
+  const size_t cut = folder.rfind(L'\\');
+  if (madeFolder && cut != std::wstring_view::npos && !files_.SyncFolder(folder.substr(0, cut)) &&
+      lastSyncError_ == 0) {
+    lastSyncError_ = files_.LastError();
+  }
 }
 
 }  // namespace pathmere

@@ -70,15 +70,31 @@ class DayFile {
   // file, writes the header if due, appends `data` in one write and closes.
   // `data` is whole lines, so a crash between two writes leaves whole lines;
   // a file whose last line a crash did cut short gets that line ended first,
-  // so the new lines are not glued to the fragment. Returns kWriteOk or the
-  // code of the failing step, whose message is posted.
+  // so the new lines are not glued to the fragment. A write that fails half
+  // way (a full disk) is cut off again, so the lines that stay pending do
+  // not leave a fragment of themselves behind. Returns kWriteOk or the code
+  // of the failing step, whose message is posted.
   int Write(std::string_view data);
+  // The result of the last Write: kWriteOk, or the code of its failing step.
+  int lastWriteCode() const { return lastWriteCode_; }
+
+  // From now on each Write also makes its data durable before it returns
+  // (and the folder's entries, when it made the file or the folder), so a
+  // power cut cannot take back what was written. A failed sync leaves the
+  // write a success (the data is written; only when it reaches the disk is
+  // unknown) and is kept in lastSyncError.
+  void SetSyncToDisk(bool on) { syncToDisk_ = on; }
+  bool syncToDisk() const { return syncToDisk_; }
+  // The platform's error code of the last failed sync; 0 when the last
+  // Write's syncs worked.
+  uint32_t lastSyncError() const { return lastSyncError_; }
 
   // A numbered message with lastError as its second number.
   void Post(const char* format);
   // The same after storing `error` as lastError.
   void PostError(const char* format, uint32_t error);
 
+  const char* extension() const { return kind_.extension; }
   const wchar_t* folder() const { return folder_; }
   const wchar_t* fileName() const { return fileName_; }
   const wchar_t* message() const { return message_; }
@@ -88,7 +104,11 @@ class DayFile {
   int32_t fileYear() const { return fileYear_; }  // two-digit
 
  private:
-  int Fail(FileHandle file, const char* format, int code);
+  int WriteSteps(std::string_view data);
+  void Sync(FileHandle file, bool madeFile, bool madeFolder);
+  // Posts the failure and closes the file, first cutting it back to
+  // `keepBytes` when that is 0 or more.
+  int Fail(FileHandle file, const char* format, int code, int64_t keepBytes = -1);
   // False only when the file's last byte could be read and is not a line feed.
   bool EndsWithLineFeed(FileHandle file);
 
@@ -96,6 +116,9 @@ class DayFile {
   MessageLog& log_;
   DayFileKind kind_;
   uint32_t lastError_ = 0;
+  int lastWriteCode_ = kWriteOk;
+  bool syncToDisk_ = false;
+  uint32_t lastSyncError_ = 0;
   int32_t fileDay_ = 0;
   int32_t fileMonth_ = 0;
   int32_t fileYear_ = 0;

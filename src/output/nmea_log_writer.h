@@ -42,6 +42,10 @@ class NmeaLogWriter final {
   int AddSentence(const GpsFix& fix, const char* sentence, bool dated);
   int Flush() { return output_.Flush(); }
 
+  // The timed flush after `seconds` instead (0: the writer's own interval).
+  void SetFlushSeconds(int32_t seconds) { output_.SetFlushSeconds(seconds); }
+  // Each write made durable before it returns (live capture, not replays).
+  void SetSyncToDisk(bool on) { output_.file().SetSyncToDisk(on); }
   void SetFolder(std::wstring_view path) { output_.file().SetFolder(path); }
   void GetFolder(wchar_t* buffer, size_t capacity) const { output_.file().GetFolder(buffer, capacity); }
   const wchar_t* folder() const { return output_.file().folder(); }

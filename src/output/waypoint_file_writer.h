@@ -23,6 +23,8 @@ class WaypointFileWriter final {
   // Writes the composed line to the file of the last waypoint's day.
   int WriteLine();
 
+  // Each waypoint made durable before it returns (live capture).
+  void SetSyncToDisk(bool on) { file_.SetSyncToDisk(on); }
   void SetFolder(std::wstring_view path) { file_.SetFolder(path); }
   void GetFolder(wchar_t* buffer, size_t capacity) const { file_.GetFolder(buffer, capacity); }
   const wchar_t* folder() const { return file_.folder(); }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/file_handle.h"
+#include "text/wide_text.h"
 
 namespace pathmere {
 
@@ -57,6 +58,18 @@ class FileSystem {
   // by name.
   virtual bool ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) = 0;
   virtual uint32_t LastError() const = 0;
+
+  // Cuts the file to `size` bytes. False where the platform cannot.
+  virtual bool Truncate(FileHandle, int64_t) { return false; }
+  // Makes the data written to `file` durable, so a power cut cannot take it
+  // back. True where the platform keeps nothing back.
+  virtual bool SyncData(FileHandle) { return true; }
+  // The same for a folder's entries: a file or folder just made in it.
+  virtual bool SyncFolder(std::wstring_view) { return true; }
+
+  // Where `path` is on the host, for telling the user; the program's own
+  // path where the platform knows no other.
+  virtual std::string DisplayPath(std::wstring_view path) const { return WideToUtf8(path); }
 
   bool SeekToStart(FileHandle file) { return Seek(file, 0, SeekOrigin::kStart); }
   bool SeekToEnd(FileHandle file) { return Seek(file, 0, SeekOrigin::kEnd); }

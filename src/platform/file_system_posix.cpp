@@ -173,6 +173,39 @@ bool PosixFileSystem::Close(FileHandle file) {
   return true;
 }
 
+std::string PosixFileSystem::DisplayPath(std::wstring_view path) const {
+  std::string host;
+  int error = 0;
+  return HostPath(path, &host, &error) ? host : FileSystem::DisplayPath(path);
+}
+
+bool PosixFileSystem::Truncate(FileHandle file, int64_t size) {
+  if (ftruncate(file, static_cast<off_t>(size)) != 0) return Fail(errno);
+  return true;
+}
+
+bool PosixFileSystem::SyncData(FileHandle file) {
+  int result;
+  do {
+    result = fdatasync(file);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) return Fail(errno);
+  return true;
+}
+
+bool PosixFileSystem::SyncFolder(std::wstring_view path) {
+  std::string host;
+  if (!MapOrFail(path, &host)) return false;
+  const int fd = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Fail(errno);
+  // Some file systems cannot sync a folder (EINVAL); their entries are as
+  // durable as they get.
+  const bool synced = fsync(fd) == 0 || errno == EINVAL;
+  const int error = errno;
+  close(fd);
+  return synced || Fail(error);
+}
+
 bool PosixFileSystem::ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) {
   entries->clear();
   std::string host;

@@ -40,6 +40,11 @@ class PosixFileSystem final : public FileSystem {
   bool Close(FileHandle file) override;
   bool ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) override;
   uint32_t LastError() const override { return lastError_; }
+  bool Truncate(FileHandle file, int64_t size) override;
+  // fdatasync, and fsync of the folder.
+  bool SyncData(FileHandle file) override;
+  bool SyncFolder(std::wstring_view path) override;
+  std::string DisplayPath(std::wstring_view path) const override;
 
  private:
   bool Fail(int error);

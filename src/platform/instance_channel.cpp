@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <ctime>
 
 namespace pathmere {
 
@@ -23,10 +24,18 @@ namespace {
 // How long a second start waits for the running instance, which looks at
 // the channel at least once a second, even inside modal dialogs.
 constexpr int kReplyTimeoutSeconds = 10;
-// How long the running instance waits for the code of a connection that has
-// sent nothing yet: long enough for a client that was preempted, short enough
-// not to freeze the window.
-constexpr int kCodeTimeoutMs = 1000;
+// How long the running instance keeps a connection that has not sent its
+// code yet: long enough for a client that was preempted. It never waits for
+// one; it looks again at its next chance.
+constexpr int kCodeTimeoutMs = 2000;
+// Connections taken at once; more wait in the socket's backlog.
+constexpr size_t kMostWaiting = 16;
+
+uint32_t NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+}
 // An instance that holds the lock but has not bound its socket yet is
 // waited for this many times 50 ms.
 constexpr int kStartingInstanceRetries = 40;
@@ -109,6 +118,7 @@ InstanceChannel::InstanceChannel(fs::path folder, std::string_view windowClass, 
 
 InstanceChannel::~InstanceChannel() {
   if (clientFd_ >= 0) close(clientFd_);
+  for (const Waiting& client : waiting_) close(client.fd);
   if (listenFd_ >= 0) {
     close(listenFd_);
     // Only our own socket: never one that replaced it.
@@ -119,10 +129,22 @@ InstanceChannel::~InstanceChannel() {
 }
 
 fs::path InstanceChannel::DefaultFolder(std::string* problem) {
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] == '/') {
-    return runtime;
+  return ChooseFolder(std::getenv("XDG_RUNTIME_DIR"), "/run/user", "/tmp", problem);
+}
+
+fs::path InstanceChannel::ChooseFolder(const char* runtimeDir, const fs::path& userRuntimeBase,
+                                       const fs::path& temporaryBase, std::string* problem) {
+  if (runtimeDir != nullptr && runtimeDir[0] == '/') return runtimeDir;
+  // What XDG_RUNTIME_DIR names in a login session; the login manager makes
+  // it, owned by the user and closed to others. lstat: never through a link.
+  const uid_t user = geteuid();
+  const fs::path own = userRuntimeBase / std::to_string(user);
+  struct stat info {};
+  if (lstat(own.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == user &&
+      (info.st_mode & 077) == 0) {
+    return own;
   }
-  return PrivateFolderUnder("/tmp", problem);
+  return PrivateFolderUnder(temporaryBase, problem);
 }
 
 fs::path InstanceChannel::PrivateFolderUnder(const fs::path& base, std::string* problem) {
@@ -156,12 +178,18 @@ bool InstanceChannel::SomeoneHoldsTheLock() const {
 
 InstanceChannel::ListenResult InstanceChannel::Listen() {
   if (listenFd_ >= 0) return ListenResult::kListening;
+  if (lockFd_ >= 0) return ListenResult::kFailed;  // the one instance, without commands
   const int lock = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (lock < 0) return ListenResult::kFailed;
+  if (lock < 0) {
+    listenProblem_ = "cannot open " + lockPath_.string() + ": " + std::strerror(errno);
+    return ListenResult::kFailed;
+  }
   if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     close(lock);
-    return error == EWOULDBLOCK ? ListenResult::kOtherInstance : ListenResult::kFailed;
+    if (error == EWOULDBLOCK) return ListenResult::kOtherInstance;
+    listenProblem_ = "cannot lock " + lockPath_.string() + ": " + std::strerror(error);
+    return ListenResult::kFailed;
   }
 
   // Whatever socket is there belongs to no lock holder. If something still
@@ -175,7 +203,14 @@ InstanceChannel::ListenResult InstanceChannel::Listen() {
       close(lock);
       return ListenResult::kOtherInstance;
     }
-    if (!S_ISSOCK(info.st_mode) || unlink(socketPath_.c_str()) != 0) {
+    if (!S_ISSOCK(info.st_mode)) {
+      // Not ours to remove. The lock stays held, so no second instance runs.
+      listenProblem_ = socketPath_.string() + " is not a socket (remove it to take commands again)";
+      lockFd_ = lock;
+      return ListenResult::kFailed;
+    }
+    if (unlink(socketPath_.c_str()) != 0) {
+      listenProblem_ = "cannot replace " + socketPath_.string() + ": " + std::strerror(errno);
       close(lock);
       return ListenResult::kFailed;
     }
@@ -184,8 +219,9 @@ InstanceChannel::ListenResult InstanceChannel::Listen() {
   sockaddr_un address;
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0 || !FillAddress(socketPath_, &address) ||
-      bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0 ||
+      bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0 ||
       lstat(socketPath_.c_str(), &info) != 0) {
+    listenProblem_ = "cannot listen on " + socketPath_.string() + ": " + std::strerror(errno);
     if (fd >= 0) close(fd);
     close(lock);
     return ListenResult::kFailed;
@@ -196,35 +232,73 @@ InstanceChannel::ListenResult InstanceChannel::Listen() {
   return ListenResult::kListening;
 }
 
-InstanceChannel::ForwardResult InstanceChannel::Forward(int32_t code) {
-  int fd = -1;
-  Connect connected = ConnectTo(socketPath_, &fd);
+InstanceChannel::ForwardResult InstanceChannel::ConnectToInstance(int* fd) {
+  Connect connected = ConnectTo(socketPath_, fd);
   // An instance that is just starting holds the lock before its socket
   // answers.
   for (int retry = 0; connected == Connect::kNobody && retry < kStartingInstanceRetries; ++retry) {
     if (!SomeoneHoldsTheLock()) return ForwardResult::kNoInstance;
+    // An instance runs, but something that is not its socket took the name:
+    // it cannot take commands, and waiting would not change that.
+    struct stat info {};
+    if (lstat(socketPath_.c_str(), &info) == 0 && !S_ISSOCK(info.st_mode)) return ForwardResult::kFailed;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    connected = ConnectTo(socketPath_, &fd);
+    connected = ConnectTo(socketPath_, fd);
   }
   if (connected == Connect::kNobody) return ForwardResult::kNoInstance;
   if (connected == Connect::kFailed) return ForwardResult::kFailed;
+  SetTimeout(*fd, SO_SNDTIMEO, kReplyTimeoutSeconds * 1000);
+  SetTimeout(*fd, SO_RCVTIMEO, kReplyTimeoutSeconds * 1000);
+  return ForwardResult::kDelivered;
+}
 
-  SetTimeout(fd, SO_SNDTIMEO, kReplyTimeoutSeconds * 1000);
-  SetTimeout(fd, SO_RCVTIMEO, kReplyTimeoutSeconds * 1000);
+InstanceChannel::ForwardResult InstanceChannel::Forward(int32_t code) {
+  int fd = -1;
+  const ForwardResult connected = ConnectToInstance(&fd);
+  if (connected != ForwardResult::kDelivered) return connected;
   int32_t reply = -1;
   const bool delivered = SendCode(fd, code) && ReceiveCode(fd, &reply);
   close(fd);
   return delivered ? ForwardResult::kDelivered : ForwardResult::kFailed;
 }
 
-bool InstanceChannel::PollCommand(int32_t* code) {
-  Reply(0);
-  if (listenFd_ < 0) return false;
-  for (;;) {
-    const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+InstanceChannel::StatusResult InstanceChannel::RequestStatus(std::string* text) {
+  text->clear();
+  int fd = -1;
+  switch (ConnectToInstance(&fd)) {
+    case ForwardResult::kDelivered:
+      break;
+    case ForwardResult::kNoInstance:
+      return StatusResult::kNoInstance;
+    case ForwardResult::kFailed:
+      return StatusResult::kFailed;
+  }
+  int32_t reply = -1;
+  uint32_t length = 0;
+  StatusResult result = StatusResult::kFailed;
+  if (SendCode(fd, kStatusRequest) && ReceiveCode(fd, &reply)) {
+    if (reply != kStatusReply) {
+      result = StatusResult::kNotUnderstood;  // an older instance: code ignored, plain reply
+    } else if (ReceiveCode(fd, reinterpret_cast<int32_t*>(&length)) && length <= kLongestStatusText) {
+      text->resize(length);
+      ssize_t got = 0;
+      do {
+        got = recv(fd, text->data(), length, MSG_WAITALL);
+      } while (got < 0 && errno == EINTR);
+      if (got == static_cast<ssize_t>(length)) result = StatusResult::kAnswered;
+    }
+  }
+  close(fd);
+  if (result != StatusResult::kAnswered) text->clear();
+  return result;
+}
+
+void InstanceChannel::AcceptWaiting() {
+  while (waiting_.size() < kMostWaiting) {
+    const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
-      return false;  // EAGAIN: nobody waiting
+      return;  // EAGAIN: nobody else waiting
     }
     // The folder already keeps other users out; this holds even where it
     // does not (a shared XDG_RUNTIME_DIR, a root-made folder).
@@ -234,32 +308,83 @@ bool InstanceChannel::PollCommand(int32_t* code) {
       close(fd);
       continue;
     }
-    SetTimeout(fd, SO_RCVTIMEO, kCodeTimeoutMs);
-    int32_t value = 0;
-    if (!ReceiveCode(fd, &value)) {
-      close(fd);
+    waiting_.push_back({fd, NowMs(), 0, {}});
+  }
+}
+
+bool InstanceChannel::PollCommand(int32_t* code) {
+  Reply(0);
+  if (listenFd_ < 0) return false;
+  AcceptWaiting();
+  // Nothing here waits: a client that has not sent its whole code yet stays
+  // for a later call, until it has had long enough.
+  const uint32_t now = NowMs();
+  for (size_t i = 0; i < waiting_.size();) {
+    Waiting& client = waiting_[i];
+    ssize_t got;
+    do {
+      got = recv(client.fd, client.bytes + client.received, sizeof client.bytes - client.received, MSG_DONTWAIT);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) client.received += static_cast<size_t>(got);
+    const bool complete = client.received == sizeof client.bytes;
+    const bool gone = got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+    if (complete) {
+      clientFd_ = client.fd;
+      std::memcpy(code, client.bytes, sizeof client.bytes);
+      waiting_.erase(waiting_.begin() + static_cast<ptrdiff_t>(i));
+      return true;
+    }
+    if (gone || now - client.acceptedMs > static_cast<uint32_t>(kCodeTimeoutMs)) {
+      close(client.fd);
+      waiting_.erase(waiting_.begin() + static_cast<ptrdiff_t>(i));
       continue;
     }
-    clientFd_ = fd;
-    *code = value;
-    return true;
+    ++i;
   }
+  return false;
+}
+
+std::vector<int> InstanceChannel::waitingFds() const {
+  std::vector<int> fds;
+  for (const Waiting& client : waiting_) fds.push_back(client.fd);
+  return fds;
 }
 
 void InstanceChannel::Reply(int32_t result) {
   if (clientFd_ < 0) return;
-  // A second start that gave up waiting is no reason to fail.
-  (void)SendCode(clientFd_, result);
+  // A second start that gave up waiting is no reason to fail. The socket
+  // does not block: four bytes always fit its buffer.
+  (void)send(clientFd_, &result, sizeof result, MSG_NOSIGNAL | MSG_DONTWAIT);
   close(clientFd_);
   clientFd_ = -1;
 }
 
-int InstanceChannel::ServeOnce(const std::function<void(int32_t code)>& handle) {
+void InstanceChannel::ReplyText(std::string_view text) {
+  if (clientFd_ < 0) return;
+  if (text.size() > kLongestStatusText) text = text.substr(0, kLongestStatusText);
+  std::string message(2 * sizeof(int32_t), '\0');
+  const int32_t reply = kStatusReply;
+  const uint32_t length = static_cast<uint32_t>(text.size());
+  std::memcpy(message.data(), &reply, sizeof reply);
+  std::memcpy(message.data() + sizeof reply, &length, sizeof length);
+  message.append(text);
+  // Far below the socket's buffer; a client that cannot take it is dropped.
+  (void)send(clientFd_, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  close(clientFd_);
+  clientFd_ = -1;
+}
+
+int InstanceChannel::ServeOnce(const std::function<void(int32_t code)>& handle,
+                               const std::function<std::string()>& status) {
   int handled = 0;
   int32_t code = 0;
   while (PollCommand(&code)) {
-    handle(code);
-    Reply(0);
+    if (code == kStatusRequest && status) {
+      ReplyText(status());
+    } else {
+      handle(code);
+      Reply(0);
+    }
     ++handled;
   }
   return handled;

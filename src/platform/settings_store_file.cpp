@@ -27,7 +27,10 @@ enum class FileRead { kRead, kAbsent, kFailed };
 
 FileRead ReadStoreFile(const fs::path& path, std::string* content) {
   content->clear();
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO or a device in the file's place would otherwise hold
+  // the start-up until someone writes to it. Anything but a regular file is
+  // a damaged store.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? FileRead::kAbsent : FileRead::kFailed;
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

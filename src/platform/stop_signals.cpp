@@ -30,12 +30,14 @@ void SetHandlers(void (*handler)(int)) {
 StopSignals::StopSignals() {
   if (gWakePipe[0] >= 0 || pipe2(gWakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   SetHandlers(OnStopSignal);
+  signal(SIGPIPE, SIG_IGN);
   installed_ = true;
 }
 
 StopSignals::~StopSignals() {
   if (!installed_) return;
   SetHandlers(SIG_DFL);
+  signal(SIGPIPE, SIG_DFL);
   close(gWakePipe[0]);
   close(gWakePipe[1]);
   gWakePipe[0] = gWakePipe[1] = -1;

@@ -5,7 +5,10 @@ namespace pathmere {
 // SIGINT, SIGTERM and SIGHUP (Ctrl+C, a service stop, a logout or a closed
 // terminal) only wake the front end's event loop through a self-pipe, so the
 // normal shut-down runs there and pending points still reach their files.
-// One instance at a time; it puts the default handlers back when destroyed.
+// SIGPIPE (the reader of standard output went away, as in `record | head`)
+// is ignored instead: the write then fails with EPIPE, which the console
+// handles, and logging goes on. One instance at a time; it puts the default
+// handlers back when destroyed.
 class StopSignals {
  public:
   StopSignals();

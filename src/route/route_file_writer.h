@@ -35,6 +35,10 @@ class RouteFileWriter final : public RoutePointSink {
   // whenever the day check has just stored a new day.
   void ContinueRoute(const GpsFix& fix);
 
+  // The timed flush after `seconds` instead (0: the writer's own interval).
+  void SetFlushSeconds(int32_t seconds) { output_.SetFlushSeconds(seconds); }
+  // Each write made durable before it returns (live capture, not replays).
+  void SetSyncToDisk(bool on) { output_.file().SetSyncToDisk(on); }
   void SetFolder(std::wstring_view path) { output_.file().SetFolder(path); }
   void GetFolder(wchar_t* buffer, size_t capacity) const { output_.file().GetFolder(buffer, capacity); }
   const wchar_t* folder() const { return output_.file().folder(); }

@@ -20,6 +20,12 @@ inline constexpr int kCommandGpsOnly = 40035;  // "GPS sentences only"
 // The speeds of the speed sub-menu, in the order of its commands.
 inline constexpr int32_t kOfferedSpeeds[] = {4800, 9600, 19200, 38400, 57600, 115200};
 
+// "Write to disk every": 5 minutes (the writers' own intervals, so the route
+// keeps its 7.3 minutes), 1 minute, 10 seconds, as "FlushSeconds".
+inline constexpr int kCommandFlushFirst = 40041;
+inline constexpr int kCommandFlushLast = 40043;
+inline constexpr int32_t kOfferedFlushSeconds[] = {0, 60, 10};
+
 // The marks of the Tools menu for the current settings. A port or speed
 // that the menu does not offer (a stored 20, say) has no command; the marks
 // of that group are then left as they were.
@@ -29,6 +35,7 @@ struct MenuMarks {
   bool enableNmeaLogChecked = false;
   bool hideAtStartupChecked = false;
   bool gpsOnlyChecked = false;
+  std::optional<int> flushCommand;  // radio mark within 40041..40043
 };
 
 MenuMarks MenuMarksFor(const Settings& settings);
@@ -37,5 +44,6 @@ MenuMarks MenuMarksFor(const Settings& settings);
 // and the speed in bit/s; nothing for other commands.
 std::optional<int32_t> PortForCommand(int command);
 std::optional<int32_t> SpeedForCommand(int command);
+std::optional<int32_t> FlushSecondsForCommand(int command);
 
 }  // namespace pathmere

@@ -15,6 +15,7 @@ struct Settings {
   int32_t enableNmeaLog{};
   int32_t hideAtStartup{};
   int32_t gpsOnly{};  // non-zero: only "$GP" sentences count, as on receivers of GPS alone
+  int32_t flushSeconds{};  // timed flushes after this many seconds; 0: the writers' own intervals
 };
 
 enum class SettingType { kNumber, kString };
@@ -36,6 +37,7 @@ inline constexpr SettingDefinition kSettingsTable[] = {
     {"EnableNmeaLog", SettingType::kNumber, &Settings::enableNmeaLog, 0, nullptr},
     {"HideAtStartup", SettingType::kNumber, &Settings::hideAtStartup, 0, nullptr},
     {"GpsOnly", SettingType::kNumber, &Settings::gpsOnly, 0, nullptr},
+    {"FlushSeconds", SettingType::kNumber, &Settings::flushSeconds, 0, nullptr},
     {"OutputDir", SettingType::kString, nullptr, 0, L"\\Pathmere"},
 };
 

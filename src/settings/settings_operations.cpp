@@ -37,13 +37,32 @@ void SaveSettings(SettingsStore& store, const Settings& settings) {
 }
 
 int32_t LoadOutputDir(SettingsStore& store, const FolderSetter& setFolder) {
+  OutputDirCheck check;
+  return LoadOutputDir(store, setFolder, &check);
+}
+
+int32_t LoadOutputDir(SettingsStore& store, const FolderSetter& setFolder, OutputDirCheck* check) {
+  *check = {};
   std::unique_ptr<SettingsKey> key;
-  if (store.OpenKey(&key) != StoreStatus::kOk) return 1;
+  const StoreStatus opened = store.OpenKey(&key);
+  if (opened != StoreStatus::kOk) {
+    check->problem = opened == StoreStatus::kNoKey ? OutputDirProblem::kNoKey : OutputDirProblem::kStoreUnreadable;
+    return 1;
+  }
   wchar_t folder[kOutputDirCapacity];
   const StoreStatus read = key->ReadString(kOutputDir.name, folder, kOutputDirCapacity);
   key->Close();
-  if (read != StoreStatus::kOk) return 2;
-  if (folder[0] != L'\\') return 3;
+  if (read != StoreStatus::kOk) {
+    check->problem = read == StoreStatus::kWrongType ? OutputDirProblem::kWrongType
+                     : read == StoreStatus::kTooLong ? OutputDirProblem::kTooLong
+                                                     : OutputDirProblem::kMissing;
+    return 2;
+  }
+  if (folder[0] != L'\\') {
+    check->problem = OutputDirProblem::kNotRooted;
+    check->stored = folder;
+    return 3;
+  }
   setFolder(folder);
   return 0;
 }

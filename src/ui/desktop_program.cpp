@@ -66,7 +66,8 @@ int RunDesktopProgram(int argc, char** argv) {
   std::unique_ptr<InstanceCommandServer> server;
   if (claim.channel) {
     server = std::make_unique<InstanceCommandServer>(
-        *claim.channel, [&window](int32_t code) { window.HandleForwardedCode(code); });
+        *claim.channel, [&window](int32_t code) { window.HandleForwardedCode(code); },
+        [&window] { return window.StatusReport(); });
   }
   StopSignals stopSignals;
   std::unique_ptr<QSocketNotifier> stopNotifier;

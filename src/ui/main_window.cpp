@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -59,10 +60,14 @@ QSize DefaultClientSize(const QWidget& window) {
 MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store,
                        std::unique_ptr<SerialPort> port, Options options)
     : files_(files),
+      clock_(clock),
       store_(store),
       port_(port != nullptr ? std::move(port) : std::make_unique<PosixSerialPort>()),
       options_(options),
-      program_(files, clock, *port_, *this) {
+      watchedPort_(*port_, clock, dynamic_cast<const PosixSerialPort*>(port_.get())),
+      program_(files, clock, watchedPort_, *this) {
+      watchedPort_(*port_, clock, dynamic_cast<const PosixSerialPort*>(port_.get())),
+      program_(files, clock, watchedPort_, *this) {
   LoadResources();
   runModal = [](QDialog& dialog) { return dialog.exec(); };
   trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
@@ -183,7 +188,11 @@ void MainWindow::StartOnFirstActivation() {
   program_.Start();
 }
 
-void MainWindow::Tick() { program_.Tick(); }
+void MainWindow::Tick() {
+  program_.Tick();
+  // The port's changes are lines for a journal, which the window has not.
+  (void)watchedPort_.TakeChanges();
+}
 
 void MainWindow::RunStartupAction() {
   if (program_.LoadOutputFolder(store_) != 0) {
@@ -194,6 +203,11 @@ void MainWindow::RunStartupAction() {
     return;
   }
   if (program_.settings().hideAtStartup != 0) HideWindow();
+}
+
+std::string MainWindow::StatusReport() {
+  const std::wstring status = panel_ != nullptr ? panel_->statusArea()->toPlainText().toStdWString() : L"";
+  return ComposeStatusReport({program_, files_, clock_, &watchedPort_, status, "pathmere"}, census_);
 }
 
 void MainWindow::HandleForwardedCode(int32_t code) {
@@ -220,6 +234,7 @@ void MainWindow::UpdateMenuMarks() {
   const MenuMarks marks = MenuMarksFor(program_.settings());
   if (marks.portCommand) action(*marks.portCommand)->setChecked(true);
   if (marks.speedCommand) action(*marks.speedCommand)->setChecked(true);
+  if (marks.flushCommand) action(*marks.flushCommand)->setChecked(true);
   action(kCommandEnableNmeaLog)->setChecked(marks.enableNmeaLogChecked);
   action(kCommandHideAtStartup)->setChecked(marks.hideAtStartupChecked);
   action(kCommandGpsOnly)->setChecked(marks.gpsOnlyChecked);

@@ -4,12 +4,15 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <QHash>
 #include <QMainWindow>
 #include <QSize>
 
+#include "app/port_watch.h"
 #include "app/program.h"
+#include "app/status_report.h"
 #include "capture/timer_tick.h"
 #include "platform/file_system.h"
 #include "platform/serial_devices.h"
@@ -94,6 +97,9 @@ class MainWindow final : public QMainWindow, public TickHost {
   // TickHost: the first tick's work.
   void RunStartupAction() override;
 
+  // What `pathmere-cli status` is told (status_report.h).
+  std::string StatusReport();
+
  signals:
   // The shut-down has run: files are flushed, the timer and the tray icon
   // are gone. The program's event loop ends here.
@@ -120,10 +126,13 @@ class MainWindow final : public QMainWindow, public TickHost {
   void ShutDown();
 
   FileSystem& files_;
+  TickClock& clock_;
   SettingsStore& store_;
   std::unique_ptr<SerialPort> port_;
   Options options_;
+  PortWatch watchedPort_;
   Program program_;
+  DayFileCensus census_;
   Panel* panel_ = nullptr;
   QMenu* toolsMenu_ = nullptr;
   QTimer* tickTimer_ = nullptr;

@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "capture/capture_fakes.h"
 #include "fix/nmea_checksum.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
+#include "support/counting_file_system.h"
 #include "support/fake_tick_clock.h"
 #include "support/nmea_builder.h"
 #include "support/recording_panel.h"
@@ -270,6 +273,89 @@ TEST_F(ProgramTest, OtherSystemsSentencesKeepNoDataAwayUntilTheSecondPathEnds) {
   program.Tick();
   EXPECT_FALSE(program.SecondPathOpen());
   EXPECT_TRUE(noDataWithin(20, 200));
+// "FlushSeconds" shortens the timed flush of the track, route and NMEA log
+// writers; 0 gives them back their own intervals.
+TEST_F(ProgramTest, FlushSecondsShortensTheTimedFlush) {
+  program.SetOutputFolder(L"");
+  program.SetNmeaLog(true);
+  const auto track = folder.path() / "2026-12-06.plt";
+  const auto log = folder.path() / "2026-12-06.nmea";
+  int second = 0;
+  auto feedAt = [&](uint32_t ms) {
+    clock.now = ms;
+    // Ten seconds apart, so each fix is a track point.
+    const double time = 36000.0 + 10 * second;
+    const std::string bytes = testing::Gga(time, 1.0) + "\r\n" +
+                              testing::Rmc({.timeOfDay = time, .northMetres = 100.0 * second}) + "\r\n";
+    ++second;
+    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+  };
+  program.SetFlushSeconds(10);
+  feedAt(2000);
+  feedAt(10000);
+  EXPECT_FALSE(std::filesystem::exists(track));
+  feedAt(12000);  // more than 10 s after the clock's start
+  ASSERT_TRUE(std::filesystem::exists(track));
+  const std::string first = testing::ReadWholeFile(track);
+  EXPECT_NE(testing::ReadWholeFile(log).find("$GPRMC,100010"), std::string::npos);
+  feedAt(22000);
+  EXPECT_EQ(testing::ReadWholeFile(track), first);
+  feedAt(22001);
+  EXPECT_GT(testing::ReadWholeFile(track).size(), first.size());
+  EXPECT_EQ(program.settings().flushSeconds, 10);
+
+  program.SetFlushSeconds(0);
+  const std::string second10 = testing::ReadWholeFile(track);
+  feedAt(33000);
+  feedAt(300000);
+  EXPECT_EQ(testing::ReadWholeFile(track), second10);
+  EXPECT_EQ(program.route().output().flushIntervalMs(), 438000u);
+}
+
+// Live data is made durable with each flush: the file's data, and the folder
+// when the flush made the file or the folder. A replay's flushes are not
+// synced: its data is already on disk in the file it reads.
+TEST(ProgramDurabilityTest, LiveFlushesAreSyncedReplaysAreNot) {
+  testing::TempFolder folder;
+  testing::CountingFileSystem files(folder.path().string());
+  testing::FakeTickClock clock{1000};
+  testing::Events events;
+  testing::ScriptedSerialPort port{events};
+  TickHost host;
+  Program program(files, clock, port, host);
+  program.SetOutputFolder(L"\\trips");
+  program.Start();
+  program.Tick();
+  auto feed = [&](double start, int seconds, const char* date) {
+    std::string bytes;
+    for (int i = 0; i < seconds; ++i) {
+      bytes += testing::Gga(start + i, 1.0) + "\r\n" +
+               testing::Rmc({.timeOfDay = start + i, .northMetres = 100.0 * i, .date = date}) + "\r\n";
+    }
+    return bytes;
+  };
+  const std::string live = feed(36000.0, 5, "061226");
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(live.data()), static_cast<int32_t>(live.size()));
+  program.RequestFlush();
+  program.Tick();
+  // The track and the route file, both new, in a new folder.
+  EXPECT_EQ(files.counts.dataSyncs, 2);
+  EXPECT_EQ(files.syncedFolders, (std::vector<std::wstring>{L"\\trips", L"", L"\\trips"}));
+
+  const auto replayed = folder.path() / "replayed.nmea";
+  std::ofstream(replayed, std::ios::binary) << feed(40000.0, 30, "071226");
+  ASSERT_TRUE(program.ReplayFile(replayed.c_str()));
+  for (int i = 0; i < 10 && program.IsReplaying(); ++i) program.Tick();
+  ASSERT_FALSE(program.IsReplaying());
+  EXPECT_TRUE(std::filesystem::exists(folder.path() / "trips" / "2026-12-07.plt"));
+  EXPECT_EQ(files.counts.dataSyncs, 2);
+  EXPECT_EQ(files.counts.folderSyncs, 3);
+
+  const std::string later = feed(36100.0, 5, "061226");
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(later.data()), static_cast<int32_t>(later.size()));
+  EXPECT_EQ(program.ShutDown(), 0);
+  EXPECT_EQ(files.counts.dataSyncs, 4);
+  EXPECT_EQ(files.counts.folderSyncs, 3);
 }
 
 }  // namespace

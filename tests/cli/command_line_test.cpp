@@ -56,6 +56,10 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record device and port",
        {"record", "--device", "/dev/ttyACM0", "--port", "3"},
        "--device and --port name the receiver twice; give one of them"},
+      {"record flush interval missing", {"record", "--flush-every"}, "--flush-every needs a value"},
+      {"record flush interval negative", {"record", "--flush-every", "-10"}, "--flush-every wants seconds, not -10"},
+      {"record flush interval in words", {"record", "--flush-every", "10s"}, "--flush-every wants seconds, not 10s"},
+      {"status with an argument", {"status", "now"}, "status takes no arguments, not now"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);
@@ -82,12 +86,12 @@ TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   ASSERT_TRUE(bare.usable());
   EXPECT_EQ(bare.kind, CommandKind::kRecord);
   EXPECT_FALSE(bare.record.port || bare.record.speed || bare.record.outputDir || bare.record.nmeaLog ||
-               bare.record.gpsOnly);
+               bare.record.gpsOnly || bare.record.flushSeconds);
   EXPECT_EQ(bare.record.showStatus, -1);
 
   const CommandLine full =
       Parse({"record", "--port", "none", "--speed", "2147483647", "--output", "d", "--nmea-log", "--status",
-             "--no-status", "--gps-only"});
+             "--no-status", "--gps-only", "--flush-every", "10"});
   ASSERT_TRUE(full.usable()) << full.error;
   EXPECT_EQ(full.record.port, -1);
   EXPECT_EQ(full.record.speed, 2147483647);
@@ -103,6 +107,7 @@ TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   EXPECT_EQ(ports.kind, CommandKind::kPorts);
   EXPECT_TRUE(ports.ports.probe);
   EXPECT_EQ(ports.ports.names, (std::vector<std::string>{"COM3", "/dev/ttyACM0"}));
+  EXPECT_EQ(full.record.flushSeconds, 10);
 }
 
 TEST(CommandLineTest, HelpVersionAndSecondStarts) {
@@ -112,6 +117,8 @@ TEST(CommandLineTest, HelpVersionAndSecondStarts) {
   EXPECT_EQ(Parse({"record", "--port", "3", "--help"}).kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"--version"}).kind, CommandKind::kVersion);
   EXPECT_EQ(Parse({"--version", "/wpth"}).kind, CommandKind::kVersion);
+  EXPECT_EQ(Parse({"status", "--help"}).kind, CommandKind::kHelp);
+  EXPECT_EQ(Parse({"status"}).kind, CommandKind::kStatus);
 
   struct Case {
     std::vector<std::string> args;

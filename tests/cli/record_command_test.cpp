@@ -2,14 +2,23 @@
 // log fed in, a waypoint marked from a second process, then Ctrl+C.
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <csignal>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -20,6 +29,7 @@
 #include "support/fake_receiver.h"
 #include "support/gpsbabel_readback.h"
 #include "support/child_process.h"
+#include "support/day_file_headers.h"
 #include "support/logger_home.h"
 #include "support/nmea_builder.h"
 #include "support/test_environment.h"
@@ -70,12 +80,37 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   EXPECT_EQ(marked.exitStatus, 0) << marked.err;
   receiver.Send(content.substr(half));
   std::this_thread::sleep_for(3500ms);
+
+  // Asked from another shell what it is doing, it tells from its files and
+  // its memory.
+  const std::string day = "2004-08-07";
+  const auto status = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
+  EXPECT_EQ(status.exitStatus, 0) << status.err;
+  const auto told = [&](const std::string& text) { return status.out.find(text) != std::string::npos; };
+  EXPECT_TRUE(told("Pathmere (pathmere-cli record, process ")) << status.out;
+  EXPECT_TRUE(told("Status area:\n  UTC:  07.08.04 ")) << status.out;
+  EXPECT_TRUE(told("Port: COM0 (" + receiver.slaveName() + ") open at 4800 bit/s for ")) << status.out;
+  EXPECT_TRUE(told("Output folder: " + out.string() + "\n")) << status.out;
+  EXPECT_TRUE(told("Files of " + day + ":\n")) << status.out;
+  const long trackOnDisk = static_cast<long>(Lines(testing::ReadWholeFile(out / (day + ".plt"))).size()) - 6;
+  EXPECT_TRUE(told(day + ".plt   " + std::to_string(fs::file_size(out / (day + ".plt"))) + " bytes, " +
+                   std::to_string(trackOnDisk) + " points\n"))
+      << status.out;
+  EXPECT_TRUE(told(day + ".wpt   " + std::to_string(fs::file_size(out / (day + ".wpt"))) + " bytes, 1 waypoint\n"))
+      << status.out;
+  EXPECT_TRUE(told("Last written: track ")) << status.out;
+  EXPECT_TRUE(told("In memory, not yet on disk: track ")) << status.out;
+  EXPECT_FALSE(told("In memory, not yet on disk: track 0 points")) << status.out;
+  EXPECT_TRUE(told("Written to disk every: track and NMEA log 5 min 0 s, route 7 min 18 s")) << status.out;
+
   const auto result = logger.Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_NE(result.out.find("(1) Waypoint saved. \r\n"), std::string::npos) << result.out;
+  const auto nobody = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
+  EXPECT_EQ(nobody.exitStatus, 1);
+  EXPECT_EQ(nobody.err, "pathmere-cli: no Pathmere is running\n");
 
   // Everything pending reached the files at shut-down.
-  const std::string day = "2004-08-07";
   const auto track = Lines(testing::ReadWholeFile(out / (day + ".plt")));
   const auto route = Lines(testing::ReadWholeFile(out / (day + ".rte")));
   const auto waypoints = Lines(testing::ReadWholeFile(out / (day + ".wpt")));
@@ -124,9 +159,25 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
 // Ctrl+C, a service stop and a closed terminal all end through the normal
 // shut-down: pending points reach their files and the exit status is 0 (a
 // signal's default action would leave them in memory and kill the logger).
+// A reader of standard output that goes away (`record --status | head`) and
+// SIGPIPE itself stop nothing: the logger goes on until it is stopped. When
+// the last flush fails, the exit status says so.
 TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(strsignal(signal));
+  struct Row {
+    const char* legend;
+    int signal;
+    bool readerGoesAway;
+    bool folderGoesAway;
+  };
+  const Row rows[] = {
+      {"Ctrl+C", SIGINT, false, false},
+      {"service stop", SIGTERM, false, false},
+      {"closed terminal", SIGHUP, false, false},
+      {"reader gone, SIGPIPE, then a service stop", SIGTERM, true, false},
+      {"output folder gone before the stop", SIGTERM, false, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
     testing::LoggerHome home;
     FakeReceiver receiver;
     home.LinkPort(0, receiver.slaveName());
@@ -134,15 +185,294 @@ TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
         {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(), "--status"},
         home.Environment("UTC"));
     ASSERT_TRUE(WaitFor(logger, "COM0 opening...")) << logger.Output();
+    if (row.readerGoesAway) logger.CloseOutput();
     std::string fixes;
     for (int i = 0; i < 30; ++i) {
       fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
     }
     receiver.Send(fixes);
-    ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
-    const auto result = logger.Stop(signal);
+    const fs::path track = home.out() / "2026-12-06.plt";
+    if (row.folderGoesAway) {
+      ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
+      fs::rename(home.out(), home.root() / "moved");
+      std::ofstream(home.out()) << "a file where the folder was";
+      const auto result = logger.Stop(row.signal);
+      EXPECT_EQ(result.exitStatus, 1) << result.err;
+      EXPECT_NE(result.err.find("not everything could be written at shut-down: 2026-12-06.plt: "), std::string::npos)
+          << result.err;
+      EXPECT_NE(result.err.find("lines lost (cannot create the folder of 2026-12-06.plt: File exists)"),
+                std::string::npos)
+          << result.err;
+      continue;
+    }
+    if (row.readerGoesAway) {
+      // The first point is written at once; status texts keep failing to
+      // reach the reader meanwhile.
+      for (int i = 0; i < 50 && !fs::exists(track); ++i) std::this_thread::sleep_for(100ms);
+      std::this_thread::sleep_for(1500ms);
+      logger.Signal(SIGPIPE);
+      std::this_thread::sleep_for(500ms);
+      logger.Pump(0);
+      ASSERT_TRUE(logger.running()) << logger.err();
+    } else {
+      ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
+    }
+    const auto result = logger.Stop(row.signal);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_GE(Lines(testing::ReadWholeFile(home.out() / "2026-12-06.plt")).size(), 6u + 2u);
+    EXPECT_GE(Lines(testing::ReadWholeFile(track)).size(), 6u + 2u);
+  }
+}
+
+// Where no status area is shown (a journal, a pipe) the logger prints a line
+// per change of state; on a terminal its output stays as it was.
+TEST(RecordCommandTest, StateLinesOnlyWhereTheStatusAreaIsNotShown) {
+  testing::LoggerHome home;
+  FakeReceiver receiver;
+  ASSERT_TRUE(receiver.HoldRawSlave());
+  home.LinkPort(0, receiver.slaveName());
+  const std::vector<std::string> args = {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string()};
+  std::string fixes;
+  for (int i = 0; i < 3; ++i) {
+    fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
+  }
+  const std::string opened = "pathmere-cli: COM0 (" + receiver.slaveName() + ") open at 4800 bit/s\n";
+  {
+    testing::ChildProcess logger(args, home.Environment("UTC"));
+    ASSERT_TRUE(WaitFor(logger, opened)) << logger.Output();
+    receiver.Send(fixes);
+    ASSERT_TRUE(WaitFor(logger, "pathmere-cli: first fix 48.00000 N 11.00000 E\n")) << logger.Output();
+    const auto result = logger.Stop(SIGTERM);
+    EXPECT_EQ(result.out, opened + "pathmere-cli: first fix 48.00000 N 11.00000 E\n");
+  }
+  testing::ChildProcess logger(args, home.Environment("UTC"), -1, true);
+  ASSERT_TRUE(WaitFor(logger, "COM0 opening...")) << logger.Output();
+  receiver.Send(fixes);
+  ASSERT_TRUE(WaitFor(logger, "Sat:  8")) << logger.Output();
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.out.find("pathmere-cli:"), std::string::npos) << result.out;
+}
+
+// With --flush-every 10 a power cut costs at most about ten seconds of
+// track: the files read while the logger runs hold points that recent.
+TEST(RecordCommandTest, FlushEveryTenSecondsKeepsTheDiskThatRecent) {
+  testing::LoggerHome home;
+  FakeReceiver receiver;
+  home.LinkPort(0, receiver.slaveName());
+  testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(),
+                                "--flush-every", "10", "--no-status"},
+                               home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, " open at 4800 bit/s")) << logger.Output();
+  // Fast enough that every fix is a track point.
+  auto fix = [](int i) {
+    return testing::Gga(43200.0 + i, 1.0) + "\r\n" +
+           testing::Rmc({.timeOfDay = 43200.0 + i, .northMetres = 60.0 * i, .speedKmh = 216.0}) + "\r\n";
+  };
+  const fs::path track = home.out() / "2026-12-06.plt";
+  for (int i = 0; i <= 16; ++i) {
+    receiver.Send(fix(i));
+    std::this_thread::sleep_for(1s);
+    if (i < 13) continue;
+    const auto lines = Lines(testing::ReadWholeFile(track));
+    ASSERT_GT(lines.size(), 6u);
+    const std::string& last = lines.back();
+    const int second = std::atoi(last.substr(last.rfind(':') + 1).c_str());
+    EXPECT_LE(i - second, 13) << "second " << i << ": " << last;
+  }
+  EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+}
+
+// A datagram socket of the test in place of systemd's: READY=1 after the
+// start, WATCHDOG=1 from every tick, STATUS= when the state changes and
+// STOPPING=1 at the end. A NOTIFY_SOCKET that names nothing costs the logger
+// nothing: it ticks and answers as ever.
+TEST(RecordCommandTest, TellsSystemdItIsReadyAliveAndWhatItDoes) {
+  struct Row {
+    const char* legend;
+    bool abstract;
+    bool listening;
+  };
+  const Row rows[] = {
+      {"a socket file", false, true},
+      {"an abstract socket", true, true},
+      {"a socket file nobody made", false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    testing::LoggerHome home;
+    FakeReceiver receiver;
+    home.LinkPort(0, receiver.slaveName());
+    const std::string name = row.abstract ? "@pathmere-notify-test-" + std::to_string(getpid())
+                                          : (home.root() / "notify").string();
+    const int systemd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.data(), name.size());
+    if (row.abstract) address.sun_path[0] = '\0';
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+    if (row.listening) {
+      ASSERT_EQ(bind(systemd, reinterpret_cast<const sockaddr*>(&address), length), 0);
+    }
+    std::vector<std::string> env = home.Environment("UTC");
+    env.push_back("NOTIFY_SOCKET=" + name);
+    testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string()}, env);
+    receiver.Send(testing::Gga(43200.0, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0}) + "\r\n" +
+                  testing::Gga(43201.0, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43201.0}) + "\r\n");
+    if (!row.listening) {
+      ASSERT_TRUE(WaitFor(logger, "first fix")) << logger.Output();
+      const auto status = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
+      EXPECT_EQ(status.exitStatus, 0) << status.err;
+      EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+      close(systemd);
+      continue;
+    }
+    std::vector<std::string> messages;
+    const auto until = std::chrono::steady_clock::now() + 15s;
+    while (messages.size() < 5 && std::chrono::steady_clock::now() < until) {
+      pollfd watch{systemd, POLLIN, 0};
+      if (poll(&watch, 1, 100) <= 0) continue;
+      char buffer[512];
+      const ssize_t got = recv(systemd, buffer, sizeof buffer, 0);
+      if (got > 0) messages.emplace_back(buffer, static_cast<size_t>(got));
+    }
+    const auto result = logger.Stop(SIGTERM);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    char last[64] = {};
+    EXPECT_GT(recv(systemd, last, sizeof last - 1, MSG_DONTWAIT), 0);
+    close(systemd);
+    ASSERT_GE(messages.size(), 5u);
+    EXPECT_EQ(messages[0], "READY=1\nWATCHDOG=1\nSTATUS=COM0 opening at the next tick; no sentences yet; "
+                           "0 track points today");
+    bool fixTold = false;
+    for (size_t i = 1; i < messages.size(); ++i) {
+      EXPECT_EQ(messages[i].rfind("WATCHDOG=1", 0), 0u) << messages[i];
+      fixTold |= messages[i].find("\nSTATUS=COM0 (" + receiver.slaveName() +
+                                  ") open at 4800 bit/s; fix 48.00000 N 11.00000 E; ") != std::string::npos;
+    }
+    EXPECT_TRUE(fixTold) << ::testing::PrintToString(messages);
+    EXPECT_STREQ(last, "STOPPING=1");
+  }
+}
+
+// A small file system of the test's own that is full under the logger: it
+// keeps running and keeps its pending points, tells the journal once, and
+// writes them all, as whole lines, when there is room again. The day's track
+// file from an earlier run ends just short of a page, so the first write
+// fills that page and then fails half way.
+TEST(RecordCommandTest, FullDiskIsToldOnceAndThePendingPointsFollowWhenThereIsRoom) {
+  testing::LoggerHome home;
+  fs::create_directories(home.out());
+  if (mount("pathmere-test", home.out().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=128k,mode=0755") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs at " << home.out() << " (" << std::strerror(errno)
+                 << "): this test needs root or CAP_SYS_ADMIN";
+  }
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{home.out()};
+
+  const fs::path track = home.out() / "2026-12-06.plt";
+  std::string earlier = testing::TrackHeader(2026, 12, 6);
+  // Point lines are 73 bytes: the next one does not fit the page.
+  for (int i = 0; 4096 - earlier.size() >= 73; ++i) {
+    char line[96];
+    std::snprintf(line, sizeof line, "48.00000000, 11.00000000,0, 1640.42, 46362.45833333, 06.12.26, 11:%02d:%02d\r\n",
+                  i / 60, i % 60);
+    earlier += line;
+  }
+  std::ofstream(track, std::ios::binary) << earlier;
+  {
+    std::ofstream filler(home.out() / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    for (int i = 0; i < 64 && filler.write(block.data(), block.size()); ++i) filler.flush();
+  }
+
+  FakeReceiver receiver;
+  home.LinkPort(0, receiver.slaveName());
+  testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(),
+                                "--flush-every", "1", "--no-status"},
+                               home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, " open at 4800 bit/s")) << logger.Output();
+  int sent = 0;
+  // Four fixes a second, each far enough from the last to be a track point.
+  auto sendFor = [&](std::chrono::milliseconds span) {
+    for (const auto until = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < until;) {
+      receiver.Send(testing::Gga(43200.0 + sent, 1.0) + "\r\n" +
+                    testing::Rmc({.timeOfDay = 43200.0 + sent, .northMetres = 60.0 * sent, .speedKmh = 216.0}) +
+                    "\r\n");
+      ++sent;
+      std::this_thread::sleep_for(250ms);
+    }
+  };
+  sendFor(3000ms);
+  const std::string full = "pathmere-cli: cannot write 2026-12-06.plt: No space left on device, ";
+  ASSERT_TRUE(WaitFor(logger, full)) << logger.Output();
+  ASSERT_TRUE(logger.running());
+  // Half a write, cut off again: the file is as it was.
+  EXPECT_EQ(testing::ReadWholeFile(track), earlier);
+
+  fs::remove(home.out() / "filler");
+  sendFor(2500ms);
+  ASSERT_TRUE(WaitFor(logger, "pathmere-cli: 2026-12-06.plt written again\n")) << logger.Output();
+  const auto result = logger.Stop(SIGTERM);
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  const size_t told = result.out.find(full);
+  EXPECT_EQ(result.out.find(full, told + 1), std::string::npos) << "told once: " << result.out;
+  EXPECT_NE(result.out.find("File Write Error: 28 \r\n"), std::string::npos) << result.out;
+
+  // The points in order, each a whole line, after what was there: from the
+  // second fix (the first is dropped, too far from the unknown last
+  // position) to the last ones read before the stop (the very last is held
+  // for its GGA, and up to a second's worth may still wait in the terminal).
+  const std::string content = testing::ReadWholeFile(track);
+  ASSERT_EQ(content.compare(0, earlier.size(), earlier), 0);
+  const auto lines = Lines(content.substr(earlier.size()));
+  ASSERT_GE(lines.size() + 7, static_cast<size_t>(sent)) << content.substr(earlier.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    char time[48];
+    std::snprintf(time, sizeof time, ", 12:%02zu:%02zu\r", (i + 1) / 60 % 60, (i + 1) % 60);
+    EXPECT_EQ(lines[i].substr(lines[i].size() - 11), time) << i << ": " << lines[i];
+    EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), ','), 6) << i << ": " << lines[i];
+  }
+}
+
+// Without --output the stored folder is used; where it cannot be, the
+// logger says which problem it has (once) and writes to the default.
+TEST(RecordCommandTest, UnusableStoredFolderIsNamedForWhatIsWrongWithIt) {
+  struct Row {
+    const char* legend;
+    std::string storeContent;  // "fifo": a FIFO in the settings file's place
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"nothing stored", "", "no output folder chosen yet, writing to \\Pathmere"},
+      {"a number", "\"OutputDir\"=dword:00000001\n", "is not a text"},
+      {"too long", "\"OutputDir\"=\"\\\\" + std::string(300, 'a') + "\"\n", "is longer than 259 characters"},
+      {"no backslash", "\"OutputDir\"=\"Tracks\"\n", "\"Tracks\" (OutputDir in "},
+      {"the root", "\"OutputDir\"=\"\"\n", ") is empty"},
+      {"a FIFO for a settings file", "fifo", "Pathmere.reg cannot be read"},
+  };
+  std::vector<std::unique_ptr<testing::LoggerHome>> homes;
+  std::vector<std::unique_ptr<testing::ChildProcess>> loggers;
+  for (const Row& row : rows) {
+    homes.push_back(std::make_unique<testing::LoggerHome>());
+    const fs::path store = homes.back()->config() / "Brenix" / "Pathmere.reg";
+    if (row.storeContent == "fifo") {
+      ASSERT_EQ(mkfifo(store.c_str(), 0600), 0);
+    } else if (!row.storeContent.empty()) {
+      std::ofstream(store) << row.storeContent;
+    }
+    loggers.push_back(std::make_unique<testing::ChildProcess>(
+        std::vector<std::string>{PATHMERE_CLI_PATH, "record", "--port", "none"}, homes.back()->Environment("UTC")));
+  }
+  for (size_t i = 0; i < loggers.size(); ++i) {
+    SCOPED_TRACE(rows[i].legend);
+    for (int wait = 0; wait < 50 && loggers[i]->err().find("writing to") == std::string::npos; ++wait) {
+      loggers[i]->Pump(100);
+    }
+    const auto result = loggers[i]->Stop(SIGTERM);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.err.find(rows[i].expected), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("writing to", result.err.find("writing to") + 1), std::string::npos) << result.err;
   }
 }
 

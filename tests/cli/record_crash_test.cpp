@@ -434,8 +434,11 @@ class Lane {
     if (!receiver.HoldRawSlave()) return Fail(run, plan, "no pseudo-terminal");
     home_.LinkPort(0, receiver.slaveName());
     const std::vector<std::string> env = home_.Environment("UTC");
+    // A third of the lanes writes every ten seconds, a third every second,
+    // so that kills also meet the short intervals and their syncs.
+    const char* flushEvery[] = {"0", "10", "1"};
     testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home_.out().string(), "--nmea-log",
-                  "--status"},
+                  "--status", "--flush-every", flushEvery[index_ % 3]},
                  env);
     if (!logger.started()) return Fail(run, plan, "pathmere-cli did not start");
     const auto spawned = Clock::now();

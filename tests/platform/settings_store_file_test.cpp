@@ -218,6 +218,13 @@ TEST_F(SettingsStoreFileTest, RefusedWritesAndUnusableStores) {
   EXPECT_EQ(store_.OpenKey(&key), StoreStatus::kFailed);
   EXPECT_EQ(store_.CreateKey(&key), StoreStatus::kFailed);
 
+  // Nor is a FIFO, which no writer opens: reading it must not wait for one.
+  fs::remove(store_.filePath());
+  ASSERT_EQ(mkfifo(store_.filePath().c_str(), 0600), 0);
+  EXPECT_EQ(store_.OpenKey(&key), StoreStatus::kFailed);
+  EXPECT_EQ(store_.CreateKey(&key), StoreStatus::kFailed);
+  EXPECT_TRUE(fs::is_fifo(store_.filePath()));
+
   // A folder that cannot be made.
   std::ofstream(temp_.path() / "plain") << "x";
   FileSettingsStore blocked(temp_.path() / "plain" / "Brenix");

@@ -40,6 +40,7 @@ TEST_F(SettingsOperationsTest, FirstStartHasTheDefaultsAndNoFolder) {
   EXPECT_EQ(settings.enableNmeaLog, 0);
   EXPECT_EQ(settings.hideAtStartup, 0);
   EXPECT_EQ(settings.gpsOnly, 0);
+  EXPECT_EQ(settings.flushSeconds, 0);
   EXPECT_EQ(LoadFolder(), 1);
   EXPECT_TRUE(folders_.empty());
 }
@@ -51,6 +52,7 @@ TEST_F(SettingsOperationsTest, SavedNumbersComeBackInTheirOrder) {
   saved.enableNmeaLog = 1;
   saved.hideAtStartup = 7;
   saved.gpsOnly = 1;
+  saved.flushSeconds = 10;
   SaveSettings(store_, saved);
   EXPECT_EQ(ReadWholeFile(store_.filePath()),
             "[HKEY_CURRENT_USER\\Software\\Brenix\\Pathmere]\n"
@@ -58,7 +60,8 @@ TEST_F(SettingsOperationsTest, SavedNumbersComeBackInTheirOrder) {
             "\"PortSpeed\"=dword:00009600\n"
             "\"EnableNmeaLog\"=dword:00000001\n"
             "\"HideAtStartup\"=dword:00000007\n"
-            "\"GpsOnly\"=dword:00000001\n");
+            "\"GpsOnly\"=dword:00000001\n"
+            "\"FlushSeconds\"=dword:0000000a\n");
   Settings loaded;
   LoadSettings(store_, loaded);
   EXPECT_EQ(loaded.portNumber, 3);
@@ -66,6 +69,7 @@ TEST_F(SettingsOperationsTest, SavedNumbersComeBackInTheirOrder) {
   EXPECT_EQ(loaded.enableNmeaLog, 1);
   EXPECT_EQ(loaded.hideAtStartup, 7);
   EXPECT_EQ(loaded.gpsOnly, 1);
+  EXPECT_EQ(loaded.flushSeconds, 10);
 }
 
 TEST_F(SettingsOperationsTest, UnusableNumbersKeepTheCurrentValue) {
@@ -86,23 +90,39 @@ TEST_F(SettingsOperationsTest, OutputDirResults) {
     const char* legend;
     std::string content;
     int32_t expected;
+    OutputDirProblem problem;
   };
   const Case cases[] = {
-      {"key without the value", "\"PortNumber\"=dword:00000001\n", 2},
-      {"stored as a number", "\"OutputDir\"=dword:00000001\n", 2},
-      {"259 characters fit", "\"OutputDir\"=\"\\\\" + std::string(258, 'd') + "\"\n", 0},
-      {"260 characters do not", "\"OutputDir\"=\"\\\\" + std::string(259, 'd') + "\"\n", 2},
-      {"10,000 characters", "\"OutputDir\"=\"\\\\" + std::string(9999, 'd') + "\"\n", 2},
-      {"empty: the root was chosen", "\"OutputDir\"=\"\"\n", 3},
-      {"no leading backslash", "\"OutputDir\"=\"Pathmere\"\n", 3},
-      {"the default folder", "\"OutputDir\"=\"\\\\Pathmere\"\n", 0},
+      {"key without the value", "\"PortNumber\"=dword:00000001\n", 2, OutputDirProblem::kMissing},
+      {"stored as a number", "\"OutputDir\"=dword:00000001\n", 2, OutputDirProblem::kWrongType},
+      {"259 characters fit", "\"OutputDir\"=\"\\\\" + std::string(258, 'd') + "\"\n", 0, OutputDirProblem::kNone},
+      {"260 characters do not", "\"OutputDir\"=\"\\\\" + std::string(259, 'd') + "\"\n", 2,
+       OutputDirProblem::kTooLong},
+      {"10,000 characters", "\"OutputDir\"=\"\\\\" + std::string(9999, 'd') + "\"\n", 2, OutputDirProblem::kTooLong},
+      {"empty: the root was chosen", "\"OutputDir\"=\"\"\n", 3, OutputDirProblem::kNotRooted},
+      {"no leading backslash", "\"OutputDir\"=\"Pathmere\"\n", 3, OutputDirProblem::kNotRooted},
+      {"the default folder", "\"OutputDir\"=\"\\\\Pathmere\"\n", 0, OutputDirProblem::kNone},
   };
   for (const Case& c : cases) {
     WriteStoreFile(c.content);
     EXPECT_EQ(LoadFolder(), c.expected) << c.legend;
     EXPECT_EQ(folders_.size(), c.expected == 0 ? 1u : 0u) << c.legend;
+    OutputDirCheck check;
+    EXPECT_EQ(LoadOutputDir(store_, [](const wchar_t*) {}, &check), c.expected) << c.legend;
+    EXPECT_EQ(check.problem, c.problem) << c.legend;
   }
   EXPECT_EQ(folders_.front(), L"\\Pathmere");
+  OutputDirCheck check;
+  WriteStoreFile("\"OutputDir\"=\"Pathmere\"\n");
+  LoadOutputDir(store_, [](const wchar_t*) {}, &check);
+  EXPECT_EQ(check.stored, L"Pathmere");
+  // No key at all, and a store that is there but cannot be read.
+  fs::remove(store_.filePath());
+  EXPECT_EQ(LoadOutputDir(store_, [](const wchar_t*) {}, &check), 1);
+  EXPECT_EQ(check.problem, OutputDirProblem::kNoKey);
+  fs::create_directory(store_.filePath());
+  EXPECT_EQ(LoadOutputDir(store_, [](const wchar_t*) {}, &check), 1);
+  EXPECT_EQ(check.problem, OutputDirProblem::kStoreUnreadable);
 }
 
 TEST_F(SettingsOperationsTest, SavedFolderComesBackAndKeepsTheNumbers) {

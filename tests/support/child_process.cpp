@@ -17,7 +17,7 @@ extern char** environ;
 namespace pathmere::testing {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                           int runAsUid) {
+                           int runAsUid, bool outputOnTerminal) {
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view text(*entry);
@@ -43,7 +43,17 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
 
   int outPipe[2] = {-1, -1};
   int errPipe[2] = {-1, -1};
-  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return;
+  if (outputOnTerminal) {
+    // The terminal's master side is read like the pipe's read end.
+    outPipe[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const char* slave = outPipe[0] >= 0 && grantpt(outPipe[0]) == 0 && unlockpt(outPipe[0]) == 0
+                            ? ptsname(outPipe[0])
+                            : nullptr;
+    if (slave == nullptr || (outPipe[1] = open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) return;
+  } else if (pipe2(outPipe, O_CLOEXEC) != 0) {
+    return;
+  }
+  if (pipe2(errPipe, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -96,6 +106,11 @@ const std::string& ChildProcess::Output() {
   return out_.text;
 }
 
+void ChildProcess::CloseOutput() {
+  if (out_.fd >= 0) close(out_.fd);
+  out_.fd = -1;
+}
+
 void ChildProcess::Kill() {
   if (running()) {
     kill(pid_, SIGKILL);
@@ -128,6 +143,10 @@ CommandResult ChildProcess::Wait() {
     ended_ = true;
   }
   return Result();
+}
+
+void ChildProcess::Signal(int signal) {
+  if (running()) kill(pid_, signal);
 }
 
 CommandResult ChildProcess::Stop(int signal) {

@@ -17,11 +17,13 @@ struct CommandResult {
 // not even allocate). `extraEnv` entries ("TZ=UTC") replace or add to the
 // test's environment. With `runAsUid` 0 or more it runs as that user and
 // group (through setpriv), for faults that depend on permissions when the
-// tests run as root. A child still running at the end is killed.
+// tests run as root. With `outputOnTerminal` standard output is a
+// pseudo-terminal, as in an interactive shell. A child still running at the
+// end is killed.
 class ChildProcess {
  public:
   ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
-               int runAsUid = -1);
+               int runAsUid = -1, bool outputOnTerminal = false);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -40,6 +42,9 @@ class ChildProcess {
   void Pump(int timeoutMs);
   // Standard output so far, after collecting what is waiting.
   const std::string& Output();
+  // Stops reading standard output, as a reader that went away (`| head`):
+  // the program's next write to it fails with a broken pipe.
+  void CloseOutput();
   // SIGKILL unless it has ended already; waits for the end and collects the
   // last output.
   void Kill();
@@ -47,6 +52,8 @@ class ChildProcess {
   void Reap(int ms);
   // Waits for the end, collecting everything it writes.
   CommandResult Wait();
+  // Sends `signal` and returns at once.
+  void Signal(int signal);
   // Sends `signal`, then waits for the end.
   CommandResult Stop(int signal);
 

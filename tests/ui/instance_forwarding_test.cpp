@@ -43,7 +43,8 @@ TEST_F(InstanceForwardingTest, CodesReachTheRunningWindowBeforeTheSecondStartEnd
   StoreOutputFolder(L"\\Tracks");
   auto window = MakeWindow();
   ASSERT_EQ(ClaimOrForward(channel, std::string_view("/wpth")), StartRole::kRunningInstance);
-  InstanceCommandServer server(channel, [&window](int32_t code) { window->HandleForwardedCode(code); });
+  InstanceCommandServer server(channel, [&window](int32_t code) { window->HandleForwardedCode(code); },
+                               [&window] { return window->StatusReport(); });
   Start(*window);
   EXPECT_EQ(window->program().flags().waypointRequested, 0) << "the first start ignores its command line";
 
@@ -77,6 +78,25 @@ TEST_F(InstanceForwardingTest, CodesReachTheRunningWindowBeforeTheSecondStartEnd
     EXPECT_EQ(flags.flushRequested, row.waypoint ? 1 : 0);
     EXPECT_EQ(window->isVisible(), row.shown);
   }
+
+  // `pathmere-cli status` asks the window what it is doing.
+  window->program().SelectPort(0);
+  port->queued = testing::Walk(5);
+  window->Tick();
+  auto asked = std::async(std::launch::async, [this] {
+    InstanceChannel asker(runtime.path());
+    std::string text;
+    EXPECT_EQ(asker.RequestStatus(&text), InstanceChannel::StatusResult::kAnswered);
+    return text;
+  });
+  while (asked.wait_for(5ms) != std::future_status::ready) QCoreApplication::processEvents();
+  const std::string status = asked.get();
+  EXPECT_NE(status.find("Pathmere (pathmere, process "), std::string::npos) << status;
+  EXPECT_NE(status.find("Status area:\n  UTC:  06.12.26 12:00:0"), std::string::npos) << status;
+  EXPECT_NE(status.find("Output folder: " + Device("Tracks").string() + "\n"), std::string::npos) << status;
+  EXPECT_NE(status.find("Port: COM0 open at 4800 bit/s for "), std::string::npos) << status;
+  EXPECT_NE(status.find("2026-12-06.plt   not written yet\n"), std::string::npos) << status;
+  EXPECT_NE(status.find("In memory, not yet on disk: track 1 point, "), std::string::npos) << status;
 }
 
 }  // namespace

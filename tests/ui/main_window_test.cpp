@@ -69,7 +69,8 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   EXPECT_EQ(window->windowTitle(), "Pathmere");
   EXPECT_FALSE(window->windowIcon().isNull());
   std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "-",
-                                       "Enable NMEA log", "Hide at startup", "GPS sentences only", "-",
+                                       "Enable NMEA log", "Hide at startup", "GPS sentences only",
+                                       "Write to disk every >", "[5 minutes]", "[1 minute]", "[10 seconds]", "-",
                                        "Select input port >", "[NONE]"};
   for (int number = 0; number <= 15; ++number) expected.push_back("[COM" + std::to_string(number) + "]");
   expected.push_back("Select port speed >");
@@ -83,6 +84,7 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   EXPECT_TRUE(window->action(kCommandPortNone)->actionGroup()->isExclusive());
   EXPECT_EQ(window->action(kCommandPortNone)->actionGroup(), window->action(kCommandPortLast)->actionGroup());
   EXPECT_TRUE(window->action(kCommandSpeedFirst)->actionGroup()->isExclusive());
+  EXPECT_TRUE(window->action(kCommandFlushFirst)->actionGroup()->isExclusive());
 }
 
 TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
@@ -92,6 +94,7 @@ TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
   stored.enableNmeaLog = 1;
   stored.hideAtStartup = 7;  // any non-zero value is on
   stored.gpsOnly = 1;
+  stored.flushSeconds = 10;
   SaveSettings(store, stored);
   auto window = MakeWindow();
   Program& program = window->program();
@@ -107,6 +110,7 @@ TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
   EXPECT_TRUE(checked(kCommandEnableNmeaLog));
   EXPECT_TRUE(checked(kCommandHideAtStartup));
   EXPECT_TRUE(checked(kCommandGpsOnly));
+  EXPECT_TRUE(checked(kCommandFlushLast));
 
   // Values the menu does not offer leave those marks as they were.
   program.SelectPort(20);
@@ -139,6 +143,19 @@ TEST_F(MainWindowTest, PortAndSpeedCommandsSetTheValueAndCloseThePort) {
   EXPECT_EQ(settings.portSpeed, 115200);
   // The speed already set still closes the port, which the next tick reopens.
   FindAction(window->toolsMenu(), "115200")->trigger();
+  EXPECT_EQ(port->closes, 4);
+
+  // How often pending points go to disk; the port is not touched.
+  const Program& program = window->program();
+  FindAction(window->toolsMenu(), "10 seconds")->trigger();
+  EXPECT_EQ(settings.flushSeconds, 10);
+  EXPECT_EQ(program.route().output().flushIntervalMs(), 10000u);
+  FindAction(window->toolsMenu(), "1 minute")->trigger();
+  EXPECT_EQ(program.nmeaLog().output().flushIntervalMs(), 60000u);
+  FindAction(window->toolsMenu(), "5 minutes")->trigger();
+  EXPECT_EQ(settings.flushSeconds, 0);
+  EXPECT_EQ(program.track().output().flushIntervalMs(), 300000u);
+  EXPECT_EQ(program.route().output().flushIntervalMs(), 438000u);
   EXPECT_EQ(port->closes, 4);
 }
 

@@ -107,6 +107,13 @@ TEST(TwoStartsTest, SecondStartHandsItsCodeToTheRunningProgramAndEnds) {
   ASSERT_TRUE(flushed) << first.Output();
   EXPECT_GT(forwards, 0);
 
+  // The headless tool asks the window what it is doing.
+  const auto status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, env);
+  EXPECT_EQ(status.exitStatus, 0) << status.err;
+  EXPECT_NE(status.out.find("Pathmere (pathmere, process "), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("Port: COM0 ("), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("2026-12-06.plt   "), std::string::npos) << status.out;
+
   const auto show = testing::RunCommand({PATHMERE_GUI_PATH}, env);
   EXPECT_EQ(show.exitStatus, 0) << show.err;
   const auto nothing = testing::RunCommand({PATHMERE_GUI_PATH, "/noup"}, env);
