@@ -16,7 +16,9 @@ std::string SpokenDuration(uint32_t seconds) {
 }
 
 std::string PortWatch::Name() const {
-  std::string name = "COM" + std::to_string(portNumber_);
+  // A device given by path (record --device) has no COM number to tell.
+  const char* fixed = port_.FixedDeviceName();
+  std::string name = fixed != nullptr ? std::string(fixed) : "COM" + std::to_string(portNumber_);
   if (device_ == nullptr || device_->devicePath().empty()) return name;
   // The device itself (/dev/ttyACM0), not the link that found it; a link
   // that leads nowhere is named as it is.

@@ -31,6 +31,7 @@ class PortWatch final : public SerialPort {
   int32_t OpenPort(int32_t portNumber, int32_t portSpeed) override;
   int32_t ReadPort(uint8_t* buffer, int32_t size) override;
   void ClosePort() override;
+  const char* FixedDeviceName() const override { return port_.FixedDeviceName(); }
 
   State state() const { return state_; }
   // "COM3 (/dev/ttyACM0) open at 9600 bit/s for 2 h 3 min", "COM3

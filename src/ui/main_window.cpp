@@ -11,8 +11,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -66,8 +66,6 @@ MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store
       options_(options),
       watchedPort_(*port_, clock, dynamic_cast<const PosixSerialPort*>(port_.get())),
       program_(files, clock, watchedPort_, *this) {
-      watchedPort_(*port_, clock, dynamic_cast<const PosixSerialPort*>(port_.get())),
-      program_(files, clock, watchedPort_, *this) {
   LoadResources();
   runModal = [](QDialog& dialog) { return dialog.exec(); };
   trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
@@ -114,6 +112,17 @@ void MainWindow::CreateMenu() {
   gpsOnly->setCheckable(true);
   connect(gpsOnly, &QAction::triggered, this,
           [this] { program_.SetGpsOnly(program_.settings().gpsOnly == 0); });
+  QMenu* flushes = toolsMenu_->addMenu(QStringLiteral("Write to disk every"));
+  auto* flushGroup = new QActionGroup(flushes);
+  const QString flushCaptions[] = {QStringLiteral("5 minutes"), QStringLiteral("1 minute"),
+                                   QStringLiteral("10 seconds")};
+  for (int command = kCommandFlushFirst; command <= kCommandFlushLast; ++command) {
+    const int32_t seconds = *FlushSecondsForCommand(command);
+    QAction* action = AddCommand(flushes, command, flushCaptions[command - kCommandFlushFirst]);
+    action->setCheckable(true);
+    flushGroup->addAction(action);
+    connect(action, &QAction::triggered, this, [this, seconds] { program_.SetFlushSeconds(seconds); });
+  }
   toolsMenu_->addSeparator();
 
   QMenu* ports = toolsMenu_->addMenu(QStringLiteral("Select input port"));

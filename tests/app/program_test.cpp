@@ -273,6 +273,8 @@ TEST_F(ProgramTest, OtherSystemsSentencesKeepNoDataAwayUntilTheSecondPathEnds) {
   program.Tick();
   EXPECT_FALSE(program.SecondPathOpen());
   EXPECT_TRUE(noDataWithin(20, 200));
+}
+
 // "FlushSeconds" shortens the timed flush of the track, route and NMEA log
 // writers; 0 gives them back their own intervals.
 TEST_F(ProgramTest, FlushSecondsShortensTheTimedFlush) {
