@@ -269,6 +269,9 @@ TEST_F(ProgramTest, OtherSystemsSentencesKeepNoDataAwayUntilTheSecondPathEnds) {
   };
   EXPECT_FALSE(noDataWithin(20, 0));
   EXPECT_TRUE(program.SecondPathOpen());
+  // The journal and `status` tell the GN fix, not the idle GPS path's none.
+  EXPECT_TRUE(IsValidFix(program.shownFixState().currentFix));
+  EXPECT_LT(program.fixState().ggaSlot, 0);
   port.reads.push_back(testing::Rmc({.timeOfDay = 43300.0, .status = "V"}) + "\r\n");
   program.Tick();
   EXPECT_FALSE(program.SecondPathOpen());
