@@ -29,6 +29,13 @@ void CheckUsable(const CommandLine& command) {
       if (command.record.speed && *command.record.speed <= 0) fuzzing::Fail("record at no speed");
       if (command.record.outputDir && command.record.outputDir->empty()) fuzzing::Fail("record into ''");
       if (command.record.flushSeconds && *command.record.flushSeconds < 0) fuzzing::Fail("negative flush interval");
+      if (command.record.device && command.record.device->empty()) fuzzing::Fail("record from device ''");
+      if (command.record.device && command.record.port) fuzzing::Fail("record from a device and a port");
+      break;
+    case CommandKind::kPorts:
+      for (const std::string& name : command.ports.names) {
+        if (name.rfind("--", 0) == 0) fuzzing::Fail("an option taken as a port name");
+      }
       break;
     case CommandKind::kHelp:
     case CommandKind::kVersion:
