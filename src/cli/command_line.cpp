@@ -66,7 +66,8 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
                           std::string* error) {
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device";
+    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device" ||
+                            arg == "--source";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -100,6 +101,14 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
         *error = "--device needs a device path";
         return false;
       }
+    } else if (arg == "--source") {
+      SourceAddress source;
+      std::string problem;
+      if (!ParseSourceAddress(argv[++i], &source, &problem)) {
+        *error = std::string("--source ") + argv[i] + ": " + problem;
+        return false;
+      }
+      args->source = std::move(source);
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
     } else if (arg == "--gps-only") {
@@ -113,8 +122,8 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
       return false;
     }
   }
-  if (args->device && args->port) {
-    *error = "--device and --port name the receiver twice; give one of them";
+  if ((args->device ? 1 : 0) + (args->port ? 1 : 0) + (args->source ? 1 : 0) > 1) {
+    *error = "--port, --device and --source each name the receiver; give one of them";
     return false;
   }
   return true;
