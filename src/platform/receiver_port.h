@@ -48,6 +48,8 @@ class ReceiverPort final : public SerialPort {
   // as written, and the errno of the failure (0 after a success).
   std::string devicePath() const;
   int lastOpenErrno() const;
+  // The serial device's group; empty for a network source.
+  std::string deviceGroup() const { return IsNetwork() ? std::string() : serial_.deviceGroup(); }
   // The last failure of a network source or a source file in words; empty
   // for a serial device.
   const std::string& problem() const { return problem_; }
