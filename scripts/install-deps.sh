@@ -11,9 +11,10 @@ packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev)
 if [ "${1:-}" != package ]; then
   # clang and its runtime build the fuzz targets; gpsbabel reads our files back
   # in the tests and is the yardstick in the benchmark; desktop-file-utils and
-  # man-db check the package's menu entry and manual pages.
+  # man-db check the package's menu entry and manual pages; gpsd is the real
+  # gpsd that the network-source tests start on a port of their own.
   packages+=(libgtest-dev libgmock-dev xvfb xauth clang libclang-rt-14-dev gpsbabel libbenchmark-dev time
-             desktop-file-utils man-db)
+             desktop-file-utils man-db gpsd)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -26,4 +27,26 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
+fresh_gpsd=0
+if [[ " ${missing[*]} " == *" gpsd "* ]]; then
+  fresh_gpsd=1
+  # The package would start a system gpsd on port 2947 and let it take USB
+  # receivers as they are plugged in, away from Pathmere and the tests. While
+  # it installs, policy-rc.d refuses to start services (unless the machine has
+  # one of its own).
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee /usr/sbin/policy-rc.d >/dev/null
+    $sudo chmod 755 /usr/sbin/policy-rc.d
+    trap '$sudo rm -f /usr/sbin/policy-rc.d' EXIT
+  fi
+fi
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ $fresh_gpsd -eq 1 ]; then
+  # Installed only for the tests: no daemon at boot, none on hot-plug. To use
+  # it as a system service: systemctl enable --now gpsd.socket and
+  # USBAUTO="true" in /etc/default/gpsd.
+  if [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --now gpsd.socket gpsd.service >/dev/null 2>&1 || true
+  fi
+  $sudo sed -i 's/^USBAUTO=.*/USBAUTO="false"/' /etc/default/gpsd
+fi

@@ -7,8 +7,10 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 jobs=$(nproc)
-# The tests read our files back through GPSBabel; here its absence is a failure.
+# The tests read our files back through GPSBabel and start a real gpsd; here
+# the absence of either is a failure.
 export PATHMERE_REQUIRE_GPSBABEL=1
+export PATHMERE_REQUIRE_GPSD=1
 
 command -v dpkg-deb >/dev/null || echo "dpkg-deb not found: the Debian package test (PackageTest) is skipped."
 

@@ -59,7 +59,8 @@ int32_t PortWatch::OpenPort(int32_t portNumber, int32_t portSpeed) {
   const int error = device_ != nullptr ? device_->lastOpenErrno() : 0;
   // A lost device is expected to be missing until it is back; only another
   // kind of failure is news.
-  const bool expected = state_ == State::kLost && error == ENOENT;
+  // So is a network source that is not back yet.
+  const bool expected = state_ == State::kLost && (error == ENOENT || (device_ != nullptr && device_->IsNetwork()));
   if (!expected && (result != toldFailureCode_ || error != toldFailureError_)) {
     changes_.push_back(OpenFailure(result, error));
     toldFailureCode_ = result;
@@ -79,8 +80,12 @@ int32_t PortWatch::ReadPort(uint8_t* buffer, int32_t size) {
     // A tty reads as failed when it was hung up or unplugged; only the
     // device's name tells which.
     struct stat info {};
-    const bool gone = device_ != nullptr && stat(device_->devicePath().c_str(), &info) != 0;
-    lostHow_ = gone ? "device gone" : "device hung up";
+    if (device_ != nullptr && device_->IsNetwork()) {
+      lostHow_ = "connection lost";
+    } else {
+      const bool gone = device_ != nullptr && stat(device_->devicePath().c_str(), &info) != 0;
+      lostHow_ = gone ? "device gone" : "device hung up";
+    }
     changes_.push_back("COM" + std::to_string(portNumber_) + " read error: " + lostHow_ + ", retrying");
     state_ = State::kLost;
     since_ = clock_.NowMs();

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/serial_port.h"
-#include "platform/serial_posix.h"
+#include "platform/receiver_port.h"
 #include "platform/tick_clock.h"
 
 namespace pathmere {
@@ -23,9 +23,9 @@ class PortWatch final : public SerialPort {
     kRefused,  // it cannot be opened
   };
 
-  // `device` gives the device, the error and its group when the port is a
-  // PosixSerialPort; null for another kind of port.
-  PortWatch(SerialPort& port, TickClock& clock, const PosixSerialPort* device = nullptr)
+  // `device` gives the device or address, the error and the group when the
+  // port is a ReceiverPort; null for another kind of port.
+  PortWatch(SerialPort& port, TickClock& clock, const ReceiverPort* device = nullptr)
       : port_(port), clock_(clock), device_(device) {}
 
   int32_t OpenPort(int32_t portNumber, int32_t portSpeed) override;
@@ -49,7 +49,7 @@ class PortWatch final : public SerialPort {
 
   SerialPort& port_;
   TickClock& clock_;
-  const PosixSerialPort* device_;
+  const ReceiverPort* device_;
   State state_ = State::kClosed;
   int32_t portNumber_ = -1;
   int32_t portSpeed_ = 0;

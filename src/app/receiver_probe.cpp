@@ -26,11 +26,11 @@ std::string DescribeProbe(const ProbeResult& result) {
   std::string text;
   switch (result.outcome) {
     case ProbeResult::Outcome::kAnswered:
-      text = "answers at " + std::to_string(result.speed) + " bit/s: talkers " + Joined(result.talkers) +
-             ", sentences " + Joined(result.types);
+      text = "answers" + (result.network ? std::string() : " at " + std::to_string(result.speed) + " bit/s") +
+             ": talkers " + Joined(result.talkers) + ", sentences " + Joined(result.types);
       break;
     case ProbeResult::Outcome::kSilent:
-      text = "no sentences with good checksums at any speed";
+      text = result.network ? "no sentences with good checksums" : "no sentences with good checksums at any speed";
       if (result.bytes > 0) text += " (" + std::to_string(result.bytes) + " bytes of other data)";
       break;
     case ProbeResult::Outcome::kBusy:
@@ -39,7 +39,8 @@ std::string DescribeProbe(const ProbeResult& result) {
              ": not probed";
       break;
     case ProbeResult::Outcome::kCannotOpen:
-      text = std::string("cannot be opened: ") + std::strerror(result.error);
+      text = "cannot be opened: " + (result.problem.empty() ? std::string(std::strerror(result.error))
+                                                            : result.problem);
       break;
     case ProbeResult::Outcome::kGone:
       text = "went away during the probe";
@@ -54,31 +55,43 @@ ReceiverProbe::ReceiverProbe(std::filesystem::path device, TickClock& clock)
   port_.UseDevice(device_.string());
 }
 
+ReceiverProbe::ReceiverProbe(SourceAddress source, TickClock& clock) : device_(source.text), clock_(clock) {
+  result_.network = true;
+  port_.UseSource(std::move(source));
+}
+
 bool ReceiverProbe::Step() {
   if (done_) return false;
-  if (!port_.IsOpen()) {
+  if (!open_) {
     OpenNextSpeed();
     return !done_;
   }
   uint8_t buffer[1024];
   const int32_t count = port_.ReadPort(buffer, sizeof buffer);
+  if (count < 0 && result_.network) {
+    // A connection that did not come about, or one closed at once.
+    result_.problem = port_.problem();
+    Finish(ProbeResult::Outcome::kCannotOpen);
+    return false;
+  }
   if (count < 0) {
     Finish(ProbeResult::Outcome::kGone);
     return false;
   }
   result_.bytes += static_cast<uint32_t>(count);
   for (int32_t i = 0; i < count; ++i) Take(buffer[i]);
-  if (good_ >= kEnough || clock_.NowMs() - listenStart_ >= kListenMs) NextSpeed();
+  const uint32_t listenMs = result_.network ? kSourceListenMs : kListenMs;
+  if (good_ >= kEnough || clock_.NowMs() - listenStart_ >= listenMs) NextSpeed();
   return !done_;
 }
 
 void ReceiverProbe::OpenNextSpeed() {
-  if (speedIndex_ == 0 && !openedOnce_) {
+  if (speedIndex_ == 0 && !openedOnce_ && !result_.network) {
     // Opening would take sentences from the program that reads it.
     result_.holders = OtherProcessesHolding(device_);
     if (!result_.holders.empty()) return Finish(ProbeResult::Outcome::kBusy);
   }
-  if (speedIndex_ >= static_cast<int>(std::size(kSpeeds))) {
+  if (speedIndex_ >= (result_.network ? 1 : static_cast<int>(std::size(kSpeeds)))) {
     return Finish(bestCount_ > 0 ? ProbeResult::Outcome::kAnswered : ProbeResult::Outcome::kSilent);
   }
   const int32_t speed = kSpeeds[speedIndex_];
@@ -90,14 +103,16 @@ void ReceiverProbe::OpenNextSpeed() {
   }
   if (code != 0) {
     result_.error = port_.lastOpenErrno();
-    if (result_.error == EBUSY) {
-      result_.holders = port_.otherHolders();
+    result_.problem = port_.problem();
+    if (result_.error == EBUSY && !result_.network) {
+      result_.holders = port_.serial().otherHolders();
       return Finish(ProbeResult::Outcome::kBusy);
     }
     return Finish(openedOnce_ ? ProbeResult::Outcome::kGone : ProbeResult::Outcome::kCannotOpen);
   }
   openedOnce_ = true;
-  port_.DiscardInput();
+  open_ = true;
+  if (!result_.network) port_.DiscardInput();
   listenStart_ = clock_.NowMs();
   good_ = 0;
   talkers_.clear();
@@ -108,11 +123,12 @@ void ReceiverProbe::OpenNextSpeed() {
 void ReceiverProbe::NextSpeed() {
   if (good_ > bestCount_) {
     bestCount_ = good_;
-    bestSpeed_ = kSpeeds[speedIndex_];
+    bestSpeed_ = result_.network ? 0 : kSpeeds[speedIndex_];
     bestTalkers_ = talkers_;
     bestTypes_ = types_;
   }
   port_.ClosePort();
+  open_ = false;
   ++speedIndex_;
   if (good_ >= kEnough) Finish(ProbeResult::Outcome::kAnswered);
 }
@@ -155,6 +171,7 @@ void ReceiverProbe::Judge() {
 
 void ReceiverProbe::Finish(ProbeResult::Outcome outcome) {
   port_.ClosePort();
+  open_ = false;
   done_ = true;
   result_.outcome = outcome;
   if (outcome == ProbeResult::Outcome::kAnswered) {

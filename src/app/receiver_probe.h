@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "platform/device_holders.h"
-#include "platform/serial_posix.h"
+#include "platform/receiver_port.h"
+#include "platform/source_address.h"
 #include "platform/tick_clock.h"
 
 namespace pathmere {
@@ -29,6 +30,8 @@ struct ProbeResult {
   int error = 0;
   std::vector<DeviceHolder> holders;
   uint32_t bytes = 0;  // bytes that arrived, sentences or not
+  bool network = false;  // a network source: no speeds
+  std::string problem;   // why a network source cannot be opened
 
   bool answered() const { return outcome == Outcome::kAnswered; }
 };
@@ -47,8 +50,12 @@ class ReceiverProbe {
   static constexpr int32_t kSpeeds[] = {4800, 9600, 19200, 38400, 57600, 115200};
   static constexpr uint32_t kListenMs = 1500;
   static constexpr int kEnough = 2;
+  // A network source has no speeds to try, but a connection to make first.
+  static constexpr uint32_t kSourceListenMs = 3000;
 
   ReceiverProbe(std::filesystem::path device, TickClock& clock);
+  // Listens to a network source once, as it is.
+  ReceiverProbe(SourceAddress source, TickClock& clock);
 
   // One step; false once the probe is over.
   bool Step();
@@ -66,10 +73,11 @@ class ReceiverProbe {
 
   std::filesystem::path device_;
   TickClock& clock_;
-  PosixSerialPort port_{std::filesystem::path()};
+  ReceiverPort port_{std::filesystem::path()};
   ProbeResult result_;
   bool done_ = false;
   bool openedOnce_ = false;
+  bool open_ = false;
   int speedIndex_ = 0;
   uint32_t listenStart_ = 0;
   // The speed with the most good sentences so far.

@@ -66,8 +66,8 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
                           std::string* error) {
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool takesValue =
-        arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device" || arg == "--flush-every";
+    const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device" ||
+                            arg == "--source" || arg == "--flush-every";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -108,6 +108,14 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
         return false;
       }
       args->flushSeconds = seconds;
+    } else if (arg == "--source") {
+      SourceAddress source;
+      std::string problem;
+      if (!ParseSourceAddress(argv[++i], &source, &problem)) {
+        *error = std::string("--source ") + argv[i] + ": " + problem;
+        return false;
+      }
+      args->source = std::move(source);
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
     } else if (arg == "--gps-only") {
@@ -121,8 +129,8 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
       return false;
     }
   }
-  if (args->device && args->port) {
-    *error = "--device and --port name the receiver twice; give one of them";
+  if ((args->device ? 1 : 0) + (args->port ? 1 : 0) + (args->source ? 1 : 0) > 1) {
+    *error = "--port, --device and --source each name the receiver; give one of them";
     return false;
   }
   return true;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/source_address.h"
+
 namespace pathmere {
 
 // pathmere-cli replay FILE... --output DIR [--status] [--gps-only]
@@ -15,11 +17,12 @@ struct ReplayArguments {
   bool gpsOnly = false;
 };
 
-// pathmere-cli record [--port N|none | --device PATH] [--speed BPS] [--output DIR]
+// pathmere-cli record [--port N|none | --device PATH | --source ADDRESS] [--speed BPS] [--output DIR]
 //                     [--nmea-log] [--gps-only] [--status|--no-status] [--flush-every SECONDS]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
   std::optional<std::string> device;
+  std::optional<SourceAddress> source;
   std::optional<int32_t> speed;
   std::optional<std::string> outputDir;
   bool nmeaLog = false;

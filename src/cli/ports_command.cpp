@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/receiver_probe.h"
+#include "platform/source_address.h"
 #include "platform/tick_clock.h"
 
 namespace pathmere {
@@ -69,9 +70,32 @@ int32_t PortNumberOf(const std::string& name) {
   return std::atoi(name.c_str() + 3);
 }
 
+// A COMn file naming a receiver on the network.
+void DescribeSource(const fs::path& entry, const char* number, bool probe, std::FILE* out) {
+  SourceAddress address;
+  std::string problem;
+  if (!ReadSourceFile(entry, &address, &problem)) {
+    std::fprintf(out, "%-6s %s: %s\n", number, entry.c_str(), problem.c_str());
+    return;
+  }
+  std::fprintf(out, "%-6s %s: network source %s\n", number, entry.c_str(), address.text.c_str());
+  if (!probe) return;
+  MonotonicTickClock clock;
+  ReceiverProbe listen(address, clock);
+  while (listen.Step()) {
+  }
+  std::fprintf(out, "         probe: %s\n", DescribeProbe(listen.result()).c_str());
+}
+
 // Returns what it found about the device.
 SerialDeviceInfo DescribePort(const SerialDeviceSurvey& survey, int32_t port, bool probe, std::FILE* out) {
   const fs::path device = survey.DeviceOf(port);
+  if (IsSourceFile(device)) {
+    char number[16];
+    std::snprintf(number, sizeof number, "COM%d", port);
+    DescribeSource(device, number, probe, out);
+    return {};
+  }
   const SerialDeviceInfo info = survey.Describe(device);
   std::string shown = device.string();
   if (info.exists() && info.node != device) shown += " -> " + info.node.string();

@@ -25,6 +25,7 @@
 #include "platform/device_holders.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
+#include "platform/receiver_port.h"
 #include "platform/serial_posix.h"
 #include "platform/service_notifier.h"
 #include "platform/settings_store_file.h"
@@ -96,7 +97,10 @@ std::string ShownDevice(const PosixSerialPort& port) {
 // problem, or another program holding the receiver.
 class PortProblems {
  public:
-  void ExplainOnce(const PosixSerialPort& port) {
+  void ExplainOnce(const ReceiverPort& receiver) {
+    if (receiver.IsNetwork() || !receiver.problem().empty()) return ExplainSource(receiver);
+    sourceTold_.clear();
+    const PosixSerialPort& port = receiver.serial();
     const int error = port.lastOpenErrno();
     if ((error == EACCES || error == EPERM) && !permissionTold_) {
       permissionTold_ = true;
@@ -126,6 +130,24 @@ class PortProblems {
   }
 
  private:
+  // A network source or a source file: each new problem once ("gpsd at
+  // 127.0.0.1:2947: Connection refused"), and each time the source is read
+  // again after one, so a journal shows the gaps.
+  void ExplainSource(const ReceiverPort& port) {
+    const std::string& problem = port.problem();
+    if (!problem.empty() && problem != sourceTold_) {
+      std::fprintf(stderr, "pathmere-cli: %s\n", problem.c_str());
+      sourceTold_ = problem;
+      readingTold_ = false;
+    } else if (problem.empty() && port.network().streaming() && !readingTold_) {
+      std::fprintf(stderr, "pathmere-cli: reading %s\n", port.devicePath().c_str());
+      sourceTold_.clear();
+      readingTold_ = true;
+    }
+  }
+
+  std::string sourceTold_;
+  bool readingTold_ = false;
   bool permissionTold_ = false;
   bool busyTold_ = false;
   std::vector<int> holdersTold_;
@@ -170,7 +192,7 @@ int RunRecordCommand(const RecordArguments& args) {
   const bool showStatus = args.showStatus == 1 || (args.showStatus == -1 && isatty(STDOUT_FILENO));
   // The status area is kept also where it is not shown, for `status`.
   ConsolePanel panel(stdout, showStatus ? stdout : nullptr, true);
-  PosixSerialPort port;
+  ReceiverPort port;
   PortWatch watchedPort(port, clock, &port);
   Program program(files, clock, watchedPort, host);
   // Where no status area is shown (a journal, a log file), a line for each
@@ -183,6 +205,10 @@ int RunRecordCommand(const RecordArguments& args) {
   if (args.device) {
     // Any number opens the device; it only has to be a port, not "none".
     port.UseDevice(*args.device);
+    program.SelectPort(0);
+  }
+  if (args.source) {
+    port.UseSource(*args.source);
     program.SelectPort(0);
   }
   if (args.speed) program.SelectSpeed(*args.speed);

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/source_address.h"
+
 namespace pathmere {
 
 namespace fs = std::filesystem;
@@ -123,7 +125,9 @@ std::vector<fs::path> SerialDeviceSurvey::PresentDevices() const {
 std::vector<fs::path> SerialDeviceSurvey::DevicesToProbe() const {
   std::vector<fs::path> devices = PresentDevices();
   for (int32_t port = 0; port < kPortCount; ++port) {
-    const fs::path node = Canonical(DeviceOf(port));
+    const fs::path entry = DeviceOf(port);
+    if (IsSourceFile(entry)) continue;  // a receiver on the network, not a device
+    const fs::path node = Canonical(entry);
     if (!node.empty()) devices.push_back(node);
   }
   std::sort(devices.begin(), devices.end());

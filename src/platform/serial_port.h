@@ -5,13 +5,16 @@
 namespace pathmere {
 
 // The serial receiver as the capture step sees it. The real side is termios
-// (PosixSerialPort); tests may use pseudo-terminals or a fake.
+// (PosixSerialPort), or a receiver on the network (NetworkSource), chosen by
+// ReceiverPort; tests may use pseudo-terminals, loopback sockets or a fake.
 class SerialPort {
  public:
   virtual ~SerialPort() = default;
   // Opens and configures port "COM<portNumber>:" at `portSpeed` bit/s:
   // 0 success, 1 cannot open the device, 2 queue sizes refused, 4 line
-  // settings refused, 5 time-outs refused. Always ends closed on failure.
+  // settings refused, 5 time-outs refused; a network source adds 6 connection
+  // refused or failed, 7 host name not known, 8 cannot listen. Always ends
+  // closed on failure.
   virtual int32_t OpenPort(int32_t portNumber, int32_t portSpeed) = 0;
   // Bytes read (0 when nothing arrived within 100 ms), -1 when the port is not
   // open, -2 when the read fails (also a device that has gone away).

@@ -19,7 +19,9 @@
 #include <QTimer>
 
 #include "app/receiver_search.h"
+#include "platform/receiver_port.h"
 #include "platform/serial_posix.h"
+#include "platform/source_address.h"
 #include "settings/menu_marks.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
@@ -62,9 +64,9 @@ MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store
     : files_(files),
       clock_(clock),
       store_(store),
-      port_(port != nullptr ? std::move(port) : std::make_unique<PosixSerialPort>()),
+      port_(port != nullptr ? std::move(port) : std::make_unique<ReceiverPort>()),
       options_(options),
-      watchedPort_(*port_, clock, dynamic_cast<const PosixSerialPort*>(port_.get())),
+      watchedPort_(*port_, clock, dynamic_cast<const ReceiverPort*>(port_.get())),
       program_(files, clock, watchedPort_, *this) {
   LoadResources();
   runModal = [](QDialog& dialog) { return dialog.exec(); };
@@ -258,8 +260,19 @@ SerialDeviceSurvey MainWindow::Survey() const {
 void MainWindow::UpdatePortEntries() {
   const SerialDeviceSurvey survey = Survey();
   for (int32_t port = 0; port < SerialDeviceSurvey::kPortCount; ++port) {
-    const SerialDeviceInfo info = survey.Describe(survey.DeviceOf(port));
+    const std::filesystem::path entry = survey.DeviceOf(port);
     QString caption = QStringLiteral("COM%1").arg(port);
+    SourceAddress source;
+    std::string problem;
+    if (IsSourceFile(entry)) {
+      // A receiver on the network, by its address.
+      caption += QStringLiteral("  ") + (ReadSourceFile(entry, &source, &problem)
+                                             ? QString::fromStdString(source.text)
+                                             : QStringLiteral("(no usable address)"));
+      action(kCommandPortFirst + port)->setText(caption);
+      continue;
+    }
+    const SerialDeviceInfo info = survey.Describe(entry);
     if (info.exists())
       caption += QStringLiteral("  ") + QString::fromStdString(info.ShortName(survey.devRoot()));
     action(kCommandPortFirst + port)->setText(caption);

@@ -14,8 +14,8 @@
 #include "app/port_watch.h"
 #include "app/program.h"
 #include "app/state_lines.h"
-#include "platform/serial_posix.h"
 #include "platform/file_system_posix.h"
+#include "platform/receiver_port.h"
 #include "settings/settings_operations.h"
 #include "support/fake_tick_clock.h"
 #include "support/nmea_builder.h"
@@ -84,7 +84,7 @@ class SerialCaptureTest : public ::testing::Test {
   testing::FakeTickClock clock{1000};
   TickHost host;
   testing::RecordingPanel panel;
-  PosixSerialPort port;  // on the ports folder of XDG_CONFIG_HOME above
+  ReceiverPort port;  // on the ports folder of XDG_CONFIG_HOME above
   PortWatch watchedPort{port, clock, &port};
   Program program{files, clock, watchedPort, host};
   StateLines stateLines{watchedPort, clock};

@@ -55,7 +55,14 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record empty device", {"record", "--device", ""}, "--device needs a device path"},
       {"record device and port",
        {"record", "--device", "/dev/ttyACM0", "--port", "3"},
-       "--device and --port name the receiver twice; give one of them"},
+       "--port, --device and --source each name the receiver; give one of them"},
+      {"record source and device",
+       {"record", "--source", "tcp://gw:10110", "--device", "/dev/ttyACM0"},
+       "--port, --device and --source each name the receiver; give one of them"},
+      {"record source missing", {"record", "--source"}, "--source needs a value"},
+      {"record source not an address",
+       {"record", "--source", "/dev/ttyACM0"},
+       "--source /dev/ttyACM0: not gpsd://HOST[:PORT][/DEVICE], tcp://HOST:PORT or udp://[ADDRESS]:PORT"},
       {"record flush interval missing", {"record", "--flush-every"}, "--flush-every needs a value"},
       {"record flush interval negative", {"record", "--flush-every", "-10"}, "--flush-every wants seconds, not -10"},
       {"record flush interval in words", {"record", "--flush-every", "10s"}, "--flush-every wants seconds, not 10s"},
@@ -101,6 +108,9 @@ TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   EXPECT_EQ(full.record.showStatus, 0);
   EXPECT_FALSE(full.record.device);
   EXPECT_EQ(Parse({"record", "--device", "/dev/serial/by-id/gps"}).record.device, "/dev/serial/by-id/gps");
+  const CommandLine source = Parse({"record", "--source", "gpsd://"});
+  ASSERT_TRUE(source.usable()) << source.error;
+  EXPECT_EQ(source.record.source->HostAndPort(), "127.0.0.1:2947");
 
   const CommandLine ports = Parse({"ports", "COM3", "--probe", "/dev/ttyACM0"});
   ASSERT_TRUE(ports.usable()) << ports.error;

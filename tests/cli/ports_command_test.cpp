@@ -14,6 +14,8 @@
 #include "support/child_process.h"
 #include "support/fake_receiver.h"
 #include "support/logger_home.h"
+#include "support/loopback_peers.h"
+#include "support/nmea_builder.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -31,11 +33,23 @@ TEST(PortsCommandTest, ProbeFindsTheSpeedAndLeavesABusyDeviceAlone) {
   home.LinkPort(3, held.slaveName());
   home.LinkPort(4, home.root() / "unplugged-long-ago");
   home.LinkPort(5, unplugged.slaveName());
+  // Receivers on the network: a server that answers, one that is not there.
+  testing::LoopbackServer server, gone;
+  gone.Stop();
+  std::ofstream(home.ports() / "COM6") << "tcp://127.0.0.1:" << server.port() << "\n";
+  std::ofstream(home.ports() / "COM7") << "tcp://127.0.0.1:" << gone.port() << "\n";
+  std::thread serve([&server] {
+    if (!server.Accept(60000)) return;
+    std::string fixes;
+    for (int i = 0; i < 3; ++i) fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
+    server.Send(fixes);
+  });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
-  const auto result =
-      testing::RunCommand({PATHMERE_CLI_PATH, "ports", "--probe", "COM1", "COM2", "COM3", "COM4", "COM5"},
-                          home.Environment("UTC"));
+  const auto result = testing::RunCommand(
+      {PATHMERE_CLI_PATH, "ports", "--probe", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7"},
+      home.Environment("UTC"));
+  serve.join();
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   const std::string sleeper = "sleep (pid " + std::to_string(holder.pid()) + ")";
   const std::string expected[] = {
@@ -45,6 +59,11 @@ TEST(PortsCommandTest, ProbeFindsTheSpeedAndLeavesABusyDeviceAlone) {
       "open in " + sleeper + "\n         probe: busy, held by " + sleeper + ": not probed\n",
       "COM4   " + (home.ports() / "COM4").string() + ": missing\n",
       "probe: went away during the probe\n",
+      "COM6   " + (home.ports() / "COM6").string() + ": network source tcp://127.0.0.1:" +
+          std::to_string(server.port()) + "\n         probe: answers: talkers GP, sentences GGA RMC\n",
+      "COM7   " + (home.ports() / "COM7").string() + ": network source tcp://127.0.0.1:" +
+          std::to_string(gone.port()) + "\n         probe: cannot be opened: the NMEA server at 127.0.0.1:" +
+          std::to_string(gone.port()) + ": Connection refused\n",
   };
   size_t at = 0;
   for (const std::string& line : expected) {
@@ -88,6 +107,8 @@ TEST(PortsCommandTest, UnreachedDevicesGetTheLinkThatMakesThemACOMNumber) {
   fs::create_directories(ports);
   fs::create_symlink(other.slaveName(), ports / "COM0");
   std::ofstream(dev / "ttyUSB1") << "";
+  // A receiver on the network is listed as such, never probed as a device.
+  std::ofstream(ports / "COM9") << "udp://0.0.0.0:10110\n";
 
   const SerialDeviceSurvey survey(ports, dev, sys);
   const SerialDeviceInfo info = survey.Describe(byId);
@@ -114,6 +135,10 @@ TEST(PortsCommandTest, UnreachedDevicesGetTheLinkThatMakesThemACOMNumber) {
                   "receiver\" serial 4711\n"),
       std::string::npos)
       << listed;
+  EXPECT_NE(listed.find("COM9   " + (ports / "COM9").string() + ": network source udp://0.0.0.0:10110\n"),
+            std::string::npos)
+      << listed;
+  for (const fs::path& device : survey.DevicesToProbe()) EXPECT_NE(device.filename(), "COM9");
   EXPECT_TRUE(survey.LinkPort(2, info.LinkTarget()));
   EXPECT_EQ(survey.PortReaching(info.node), 2);
   EXPECT_EQ(survey.FreePort(), 3);

@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +18,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -31,6 +33,7 @@
 #include "support/child_process.h"
 #include "support/day_file_headers.h"
 #include "support/logger_home.h"
+#include "support/loopback_peers.h"
 #include "support/nmea_builder.h"
 #include "support/test_environment.h"
 
@@ -565,6 +568,170 @@ TEST(RecordCommandTest, PermissionProblemIsExplainedOnceWithDeviceAndGroup) {
                                "): Permission denied; add your user to the group " + owner->gr_name;
   EXPECT_NE(result.err.find(expected), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("cannot open", result.err.find(expected) + 1), std::string::npos) << result.err;
+}
+
+// Receivers on the network give the files that the same bytes give from a
+// pseudo-terminal. The log: gpsbabel-track-2004.nmea, 47 KB of GPRMC and
+// GPGGA without junk between sentences, so gpsd passes on every byte of it
+// and nothing is allowed for; it spans five ticks of reads and makes both a
+// track and a route.
+class NetworkRecordTest : public ::testing::Test {
+ protected:
+  struct DayFiles {
+    std::string track, route;
+  };
+  using Feed = std::function<void(testing::ChildProcess& logger, const std::string& first, const std::string& rest)>;
+
+  void SetUp() override {
+    const fs::path log = testing::RecordedLogFolder() / "gpsbabel-track-2004.nmea";
+    if (!fs::exists(log)) GTEST_SKIP() << "recorded logs not found";
+    content_ = testing::ReadWholeFile(log);
+    half_ = content_.find('\n', content_.size() / 2) + 1;
+  }
+
+  // Records with `receiverArgs` while `feed` delivers the log in two parts,
+  // and stops once the status area shows the log's last fix.
+  DayFiles Record(const std::vector<std::string>& receiverArgs, const Feed& feed) {
+    std::vector<std::string> argv = {PATHMERE_CLI_PATH, "record"};
+    argv.insert(argv.end(), receiverArgs.begin(), receiverArgs.end());
+    for (const char* arg : {"--output", "OUT", "--status"}) argv.emplace_back(arg);
+    argv[argv.size() - 2] = home_.out().string();
+    testing::ChildProcess logger(argv, home_.Environment("UTC"));
+    EXPECT_TRUE(WaitFor(logger, " opening...")) << logger.Output();
+    feed(logger, content_.substr(0, half_), content_.substr(half_));
+    EXPECT_TRUE(WaitShown(logger, content_)) << logger.Output();
+    const auto result = logger.Stop(SIGINT);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    err_ = result.err;
+    out_ = result.out;
+    DayFiles files{testing::ReadWholeFile(home_.out() / "2004-08-07.plt"),
+                   testing::ReadWholeFile(home_.out() / "2004-08-07.rte")};
+    fs::remove_all(home_.out());
+    return files;
+  }
+
+  // What the log gives from a pseudo-terminal, made once.
+  const DayFiles& FromTerminal() {
+    static std::optional<DayFiles> files;
+    if (!files) {
+      FakeReceiver receiver;
+      home_.LinkPort(0, receiver.slaveName());
+      files = Record({"--port", "0"}, [&](testing::ChildProcess&, const std::string& first, const std::string& rest) {
+        receiver.Send(first + rest);
+      });
+      EXPECT_GT(files->track.size(), 1000u);
+      EXPECT_GT(files->route.size(), 100u);
+    }
+    return *files;
+  }
+
+  // Until the status area shows the time of the last fix but one of `part`
+  // (the last one is held until the next sentence).
+  static bool WaitShown(testing::ChildProcess& logger, const std::string& part) {
+    std::vector<std::string> times;
+    for (size_t at = part.find("$GPRMC,"); at != std::string::npos; at = part.find("$GPRMC,", at + 1)) {
+      times.push_back(part.substr(at + 7, 2) + ":" + part.substr(at + 9, 2) + ":" + part.substr(at + 11, 2));
+    }
+    return times.size() >= 2 && WaitFor(logger, "07.08.04 " + times[times.size() - 2]);
+  }
+
+  // Until standard error holds `text` `count` times.
+  static bool WaitForError(testing::ChildProcess& logger, const std::string& text, int count = 1) {
+    for (int i = 0; i < 100; ++i) {
+      logger.Pump(100);
+      int found = 0;
+      for (size_t at = logger.err().find(text); at != std::string::npos; at = logger.err().find(text, at + 1)) {
+        ++found;
+      }
+      if (found >= count) return true;
+    }
+    return false;
+  }
+
+  testing::LoggerHome home_;
+  std::string content_;
+  size_t half_ = 0;
+  std::string out_, err_;
+};
+
+// A COMn file holding the address of a server, which closes after half the
+// log and comes back: the loss is reported, the next ticks reconnect.
+TEST_F(NetworkRecordTest, TcpServerNamedByACOMFileThatClosesHalfWayAndComesBack) {
+  const DayFiles reference = FromTerminal();
+  testing::LoopbackServer server;
+  const std::string address = "tcp://127.0.0.1:" + std::to_string(server.port());
+  fs::create_directories(home_.ports());
+  std::ofstream(home_.ports() / "COM5") << address << "\n";
+  const DayFiles files =
+      Record({"--port", "5"}, [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
+        ASSERT_TRUE(server.Accept(5000));
+        ASSERT_TRUE(server.Send(first));
+        ASSERT_TRUE(WaitShown(logger, first)) << logger.Output();
+        server.Stop();
+        ASSERT_TRUE(WaitFor(logger, "COM-port read error!\r\nCOM5 opening...\r\nCOM-port open error (6)!"))
+            << logger.Output();
+        ASSERT_TRUE(server.Listen());
+        ASSERT_TRUE(server.Accept(5000));
+        ASSERT_TRUE(server.Send(rest));
+      });
+  EXPECT_EQ(files.track, reference.track);
+  EXPECT_EQ(files.route, reference.route);
+  for (const std::string& told : {"reading " + address + "\n",
+                                  "the NMEA server at 127.0.0.1:" + std::to_string(server.port()) +
+                                      ": the connection was closed\n",
+                                  std::string(": Connection refused\n"), "reading " + address + "\n"}) {
+    EXPECT_NE(err_.find(told), std::string::npos) << told << " in\n" << err_;
+  }
+}
+
+// Two senders, datagrams larger than a read, cut anywhere in a sentence.
+TEST_F(NetworkRecordTest, UdpDatagramsFromTwoSenders) {
+  const DayFiles reference = FromTerminal();
+  const int port = testing::FreeLoopbackPort(SOCK_DGRAM);
+  const std::string address = "udp://127.0.0.1:" + std::to_string(port);
+  const DayFiles files =
+      Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
+        ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
+        testing::LoopbackSender senders[2] = {testing::LoopbackSender(port), testing::LoopbackSender(port)};
+        const std::string all = first + rest;
+        for (size_t at = 0, n = 0; at < all.size(); at += 1500, ++n) {
+          ASSERT_TRUE(senders[n % 2].Send(std::string_view(all).substr(at, 1500)));
+          // Sent at about a receiver's pace, not faster than a tick reads.
+          if (n % 4 == 3) std::this_thread::sleep_for(300ms);
+        }
+      });
+  EXPECT_NE(out_.find(address + " opening...\r\n"), std::string::npos) << out_;
+  EXPECT_EQ(files.track, reference.track);
+  EXPECT_EQ(files.route, reference.route);
+}
+
+// A real gpsd reading the log from a pseudo-terminal; it is stopped after
+// half the log and started again, and the logger records on by itself.
+TEST_F(NetworkRecordTest, GpsdThatIsRestartedHalfWay) {
+  if (testing::GpsdOnTerminal::SkipWithoutGpsd()) GTEST_SKIP() << "gpsd is not installed (apt install gpsd)";
+  const DayFiles reference = FromTerminal();
+  testing::GpsdOnTerminal gpsd;
+  ASSERT_TRUE(gpsd.Start()) << gpsd.log();
+  const std::string address = "gpsd://127.0.0.1:" + std::to_string(gpsd.port());
+  const DayFiles files =
+      Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
+        ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
+        std::this_thread::sleep_for(500ms);  // gpsd takes the watch request
+        gpsd.receiver().Send(first);
+        ASSERT_TRUE(WaitShown(logger, first)) << logger.Output();
+        gpsd.Stop();
+        ASSERT_TRUE(WaitFor(logger, "COM-port open error (6)!")) << logger.Output();
+        ASSERT_TRUE(gpsd.Start()) << gpsd.log();
+        ASSERT_TRUE(WaitForError(logger, "reading " + address, 2)) << logger.err();
+        std::this_thread::sleep_for(500ms);
+        gpsd.receiver().Send(rest);
+      });
+  EXPECT_EQ(files.track, reference.track);
+  EXPECT_EQ(files.route, reference.route);
+  EXPECT_NE(err_.find("gpsd at 127.0.0.1:" + std::to_string(gpsd.port()) + ": the connection was closed"),
+            std::string::npos)
+      << err_;
+  gpsd.Stop();
 }
 
 }  // namespace

@@ -80,8 +80,10 @@ class DesktopTest : public ::testing::Test {
         files(root.path().string()),
         store(config.path() / "Brenix") {}
 
-  std::unique_ptr<MainWindow> MakeWindow(QSize clientSize = QSize(480, 360)) {
-    auto queue = std::make_unique<QueuedSerialPort>();
+  // With `realPort` the window makes its own port, as the program does, and
+  // `port` is null.
+  std::unique_ptr<MainWindow> MakeWindow(QSize clientSize = QSize(480, 360), bool realPort = false) {
+    auto queue = realPort ? nullptr : std::make_unique<QueuedSerialPort>();
     port = queue.get();
     auto window = std::make_unique<MainWindow>(files, clock, store, std::move(queue),
                                                MainWindow::Options{clientSize, devRoot, sysRoot});

@@ -25,6 +25,7 @@
 #include "platform/instance_channel.h"
 #include "settings/menu_marks.h"
 #include "support/fake_receiver.h"
+#include "support/loopback_peers.h"
 #include "ui/about_box.h"
 #include "ui/desktop_program.h"
 #include "ui/output_folder_chooser.h"
@@ -174,6 +175,31 @@ TEST_F(MainWindowTest, PortEntriesNameTheDeviceTheyOpen) {
             "COM4  " + fs::path(receiver.slaveName()).lexically_relative("/dev").string());
   EXPECT_EQ(window->action(kCommandPortFirst + 5)->text(), "COM5");
   EXPECT_EQ(window->action(kCommandPortFirst)->text(), "COM0");
+}
+
+// A COMn file naming a TCP server: the entry shows the address, and the
+// window's own port reads the server's sentences into the day files.
+TEST_F(MainWindowTest, PortEntryHoldingATcpAddressRecordsFromTheServer) {
+  StoreOutputFolder(L"\\Tracks");
+  testing::LoopbackServer server;
+  const std::string address = "tcp://127.0.0.1:" + std::to_string(server.port());
+  const fs::path ports = config.path() / "Brenix" / "ports";
+  fs::create_directories(ports);
+  std::ofstream(ports / "COM6") << address << "\n";
+  auto window = MakeWindow(QSize(480, 360), true);
+  QMenu* entries = FindAction(window->toolsMenu(), "Select input port")->menu();
+  entries->popup(QPoint(0, 0));
+  entries->hide();
+  EXPECT_EQ(window->action(kCommandPortFirst + 6)->text().toStdString(), "COM6  " + address);
+  Start(*window);
+  window->action(kCommandPortFirst + 6)->trigger();
+  window->Tick();
+  ASSERT_TRUE(server.Accept(2000));
+  ASSERT_TRUE(server.Send(Walk(60)));
+  const auto status = [&] { return window->panel()->statusArea()->toPlainText().toStdString(); };
+  ASSERT_TRUE(TickUntil(*window, [&] { return status().find("12:00:58") != std::string::npos; })) << status();
+  window->program().ShutDown();
+  EXPECT_GE(TrackPoints(ReadWholeFile(Device("Tracks/2026-12-06.plt"))), 5) << "a point every 10 s";
 }
 
 // "Find receiver" listens to every present device while the ticks go on.
