@@ -98,6 +98,8 @@ void MainWindow::CreateMenu() {
           this, &MainWindow::ReadNmeaFile);
   connect(AddCommand(toolsMenu_, kCommandSelectOutputFolder, QStringLiteral("Select Output folder")),
           &QAction::triggered, this, &MainWindow::SelectOutputFolder);
+  connect(AddCommand(toolsMenu_, kCommandShowTrack, QStringLiteral("Show track")), &QAction::triggered, this,
+          &MainWindow::ShowTrack);
   toolsMenu_->addSeparator();
   QAction* nmeaLog = AddCommand(toolsMenu_, kCommandEnableNmeaLog, QStringLiteral("Enable NMEA log"));
   nmeaLog->setCheckable(true);
@@ -183,7 +185,10 @@ void MainWindow::StartOnFirstActivation() {
   program_.Start();
 }
 
-void MainWindow::Tick() { program_.Tick(); }
+void MainWindow::Tick() {
+  program_.Tick();
+  if (trackView_ != nullptr) trackView_->Refresh();
+}
 
 void MainWindow::RunStartupAction() {
   if (program_.LoadOutputFolder(store_) != 0) {
@@ -269,6 +274,17 @@ void MainWindow::FindReceiver() {
   }
 }
 
+void MainWindow::ShowTrack() {
+  if (trackView_ == nullptr) {
+    trackView_ = new TrackView(program_, files_, this);
+    // Each opening reads the day afresh.
+    trackView_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  trackView_->show();
+  trackView_->raise();
+  trackView_->activateWindow();
+}
+
 void MainWindow::ShowAbout() {
   AboutBox about(this);
   runModal(about);
@@ -321,6 +337,7 @@ void MainWindow::ShutDown() {
   shutDown_ = true;
   program_.ShutDown();
   tickTimer_->stop();
+  if (trackView_ != nullptr) trackView_->close();
   delete trayIcon_;
   trayIcon_ = nullptr;
   emit shutDownDone();
