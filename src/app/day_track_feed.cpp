@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/program.h"
+#include "output/track_file_writer.h"
+#include "route/route_file_writer.h"
 
 namespace pathmere {
 namespace {
@@ -72,16 +73,16 @@ LocalDate TodayLocal() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-PendingDay PendingDayOf(const Program& program) {
+PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& route) {
   PendingDay pending;
   // Until its first fix a writer has no day, and nothing pending.
-  if (program.track().output().dayKey() >= 0) {
-    pending.trackDate = DateOf(program.track().output().file());
-    pending.trackLines = program.track().output().lines().View();
+  if (track.output().dayKey() >= 0) {
+    pending.trackDate = DateOf(track.output().file());
+    pending.trackLines = track.output().lines().View();
   }
-  if (program.route().output().dayKey() >= 0) {
-    pending.routeDate = DateOf(program.route().output().file());
-    pending.routeLines = program.route().output().lines().View();
+  if (route.output().dayKey() >= 0) {
+    pending.routeDate = DateOf(route.output().file());
+    pending.routeLines = route.output().lines().View();
   }
   return pending;
 }

@@ -12,7 +12,8 @@
 
 namespace pathmere {
 
-class Program;
+class RouteFileWriter;
+class TrackFileWriter;
 
 // A local date as the day files are named by it ("2026-12-06.plt").
 struct LocalDate {
@@ -40,9 +41,9 @@ struct PendingDay {
   LocalDate routeDate;
   std::string_view routeLines;
 };
-// Taken from the program's track and route writers; a writer that has no day
-// yet gives an unset date.
-PendingDay PendingDayOf(const Program& program);
+// Taken from the track and route writers; a writer that has no day yet gives
+// an unset date.
+PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& route);
 
 // One local day's track, route and waypoints: the day's files in `folder`
 // are read once, and each Update reads only what they have gained since and

@@ -87,13 +87,13 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
 TrackView::~TrackView() = default;
 
 LocalDate TrackView::CurrentDay() const {
-  const LocalDate writers = PendingDayOf(program_).trackDate;
+  const LocalDate writers = PendingDayOf(program_.track(), program_.route()).trackDate;
   return writers.IsSet() ? writers : TodayLocal();
 }
 
 void TrackView::ShowDay(LocalDate day) {
   feed_ = std::make_unique<DayTrackFeed>(files_, program_.track().folder(), day);
-  feed_->Update(PendingDayOf(program_));
+  feed_->Update(PendingDayOf(program_.track(), program_.route()));
   dayLabel_->setText(DayText(day));
   map_->SetTrack(&feed_->track(), DayText(day));
   map_->SetPosition(watch_.Update(program_));
@@ -107,7 +107,7 @@ void TrackView::Refresh() {
     ShowDay(feed_->date());
     return;
   }
-  if (feed_->Update(PendingDayOf(program_))) {
+  if (feed_->Update(PendingDayOf(program_.track(), program_.route()))) {
     map_->TrackChanged();
     profile_->update();
   }
