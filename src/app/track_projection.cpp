@@ -34,8 +34,9 @@ void TrackProjection::SetViewport(int32_t width, int32_t height) {
   height_ = std::max(height, 1);
 }
 
-void TrackProjection::Fit(const GeoBounds& bounds) {
+void TrackProjection::Fit(const GeoBounds& bounds, double reservedTop) {
   if (bounds.empty) return;
+  const double top = std::isfinite(reservedTop) ? std::clamp(reservedTop, 0.0, height_ / 2.0) : 0.0;
   originLatitude_ = (bounds.south + bounds.north) / 2.0;
   originLongitude_ = (bounds.west + bounds.east) / 2.0;
   eastMetresPerDegree_ = kMetresPerDegree * std::cos(originLatitude_ * kRadiansPerDegree);
@@ -44,9 +45,11 @@ void TrackProjection::Fit(const GeoBounds& bounds) {
   const double spanEast = (bounds.east - bounds.west) * eastMetresPerDegree_;
   const double spanNorth = (bounds.north - bounds.south) * kMetresPerDegree;
   const double usable = 1.0 - 2.0 * kFitMargin;
-  const double scale = std::max(spanEast / (width_ * usable), spanNorth / (height_ * usable));
+  const double scale = std::max(spanEast / (width_ * usable), spanNorth / ((height_ - top) * usable));
   metresPerPixel_ = scale > 0.0 ? std::clamp(scale, kFinestMetresPerPixel, kCoarsestMetresPerPixel)
                                 : kDefaultMetresPerPixel;
+  // The middle of the bounds in the middle of the free part.
+  centreNorth_ = top / 2.0 * metresPerPixel_;
 }
 
 void TrackProjection::ZoomAbout(double pixelX, double pixelY, double factor) {

@@ -31,8 +31,9 @@ class TrackProjection {
 
   void SetViewport(int32_t width, int32_t height);
   // The origin moves to the middle of `bounds` and the scale shows them
-  // whole, with a margin; empty bounds keep the origin.
-  void Fit(const GeoBounds& bounds);
+  // whole, with a margin, below the top `reservedTop` pixels (where the
+  // view writes its facts); empty bounds keep the origin.
+  void Fit(const GeoBounds& bounds, double reservedTop = 0.0);
   // Zooms in by `factor` (out below 1) keeping the place under the pixel
   // where it is.
   void ZoomAbout(double pixelX, double pixelY, double factor);

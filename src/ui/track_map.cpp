@@ -28,7 +28,7 @@ void TrackMap::SetTrack(const DayTrack* track, const QString& title) {
 void TrackMap::TrackChanged() {
   if (follow_) {
     GeoBounds bounds = track_ != nullptr ? track_->bounds() : GeoBounds();
-    projection_.Fit(bounds);
+    projection_.Fit(bounds, FactsBandHeight(font()));
   }
   update();
 }

@@ -28,6 +28,7 @@ class TrackMap final : public QWidget {
   void Fit();
 
   const TrackProjection& projection() const { return projection_; }
+  const LivePosition& position() const { return position_; }
   bool followsTrack() const { return follow_; }
 
  protected:

@@ -85,6 +85,8 @@ QColor MarkerColour(PositionState state) {
   return QColor(128, 128, 128);
 }
 
+int FactsBandHeight(const QFont& font) { return QFontMetrics(font).height() + 8; }
+
 QString DistanceText(double metres) {
   if (metres < 1000.0) return QStringLiteral("%1 m").arg(std::lround(metres));
   return QStringLiteral("%1 km").arg(metres / 1000.0, 0, 'f', metres < 100000.0 ? 1 : 0);
@@ -170,8 +172,7 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   } else {
     facts += QStringLiteral("    no track points");
   }
-  const QFontMetrics metrics(painter.font());
-  const QRect band(area.left(), area.top(), area.width(), metrics.height() + 8);
+  const QRect band(area.left(), area.top(), area.width(), FactsBandHeight(painter.font()));
   painter.fillRect(band, QColor(255, 255, 255, 210));
   painter.setPen(Qt::black);
   painter.drawText(band.adjusted(8, 0, -48, 0), Qt::AlignLeft | Qt::AlignVCenter, facts);

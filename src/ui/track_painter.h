@@ -8,6 +8,7 @@
 #include "app/live_position.h"
 #include "app/track_projection.h"
 
+class QFont;
 class QPainter;
 
 namespace pathmere {
@@ -20,6 +21,9 @@ inline const QColor kMapBackground(250, 250, 246);
 
 // The colour of the position marker for each state.
 QColor MarkerColour(PositionState state);
+
+// The band at the top of the map that holds the day's facts, in pixels.
+int FactsBandHeight(const QFont& font);
 
 // "12.3 km", "850 m".
 QString DistanceText(double metres);

@@ -68,7 +68,7 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   auto window = MakeWindow();
   EXPECT_EQ(window->windowTitle(), "Pathmere");
   EXPECT_FALSE(window->windowIcon().isNull());
-  std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "-",
+  std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "Show track", "-",
                                        "Enable NMEA log", "Hide at startup", "GPS sentences only", "-",
                                        "Select input port >", "[NONE]"};
   for (int number = 0; number <= 15; ++number) expected.push_back("[COM" + std::to_string(number) + "]");
