@@ -7,6 +7,7 @@
 #include "app/day_track.h"
 #include "app/live_position.h"
 #include "app/track_projection.h"
+#include "ui/track_painter.h"
 
 namespace pathmere {
 
@@ -46,7 +47,7 @@ class TrackMap final : public QWidget {
   QString title_;
   LivePosition position_;
   TrackProjection projection_;
-  PixelLines lines_;
+  TrackPaintScratch scratch_;
   bool follow_ = true;
   bool dragging_ = false;
   QPoint dragFrom_;

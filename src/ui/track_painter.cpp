@@ -15,6 +15,10 @@ namespace {
 constexpr double kSecondsPerDay = 86400.0;
 // Route numbers closer than this to the last one written would overlap it.
 constexpr int kRouteLabelSpacing = 28;
+// Points of the track stroked at a time.
+constexpr size_t kPointsPerStroke = 32;
+// A route dot is drawn only in a cell of this many pixels that has none yet.
+constexpr int kDotCell = 5;
 
 QString ClockText(double dayNumber) {
   const double seconds = std::fmod(std::max(dayNumber, 0.0), 1.0) * kSecondsPerDay;
@@ -102,14 +106,17 @@ QString TimeSpanText(double firstDayNumber, double lastDayNumber) {
 
 void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
                    const TrackProjection& projection, const LivePosition& position, const QString& title,
-                   PixelLines& lines) {
+                   TrackPaintScratch& scratch) {
+  PixelLines& lines = scratch.lines;
   painter.save();
   painter.setClipRect(area);
   painter.fillRect(area, kMapBackground);
   painter.setRenderHint(QPainter::Antialiasing, true);
 
   DecimateTrack(track.points(), projection, &lines);
-  painter.setPen(QPen(kTrackColour, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  // Round joins and caps would cost the painter twice as much as the rest
+  // of the picture together.
+  painter.setPen(QPen(kTrackColour, 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
   painter.translate(area.topLeft());
   for (size_t line = 0; line < lines.LineCount(); ++line) {
     const size_t begin = lines.starts[line];
@@ -118,12 +125,15 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
       painter.drawPoint(lines.points[begin].x, lines.points[begin].y);
       continue;
     }
-    // PixelPoint is two ints, as QPoint is.
-    QPolygon polygon(static_cast<int>(end - begin));
-    for (size_t i = begin; i < end; ++i) {
-      polygon.setPoint(static_cast<int>(i - begin), lines.points[i].x, lines.points[i].y);
+    // In short runs: the painter strokes a long self-crossing line as one
+    // shape, which costs far more than the same line in pieces. The caps
+    // cover the joins between the runs.
+    for (size_t from = begin; from + 1 < end; from += kPointsPerStroke - 1) {
+      const size_t to = std::min(end, from + kPointsPerStroke);
+      QPoint run[kPointsPerStroke];
+      for (size_t i = from; i < to; ++i) run[i - from] = QPoint(lines.points[i].x, lines.points[i].y);
+      painter.drawPolyline(run, static_cast<int>(to - from));
     }
-    painter.drawPolyline(polygon);
   }
   painter.translate(-area.topLeft());
 
@@ -131,9 +141,16 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   painter.setPen(QPen(Qt::white, 1));
   painter.setBrush(kRouteColour);
   QPoint lastLabel(-100000, -100000);
+  const int cellColumns = area.width() / kDotCell + 1;
+  const int cellRows = area.height() / kDotCell + 1;
+  scratch.dotCells.assign(static_cast<size_t>(cellColumns) * static_cast<size_t>(cellRows), false);
   for (const DayRoutePoint& point : track.routePoints()) {
     const QPoint at = Pixel(projection, area, point.latitude, point.longitude);
-    if (!area.adjusted(-10, -10, 10, 10).contains(at)) continue;
+    if (!area.contains(at)) continue;
+    const size_t cell = static_cast<size_t>((at.y() - area.top()) / kDotCell) * static_cast<size_t>(cellColumns) +
+                        static_cast<size_t>((at.x() - area.left()) / kDotCell);
+    if (scratch.dotCells[cell]) continue;
+    scratch.dotCells[cell] = true;
     painter.drawEllipse(at, 4, 4);
     if ((at - lastLabel).manhattanLength() >= kRouteLabelSpacing) {
       painter.setPen(kRouteColour);

@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+#include <vector>
+
 #include "app/day_track.h"
 #include "app/live_position.h"
 #include "app/track_projection.h"
@@ -30,14 +32,21 @@ QString DistanceText(double metres);
 // "08:01:12-17:45:00 UTC (9 h 43 min)" for two day numbers.
 QString TimeSpanText(double firstDayNumber, double lastDayNumber);
 
+// What a repaint reuses, so that once grown it allocates nothing.
+struct TrackPaintScratch {
+  PixelLines lines;
+  // Cells of the map that already hold a route dot.
+  std::vector<bool> dotCells;
+};
+
 // Paints the day's map into `area` with the projection's viewport: the
 // track, the numbered route points, the waypoints with their names, the
 // position marker, a scale bar, a north arrow and, at the top, `title` with
-// the distance, time span and number of points. `lines` is scratch space
-// kept by the caller, so a repaint allocates nothing once it has grown.
+// the distance, time span and number of points. A route dot that would
+// fall on one already drawn is left out: a long day has thousands.
 void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
                    const TrackProjection& projection, const LivePosition& position, const QString& title,
-                   PixelLines& lines);
+                   TrackPaintScratch& scratch);
 
 // Paints the speed (bars) and, where known, the altitude (a line) over the
 // day's UTC time into `area`.

@@ -119,10 +119,10 @@ TEST(TrackPainterTest, TrackPixelsLieWhereTheProjectionPutsThePoints) {
   QImage image(area.size(), QImage::Format_RGB32);
   projection.Fit(track.bounds(), FactsBandHeight(QPainter(&image).font()));
   LivePosition position{PositionState::kDropped, true, 48.0, 11.0};
-  PixelLines lines;
+  TrackPaintScratch scratch;
   {
     QPainter painter(&image);
-    PaintTrackMap(painter, area, track, projection, position, QStringLiteral("2026-12-06"), lines);
+    PaintTrackMap(painter, area, track, projection, position, QStringLiteral("2026-12-06"), scratch);
   }
   auto near = [](QColor a, QColor b) {
     return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 40;
