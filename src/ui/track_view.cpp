@@ -103,6 +103,11 @@ void TrackView::ShowDay(LocalDate day) {
 
 void TrackView::Refresh() {
   // The output folder can be changed while the view is open.
+  const LocalDate current = CurrentDay();
+  if (followsWriters_ && current != feed_->date()) {
+    ShowDay(current);
+    return;
+  }
   if (feed_->folder() != program_.track().folder()) {
     ShowDay(feed_->date());
     return;
@@ -118,8 +123,10 @@ void TrackView::Refresh() {
 void TrackView::UpdateDayButtons() {
   std::vector<LocalDate> days = DaysWithFiles(files_, feed_->folder());
   // The writers' day counts before its first flush.
-  days.push_back(CurrentDay());
+  const LocalDate current = CurrentDay();
+  days.push_back(current);
   const LocalDate shown = feed_->date();
+  followsWriters_ = shown == current;
   previousDay_ = {};
   nextDay_ = {};
   for (const LocalDate& day : days) {

@@ -21,8 +21,9 @@ class TrackMap;
 // "Pathmere - Track": a window beside the main one that draws a day's track,
 // route points and waypoints from the output folder, with the points the
 // writers still hold, and marks where the receiver is. It opens on the day
-// the writers are on (today's when they have none yet); the buttons go to
-// the other days with files. Not modal: the main window's ticks go on, and
+// the writers are on (today's when they have none yet) and follows them to
+// the next day at midnight while it shows theirs; the buttons go to the
+// other days with files. Not modal: the main window's ticks go on, and
 // each calls Refresh.
 class TrackView final : public QWidget {
  public:
@@ -59,6 +60,8 @@ class TrackView final : public QWidget {
   FileSystem& files_;
   std::unique_ptr<DayTrackFeed> feed_;
   LivePositionWatch watch_;
+  // The shown day is the writers' day, so the view goes on with them.
+  bool followsWriters_ = false;
   LocalDate previousDay_;
   LocalDate nextDay_;
   QWidget* content_ = nullptr;

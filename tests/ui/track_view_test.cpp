@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
+#include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "desktop_fixture.h"
@@ -75,10 +77,11 @@ TEST_F(TrackViewTest, ReplayOverMidnightGivesTwoDaysReachedByTheButtons) {
   StoreOutputFolder(L"\\Tracks");
   auto window = MakeWindow();
   Start(*window);
+  // Opened on today, it follows the writers to the replay's days.
+  window->ShowTrack();
   ASSERT_TRUE(window->program().ReplayFile(log.c_str()));
   ASSERT_TRUE(TickUntil(*window, [&] { return !window->program().IsReplaying(); }, 600));
-
-  window->ShowTrack();
+  window->Tick();
   TrackView& view = *window->trackView();
   EXPECT_EQ(view.day(), (LocalDate{2005, 9, 26}));
   const size_t second = view.track().points().size();
@@ -91,9 +94,36 @@ TEST_F(TrackViewTest, ReplayOverMidnightGivesTwoDaysReachedByTheButtons) {
   EXPECT_FALSE(view.track().routePoints().empty());
   EXPECT_FALSE(view.previousButton()->isEnabled());
   EXPECT_EQ(view.map()->position().state, PositionState::kIdle) << "the replay is over";
+  window->Tick();
+  EXPECT_EQ(view.day(), (LocalDate{2005, 9, 25})) << "a day chosen by the buttons stays";
   view.nextButton()->click();
   EXPECT_EQ(view.day(), (LocalDate{2005, 9, 26}));
   EXPECT_EQ(view.track().points().size(), second);
+
+  // Wheel and drag leave the fit, a double click comes back to it.
+  TrackMap& map = *view.map();
+  const double fitted = map.projection().metresPerPixel();
+  const QPointF middle(map.width() / 2.0, map.height() / 2.0);
+  QWheelEvent wheel(middle, map.mapToGlobal(middle), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(&map, &wheel);
+  EXPECT_NEAR(map.projection().metresPerPixel(), fitted / (TrackMap::kZoomPerNotch * TrackMap::kZoomPerNotch),
+              1e-9);
+  double latitude = 0.0;
+  double longitude = 0.0;
+  map.projection().FromPixel(100, 100, &latitude, &longitude);
+  QTest::mousePress(&map, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+  QTest::mouseMove(&map, QPoint(130, 90));
+  QTest::mouseRelease(&map, Qt::LeftButton, Qt::NoModifier, QPoint(130, 90));
+  double x = 0.0;
+  double y = 0.0;
+  map.projection().ToPixel(latitude, longitude, &x, &y);
+  EXPECT_NEAR(x, 130.0, 1e-6) << "the place dragged stays under the cursor";
+  EXPECT_NEAR(y, 90.0, 1e-6);
+  EXPECT_FALSE(map.followsTrack());
+  QTest::mouseDClick(&map, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+  EXPECT_TRUE(map.followsTrack());
+  EXPECT_DOUBLE_EQ(map.projection().metresPerPixel(), fitted);
 
   const fs::path picture = root.path() / "track.png";
   view.askPictureFile = [&] { return QString::fromStdString(picture.string()); };
