@@ -103,6 +103,8 @@ void MainWindow::CreateMenu() {
           this, &MainWindow::ReadNmeaFile);
   connect(AddCommand(toolsMenu_, kCommandSelectOutputFolder, QStringLiteral("Select Output folder")),
           &QAction::triggered, this, &MainWindow::SelectOutputFolder);
+  connect(AddCommand(toolsMenu_, kCommandShowTrack, QStringLiteral("Show track")), &QAction::triggered, this,
+          &MainWindow::ShowTrack);
   toolsMenu_->addSeparator();
   QAction* nmeaLog = AddCommand(toolsMenu_, kCommandEnableNmeaLog, QStringLiteral("Enable NMEA log"));
   nmeaLog->setCheckable(true);
@@ -203,6 +205,7 @@ void MainWindow::Tick() {
   program_.Tick();
   // The port's changes are lines for a journal, which the window has not.
   (void)watchedPort_.TakeChanges();
+  if (trackView_ != nullptr) trackView_->Refresh();
 }
 
 void MainWindow::RunStartupAction() {
@@ -306,6 +309,17 @@ void MainWindow::FindReceiver() {
   }
 }
 
+void MainWindow::ShowTrack() {
+  if (trackView_ == nullptr) {
+    trackView_ = new TrackView(program_, files_, this);
+    // Each opening reads the day afresh.
+    trackView_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  trackView_->show();
+  trackView_->raise();
+  trackView_->activateWindow();
+}
+
 void MainWindow::ShowAbout() {
   AboutBox about(this);
   runModal(about);
@@ -358,6 +372,7 @@ void MainWindow::ShutDown() {
   shutDown_ = true;
   program_.ShutDown();
   tickTimer_->stop();
+  if (trackView_ != nullptr) trackView_->close();
   delete trayIcon_;
   trayIcon_ = nullptr;
   emit shutDownDone();

@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
 
 #include "app/port_watch.h"
@@ -20,6 +21,7 @@
 #include "platform/settings_store.h"
 #include "platform/tick_clock.h"
 #include "ui/panel.h"
+#include "ui/track_view.h"
 
 class QAction;
 class QCloseEvent;
@@ -39,6 +41,7 @@ inline constexpr int kCommandExit = 40004;
 inline constexpr int kCommandReadNmeaFile = 40006;
 inline constexpr int kCommandSelectOutputFolder = 40007;
 inline constexpr int kCommandFindReceiver = 40036;
+inline constexpr int kCommandShowTrack = 40037;
 
 // How a MainWindow starts.
 struct MainWindowOptions {
@@ -73,6 +76,8 @@ class MainWindow final : public QMainWindow, public TickHost {
   QTimer* tickTimer() const { return tickTimer_; }
   QSystemTrayIcon* trayIcon() const { return trayIcon_; }
   QAction* action(int command) const { return actions_.value(command, nullptr); }
+  // The open track view, or null.
+  TrackView* trackView() const { return trackView_; }
 
   // Runs each modal dialog (About box, folder chooser, file dialog, the exit
   // question) and returns its result; exec() unless a test answers instead.
@@ -93,6 +98,8 @@ class MainWindow final : public QMainWindow, public TickHost {
   // "Find receiver": probes the present devices behind a progress dialog
   // while the ticks go on, then links and selects the one receiver found.
   void FindReceiver();
+  // "Show track": opens the track view, or brings the open one to the front.
+  void ShowTrack();
 
   // TickHost: the first tick's work.
   void RunStartupAction() override;
@@ -138,6 +145,7 @@ class MainWindow final : public QMainWindow, public TickHost {
   QTimer* tickTimer_ = nullptr;
   QSystemTrayIcon* trayIcon_ = nullptr;
   QHash<int, QAction*> actions_;
+  QPointer<TrackView> trackView_;
   bool shutDown_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "output/ozi_line_reader.h"
 #include "output/ozi_lines.h"
 #include "support/day_file_headers.h"
 #include "support/writer_bench.h"
@@ -304,6 +305,53 @@ TEST(OziLinesTest, ALineJustFitsItsBufferOrIsLeftOutWhole) {
     EXPECT_EQ(row.compose(fix, tooShort, length), 0u) << row.legend;
     EXPECT_STREQ(tooShort, "") << row.legend;
   }
+}
+
+// What the track view reads back is what the composers wrote, and a line of
+// another kind, a header or junk is not taken for a point.
+TEST(OziLinesTest, LinesReadBackAsWrittenAndNothingElse) {
+  const GpsFix fix = FixAt(6, 12, 26, 2, 56, 44.5, -33.8688, 151.2093, 58.0);
+  char track[128];
+  char route[128];
+  char waypoint[256];
+  ComposeTrackPointLine(fix, 46362.12273727, track, sizeof track);
+  ComposeRoutePointLine(1234, "REE", 7, fix, 46362.5, route, sizeof route);
+  ComposeWaypointLine(fix, fix, 46362.25, waypoint, sizeof waypoint);
+
+  TrackLine trackLine;
+  ASSERT_TRUE(ParseTrackPointLine(track, &trackLine));
+  EXPECT_DOUBLE_EQ(trackLine.latitude, -33.8688);
+  EXPECT_DOUBLE_EQ(trackLine.longitude, 151.2093);
+  EXPECT_DOUBLE_EQ(trackLine.dayNumber, 46362.12273727);
+  EXPECT_NEAR(trackLine.altitudeFeet, 58.0 * 3.2808399, 0.01);
+  RouteLine routeLine;
+  ASSERT_TRUE(ParseRoutePointLine(route, &routeLine));
+  EXPECT_EQ(routeLine.number, 1234);
+  EXPECT_DOUBLE_EQ(routeLine.longitude, 151.2093);
+  EXPECT_DOUBLE_EQ(routeLine.dayNumber, 46362.5);
+  WaypointLine waypointLine;
+  ASSERT_TRUE(ParseWaypointLine(waypoint, &waypointLine));
+  EXPECT_EQ(waypointLine.name, "W261206-025645");
+  EXPECT_DOUBLE_EQ(waypointLine.latitude, -33.8688);
+
+  const std::string notPoints[] = {
+      "", "OziExplorer Track Point File Version 2.1\r\n", "0,3,255,Track-2026-12-06,0,0,0,255\r\n",
+      "0          \r\n", "R,1,R261206,Track 06.12.2026,16711680\r\n", "WGS 84\r\n",
+      "W,1,99999999999,1,REE001,48.1,11.5,46362.5,0,1,3,0,65535,,0,0, \r\n",  // number beyond the range
+      "W,1,  1,  1,REE001,48.1,181,46362.5,0,1,3,0,65535,,0,0, \r\n",          // no such longitude
+      "-1,W1,48.1,11.5,0.2,0\r\n",                                             // no such day
+      "-1,W1,48.1,11.5,nan,0\r\n", std::string("-1,W1,48.1\0,11.5,46362.5\r\n", 26),
+  };
+  for (const std::string& line : notPoints) {
+    EXPECT_FALSE(ParseTrackPointLine(line, &trackLine)) << line;
+    EXPECT_FALSE(ParseRoutePointLine(line, &routeLine)) << line;
+    EXPECT_FALSE(ParseWaypointLine(line, &waypointLine)) << line;
+  }
+  EXPECT_FALSE(ParseTrackPointLine(route, &trackLine));
+  EXPECT_FALSE(ParseRoutePointLine(track, &routeLine));
+  // A waypoint name is shown: bytes above 0x7F and controls become "?".
+  ASSERT_TRUE(ParseWaypointLine("-1,W\x80\x07x,48.1,11.5,46362.5\r\n", &waypointLine));
+  EXPECT_EQ(waypointLine.name, "W??x");
 }
 
 }  // namespace

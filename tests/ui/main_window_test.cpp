@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   auto window = MakeWindow();
   EXPECT_EQ(window->windowTitle(), "Pathmere");
   EXPECT_FALSE(window->windowIcon().isNull());
-  std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "-",
+  std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "Show track", "-",
                                        "Enable NMEA log", "Hide at startup", "GPS sentences only",
                                        "Write to disk every >", "[5 minutes]", "[1 minute]", "[10 seconds]", "-",
                                        "Select input port >", "[NONE]"};

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The pictures in docs/: the desktop program and its track view after a
+# replay of a recorded drive, taken of real windows under Xvfb.
+#
+#   scripts/screenshots.sh [LOG]     (default: the recorded midnight drive)
+#
+# The log is replayed in UTC, where it crosses midnight, so the track view
+# has two days to show.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+log=${1:-../shared/testdata/nmea/nmeaparser-garmin-midnight.nmea}
+[[ -f $log ]] || { echo "screenshots: $log is missing" >&2; exit 2; }
+command -v xvfb-run >/dev/null || { echo "screenshots: xvfb-run is missing (apt-get install xvfb xauth)" >&2; exit 2; }
+[[ -f build/CMakeCache.txt ]] || cmake -S . -B build >/dev/null
+cmake --build build -j 2 --target pathmere-screenshots >/dev/null
+rm -f docs/track-*.png
+TZ=UTC QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
+  build/tools/pathmere-screenshots --log "$(realpath "$log")" --out docs

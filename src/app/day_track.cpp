@@ -1,0 +1,108 @@
+#include "app/day_track.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "fix/units.h"
+#include "output/ozi_line_reader.h"
+
+namespace pathmere {
+namespace {
+
+constexpr double kEarthRadiusMetres = 6371008.8;
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr double kSecondsPerDay = 86400.0;
+
+}  // namespace
+
+void GeoBounds::Include(double latitude, double longitude) {
+  if (empty) {
+    south = north = latitude;
+    west = east = longitude;
+    empty = false;
+    return;
+  }
+  south = std::min(south, latitude);
+  north = std::max(north, latitude);
+  west = std::min(west, longitude);
+  east = std::max(east, longitude);
+}
+
+void GeoBounds::Include(const GeoBounds& other) {
+  if (other.empty) return;
+  Include(other.south, other.west);
+  Include(other.north, other.east);
+}
+
+double GroundDistanceMetres(double latitude1, double longitude1, double latitude2, double longitude2) {
+  const double phi1 = latitude1 * kRadiansPerDegree;
+  const double phi2 = latitude2 * kRadiansPerDegree;
+  const double sinHalfPhi = std::sin((phi2 - phi1) / 2.0);
+  const double sinHalfLambda = std::sin((longitude2 - longitude1) * kRadiansPerDegree / 2.0);
+  const double a = sinHalfPhi * sinHalfPhi + std::cos(phi1) * std::cos(phi2) * sinHalfLambda * sinHalfLambda;
+  return 2.0 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(a)));
+}
+
+void DayTrack::AddTrackPoint(double latitude, double longitude, double dayNumber, bool hasAltitude,
+                             double altitudeMetres) {
+  DayTrackPoint point{latitude, longitude, dayNumber, hasAltitude, hasAltitude ? altitudeMetres : 0.0};
+  const DayTrackPoint* previous = points_.empty() ? nullptr : &points_.back();
+  // A point earlier than the one before it (a clock set back, two runs in
+  // one file) breaks the line as a long gap does.
+  const double seconds = previous != nullptr ? (dayNumber - previous->dayNumber) * kSecondsPerDay : 0.0;
+  point.startsPiece = previous == nullptr || seconds > kBreakSeconds || seconds < 0.0;
+  if (point.startsPiece) {
+    ++totals_.pieces;
+  } else {
+    const double metres = GroundDistanceMetres(previous->latitude, previous->longitude, latitude, longitude);
+    totals_.distanceMetres += metres;
+    // Two points in one second (a waypoint's extra point) give no speed.
+    point.speedKmh = seconds >= 0.5 ? metres / seconds * 3.6 : previous->speedKmh;
+  }
+  totals_.bounds.Include(latitude, longitude);
+  points_.push_back(point);
+}
+
+void DayTrack::AddRoutePoint(const DayRoutePoint& point) {
+  totals_.bounds.Include(point.latitude, point.longitude);
+  route_.push_back(point);
+}
+
+void DayTrack::AddWaypoint(const DayWaypoint& waypoint) {
+  totals_.bounds.Include(waypoint.latitude, waypoint.longitude);
+  waypoints_.push_back(waypoint);
+}
+
+size_t DayTrack::AddTrackText(std::string_view text) {
+  return ForEachWholeLine(text, [this](std::string_view line) {
+    TrackLine parsed;
+    if (!ParseTrackPointLine(line, &parsed)) return;
+    AddTrackPoint(parsed.latitude, parsed.longitude, parsed.dayNumber, parsed.hasAltitude,
+                  parsed.altitudeFeet / kFeetPerMetre);
+  });
+}
+
+size_t DayTrack::AddRouteText(std::string_view text) {
+  return ForEachWholeLine(text, [this](std::string_view line) {
+    RouteLine parsed;
+    if (ParseRoutePointLine(line, &parsed)) AddRoutePoint({parsed.number, parsed.latitude, parsed.longitude});
+  });
+}
+
+size_t DayTrack::AddWaypointText(std::string_view text) {
+  return ForEachWholeLine(text, [this](std::string_view line) {
+    WaypointLine parsed;
+    if (ParseWaypointLine(line, &parsed)) AddWaypoint({parsed.name, parsed.latitude, parsed.longitude});
+  });
+}
+
+void DayTrack::Checkpoint() { mark_ = {points_.size(), route_.size(), waypoints_.size(), totals_}; }
+
+void DayTrack::RollBack() {
+  points_.resize(mark_.points);
+  route_.resize(mark_.route);
+  waypoints_.resize(mark_.waypoints);
+  totals_ = mark_.totals;
+}
+
+}  // namespace pathmere

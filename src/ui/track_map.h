@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include "app/day_track.h"
+#include "app/live_position.h"
+#include "app/track_projection.h"
+#include "ui/track_painter.h"
+
+namespace pathmere {
+
+// The map of the track view: fitted to the day at first, zoomed by the
+// wheel about the cursor, panned by dragging, fitted again by a double
+// click. Until the user zooms or pans it stays fitted as the track grows.
+class TrackMap final : public QWidget {
+ public:
+  // One wheel notch zooms by this much.
+  static constexpr double kZoomPerNotch = 1.25;
+
+  explicit TrackMap(QWidget* parent = nullptr);
+
+  // The day to show; the map keeps a reference until the next call.
+  void SetTrack(const DayTrack* track, const QString& title);
+  // The track grew or the marker moved.
+  void TrackChanged();
+  void SetPosition(const LivePosition& position);
+  void Fit();
+
+  const TrackProjection& projection() const { return projection_; }
+  const LivePosition& position() const { return position_; }
+  bool followsTrack() const { return follow_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  const DayTrack* track_ = nullptr;
+  DayTrack empty_;
+  QString title_;
+  LivePosition position_;
+  TrackProjection projection_;
+  TrackPaintScratch scratch_;
+  bool follow_ = true;
+  bool dragging_ = false;
+  QPoint dragFrom_;
+};
+
+}  // namespace pathmere

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+
+#include <vector>
+
+#include "app/day_track.h"
+#include "app/live_position.h"
+#include "app/track_projection.h"
+
+class QFont;
+class QPainter;
+
+namespace pathmere {
+
+// Colours of the map, shared with the tests that look for them.
+inline const QColor kTrackColour(21, 101, 192);
+inline const QColor kRouteColour(198, 40, 40);
+inline const QColor kWaypointColour(46, 125, 50);
+inline const QColor kMapBackground(250, 250, 246);
+
+// The colour of the position marker for each state.
+QColor MarkerColour(PositionState state);
+
+// The band at the top of the map that holds the day's facts, in pixels.
+int FactsBandHeight(const QFont& font);
+
+// "12.3 km", "850 m".
+QString DistanceText(double metres);
+// "08:01:12-17:45:00 UTC (9 h 43 min)" for two day numbers.
+QString TimeSpanText(double firstDayNumber, double lastDayNumber);
+
+// What a repaint reuses, so that once grown it allocates nothing.
+struct TrackPaintScratch {
+  PixelLines lines;
+  // Cells of the map that already hold a route dot.
+  std::vector<bool> dotCells;
+};
+
+// Paints the day's map into `area` with the projection's viewport: the
+// track, the numbered route points, the waypoints with their names, the
+// position marker, a scale bar, a north arrow and, at the top, `title` with
+// the distance, time span and number of points. A route dot that would
+// fall on one already drawn is left out: a long day has thousands.
+void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
+                   const TrackProjection& projection, const LivePosition& position, const QString& title,
+                   TrackPaintScratch& scratch);
+
+// Paints the speed (bars) and, where known, the altitude (a line) over the
+// day's UTC time into `area`.
+void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track);
+
+}  // namespace pathmere

@@ -1,0 +1,156 @@
+#include "ui/track_view.h"
+
+#include <QDate>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/track_map.h"
+#include "ui/track_painter.h"
+
+namespace pathmere {
+namespace {
+
+QString DayText(LocalDate day) {
+  const QDate date(day.year, day.month, day.day);
+  if (!date.isValid()) return QStringLiteral("%1-%2-%3").arg(day.year).arg(day.month).arg(day.day);
+  return QLocale::c().toString(date, QStringLiteral("dddd yyyy-MM-dd"));
+}
+
+// The speed and altitude profile below the map.
+class TrackProfile final : public QWidget {
+ public:
+  TrackProfile(const TrackView& view, QWidget* parent) : QWidget(parent), view_(view) {
+    setObjectName(QStringLiteral("trackProfile"));
+    setFixedHeight(TrackView::kProfileHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    PaintProfile(painter, rect(), view_.track());
+  }
+
+ private:
+  const TrackView& view_;
+};
+
+}  // namespace
+
+TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
+    : QWidget(parent, Qt::Window), program_(program), files_(files) {
+  setObjectName(QStringLiteral("trackView"));
+  setWindowTitle(QStringLiteral("Pathmere - Track"));
+  askPictureFile = [this] {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Save picture"), QString(),
+                                        QStringLiteral("PNG pictures (*.png)"));
+  };
+
+  previous_ = new QPushButton(QStringLiteral("< Previous day"), this);
+  next_ = new QPushButton(QStringLiteral("Next day >"), this);
+  save_ = new QPushButton(QStringLiteral("Save picture..."), this);
+  dayLabel_ = new QLabel(this);
+  dayLabel_->setAlignment(Qt::AlignCenter);
+  connect(previous_, &QPushButton::clicked, this, &TrackView::ShowPreviousDay);
+  connect(next_, &QPushButton::clicked, this, &TrackView::ShowNextDay);
+  connect(save_, &QPushButton::clicked, this, &TrackView::OnSavePicture);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(previous_);
+  buttons->addWidget(dayLabel_, 1);
+  buttons->addWidget(next_);
+  buttons->addSpacing(16);
+  buttons->addWidget(save_);
+
+  content_ = new QWidget(this);
+  map_ = new TrackMap(content_);
+  profile_ = new TrackProfile(*this, content_);
+  auto* pictures = new QVBoxLayout(content_);
+  pictures->setContentsMargins(0, 0, 0, 0);
+  pictures->setSpacing(1);
+  pictures->addWidget(map_, 1);
+  pictures->addWidget(profile_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(buttons);
+  layout->addWidget(content_, 1);
+  resize(800, 640);
+
+  ShowDay(CurrentDay());
+}
+
+TrackView::~TrackView() = default;
+
+LocalDate TrackView::CurrentDay() const {
+  const LocalDate writers = PendingDayOf(program_.track(), program_.route()).trackDate;
+  return writers.IsSet() ? writers : TodayLocal();
+}
+
+void TrackView::ShowDay(LocalDate day) {
+  feed_ = std::make_unique<DayTrackFeed>(files_, program_.track().folder(), day);
+  feed_->Update(PendingDayOf(program_.track(), program_.route()));
+  dayLabel_->setText(DayText(day));
+  map_->SetTrack(&feed_->track(), DayText(day));
+  map_->SetPosition(watch_.Update(program_));
+  profile_->update();
+  UpdateDayButtons();
+}
+
+void TrackView::Refresh() {
+  // The output folder can be changed while the view is open.
+  const LocalDate current = CurrentDay();
+  if (followsWriters_ && current != feed_->date()) {
+    ShowDay(current);
+    return;
+  }
+  if (feed_->folder() != program_.track().folder()) {
+    ShowDay(feed_->date());
+    return;
+  }
+  if (feed_->Update(PendingDayOf(program_.track(), program_.route()))) {
+    map_->TrackChanged();
+    profile_->update();
+  }
+  map_->SetPosition(watch_.Update(program_));
+  UpdateDayButtons();
+}
+
+void TrackView::UpdateDayButtons() {
+  std::vector<LocalDate> days = DaysWithFiles(files_, feed_->folder());
+  // The writers' day counts before its first flush.
+  const LocalDate current = CurrentDay();
+  days.push_back(current);
+  const LocalDate shown = feed_->date();
+  followsWriters_ = shown == current;
+  previousDay_ = {};
+  nextDay_ = {};
+  for (const LocalDate& day : days) {
+    if (day < shown && (!previousDay_.IsSet() || previousDay_ < day)) previousDay_ = day;
+    if (shown < day && (!nextDay_.IsSet() || day < nextDay_)) nextDay_ = day;
+  }
+  previous_->setEnabled(previousDay_.IsSet());
+  next_->setEnabled(nextDay_.IsSet());
+}
+
+void TrackView::ShowPreviousDay() {
+  if (previousDay_.IsSet()) ShowDay(previousDay_);
+}
+
+void TrackView::ShowNextDay() {
+  if (nextDay_.IsSet()) ShowDay(nextDay_);
+}
+
+bool TrackView::SavePicture(const QString& path) { return content_->grab().save(path, "PNG"); }
+
+void TrackView::OnSavePicture() {
+  const QString path = askPictureFile();
+  if (path.isEmpty()) return;
+  if (!SavePicture(path)) dayLabel_->setText(DayText(feed_->date()) + QStringLiteral(" - picture not saved"));
+}
+
+}  // namespace pathmere
