@@ -57,6 +57,9 @@ class FileSystem {
   // by name.
   virtual bool ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) = 0;
   virtual uint32_t LastError() const = 0;
+  // Where `path` lies on the host, to show the user; empty when the path is
+  // refused or the file system has no host behind it.
+  virtual std::string HostPathOf(std::wstring_view /*path*/) const { return {}; }
 
   bool SeekToStart(FileHandle file) { return Seek(file, 0, SeekOrigin::kStart); }
   bool SeekToEnd(FileHandle file) { return Seek(file, 0, SeekOrigin::kEnd); }

@@ -62,6 +62,12 @@ bool PosixFileSystem::HostPath(std::wstring_view path, std::string* hostPath, in
   return true;
 }
 
+std::string PosixFileSystem::HostPathOf(std::wstring_view path) const {
+  std::string host;
+  int error = 0;
+  return HostPath(path, &host, &error) ? host : std::string();
+}
+
 bool PosixFileSystem::Fail(int error) {
   lastError_ = static_cast<uint32_t>(error);
   return false;

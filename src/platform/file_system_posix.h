@@ -40,6 +40,7 @@ class PosixFileSystem final : public FileSystem {
   bool Close(FileHandle file) override;
   bool ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) override;
   uint32_t LastError() const override { return lastError_; }
+  std::string HostPathOf(std::wstring_view path) const override;
 
  private:
   bool Fail(int error);
