@@ -73,7 +73,7 @@ int RunDesktopProgram(int argc, char** argv) {
   if (stopSignals.installed()) {
     stopNotifier = std::make_unique<QSocketNotifier>(stopSignals.wakeFd(), QSocketNotifier::Read);
     QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &window, [&stopSignals, &window] {
-      if (stopSignals.TakeStop()) window.close();
+      if (stopSignals.TakeStop()) window.Quit();
     });
   }
   window.show();

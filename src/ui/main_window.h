@@ -90,6 +90,9 @@ class MainWindow final : public QMainWindow, public TickHost {
   // "Find receiver": probes the present devices behind a progress dialog
   // while the ticks go on, then links and selects the one receiver found.
   void FindReceiver();
+  // Ends the program as Ctrl+Q does: no question, nothing saved. Closing the
+  // window any other way (its close button) saves the numeric settings.
+  void Quit();
 
   // TickHost: the first tick's work.
   void RunStartupAction() override;
@@ -107,6 +110,7 @@ class MainWindow final : public QMainWindow, public TickHost {
   void CreateMenu();
   QAction* AddCommand(QMenu* menu, int command, const QString& caption);
   void CreatePanel(Orientation orientation);
+  void FitPanelToFirstShow();
   void CreateTrayIcon();
   void StartOnFirstActivation();
   void UpdateMenuMarks();
@@ -130,6 +134,9 @@ class MainWindow final : public QMainWindow, public TickHost {
   QSystemTrayIcon* trayIcon_ = nullptr;
   QHash<int, QAction*> actions_;
   bool shutDown_ = false;
+  bool shownOnce_ = false;
+  // Set by Ctrl+Q, by "Exit" (which has saved already) and by a stop signal.
+  bool closeWithoutSaving_ = false;
 };
 
 }  // namespace pathmere

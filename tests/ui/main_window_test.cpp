@@ -18,6 +18,7 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "app/program_version.h"
@@ -263,19 +264,24 @@ TEST_F(MainWindowTest, PanelButtonsRequestAFlushAndAWaypointAndHideTheWindow) {
 TEST_F(MainWindowTest, PanelLayoutIsChosenOnceFromTheClientArea) {
   struct Row {
     const char* legend;
-    QSize clientSize;
+    QSize clientSize;  // as the window is created
+    QSize shownSize;   // what the window system makes of it before the first show; empty: the same
     Orientation expected;
   };
   const Row rows[] = {
-      {"wider than high", QSize(480, 360), Orientation::kLandscape},
-      {"higher than wide", QSize(300, 500), Orientation::kPortrait},
-      {"square", QSize(400, 400), Orientation::kPortrait},
+      {"wider than high", QSize(480, 360), QSize(), Orientation::kLandscape},
+      {"higher than wide", QSize(300, 500), QSize(), Orientation::kPortrait},
+      {"square", QSize(400, 400), QSize(), Orientation::kPortrait},
+      {"made wide, shown tall", QSize(480, 360), QSize(300, 560), Orientation::kPortrait},
+      {"made tall, shown wide", QSize(300, 500), QSize(640, 360), Orientation::kLandscape},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.legend);
     StoreOutputFolder(L"\\Tracks");
     auto window = MakeWindow(row.clientSize);
+    if (!row.shownSize.isEmpty()) window->resize(row.shownSize);
     Start(*window);
+    QCoreApplication::processEvents();
     const Panel& panel = *window->panel();
     ASSERT_EQ(panel.orientation(), row.expected);
     const QRect status = panel.statusArea()->geometry();
@@ -312,7 +318,8 @@ TEST_F(MainWindowTest, PanelLayoutIsChosenOnceFromTheClientArea) {
     FindAction(window->toolsMenu(), "Select Output folder")->trigger();
     EXPECT_NE(chooser, nullptr);
     // Later the panel only follows the window's size.
-    window->resize(row.clientSize.transposed());
+    window->resize(window->size().transposed());
+    QCoreApplication::processEvents();
     EXPECT_EQ(window->panel()->orientation(), row.expected);
   }
 }
@@ -428,6 +435,23 @@ TEST_F(MainWindowTest, CtrlQClosesWithoutAQuestionAndWithoutSaving) {
   EXPECT_EQ(ended.count(), 1);
   EXPECT_TRUE(dialogsShown.empty());
   EXPECT_EQ(StoredSettings().portNumber, -1) << "nothing saved";
+}
+
+// The window system's close (its close button) saves the numeric settings,
+// without asking; the files are flushed as on every shut-down.
+TEST_F(MainWindowTest, TheCloseButtonSavesTheSettingsWithoutAQuestion) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  Start(*window);
+  FindAction(window->toolsMenu(), "COM3")->trigger();
+  FindAction(window->toolsMenu(), "19200")->trigger();
+  QSignalSpy ended(window.get(), &MainWindow::shutDownDone);
+  ASSERT_NE(window->windowHandle(), nullptr);
+  window->windowHandle()->close();
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_TRUE(dialogsShown.empty());
+  EXPECT_EQ(StoredSettings().portNumber, 3);
+  EXPECT_EQ(StoredSettings().portSpeed, 19200);
 }
 
 TEST_F(MainWindowTest, CtrlAOpensTheAboutBoxAlsoFromTheTextAreas) {
