@@ -93,6 +93,16 @@ class Program {
   bool IsReplaying() const { return captureState_.IsReplaying(); }
   const TimerTick& tick() const { return tick_; }
   const FixState& fixState() const { return fix_.state; }
+  // The fix processing whose fixes count now: the other satellite systems'
+  // while only they have given an RMC, else the GPS one.
+  const FixState& liveFixState() const {
+    return paths_.SecondPathOpen() && otherSystemsFix_.state.talker[0] != '\0' ? otherSystemsFix_.state
+                                                                               : fix_.state;
+  }
+  // Sentences handed to fix processing so far, both paths together.
+  uint64_t sentencesReceived() const { return sentencesReceived_; }
+  // Track points taken this run for the day the track file is named by.
+  int32_t trackPointsToday() const { return trackPointsToday_; }
   // Whether the other satellite systems' sentences still reach their own
   // fix processing.
   bool SecondPathOpen() const { return paths_.SecondPathOpen(); }
@@ -144,6 +154,9 @@ class Program {
   SentencePaths paths_;
   CaptureLoop capture_;
   TimerTick tick_;
+  uint64_t sentencesReceived_ = 0;
+  int32_t trackPointsToday_ = 0;
+  int32_t trackPointsDay_ = 0;  // day, month and year of the file they went into, as one key
 };
 
 }  // namespace pathmere

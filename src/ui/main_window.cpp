@@ -169,6 +169,8 @@ void MainWindow::CreatePanel(Orientation orientation) {
 }
 
 void MainWindow::CreateTrayIcon() {
+  for (const Reception reception : {Reception::kFix, Reception::kNoFix, Reception::kNoData, Reception::kPortError})
+    trayIcons_[static_cast<int>(reception)] = TrayIcon(reception);
   trayIcon_ = new QSystemTrayIcon(AppIcon(), this);
   connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger) Restore();
@@ -203,7 +205,22 @@ void MainWindow::StartOnFirstActivation() {
   program_.Start();
 }
 
-void MainWindow::Tick() { program_.Tick(); }
+void MainWindow::Tick() {
+  program_.Tick();
+  UpdateTrayIcon();
+}
+
+// A hidden window still tells from the tray whether it is logging.
+void MainWindow::UpdateTrayIcon() {
+  reception_.Update(program_);
+  if (trayIcon_ == nullptr) return;
+  const int shown = static_cast<int>(reception_.reception());
+  if (shown != trayIconShown_) {
+    trayIconShown_ = shown;
+    trayIcon_->setIcon(trayIcons_[shown]);
+  }
+  trayIcon_->setToolTip(QString::fromStdString(reception_.Summary(program_)));
+}
 
 void MainWindow::RunStartupAction() {
   if (program_.LoadOutputFolder(store_) != 0) {

@@ -10,6 +10,7 @@
 #include <QSize>
 
 #include "app/program.h"
+#include "app/reception_watch.h"
 #include "capture/timer_tick.h"
 #include "platform/file_system.h"
 #include "platform/serial_devices.h"
@@ -69,6 +70,8 @@ class MainWindow final : public QMainWindow, public TickHost {
   QMenu* toolsMenu() const { return toolsMenu_; }
   QTimer* tickTimer() const { return tickTimer_; }
   QSystemTrayIcon* trayIcon() const { return trayIcon_; }
+  // What the tray icon shows, as of the last tick.
+  const ReceptionWatch& reception() const { return reception_; }
   QAction* action(int command) const { return actions_.value(command, nullptr); }
 
   // Runs each modal dialog (About box, folder chooser, file dialog, the exit
@@ -112,6 +115,7 @@ class MainWindow final : public QMainWindow, public TickHost {
   void CreatePanel(Orientation orientation);
   void FitPanelToFirstShow();
   void CreateTrayIcon();
+  void UpdateTrayIcon();
   void StartOnFirstActivation();
   void UpdateMenuMarks();
   void UpdatePortEntries();
@@ -132,6 +136,9 @@ class MainWindow final : public QMainWindow, public TickHost {
   QMenu* toolsMenu_ = nullptr;
   QTimer* tickTimer_ = nullptr;
   QSystemTrayIcon* trayIcon_ = nullptr;
+  ReceptionWatch reception_;
+  QIcon trayIcons_[4];  // by Reception
+  int trayIconShown_ = -1;
   QHash<int, QAction*> actions_;
   bool shutDown_ = false;
   bool shownOnce_ = false;

@@ -27,6 +27,7 @@
 #include "settings/menu_marks.h"
 #include "support/fake_receiver.h"
 #include "ui/about_box.h"
+#include "ui/app_icon.h"
 #include "ui/desktop_program.h"
 #include "ui/output_folder_chooser.h"
 
@@ -259,6 +260,54 @@ TEST_F(MainWindowTest, PanelButtonsRequestAFlushAndAWaypointAndHideTheWindow) {
   EXPECT_TRUE(window->isMinimized());
   window->HandleForwardedCode(kForwardShow);
   EXPECT_FALSE(window->isMinimized());
+}
+
+// The tray icon and its one line follow the receiver at every tick, so a
+// hidden window still tells whether it logs.
+TEST_F(MainWindowTest, TrayIconTellsTheStateOfEachTick) {
+  struct Row {
+    const char* legend;
+    int32_t port;
+    int32_t openResult;
+    std::string received;  // queued before the ticks
+    int ticks;
+    Reception expected;
+    const char* toolTip;
+  };
+  const std::string noFix = testing::Rmc({.status = "V"}) + "\r\n";
+  const Row rows[] = {
+      {"fixes arrive", 2, 0, Walk(25), 2, Reception::kFix, "COM2: fix, last fix 12:00:24, 3 points today"},
+      {"sentences without a fix", 2, 0, noFix + noFix, 2, Reception::kNoFix, "COM2: no fix, no fix yet, 0 points today"},
+      {"silence past the No data time", 2, 0, "", 8, Reception::kNoData, "COM2: no data, no fix yet, 0 points today"},
+      {"no port chosen", -1, 0, Walk(3), 2, Reception::kNoData, "NONE: no data, no fix yet, 0 points today"},
+      {"the port does not open", 2, 5, Walk(3), 2, Reception::kPortError,
+       "COM2: port error, no fix yet, 0 points today"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    StoreOutputFolder(L"\\Tracks");
+    auto window = MakeWindow();
+    window->program().SelectPort(row.port);
+    Start(*window);
+    port->openResult = row.openResult;
+    port->queued = row.received;
+    for (int i = 0; i < row.ticks; ++i) window->Tick();
+    ASSERT_NE(window->trayIcon(), nullptr);
+    EXPECT_EQ(window->reception().reception(), row.expected);
+    EXPECT_EQ(window->trayIcon()->toolTip().toStdString(), row.toolTip);
+    EXPECT_EQ(window->trayIcon()->icon().pixmap(32).toImage(), TrayIcon(row.expected).pixmap(32).toImage());
+    if (row.expected == Reception::kFix) {
+      // Silence after fixes: no data, and the last fix is still told.
+      for (int i = 0; i < 7; ++i) window->Tick();
+      EXPECT_EQ(window->trayIcon()->toolTip().toStdString(), "COM2: no data, last fix 12:00:24, 3 points today");
+    }
+  }
+  // Four states, four pictures.
+  const QImage fix = TrayIcon(Reception::kFix).pixmap(32).toImage();
+  EXPECT_NE(fix, TrayIcon(Reception::kNoFix).pixmap(32).toImage());
+  EXPECT_NE(fix, TrayIcon(Reception::kNoData).pixmap(32).toImage());
+  EXPECT_NE(fix, TrayIcon(Reception::kPortError).pixmap(32).toImage());
+  EXPECT_NE(TrayIcon(Reception::kNoData).pixmap(32).toImage(), TrayIcon(Reception::kPortError).pixmap(32).toImage());
 }
 
 TEST_F(MainWindowTest, PanelLayoutIsChosenOnceFromTheClientArea) {
