@@ -126,7 +126,17 @@ void Program::AttachPanel(PanelText* panel) { log_.AttachPanel(panel); }
 
 void Program::FeedReceiverBytes(const uint8_t* bytes, int32_t count) { paths_.Feed(bytes, count); }
 
-void Program::Wiring::AddTrackPoint(const GpsFix& fix) { program_.track_.AddPoint(fix); }
+void Program::Wiring::AddTrackPoint(const GpsFix& fix) {
+  program_.track_.AddPoint(fix);
+  // The point has settled the file's day by now.
+  const DayFile& file = program_.track_.output().file();
+  const int32_t day = (file.fileYear() * 100 + file.fileMonth()) * 100 + file.fileDay();
+  if (day != program_.trackPointsDay_) {
+    program_.trackPointsDay_ = day;
+    program_.trackPointsToday_ = 0;
+  }
+  ++program_.trackPointsToday_;
+}
 
 void Program::Wiring::SelectRoutePoint(const GpsFix& fix) {
   program_.routeSelector_.SelectRoutePoint(fix);
@@ -148,7 +158,9 @@ void Program::Wiring::FlushNmeaLog() {
   if (program_.settings_.enableNmeaLog != 0) program_.nmeaLog_.Flush();
 }
 
-void Program::Wiring::ProcessSentence(const char* sentence) { program_.fix_.ProcessSentence(sentence); }
+void Program::Wiring::ProcessSentence(const char* sentence) {
+  program_.fix_.ProcessSentence(sentence);
+}
 
 void Program::OtherSystemsSentences::ProcessSentence(const char* sentence) {
   program_.otherSystemsFix_.ProcessSentence(sentence);

@@ -100,13 +100,15 @@ class Program {
   bool IsReplaying() const { return captureState_.IsReplaying(); }
   const TimerTick& tick() const { return tick_; }
   const FixState& fixState() const { return fix_.state; }
+  // Track points taken this run for the day the track file is named by.
+  int32_t trackPointsToday() const { return trackPointsToday_; }
   // Whether the other satellite systems' sentences still reach their own
   // fix processing.
   bool SecondPathOpen() const { return paths_.SecondPathOpen(); }
   // The fix to tell the user about: the other systems' while only they
-  // have delivered sentences, else the GPS one.
+  // have given an RMC (their talker is chosen), else the GPS one.
   const FixState& shownFixState() const {
-    return SecondPathOpen() && otherSystemsFix_.state.ggaSlot >= 0 ? otherSystemsFix_.state : fix_.state;
+    return SecondPathOpen() && otherSystemsFix_.state.talker[0] != '\0' ? otherSystemsFix_.state : fix_.state;
   }
   const MessageLog& log() const { return log_; }
   const TrackFileWriter& track() const { return track_; }
@@ -160,6 +162,8 @@ class Program {
   SentencePaths paths_;
   CaptureLoop capture_;
   TimerTick tick_;
+  int32_t trackPointsToday_ = 0;
+  int32_t trackPointsDay_ = 0;  // day, month and year of the file they went into, as one key
 };
 
 }  // namespace pathmere

@@ -2,6 +2,8 @@
 
 #include <QIcon>
 
+#include "app/reception_watch.h"
+
 namespace pathmere {
 
 // Makes the compiled-in resources (the icon in three sizes) reachable; safe
@@ -10,5 +12,9 @@ void LoadResources();
 
 // The program's icon: window, tray and About box.
 QIcon AppIcon();
+
+// The program's icon with a dot in the corner whose colour tells the state:
+// green a fix, amber no fix, grey no data, red a port error.
+QIcon TrayIcon(Reception reception);
 
 }  // namespace pathmere

@@ -2,8 +2,10 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -20,6 +22,62 @@
 #include "ui/main_window.h"
 
 namespace pathmere {
+
+namespace {
+
+constexpr char kNoDisplay[] =
+    "no display: use pathmere-cli record to log without a window (pathmere-cli --help tells more)\n";
+
+// Whether a window can be asked for at all: a platform named for Qt, or an
+// X11 or Wayland display to connect to.
+bool DisplayNamed() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && value[0] != '\0') return true;
+  }
+  return false;
+}
+
+// While the application object connects to the display, Qt's messages are
+// held back: if it cannot connect, Qt ends the program with abort() after
+// several lines about plugins, where one line saying what to do instead
+// serves better. On success the held messages go out as they would have.
+struct HeldMessage {
+  QtMsgType type;
+  std::string category;
+  QString text;
+};
+QtMessageHandler gPreviousHandler = nullptr;
+std::vector<HeldMessage>* gHeldMessages = nullptr;
+InstanceClaim* gClaim = nullptr;
+
+void HoldMessageOrEnd(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    // No destructors run from here; the channel's socket is removed by hand.
+    if (gClaim != nullptr) gClaim->channel.reset();
+    std::fputs(kNoDisplay, stderr);
+    std::_Exit(1);
+  }
+  gHeldMessages->push_back({type, context.category != nullptr ? context.category : "", text});
+}
+
+// Constructs `app` in place with the messages held, then lets them out.
+void ConnectToDisplay(std::unique_ptr<QApplication>* app, int& argc, char** argv, InstanceClaim& claim) {
+  std::vector<HeldMessage> held;
+  gHeldMessages = &held;
+  gClaim = &claim;
+  gPreviousHandler = qInstallMessageHandler(HoldMessageOrEnd);
+  *app = std::make_unique<QApplication>(argc, argv);
+  qInstallMessageHandler(gPreviousHandler);
+  gHeldMessages = nullptr;
+  gClaim = nullptr;
+  for (const HeldMessage& message : held) {
+    const QMessageLogContext context(nullptr, 0, nullptr, message.category.c_str());
+    qt_message_output(message.type, context, message.text);
+  }
+}
+
+}  // namespace
 
 void SetApplicationIdentity() {
   // The name is the class of the X11 windows (the menu entry's
@@ -49,7 +107,13 @@ int RunDesktopProgram(int argc, char** argv) {
       break;
   }
 
-  QApplication app(argc, argv);
+  // Forwarding above works without a display; running does not.
+  if (!DisplayNamed()) {
+    std::fputs(kNoDisplay, stderr);
+    return 1;
+  }
+  std::unique_ptr<QApplication> app;
+  ConnectToDisplay(&app, argc, argv, claim);
   // Qt has set the user's locale; the program prints and parses numbers
   // with printf and strtod, which must never see a decimal comma.
   std::setlocale(LC_NUMERIC, "C");
@@ -62,7 +126,7 @@ int RunDesktopProgram(int argc, char** argv) {
   MonotonicTickClock clock;
   FileSettingsStore store;
   MainWindow window(files, clock, store);
-  QObject::connect(&window, &MainWindow::shutDownDone, &app, [] { QCoreApplication::exit(0); });
+  QObject::connect(&window, &MainWindow::shutDownDone, app.get(), [] { QCoreApplication::exit(0); });
   std::unique_ptr<InstanceCommandServer> server;
   if (claim.channel) {
     server = std::make_unique<InstanceCommandServer>(
@@ -74,7 +138,7 @@ int RunDesktopProgram(int argc, char** argv) {
   if (stopSignals.installed()) {
     stopNotifier = std::make_unique<QSocketNotifier>(stopSignals.wakeFd(), QSocketNotifier::Read);
     QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &window, [&stopSignals, &window] {
-      if (stopSignals.TakeStop()) window.close();
+      if (stopSignals.TakeStop()) window.Quit();
     });
   }
   window.show();

@@ -43,17 +43,23 @@ constexpr QSize kLandscapePanelUnits(165, 121);
 constexpr double kDesktopScale = 2.0;
 
 // The default client area: the panel's size in the screen's orientation,
-// within the screen.
+// within the screen, and of the screen's shape, as a window filling the
+// screen would be. The panel then follows the client area.
 QSize DefaultClientSize(const QWidget& window) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
-  const QSize units = available.width() > available.height() ? kLandscapePanelUnits : kPortraitPanelUnits;
+  const bool landscape = available.width() > available.height();
+  const QSize units = landscape ? kLandscapePanelUnits : kPortraitPanelUnits;
   const QFontMetrics metrics(window.font());
   // A dialog unit is a quarter of the average character width across and
   // an eighth of the character height down.
   const double unitX = metrics.averageCharWidth() / 4.0 * kDesktopScale;
   const double unitY = metrics.height() / 8.0 * kDesktopScale;
-  const QSize size(static_cast<int>(units.width() * unitX), static_cast<int>(units.height() * unitY));
+  QSize size(static_cast<int>(units.width() * unitX), static_cast<int>(units.height() * unitY));
+  // Dialog units are not square in pixels: with some fonts the landscape
+  // panel's units come out taller than wide.
+  if (landscape && size.width() <= size.height()) size.setWidth(size.height() * 4 / 3);
+  if (!landscape && size.height() <= size.width()) size.setHeight(size.width() * 4 / 3);
   return size.boundedTo(available.size() * 0.9);
 }
 
@@ -161,7 +167,7 @@ void MainWindow::CreateMenu() {
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   addAction(quit);
   actions_.insert(kCommandQuit, quit);
-  connect(quit, &QAction::triggered, this, &QWidget::close);
+  connect(quit, &QAction::triggered, this, &MainWindow::Quit);
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, int command, const QString& caption) {
@@ -181,6 +187,8 @@ void MainWindow::CreatePanel(Orientation orientation) {
 }
 
 void MainWindow::CreateTrayIcon() {
+  for (const Reception reception : {Reception::kFix, Reception::kNoFix, Reception::kNoData, Reception::kPortError})
+    trayIcons_[static_cast<int>(reception)] = TrayIcon(reception);
   trayIcon_ = new QSystemTrayIcon(AppIcon(), this);
   connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger) Restore();
@@ -190,8 +198,22 @@ void MainWindow::CreateTrayIcon() {
 }
 
 bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::Show && !shownOnce_) {
+    shownOnce_ = true;
+    FitPanelToFirstShow();
+  }
   if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) StartOnFirstActivation();
   return QMainWindow::event(event);
+}
+
+// The panel is made for the client area the window was created with, but
+// the window system may give the window another shape before it first
+// appears (a geometry option, a window manager's rule, a tall window on a
+// wide screen): what counts is the client area it really has. Nothing has
+// been written to the panel before that, and later it only follows the size.
+void MainWindow::FitPanelToFirstShow() {
+  const Orientation shown = OrientationFor(centralWidget()->size());
+  if (panel_ != nullptr && shown != panel_->orientation()) CreatePanel(shown);
 }
 
 void MainWindow::StartOnFirstActivation() {
@@ -206,6 +228,19 @@ void MainWindow::Tick() {
   // The port's changes are lines for a journal, which the window has not.
   (void)watchedPort_.TakeChanges();
   if (trackView_ != nullptr) trackView_->Refresh();
+  UpdateTrayIcon();
+}
+
+// A hidden window still tells from the tray whether it is logging.
+void MainWindow::UpdateTrayIcon() {
+  reception_.Update(program_);
+  if (trayIcon_ == nullptr) return;
+  const int shown = static_cast<int>(reception_.reception());
+  if (shown != trayIconShown_) {
+    trayIconShown_ = shown;
+    trayIcon_->setIcon(trayIcons_[shown]);
+  }
+  trayIcon_->setToolTip(QString::fromStdString(reception_.Summary(program_)));
 }
 
 void MainWindow::RunStartupAction() {
@@ -359,10 +394,21 @@ void MainWindow::Exit() {
                        QMessageBox::Yes | QMessageBox::No);
   question.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   question.setWindowIcon(AppIcon());
-  if (runModal(question) == QMessageBox::Yes) close();
+  if (runModal(question) == QMessageBox::Yes) {
+    closeWithoutSaving_ = true;
+    close();
+  }
+}
+
+void MainWindow::Quit() {
+  closeWithoutSaving_ = true;
+  close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // Whoever chose a port from the menu and closes the window expects it to
+  // be kept; Ctrl+Q is the way out that keeps nothing.
+  if (!closeWithoutSaving_ && !shutDown_) program_.SaveSettings(store_);
   ShutDown();
   event->accept();
 }

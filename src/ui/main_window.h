@@ -13,6 +13,7 @@
 
 #include "app/port_watch.h"
 #include "app/program.h"
+#include "app/reception_watch.h"
 #include "app/status_report.h"
 #include "capture/timer_tick.h"
 #include "platform/file_system.h"
@@ -75,6 +76,8 @@ class MainWindow final : public QMainWindow, public TickHost {
   QMenu* toolsMenu() const { return toolsMenu_; }
   QTimer* tickTimer() const { return tickTimer_; }
   QSystemTrayIcon* trayIcon() const { return trayIcon_; }
+  // What the tray icon shows, as of the last tick.
+  const ReceptionWatch& reception() const { return reception_; }
   QAction* action(int command) const { return actions_.value(command, nullptr); }
   // The open track view, or null.
   TrackView* trackView() const { return trackView_; }
@@ -100,6 +103,9 @@ class MainWindow final : public QMainWindow, public TickHost {
   void FindReceiver();
   // "Show track": opens the track view, or brings the open one to the front.
   void ShowTrack();
+  // Ends the program as Ctrl+Q does: no question, nothing saved. Closing the
+  // window any other way (its close button) saves the numeric settings.
+  void Quit();
 
   // TickHost: the first tick's work.
   void RunStartupAction() override;
@@ -120,7 +126,9 @@ class MainWindow final : public QMainWindow, public TickHost {
   void CreateMenu();
   QAction* AddCommand(QMenu* menu, int command, const QString& caption);
   void CreatePanel(Orientation orientation);
+  void FitPanelToFirstShow();
   void CreateTrayIcon();
+  void UpdateTrayIcon();
   void StartOnFirstActivation();
   void UpdateMenuMarks();
   void UpdatePortEntries();
@@ -144,9 +152,15 @@ class MainWindow final : public QMainWindow, public TickHost {
   QMenu* toolsMenu_ = nullptr;
   QTimer* tickTimer_ = nullptr;
   QSystemTrayIcon* trayIcon_ = nullptr;
+  ReceptionWatch reception_;
+  QIcon trayIcons_[4];  // by Reception
+  int trayIconShown_ = -1;
   QHash<int, QAction*> actions_;
   QPointer<TrackView> trackView_;
   bool shutDown_ = false;
+  bool shownOnce_ = false;
+  // Set by Ctrl+Q, by "Exit" (which has saved already) and by a stop signal.
+  bool closeWithoutSaving_ = false;
 };
 
 }  // namespace pathmere

@@ -6,13 +6,17 @@
 #include <vector>
 
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QString>
 #include <QTreeWidget>
 
 #include "settings/settings_operations.h"
 #include "text/fixed_wide_text.h"
+#include "text/wide_text.h"
 #include "ui_output_folder_chooser_landscape.h"
 #include "ui_output_folder_chooser_portrait.h"
 
@@ -20,8 +24,10 @@ namespace pathmere {
 
 namespace {
 
-constexpr int kNameColumnWidth = 135;
 constexpr int kTypeColumnWidth = 60;
+const QString kPurpose = QStringLiteral(
+    "Pathmere keeps the day's track, route, waypoint and NMEA files in this folder. "
+    "\"\\\" is your home folder, or PATHMERE_ROOT where that is set.");
 // Marks the ".." row, which is told apart by this and not by its place.
 constexpr int kUpRowRole = Qt::UserRole;
 
@@ -35,10 +41,18 @@ bool JoinPath(wchar_t (&out)[OutputFolderChooser::kPathCapacity], std::wstring_v
 }
 
 // One new folder right inside the browsed one: nothing that names the
-// folder itself, its parent, or a path.
-bool IsUsableFolderName(std::wstring_view name) {
-  return !name.empty() && name.size() <= OutputFolderChooser::kMaxNameLength && name != L"." &&
-         name != L".." && name.find_first_of(L"/\\") == std::wstring_view::npos;
+// folder itself, its parent, or a path, and no blanks at either end, which
+// would list as a name that looks empty or like another one.
+bool IsUsableFolderName(const QString& typed) {
+  const std::wstring name = typed.toStdWString();
+  return !name.empty() && typed.trimmed() == typed && name.size() <= OutputFolderChooser::kMaxNameLength &&
+         name != L"." && name != L".." && name.find_first_of(L"/\\") == std::wstring_view::npos;
+}
+
+bool IsEnter(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  const int key = static_cast<const QKeyEvent*>(event)->key();
+  return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 std::wstring NameOf(const QTreeWidgetItem* item) { return item->text(0).toStdWString(); }
@@ -60,11 +74,23 @@ OutputFolderChooser::OutputFolderChooser(Program& program, FileSystem& files, Se
     form.setupUi(this);
     Take(form);
   }
-  folderList_->header()->setStretchLastSection(false);
-  folderList_->header()->resizeSection(0, kNameColumnWidth);
-  folderList_->header()->resizeSection(1, kTypeColumnWidth);
-  connect(folderList_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { Tap(item); });
-  connect(folderList_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { DoubleTap(item); });
+  purposeLabel_->setText(kPurpose);
+  // The names are what the user reads; the type column only says "Folder".
+  QHeaderView* header = folderList_->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+  header->setSectionResizeMode(1, QHeaderView::Fixed);
+  header->resizeSection(1, kTypeColumnWidth);
+  // The highlight is the tap: a click, a drag or the arrow keys move it,
+  // and the candidate follows.
+  connect(folderList_, &QTreeWidget::itemSelectionChanged, this, [this] { Tap(MarkedRow()); });
+  connect(folderList_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { DoubleTap(item); });
+  folderList_->installEventFilter(this);
+  folderList_->viewport()->installEventFilter(this);
+  nameField_->installEventFilter(this);
+  // Enter anywhere else takes the candidate; on a button it presses that one.
+  okButton_->setDefault(true);
+  for (QPushButton* button : {createButton_, okButton_, cancelButton_}) button->setAutoDefault(true);
   connect(createButton_, &QPushButton::clicked, this, &OutputFolderChooser::CreateFolder);
   connect(okButton_, &QPushButton::clicked, this, &OutputFolderChooser::TakeCandidate);
   connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
@@ -82,6 +108,8 @@ template <class Form>
 void OutputFolderChooser::Take(const Form& form) {
   folderList_ = form.folderList;
   candidateField_ = form.candidateField;
+  purposeLabel_ = form.purposeLabel;
+  hostPathLabel_ = form.hostPathLabel;
   nameField_ = form.nameField;
   createButton_ = form.createButton;
   okButton_ = form.okButton;
@@ -99,7 +127,8 @@ void OutputFolderChooser::FillFolderList() {
   if (!files_.ListFolder(browsePath_, &entries)) return;
   QStringList names;
   for (const FileSystem::FolderEntry& entry : entries) {
-    if (entry.isDirectory) names.append(QString::fromStdWString(entry.name));
+    // Hidden on the host, and full of other programs' settings.
+    if (entry.isDirectory && !entry.name.starts_with(L'.')) names.append(QString::fromStdWString(entry.name));
   }
   // Letter case does not split the list in two; it only orders equal names.
   std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
@@ -109,13 +138,25 @@ void OutputFolderChooser::FillFolderList() {
   for (const QString& name : names) new QTreeWidgetItem(folderList_, QStringList{name, QStringLiteral("Folder")});
 }
 
+QTreeWidgetItem* OutputFolderChooser::MarkedRow() const {
+  const QList<QTreeWidgetItem*> marked = folderList_->selectedItems();
+  return marked.isEmpty() ? nullptr : marked.first();
+}
+
+// A refused row must not stay highlighted while the candidate names another
+// folder: OK takes the candidate, not the highlight.
+void OutputFolderChooser::Unmark() { folderList_->clearSelection(); }
+
 void OutputFolderChooser::Tap(QTreeWidgetItem* item) {
   if (item == nullptr) return;
   if (IsUpRow(item)) {
     ShowCandidate(browsePath_);
     return;
   }
-  if (!JoinPath(selectedPath_, browsePath_, NameOf(item))) return;
+  if (!JoinPath(selectedPath_, browsePath_, NameOf(item))) {
+    Unmark();
+    return;
+  }
   ShowCandidate(selectedPath_);
 }
 
@@ -129,9 +170,13 @@ void OutputFolderChooser::DoubleTap(QTreeWidgetItem* item) {
     --depth_;
     browsePath_[levelLengths_[depth_]] = L'\0';
   } else {
-    if (depth_ + 1 >= kLevels) return;
     wchar_t path[kPathCapacity];
-    if (!JoinPath(path, browsePath_, NameOf(item))) return;
+    if (!JoinPath(path, browsePath_, NameOf(item))) {
+      Unmark();
+      return;
+    }
+    // Too deep to record: the row stays the candidate its tap made it.
+    if (depth_ + 1 >= kLevels) return;
     std::wmemcpy(selectedPath_, path, kPathCapacity);
     std::wmemcpy(browsePath_, path, kPathCapacity);
     ++depth_;
@@ -142,9 +187,9 @@ void OutputFolderChooser::DoubleTap(QTreeWidgetItem* item) {
 }
 
 void OutputFolderChooser::CreateFolder() {
-  const std::wstring name = nameField_->text().toStdWString();
+  const QString typed = nameField_->text();
   nameField_->clear();
-  if (!IsUsableFolderName(name) || !JoinPath(selectedPath_, browsePath_, name)) return;
+  if (!IsUsableFolderName(typed) || !JoinPath(selectedPath_, browsePath_, typed.toStdWString())) return;
   // A failure is not reported; the list simply shows no new folder.
   if (files_.CreateDirectory(selectedPath_)) FillFolderList();
 }
@@ -161,6 +206,30 @@ void OutputFolderChooser::TakeCandidate() {
 
 void OutputFolderChooser::ShowCandidate(const wchar_t* path) {
   candidateField_->setText(QString::fromWCharArray(path));
+  // Shown only where the folder stands for another path on this computer.
+  const std::string host = files_.DisplayPath(path);
+  hostPathLabel_->setText(host == WideToUtf8(path) ? QString() : QStringLiteral("= ") + QString::fromStdString(host));
+}
+
+// Enter in the list and in the name field act there; the dialog's own
+// handling would take it as OK.
+bool OutputFolderChooser::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == folderList_ && IsEnter(event)) {
+    DoubleTap(MarkedRow());
+    return true;
+  }
+  if (watched == nameField_ && IsEnter(event)) {
+    CreateFolder();
+    return true;
+  }
+  // Qt reports double clicks on rows only; one beside the rows marks none.
+  if (watched == folderList_->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+      folderList_->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr) {
+    Unmark();
+    DoubleTap(nullptr);
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace pathmere

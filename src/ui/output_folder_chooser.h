@@ -10,6 +10,7 @@
 #include "platform/settings_store.h"
 #include "ui/panel.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -22,10 +23,15 @@ namespace pathmere {
 // the candidate goes to the writers and into the settings store; nothing
 // changes before that.
 //
-// A tap on a folder makes it the candidate; a double tap (or Enter) goes
-// down into it, or up through the ".." row, and makes the browsed folder the
-// candidate. Paths that would not fit their 260 characters, names over 254
-// characters and descents past 99 levels are refused and change nothing.
+// A tap on a folder (or moving the highlight onto it with the keys) makes it
+// the candidate; a double tap (or Enter in the list) goes down into it, or up
+// through the ".." row, and makes the browsed folder the candidate. Enter in
+// the name field creates the folder, on a button presses it, anywhere else
+// it is OK; Escape is Cancel. Paths that would not fit their 260
+// characters, names over 254 characters and descents past 99 levels are
+// refused and change nothing but the highlight, which never stays on a row
+// the candidate does not name. Folders whose names begin with "." are hidden
+// on the host and are not listed.
 class OutputFolderChooser final : public QDialog {
   Q_OBJECT
 
@@ -46,10 +52,17 @@ class OutputFolderChooser final : public QDialog {
 
   QTreeWidget* folderList() const { return folderList_; }
   QLineEdit* candidateField() const { return candidateField_; }
+  // What the folder is for and what "\" stands for; the host path of the
+  // candidate.
+  QLabel* purposeLabel() const { return purposeLabel_; }
+  QLabel* hostPathLabel() const { return hostPathLabel_; }
   QLineEdit* nameField() const { return nameField_; }
   QPushButton* createButton() const { return createButton_; }
   QPushButton* okButton() const { return okButton_; }
   QPushButton* cancelButton() const { return cancelButton_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   template <class Form>
@@ -57,6 +70,8 @@ class OutputFolderChooser final : public QDialog {
   void FillFolderList();
   void Tap(QTreeWidgetItem* item);
   void DoubleTap(QTreeWidgetItem* item);
+  QTreeWidgetItem* MarkedRow() const;
+  void Unmark();
   void CreateFolder();
   void TakeCandidate();
   void ShowCandidate(const wchar_t* path);
@@ -72,6 +87,8 @@ class OutputFolderChooser final : public QDialog {
 
   QTreeWidget* folderList_ = nullptr;
   QLineEdit* candidateField_ = nullptr;
+  QLabel* purposeLabel_ = nullptr;
+  QLabel* hostPathLabel_ = nullptr;
   QLineEdit* nameField_ = nullptr;
   QPushButton* createButton_ = nullptr;
   QPushButton* okButton_ = nullptr;

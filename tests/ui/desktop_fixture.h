@@ -33,7 +33,7 @@ class QueuedSerialPort final : public SerialPort {
  public:
   int32_t OpenPort(int32_t, int32_t) override {
     ++opens;
-    return 0;
+    return openResult;
   }
   int32_t ReadPort(uint8_t* buffer, int32_t size) override {
     const size_t n = std::min(queued.size(), static_cast<size_t>(size));
@@ -44,6 +44,7 @@ class QueuedSerialPort final : public SerialPort {
   void ClosePort() override { ++closes; }
 
   std::string queued;
+  int32_t openResult = 0;  // not 0: the port cannot be opened
   int opens = 0;
   int closes = 0;
 };

@@ -18,6 +18,7 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "app/program_version.h"
@@ -27,6 +28,7 @@
 #include "support/fake_receiver.h"
 #include "support/loopback_peers.h"
 #include "ui/about_box.h"
+#include "ui/app_icon.h"
 #include "ui/desktop_program.h"
 #include "ui/output_folder_chooser.h"
 
@@ -303,22 +305,75 @@ TEST_F(MainWindowTest, PanelButtonsRequestAFlushAndAWaypointAndHideTheWindow) {
   EXPECT_FALSE(window->isMinimized());
 }
 
+// The tray icon and its one line follow the receiver at every tick, so a
+// hidden window still tells whether it logs.
+TEST_F(MainWindowTest, TrayIconTellsTheStateOfEachTick) {
+  struct Row {
+    const char* legend;
+    int32_t port;
+    int32_t openResult;
+    std::string received;  // queued before the ticks
+    int ticks;
+    Reception expected;
+    const char* toolTip;
+  };
+  const std::string noFix = testing::Rmc({.status = "V"}) + "\r\n";
+  const Row rows[] = {
+      {"fixes arrive", 2, 0, Walk(25), 2, Reception::kFix, "COM2: fix, last fix 12:00:24, 3 points today"},
+      {"sentences without a fix", 2, 0, noFix + noFix, 2, Reception::kNoFix, "COM2: no fix, no fix yet, 0 points today"},
+      {"silence past the No data time", 2, 0, "", 8, Reception::kNoData, "COM2: no data, no fix yet, 0 points today"},
+      {"no port chosen", -1, 0, Walk(3), 2, Reception::kNoData, "NONE: no data, no fix yet, 0 points today"},
+      {"the port does not open", 2, 5, Walk(3), 2, Reception::kPortError,
+       "COM2: port error, no fix yet, 0 points today"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    StoreOutputFolder(L"\\Tracks");
+    auto window = MakeWindow();
+    window->program().SelectPort(row.port);
+    Start(*window);
+    port->openResult = row.openResult;
+    port->queued = row.received;
+    for (int i = 0; i < row.ticks; ++i) window->Tick();
+    ASSERT_NE(window->trayIcon(), nullptr);
+    EXPECT_EQ(window->reception().reception(), row.expected);
+    EXPECT_EQ(window->trayIcon()->toolTip().toStdString(), row.toolTip);
+    EXPECT_EQ(window->trayIcon()->icon().pixmap(32).toImage(), TrayIcon(row.expected).pixmap(32).toImage());
+    if (row.expected == Reception::kFix) {
+      // Silence after fixes: no data, and the last fix is still told.
+      for (int i = 0; i < 7; ++i) window->Tick();
+      EXPECT_EQ(window->trayIcon()->toolTip().toStdString(), "COM2: no data, last fix 12:00:24, 3 points today");
+    }
+  }
+  // Four states, four pictures.
+  const QImage fix = TrayIcon(Reception::kFix).pixmap(32).toImage();
+  EXPECT_NE(fix, TrayIcon(Reception::kNoFix).pixmap(32).toImage());
+  EXPECT_NE(fix, TrayIcon(Reception::kNoData).pixmap(32).toImage());
+  EXPECT_NE(fix, TrayIcon(Reception::kPortError).pixmap(32).toImage());
+  EXPECT_NE(TrayIcon(Reception::kNoData).pixmap(32).toImage(), TrayIcon(Reception::kPortError).pixmap(32).toImage());
+}
+
 TEST_F(MainWindowTest, PanelLayoutIsChosenOnceFromTheClientArea) {
   struct Row {
     const char* legend;
-    QSize clientSize;
+    QSize clientSize;  // as the window is created
+    QSize shownSize;   // what the window system makes of it before the first show; empty: the same
     Orientation expected;
   };
   const Row rows[] = {
-      {"wider than high", QSize(480, 360), Orientation::kLandscape},
-      {"higher than wide", QSize(300, 500), Orientation::kPortrait},
-      {"square", QSize(400, 400), Orientation::kPortrait},
+      {"wider than high", QSize(480, 360), QSize(), Orientation::kLandscape},
+      {"higher than wide", QSize(300, 500), QSize(), Orientation::kPortrait},
+      {"square", QSize(400, 400), QSize(), Orientation::kPortrait},
+      {"made wide, shown tall", QSize(480, 360), QSize(300, 560), Orientation::kPortrait},
+      {"made tall, shown wide", QSize(300, 500), QSize(640, 360), Orientation::kLandscape},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.legend);
     StoreOutputFolder(L"\\Tracks");
     auto window = MakeWindow(row.clientSize);
+    if (!row.shownSize.isEmpty()) window->resize(row.shownSize);
     Start(*window);
+    QCoreApplication::processEvents();
     const Panel& panel = *window->panel();
     ASSERT_EQ(panel.orientation(), row.expected);
     const QRect status = panel.statusArea()->geometry();
@@ -355,7 +410,8 @@ TEST_F(MainWindowTest, PanelLayoutIsChosenOnceFromTheClientArea) {
     FindAction(window->toolsMenu(), "Select Output folder")->trigger();
     EXPECT_NE(chooser, nullptr);
     // Later the panel only follows the window's size.
-    window->resize(row.clientSize.transposed());
+    window->resize(window->size().transposed());
+    QCoreApplication::processEvents();
     EXPECT_EQ(window->panel()->orientation(), row.expected);
   }
 }
@@ -471,6 +527,23 @@ TEST_F(MainWindowTest, CtrlQClosesWithoutAQuestionAndWithoutSaving) {
   EXPECT_EQ(ended.count(), 1);
   EXPECT_TRUE(dialogsShown.empty());
   EXPECT_EQ(StoredSettings().portNumber, -1) << "nothing saved";
+}
+
+// The window system's close (its close button) saves the numeric settings,
+// without asking; the files are flushed as on every shut-down.
+TEST_F(MainWindowTest, TheCloseButtonSavesTheSettingsWithoutAQuestion) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  Start(*window);
+  FindAction(window->toolsMenu(), "COM3")->trigger();
+  FindAction(window->toolsMenu(), "19200")->trigger();
+  QSignalSpy ended(window.get(), &MainWindow::shutDownDone);
+  ASSERT_NE(window->windowHandle(), nullptr);
+  window->windowHandle()->close();
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_TRUE(dialogsShown.empty());
+  EXPECT_EQ(StoredSettings().portNumber, 3);
+  EXPECT_EQ(StoredSettings().portSpeed, 19200);
 }
 
 TEST_F(MainWindowTest, CtrlAOpensTheAboutBoxAlsoFromTheTextAreas) {

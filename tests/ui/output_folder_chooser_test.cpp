@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -96,15 +97,19 @@ class OutputFolderChooserTest : public testing::DesktopTest {
 };
 
 TEST_F(OutputFolderChooserTest, ListsRealSubfoldersInNameOrderWithTheWayUpFirst) {
-  MakeFolders({"beta", "Alpha", "gamma/#1", "gamma/-x", "gamma/b", "Zulu", "alpha2"});
+  MakeFolders({"beta", "Alpha", "gamma/#1", "gamma/-x", "gamma/b", "gamma/.git", "Zulu", "alpha2", ".config"});
   std::ofstream(root.path() / "notes.txt") << "not a folder";
   auto chooser = Open();
   EXPECT_EQ(chooser->windowTitle(), "Select output folder");
-  EXPECT_EQ(chooser->folderList()->header()->sectionSize(0), 135);
-  EXPECT_EQ(chooser->folderList()->header()->sectionSize(1), 60);
+  const QHeaderView* header = chooser->folderList()->header();
+  EXPECT_EQ(header->sectionSize(1), 60);
+  EXPECT_EQ(header->sectionSize(0) + 60, chooser->folderList()->viewport()->width()) << "Name takes the rest";
   EXPECT_TRUE(chooser->candidateField()->isReadOnly());
   EXPECT_EQ(Candidate(*chooser), "\\Pathmere") << "the writers' folder to start with";
-  // At the root there is no way up, and files are not listed.
+  // The dialog says what it is for and where "\" lies on this computer.
+  EXPECT_TRUE(chooser->purposeLabel()->text().contains("\"\\\" is your home folder, or PATHMERE_ROOT"));
+  EXPECT_EQ(chooser->hostPathLabel()->text().toStdString(), "= " + (root.path() / "Pathmere").string());
+  // At the root there is no way up; files and hidden folders are not listed.
   EXPECT_EQ(Rows(*chooser), (std::vector<std::string>{"Alpha | Folder", "alpha2 | Folder", "beta | Folder",
                                                       "gamma | Folder", "Zulu | Folder"}));
   DoubleTap(*chooser, "gamma");
@@ -139,6 +144,7 @@ TEST_F(OutputFolderChooserTest, TapMakesACandidateAndDoubleTapWalksDownAndUp) {
   EXPECT_EQ(chooser->depth(), 0);
   EXPECT_EQ(chooser->browsePath(), L"");
   EXPECT_EQ(Candidate(*chooser), "") << "the root";
+  EXPECT_EQ(chooser->hostPathLabel()->text().toStdString(), "= " + root.path().string());
 
   // OK at the root hands the empty path on; the next start finds no usable
   // folder and asks again.
@@ -150,6 +156,68 @@ TEST_F(OutputFolderChooserTest, TapMakesACandidateAndDoubleTapWalksDownAndUp) {
   EXPECT_STREQ(program.waypoints().folder(), L"");
   std::wstring stored;
   EXPECT_EQ(LoadStoredFolder(&stored), 3);
+}
+
+// A double tap beside the rows, where none is marked, names the browsed
+// folder.
+TEST_F(OutputFolderChooserTest, DoubleTapBesideTheRowsNamesTheBrowsedFolder) {
+  MakeFolders({"Tracks/2026"});
+  auto chooser = Open();
+  DoubleTap(*chooser, "Tracks");
+  Tap(*chooser, "2026");
+  ASSERT_EQ(Candidate(*chooser), "\\Tracks\\2026");
+  QWidget* viewport = chooser->folderList()->viewport();
+  const QPoint below(viewport->width() / 2, viewport->height() - 4);
+  ASSERT_EQ(chooser->folderList()->itemAt(below), nullptr);
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, below);
+  EXPECT_EQ(Candidate(*chooser), "\\Tracks");
+  EXPECT_TRUE(chooser->folderList()->selectedItems().isEmpty());
+  EXPECT_EQ(chooser->depth(), 1) << "nothing to go into";
+}
+
+// Arrows move the highlight as taps do, Enter goes down in the list, creates
+// in the name field, presses a focused button and is OK anywhere else;
+// Escape is Cancel.
+TEST_F(OutputFolderChooserTest, KeysActAsTapsAndButtonsWhereTheFocusIs) {
+  MakeFolders({"A/inner", "B"});
+  auto chooser = Open();
+  QTreeWidget* list = chooser->folderList();
+  // Focus alone frames the first row without marking it.
+  list->setFocus();
+  EXPECT_EQ(Candidate(*chooser), "\\Pathmere");
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(Candidate(*chooser), "\\B");
+  QTest::keyClick(list, Qt::Key_Up);
+  EXPECT_EQ(Candidate(*chooser), "\\A");
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(chooser->browsePath(), L"\\A");
+  EXPECT_EQ(Rows(*chooser), (std::vector<std::string>{"..", "inner | Folder"}));
+  EXPECT_TRUE(chooser->isVisible()) << "Enter in the list is not OK";
+
+  chooser->nameField()->setText("new");
+  QTest::keyClick(chooser->nameField(), Qt::Key_Return);
+  EXPECT_TRUE(fs::is_directory(root.path() / "A" / "new"));
+  EXPECT_EQ(Candidate(*chooser), "\\A") << "the candidate stays after Create";
+  EXPECT_TRUE(chooser->isVisible()) << "Enter in the name field is not OK";
+
+  QTest::keyClick(chooser->candidateField(), Qt::Key_Return);
+  EXPECT_EQ(chooser->result(), QDialog::Accepted);
+  EXPECT_STREQ(program.track().folder(), L"\\A");
+
+  for (const bool onCancel : {false, true}) {
+    SCOPED_TRACE(onCancel ? "Enter on Cancel" : "Escape");
+    auto again = Open();
+    Tap(*again, "B");
+    if (onCancel) {
+      again->cancelButton()->setFocus();
+      QTest::keyClick(again->cancelButton(), Qt::Key_Return);
+    } else {
+      QTest::keyClick(again->folderList(), Qt::Key_Escape);
+    }
+    EXPECT_EQ(again->result(), QDialog::Rejected);
+    EXPECT_FALSE(again->isVisible());
+    EXPECT_STREQ(program.track().folder(), L"\\A");
+  }
 }
 
 TEST_F(OutputFolderChooserTest, OkAtOnceStoresTheCurrentFolderAndCancelChangesNothing) {
@@ -202,7 +270,10 @@ TEST_F(OutputFolderChooserTest, CreateAddsAFolderHereAndSilentlyRefusesNamesThat
   EXPECT_TRUE(chooser->nameField()->text().isEmpty());
 
   const std::vector<std::string> before = Tree();
-  for (const char* name : {"", ".", "..", "../escape", "a/b", "..\\escape", "a\\b", "/", "\\", "2026"}) {
+  // Blanks at either end would list as a name that looks empty, or like
+  // another one.
+  for (const char* name : {"", ".", "..", "../escape", "a/b", "..\\escape", "a\\b", "/", "\\", "2026", " ", "   ",
+                           "\t", " 2027", "2027 "}) {
     SCOPED_TRACE(name);
     Create(*chooser, QString::fromUtf8(name));
     EXPECT_TRUE(chooser->nameField()->text().isEmpty());
@@ -225,10 +296,13 @@ TEST_F(OutputFolderChooserTest, PathsThatWouldNotFitAreRefusedAndChangeNothing) 
   ASSERT_EQ(chooser->depth(), 1);
   const std::string here = "\\" + longName;
 
-  // 201 + 1 + 100 characters: more than a path holds.
+  // 201 + 1 + 100 characters: more than a path holds. The refused row is
+  // not left highlighted, or OK would seem to take it.
   Tap(*chooser, std::string(100, 'M'));
   EXPECT_EQ(Candidate(*chooser), here);
+  EXPECT_TRUE(chooser->folderList()->selectedItems().isEmpty());
   DoubleTap(*chooser, std::string(100, 'M'));
+  EXPECT_TRUE(chooser->folderList()->selectedItems().isEmpty());
   EXPECT_EQ(chooser->depth(), 1);
   EXPECT_EQ(chooser->browsePath(), std::wstring(here.begin(), here.end()));
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -118,6 +119,12 @@ TEST(TwoStartsTest, SecondStartHandsItsCodeToTheRunningProgramAndEnds) {
   EXPECT_EQ(show.exitStatus, 0) << show.err;
   const auto nothing = testing::RunCommand({PATHMERE_GUI_PATH, "/noup"}, env);
   EXPECT_EQ(nothing.exitStatus, 0) << nothing.err;
+  // Handing over needs no display, so a hotkey works from anywhere.
+  std::vector<std::string> noDisplay = env;
+  std::erase(noDisplay, "QT_QPA_PLATFORM=offscreen");
+  noDisplay.insert(noDisplay.end(), {"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=", "DISPLAY="});
+  const auto headless = testing::RunCommand({PATHMERE_GUI_PATH, "/wpth"}, noDisplay);
+  EXPECT_EQ(headless.exitStatus, 0) << headless.err;
 
   // A polite stop ends through the normal shut-down, the only way to exit
   // 0, which flushes what is pending, the waypoint asked for among it.
@@ -125,6 +132,24 @@ TEST(TwoStartsTest, SecondStartHandsItsCodeToTheRunningProgramAndEnds) {
   EXPECT_EQ(stopped.exitStatus, 0) << stopped.err;
   EXPECT_TRUE(fs::exists(device / "Pathmere" / "2026-12-06.wpt"));
   EXPECT_FALSE(fs::exists(runtime / "PATHMERE-Pathmere")) << "the socket goes with the program";
+
+  // With nothing to forward to and no display, a start says what to use
+  // instead, in one line, rather than Qt's abort; also where a display is
+  // named but cannot be reached.
+  for (const char* display : {"DISPLAY=", "DISPLAY=:9999"}) {
+    SCOPED_TRACE(display);
+    std::vector<std::string> without = noDisplay;
+    std::erase(without, "DISPLAY=");
+    without.push_back(display);
+    // A program that did find a window would run on: it is given a while.
+    testing::ChildProcess start({PATHMERE_GUI_PATH}, without);
+    start.Reap(20000);
+    const auto alone = start.Wait();
+    EXPECT_EQ(alone.exitStatus, 1);
+    EXPECT_TRUE(alone.err.starts_with("no display: use pathmere-cli ")) << alone.err;
+    EXPECT_EQ(std::count(alone.err.begin(), alone.err.end(), '\n'), 1) << alone.err;
+    EXPECT_FALSE(fs::exists(runtime / "PATHMERE-Pathmere"));
+  }
 }
 
 }  // namespace
