@@ -30,7 +30,9 @@ void CheckUsable(const CommandLine& command) {
       if (command.record.outputDir && command.record.outputDir->empty()) fuzzing::Fail("record into ''");
       if (command.record.flushSeconds && *command.record.flushSeconds < 0) fuzzing::Fail("negative flush interval");
       if (command.record.device && command.record.device->empty()) fuzzing::Fail("record from device ''");
-      if (command.record.device && command.record.port) fuzzing::Fail("record from a device and a port");
+      if ((command.record.device ? 1 : 0) + (command.record.port ? 1 : 0) + (command.record.source ? 1 : 0) > 1) {
+        fuzzing::Fail("record names the receiver twice");
+      }
       break;
     case CommandKind::kPorts:
       for (const std::string& name : command.ports.names) {

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 all_targets=(fuzz_sentence_stream fuzz_rmc_decoder fuzz_gga_decoder fuzz_route_continuation
-             fuzz_settings_store fuzz_cli_arguments)
+             fuzz_settings_store fuzz_cli_arguments fuzz_network_input)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 jobs=${FUZZ_JOBS:-2}
 build=build-fuzz
@@ -122,6 +122,23 @@ args record --port 003 --speed -1 > "$cli/seed-record-bad-speed"
 args /wpth > "$cli/seed-waypoint"
 args /noup /wpts > "$cli/seed-forward-order"
 args --help > "$cli/seed-help"
+
+# Network input: source addresses as a COMn file or --source holds them
+# (first byte even), and gpsd streams (first byte odd, then the read size):
+# its replies among a recorded log's lines.
+net=$corpus/fuzz_network_input
+n=0
+for address in gpsd:// gpsd://127.0.0.1:2947 gpsd://localhost/dev/ttyACM0 'gpsd://[::1]:2947/dev/serial/by-id/x' \
+    tcp://192.168.4.1:10110 'tcp://[fe80::1]:10110' udp://:10110 udp://0.0.0.0:10110 'udp://[::]:2000' \
+    tcp://host:0 tcp://host:65536 tcp://:10110 'tcp://[::1:10110' udp://host; do
+  { printf '\x00'; printf '%s' "$address"; } > "$net/seed-address-$n"
+  n=$((n + 1))
+done
+replies='{"class":"VERSION","release":"3.22","rev":"3.22","proto_major":3,"proto_minor":14}\r\n{"class":"DEVICES","devices":[]}\r\n'
+for log in "$testdata"/*.nmea; do
+  { printf '\x01\x07'; printf "$replies"; head -c 2000 "$log"; printf '{"class":"WATCH","enable":true}\n'; head -c 1000 "$log"; } \
+    > "$net/seed-gpsd-$(basename "$log")"
+done
 
 # ---- Runs ----
 
