@@ -52,7 +52,7 @@ void BM_ProcessRmc(benchmark::State& state) {
     void AddNmeaSentence(const GpsFix&, const char*, int) override {}
   } outputs;
   SharedFlags flags;
-  CaptureState capture;
+  ReplayState capture;
   Settings settings;
   MessageLog log;
   SentenceProcessor processor(flags, capture, settings, log, outputs);

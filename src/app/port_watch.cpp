@@ -54,6 +54,7 @@ int32_t PortWatch::OpenPort(int32_t portNumber, int32_t portSpeed) {
     state_ = State::kOpen;
     since_ = clock_.NowMs();
     toldFailureCode_ = 0;
+    dropsTold_ = false;
     return result;
   }
   const int error = device_ != nullptr ? device_->lastOpenErrno() : 0;
@@ -76,6 +77,11 @@ int32_t PortWatch::OpenPort(int32_t portNumber, int32_t portSpeed) {
 
 int32_t PortWatch::ReadPort(uint8_t* buffer, int32_t size) {
   const int32_t count = port_.ReadPort(buffer, size);
+  if (device_ != nullptr && device_->IsNetwork() && !dropsTold_ && device_->network().droppedDatagrams() > 0) {
+    changes_.push_back(Name() + ": the system dropped " + std::to_string(device_->network().droppedDatagrams()) +
+                       " datagrams that came faster than they were read");
+    dropsTold_ = true;
+  }
   if (count < 0 && state_ == State::kOpen) {
     // A tty reads as failed when it was hung up or unplugged; only the
     // device's name tells which.

@@ -32,6 +32,7 @@ class PortWatch final : public SerialPort {
   int32_t ReadPort(uint8_t* buffer, int32_t size) override;
   void ClosePort() override;
   const char* FixedDeviceName() const override { return port_.FixedDeviceName(); }
+  bool IsLinePaced() const override { return port_.IsLinePaced(); }
 
   State state() const { return state_; }
   // "COM3 (/dev/ttyACM0) open at 9600 bit/s for 2 h 3 min", "COM3
@@ -59,6 +60,8 @@ class PortWatch final : public SerialPort {
   // told once.
   int32_t toldFailureCode_ = 0;
   int toldFailureError_ = 0;
+  // Datagrams the system dropped, told once for each opening.
+  bool dropsTold_ = false;
   std::string lostHow_;
   std::string refusal_;
   std::vector<std::string> changes_;

@@ -24,7 +24,19 @@ std::vector<std::string> StateLines::Observe(const Program& program) {
   ObserveData(program, &lines);
   ObserveFix(program, &lines);
   ObserveWrites(program, &lines);
+  ObserveBacklog(program, &lines);
   return lines;
+}
+
+void StateLines::ObserveBacklog(const Program& program, std::vector<std::string>* lines) {
+  const uint32_t behind = program.capture().backlogTicks;
+  if (behind >= kToldBacklogTicks && !backlogTold_) {
+    lines->push_back("falling behind the receiver: it has sent more than was read for " + SpokenDuration(behind));
+    backlogTold_ = true;
+  } else if (behind == 0 && backlogTold_) {
+    lines->push_back("keeping up with the receiver again");
+    backlogTold_ = false;
+  }
 }
 
 void StateLines::ObserveData(const Program& program, std::vector<std::string>* lines) {

@@ -19,6 +19,9 @@ class StateLines {
  public:
   // Shorter runs of dropped fixes are the filter's everyday work.
   static constexpr int32_t kToldDropRun = 3;
+  // Seconds a network source may stay ahead of the reads before it is told:
+  // a burst is caught up with by the next tick.
+  static constexpr uint32_t kToldBacklogTicks = 3;
 
   StateLines(PortWatch& port, TickClock& clock) : port_(port), clock_(clock) {}
 
@@ -35,6 +38,7 @@ class StateLines {
   void ObserveData(const Program& program, std::vector<std::string>* lines);
   void ObserveFix(const Program& program, std::vector<std::string>* lines);
   void ObserveWrites(const Program& program, std::vector<std::string>* lines);
+  void ObserveBacklog(const Program& program, std::vector<std::string>* lines);
 
   PortWatch& port_;
   TickClock& clock_;
@@ -47,6 +51,7 @@ class StateLines {
   uint32_t fixLostTick_ = 0;
   uint32_t dropRunsEnded_ = 0;
   WriteState writes_[4];
+  bool backlogTold_ = false;
 };
 
 }  // namespace pathmere

@@ -64,16 +64,25 @@ void CaptureLoop::SerialStep() {
     }
     state_.portOpen = 1;
   }
-  for (int i = 0; i < kMaxPortReadsPerTick; ++i) {
+  const bool paced = port_.IsLinePaced();
+  const int maxReads = paced ? kMaxPortReadsPerTick : kMaxUnpacedReadsPerTick;
+  const uint32_t start = clock_.NowMs();
+  for (int i = 0; i < maxReads; ++i) {
     const int32_t n = port_.ReadPort(readBuffer_, kBlockSize);
     if (n < 0) {
       ClosePort();
       log_.AppendText(kStatusArea, std::string_view("COM-port read error!\r\n"));
       return;
     }
-    if (n == 0) return;
+    if (n == 0) {
+      state_.backlogTicks = 0;
+      return;
+    }
     assembler_.Feed(readBuffer_, n);
+    if (!paced && clock_.NowMs() - start > kUnpacedSliceMs) break;
   }
+  // The reads ended with bytes still coming: the source is ahead of us.
+  if (!paced) ++state_.backlogTicks;
 }
 
 bool CaptureLoop::StartReplay(const char* hostPath) {
@@ -97,6 +106,7 @@ bool CaptureLoop::StartReplay(const char* hostPath) {
 void CaptureLoop::ClosePort() {
   port_.ClosePort();
   state_.portOpen = 0;
+  state_.backlogTicks = 0;
 }
 
 void CaptureLoop::CloseReplay() {

@@ -24,6 +24,11 @@ class CaptureLoop {
   static constexpr int kMaxReplayBlocksPerTick = 1000;
   static constexpr uint32_t kReplaySliceMs = 500;
   static constexpr int kMaxPortReadsPerTick = 10;
+  // A source that no line speed paces (the network) is read until it has
+  // nothing queued, within these bounds per tick: a boat's network sends
+  // hundreds of sentences a second.
+  static constexpr int kMaxUnpacedReadsPerTick = 512;
+  static constexpr uint32_t kUnpacedSliceMs = 500;
   // A replayed file is read this many blocks at a time, which saves system
   // calls; its bytes still go on block by block, so the limits per tick
   // above keep counting blocks of kBlockSize.

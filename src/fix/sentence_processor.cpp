@@ -3,13 +3,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "capture/sentence_assembler.h"
 #include "fix/fix_time.h"
 #include "fix/gga_decoder.h"
 #include "fix/nmea_checksum.h"
 #include "fix/positions_apart.h"
 #include "fix/rmc_decoder.h"
 #include "fix/status_text.h"
+#include "fix/talkers.h"
 #include "text/c_conversions.h"
 
 namespace pathmere {
@@ -31,10 +31,10 @@ bool HasOtherSystemTalker(const char* sentence) {
 
 }  // namespace
 
-SentenceProcessor::SentenceProcessor(SharedFlags& flags, const CaptureState& capture,
+SentenceProcessor::SentenceProcessor(SharedFlags& flags, const ReplayState& replay,
                                      const Settings& settings, MessageLog& log, FixOutputs& outputs,
                                      Talkers talkers)
-    : flags_(flags), capture_(capture), settings_(settings), log_(log), outputs_(outputs), talkers_(talkers) {
+    : flags_(flags), replay_(replay), settings_(settings), log_(log), outputs_(outputs), talkers_(talkers) {
   if (talkers_ == Talkers::kGps) std::memcpy(state.talker, "GP", 3);
 }
 

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "capture/capture_state.h"
 #include "fix/fix_outputs.h"
 #include "fix/gps_fix.h"
+#include "fix/replay_state.h"
 #include "fix/shared_flags.h"
 #include "fix/track_spacing.h"
 #include "messages/message_log.h"
@@ -51,7 +51,7 @@ enum class Talkers {
 // sentences sent just before and just after it are both held.
 class SentenceProcessor {
  public:
-  SentenceProcessor(SharedFlags& flags, const CaptureState& capture, const Settings& settings,
+  SentenceProcessor(SharedFlags& flags, const ReplayState& replay, const Settings& settings,
                     MessageLog& log, FixOutputs& outputs, Talkers talkers = Talkers::kGps);
 
   // `sentence` begins with "$" and a talker of its kind ("$GP" for GPS), is
@@ -72,10 +72,10 @@ class SentenceProcessor {
   void ShowStatus();
   bool IsSuspect() const;
   void WriteAcceptedFix();
-  bool ShouldLogSentences() const { return settings_.enableNmeaLog != 0 && !capture_.IsReplaying(); }
+  bool ShouldLogSentences() const { return settings_.enableNmeaLog != 0 && !replay_.IsReplaying(); }
 
   SharedFlags& flags_;
-  const CaptureState& capture_;
+  const ReplayState& replay_;
   const Settings& settings_;
   MessageLog& log_;
   FixOutputs& outputs_;

@@ -42,6 +42,11 @@ class NetworkSource final : public SerialPort {
   int32_t OpenPort(int32_t portNumber, int32_t portSpeed) override;
   int32_t ReadPort(uint8_t* buffer, int32_t size) override;
   void ClosePort() override;
+  bool IsLinePaced() const override { return false; }
+
+  // Datagrams of a UDP source that the system dropped because they came
+  // faster than they were read, since it was opened.
+  uint32_t droppedDatagrams() const { return datagrams_.dropped(); }
 
   // Connected (or listening), not just opened.
   bool streaming() const { return state_ == State::kOpen; }

@@ -30,6 +30,7 @@ class ReceiverPort final : public SerialPort {
   int32_t ReadPort(uint8_t* buffer, int32_t size) override;
   void ClosePort() override;
   const char* FixedDeviceName() const override;
+  bool IsLinePaced() const override { return active_->IsLinePaced(); }
 
   // From now on every port number opens `device` (see PosixSerialPort).
   void UseDevice(std::string device);

@@ -24,6 +24,10 @@ class SerialPort {
   // The device the port opens whatever the number, named so in the capture
   // messages instead of "COM<n>"; null when the number chooses the device.
   virtual const char* FixedDeviceName() const { return nullptr; }
+  // Whether a line's speed paces what the port can bring, as a serial
+  // line's does: a few reads a tick keep up with it. A source on the network
+  // has no such pace and is read for as long as it has bytes queued.
+  virtual bool IsLinePaced() const { return true; }
 };
 
 }  // namespace pathmere

@@ -35,7 +35,9 @@ class ScriptedSerialPort : public SerialPort {
     return n;
   }
   void ClosePort() override { events_.push_back("close"); }
+  bool IsLinePaced() const override { return linePaced; }
   int32_t openResult = 0;
+  bool linePaced = true;
   std::deque<std::string> reads;
 
  private:

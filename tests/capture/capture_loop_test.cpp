@@ -150,5 +150,42 @@ TEST_F(CaptureLoopTest, AFloodingPortIsReadAtMostTenTimesPerTick) {
   EXPECT_EQ(Count("read"), 20);
 }
 
+// A source on the network is read for as long as it has bytes queued,
+// within bounds; a tick whose reads end with bytes still coming counts as
+// being behind, and a tick that empties the source as caught up.
+TEST_F(CaptureLoopTest, ANetworkSourceIsReadUntilItHasNothingQueued) {
+  struct Row {
+    const char* legend;
+    int floods;             // full reads queued before the tick
+    uint32_t msPerReading;  // how far the clock moves at each reading
+    long reads;             // reads the tick makes
+    uint32_t backlogTicks;  // after the tick
+  };
+  const Row rows[] = {
+      {"a busy second, emptied", 300, 0, 301, 0},
+      {"more than a tick may read", 600, 0, CaptureLoop::kMaxUnpacedReadsPerTick, 1},
+      {"reads that take their time end at the slice", 600, 2, 251, 1},
+  };
+  for (const Row& row : rows) {
+    events.clear();
+    port.reads.clear();
+    state.backlogTicks = 0;
+    settings.portNumber = 1;
+    port.linePaced = false;
+    for (int i = 0; i < row.floods; ++i) port.reads.push_back("<flood>");
+    clock.autoAdvance = row.msPerReading;
+    capture.CaptureStep();
+    EXPECT_EQ(Count("read"), row.reads) << row.legend;
+    EXPECT_EQ(state.backlogTicks, row.backlogTicks) << row.legend;
+  }
+  // Still behind on the next tick, then caught up.
+  clock.autoAdvance = 0;
+  port.reads.assign(CaptureLoop::kMaxUnpacedReadsPerTick + 1, "<flood>");
+  capture.CaptureStep();
+  EXPECT_EQ(state.backlogTicks, 2u);
+  capture.CaptureStep();
+  EXPECT_EQ(state.backlogTicks, 0u);
+}
+
 }  // namespace
 }  // namespace pathmere

@@ -52,8 +52,8 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-bool WaitFor(testing::ChildProcess& process, const std::string& text) {
-  for (int i = 0; i < 100; ++i) {
+bool WaitFor(testing::ChildProcess& process, const std::string& text, int tenths = 100) {
+  for (int i = 0; i < tenths; ++i) {
     if (process.Output().find(text) != std::string::npos) return true;
     std::this_thread::sleep_for(100ms);
   }
@@ -627,12 +627,12 @@ class NetworkRecordTest : public ::testing::Test {
 
   // Until the status area shows the time of the last fix but one of `part`
   // (the last one is held until the next sentence).
-  static bool WaitShown(testing::ChildProcess& logger, const std::string& part) {
+  static bool WaitShown(testing::ChildProcess& logger, const std::string& part, int tenths = 100) {
     std::vector<std::string> times;
     for (size_t at = part.find("$GPRMC,"); at != std::string::npos; at = part.find("$GPRMC,", at + 1)) {
       times.push_back(part.substr(at + 7, 2) + ":" + part.substr(at + 9, 2) + ":" + part.substr(at + 11, 2));
     }
-    return times.size() >= 2 && WaitFor(logger, "07.08.04 " + times[times.size() - 2]);
+    return times.size() >= 2 && WaitFor(logger, "07.08.04 " + times[times.size() - 2], tenths);
   }
 
   // Until standard error holds `text` `count` times.
@@ -703,6 +703,79 @@ TEST_F(NetworkRecordTest, UdpDatagramsFromTwoSenders) {
   EXPECT_NE(out_.find(address + " opening...\r\n"), std::string::npos) << out_;
   EXPECT_EQ(files.track, reference.track);
   EXPECT_EQ(files.route, reference.route);
+}
+
+// A boat's network: every sentence a datagram (or a busy TCP stream), with
+// a wind instrument's sentences between the receiver's, sent in real time at
+// `linesPerSecond`. The logger must keep up: the last fix shows within 3 s of
+// the last byte, and the files are those of the log from a pseudo-terminal
+// (the wind sentences are not GPS sentences and give nothing).
+class BusyNetworkTest : public NetworkRecordTest {
+ protected:
+  static constexpr int kWindPerGpsLine = 4;
+
+  // The log's lines with the wind between them.
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < content_.size();) {
+      const size_t end = content_.find('\n', at);
+      const size_t next = end == std::string::npos ? content_.size() : end + 1;
+      lines.push_back(content_.substr(at, next - at));
+      for (int i = 0; i < kWindPerGpsLine; ++i) {
+        lines.push_back("$WIMWV," + std::to_string(lines.size() % 360) + ".0,R,12.4,N,A*00\r\n");
+      }
+      at = next;
+    }
+    return lines;
+  }
+
+  // Sends the lines in 10 ms steps, each by `send` (a datagram, or a piece of
+  // a stream), then waits for the last fix.
+  void SendInRealTime(testing::ChildProcess& logger, int linesPerSecond,
+                      const std::function<bool(const std::string&)>& send) {
+    const std::vector<std::string> lines = Lines();
+    const size_t perStep = static_cast<size_t>(linesPerSecond / 100);
+    auto due = std::chrono::steady_clock::now();
+    for (size_t at = 0; at < lines.size(); at += perStep) {
+      for (size_t i = at; i < at + perStep && i < lines.size(); ++i) ASSERT_TRUE(send(lines[i]));
+      due += 10ms;
+      std::this_thread::sleep_until(due);
+      logger.Pump(0);
+    }
+    EXPECT_TRUE(WaitShown(logger, content_, 30)) << "not kept up with\n" << logger.Output();
+  }
+};
+
+TEST_F(BusyNetworkTest, UdpASentenceADatagramAt500ASecond) {
+  const DayFiles reference = FromTerminal();
+  const int port = testing::FreeLoopbackPort(SOCK_DGRAM);
+  const std::string address = "udp://127.0.0.1:" + std::to_string(port);
+  const DayFiles files = Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string&,
+                                                             const std::string&) {
+    ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
+    testing::LoopbackSender gps(port), wind(port);
+    SendInRealTime(logger, 500, [&](const std::string& line) {
+      return (line.rfind("$GP", 0) == 0 ? gps : wind).Send(line);
+    });
+  });
+  EXPECT_EQ(files.track, reference.track);
+  EXPECT_EQ(files.route, reference.route);
+  for (const char* told : {"falling behind", "dropped"}) EXPECT_EQ(err_.find(told), std::string::npos) << err_;
+}
+
+TEST_F(BusyNetworkTest, TcpStreamAt20KBASecond) {
+  const DayFiles reference = FromTerminal();
+  testing::LoopbackServer server;
+  const std::string address = "tcp://127.0.0.1:" + std::to_string(server.port());
+  const DayFiles files = Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string&,
+                                                             const std::string&) {
+    ASSERT_TRUE(server.Accept(5000));
+    // The lines average 32 bytes: 640 a second is 20 KB.
+    SendInRealTime(logger, 640, [&](const std::string& line) { return server.Send(line); });
+  });
+  EXPECT_EQ(files.track, reference.track);
+  EXPECT_EQ(files.route, reference.route);
+  EXPECT_EQ(err_.find("falling behind"), std::string::npos) << err_;
 }
 
 // A real gpsd reading the log from a pseudo-terminal; it is stopped after

@@ -49,7 +49,7 @@ TEST(RecordedLogsTest, EverySentenceOfEveryLogGetsADefinedResult) {
     MessageLog log;
     log.AttachPanel(&panel);
     SharedFlags flags;
-    CaptureState capture;
+    ReplayState capture;
     Settings settings;
     settings.enableNmeaLog = 1;
     CountingOutputs outputs;

@@ -73,7 +73,7 @@ struct Harness {
   testing::RecordingPanel panel;
   MessageLog log;
   SharedFlags flags;
-  CaptureState capture;
+  ReplayState capture;
   Settings settings;
   RecordingOutputs outputs;
   SentenceProcessor processor;

@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +123,26 @@ TEST(NetworkSourceTest, UdpDatagramsArriveWholeAndInOrderFromSeveralSenders) {
   ASSERT_TRUE(first.Send("$GPRMC,first\r\n"));
   const std::string expected = big + "$GPGGA,second\r\n$GPRMC,first\r\n";
   EXPECT_EQ(ReadUpTo(source, expected.size()), expected);
+
+  // A boat's network: a sentence a datagram. One read takes as many whole
+  // datagrams as fit; the one that does not fit is continued by the next
+  // read before any other; empty datagrams are nothing.
+  std::string sentences;
+  for (int i = 0; i < 40; ++i) {
+    const std::string sentence = "$WIMWV," + std::to_string(100 + i) + ".0,R,5.1,N,A*00\r\n";
+    ASSERT_TRUE((i % 2 == 0 ? first : second).Send(sentence));
+    if (i % 10 == 0) {
+      ASSERT_TRUE(first.Send(""));
+    }
+    sentences += sentence;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  uint8_t buffer[1024];
+  const int32_t count = source.ReadPort(buffer, sizeof buffer);
+  ASSERT_EQ(count, 1024);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer), 1024), sentences.substr(0, 1024));
+  EXPECT_EQ(ReadUpTo(source, sentences.size() - 1024), sentences.substr(1024));
+  EXPECT_EQ(source.droppedDatagrams(), 0u);
 
   // Another machine's address cannot be listened on.
   NetworkSource elsewhere;
