@@ -16,6 +16,8 @@ if [ "${1:-}" != package ]; then
   packages+=(libgtest-dev libgmock-dev xvfb xauth clang libclang-rt-14-dev gpsbabel libbenchmark-dev time
              desktop-file-utils man-db gpsd)
 fi
+# clang-format: scripts/test.sh fails on unformatted code.
+if [ "${1:-}" != package ]; then packages+=(clang-format); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,7 +6,11 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)"
+# Only the two programs: the test suite is scripts/test.sh's to build.
+targets=(pathmere-cli)
+# The desktop program is configured where Qt 6 Widgets is found.
+[ -d build/src/ui ] && targets+=(pathmere)
+cmake --build build -j "$(nproc)" --target "${targets[@]}"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/src/ui/pathmere ]; then
   exec build/src/ui/pathmere "$@"

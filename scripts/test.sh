@@ -12,6 +12,10 @@ jobs=$(nproc)
 export PATHMERE_REQUIRE_GPSBABEL=1
 export PATHMERE_REQUIRE_GPSD=1
 
+# Unformatted code fails the run, so the tree stays as clang-format leaves it
+# (.clang-format); `clang-format -i FILE` mends a file.
+scripts/check-format.sh
+
 command -v dpkg-deb >/dev/null || echo "dpkg-deb not found: the Debian package test (PackageTest) is skipped."
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -21,7 +21,7 @@ void NmeaLogWriter::HeapRelease(char* block) { delete[] block; }
 
 NmeaLogWriter::NmeaLogWriter(FileSystem& files, TickClock& clock, MessageLog& log, AllocateBlock allocate,
                              ReleaseBlock release)
-    : output_(files, clock, log, kNmeaLogFile, kFlushIntervalMs),
+    : BufferedWriter(files, clock, log, kNmeaLogFile, kFlushIntervalMs),
       allocate_(allocate),
       release_(release) {}
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "fix/gps_fix.h"
-#include "output/buffered_day_file.h"
+#include "output/buffered_writer.h"
 
 namespace pathmere {
 
@@ -13,7 +13,7 @@ namespace pathmere {
 // per line exactly as received, so the program can replay it later. The
 // 32 KiB block is taken from the heap at the first sentence, so a program
 // that never logs never holds it, and kept until the writer is destroyed.
-class NmeaLogWriter final {
+class NmeaLogWriter final : public BufferedWriter {
  public:
   static constexpr size_t kBlockSize = 32768;
   static constexpr size_t kLongestSentence = 300;
@@ -40,24 +40,11 @@ class NmeaLogWriter final {
   // sentence over 300 characters, 101 before the first dated sentence, 10
   // when there is no memory for the block, or the OR of the failed flushes.
   int AddSentence(const GpsFix& fix, const char* sentence, bool dated);
-  int Flush() { return output_.Flush(); }
-
-  // The timed flush after `seconds` instead (0: the writer's own interval).
-  void SetFlushSeconds(int32_t seconds) { output_.SetFlushSeconds(seconds); }
-  // Each write made durable before it returns (live capture, not replays).
-  void SetSyncToDisk(bool on) { output_.file().SetSyncToDisk(on); }
-  void SetFolder(std::wstring_view path) { output_.file().SetFolder(path); }
-  void GetFolder(wchar_t* buffer, size_t capacity) const { output_.file().GetFolder(buffer, capacity); }
-  const wchar_t* folder() const { return output_.file().folder(); }
-  int32_t fill() const { return output_.lines().fill(); }
-  const char* pending() const { return output_.lines().text(); }
-  const BufferedDayFile& output() const { return output_; }
 
   // Minute key of the last RMC sentence; -2 before the first.
   int32_t minuteKey() const { return minuteKey_; }
 
  private:
-  BufferedDayFile output_;
   AllocateBlock allocate_;
   ReleaseBlock release_;
   char* block_ = nullptr;

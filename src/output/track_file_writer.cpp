@@ -10,7 +10,7 @@ constexpr DayFileKind kTrackFile{"plt", HeaderRule::kIntoEmptyFile, ComposeTrack
 }  // namespace
 
 TrackFileWriter::TrackFileWriter(FileSystem& files, TickClock& clock, MessageLog& log)
-    : output_(files, clock, log, kTrackFile, kFlushIntervalMs) {
+    : BufferedWriter(files, clock, log, kTrackFile, kFlushIntervalMs) {
   output_.lines().Attach(area_, kDataAreaSize);
 }
 

@@ -24,7 +24,7 @@ char NextLetter(char letter) { return letter >= 'Z' ? 'A' : static_cast<char>(le
 }  // namespace
 
 RouteFileWriter::RouteFileWriter(FileSystem& files, TickClock& clock, MessageLog& log)
-    : files_(files), output_(files, clock, log, kRouteFile, kFlushIntervalMs) {
+    : BufferedWriter(files, clock, log, kRouteFile, kFlushIntervalMs), files_(files) {
   output_.lines().Attach(area_, kDataAreaSize);
 }
 

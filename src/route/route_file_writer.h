@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fix/gps_fix.h"
-#include "output/buffered_day_file.h"
+#include "output/buffered_writer.h"
 #include "route/route_point_sink.h"
 
 namespace pathmere {
@@ -15,7 +15,7 @@ namespace pathmere {
 // line per chosen point with a running number and a generated name. A run
 // that finds the day's file already holding a route goes on with its
 // numbering and naming instead of starting a second route.
-class RouteFileWriter final : public RoutePointSink {
+class RouteFileWriter final : public RoutePointSink, public BufferedWriter {
  public:
   static constexpr size_t kDataAreaSize = 1024;
   // A point line is under 100 bytes, so below this there is always room.
@@ -29,22 +29,10 @@ class RouteFileWriter final : public RoutePointSink {
   // Adds one route point. Returns 0, or the OR of the codes of the flushes it
   // triggered that failed.
   int AddPoint(const GpsFix& fix) override;
-  int Flush() { return output_.Flush(); }
   // Starts the route of the day just stored and, when the day's file already
   // ends with a point of route 1, continues its numbering. AddPoint runs it
   // whenever the day check has just stored a new day.
   void ContinueRoute(const GpsFix& fix);
-
-  // The timed flush after `seconds` instead (0: the writer's own interval).
-  void SetFlushSeconds(int32_t seconds) { output_.SetFlushSeconds(seconds); }
-  // Each write made durable before it returns (live capture, not replays).
-  void SetSyncToDisk(bool on) { output_.file().SetSyncToDisk(on); }
-  void SetFolder(std::wstring_view path) { output_.file().SetFolder(path); }
-  void GetFolder(wchar_t* buffer, size_t capacity) const { output_.file().GetFolder(buffer, capacity); }
-  const wchar_t* folder() const { return output_.file().folder(); }
-  int32_t fill() const { return output_.lines().fill(); }
-  const char* pending() const { return output_.lines().text(); }
-  const BufferedDayFile& output() const { return output_; }
 
   int32_t pointNumber() const { return pointNumber_; }
   int32_t nameNumber() const { return nameNumber_; }
@@ -61,7 +49,6 @@ class RouteFileWriter final : public RoutePointSink {
   void AdvanceName(int32_t lastNameNumber);
 
   FileSystem& files_;
-  BufferedDayFile output_;
   char area_[kDataAreaSize] = {};
   int32_t pointNumber_ = 0;
   int32_t nameNumber_ = 0;
