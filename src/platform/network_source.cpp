@@ -5,17 +5,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
+
+#include "platform/tick_clock.h"
 
 namespace pathmere {
 
 namespace {
-
-uint32_t NowMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
-}
 
 // gpsd's raw NMEA for one device, or for all it serves.
 std::string WatchCommand(const std::string& device) {
@@ -69,7 +64,7 @@ int32_t NetworkSource::OpenPort(int32_t, int32_t) {
       lookup_.Wait(0) != HostLookup::State::kPending) {
     lookup_.Start(address_.host, address_.port, socketType, udp);
   }
-  const uint32_t start = NowMs();
+  const uint32_t start = MonotonicNowMs();
   switch (lookup_.Wait(kOpenWaitMs)) {
     case HostLookup::State::kDone:
       break;
@@ -87,7 +82,7 @@ int32_t NetworkSource::OpenPort(int32_t, int32_t) {
     state_ = State::kOpen;
     return 0;
   }
-  const int32_t left = kOpenWaitMs - static_cast<int32_t>(NowMs() - start);
+  const int32_t left = kOpenWaitMs - static_cast<int32_t>(MonotonicNowMs() - start);
   switch (stream_.Connect(lookup_.addresses(), left > 0 ? left : 0)) {
     case StreamSocket::Progress::kConnected:
       state_ = State::kConnecting;
@@ -121,7 +116,7 @@ int32_t NetworkSource::ReadPort(uint8_t* buffer, int32_t size) {
           if (Connected()) return 0;
           break;
         case StreamSocket::Progress::kPending:
-          if (NowMs() - connectStart_ < kConnectGiveUpMs) return 0;
+          if (MonotonicNowMs() - connectStart_ < kConnectGiveUpMs) return 0;
           lastErrno_ = ETIMEDOUT;
           problem_ = Describe() + ": " + std::strerror(ETIMEDOUT);
           stream_.Close();

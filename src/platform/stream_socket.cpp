@@ -8,17 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
+
+#include "platform/tick_clock.h"
 
 namespace pathmere {
 
 namespace {
-
-uint32_t NowMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
-}
 
 // A peer that vanishes without closing (a gateway switched off, a phone out
 // of range) would otherwise read as silence for ever; with these probes the
@@ -42,7 +37,7 @@ StreamSocket::Progress StreamSocket::Fail(int error) {
 StreamSocket::Progress StreamSocket::Connect(const addrinfo* addresses, int waitMs) {
   Close();
   error_ = ECONNREFUSED;
-  const uint32_t start = NowMs();
+  const uint32_t start = MonotonicNowMs();
   for (const addrinfo* at = addresses; at != nullptr; at = at->ai_next) {
     fd_ = socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
     if (fd_ < 0) {
@@ -55,7 +50,7 @@ StreamSocket::Progress StreamSocket::Connect(const addrinfo* addresses, int wait
       Fail(errno);
       continue;
     }
-    const int32_t left = waitMs - static_cast<int32_t>(NowMs() - start);
+    const int32_t left = waitMs - static_cast<int32_t>(MonotonicNowMs() - start);
     const Progress progress = Finish(left > 0 ? left : 0);
     // The last address may stay under way; an earlier one gives way to the
     // next only when it has failed.

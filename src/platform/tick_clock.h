@@ -12,7 +12,9 @@ class TickClock {
   virtual uint32_t NowMs() = 0;
 };
 
-// CLOCK_MONOTONIC: unaffected by the wall clock being set.
+// CLOCK_MONOTONIC in milliseconds: unaffected by the wall clock being set.
+uint32_t MonotonicNowMs();
+
 class MonotonicTickClock final : public TickClock {
  public:
   uint32_t NowMs() override;
