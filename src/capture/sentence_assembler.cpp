@@ -103,14 +103,22 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
       // Eight bytes at a time while none of them can end the sentence, start
       // a new one or overflow it: no CR, LF or "$" among them, and no "$"
       // just before them whose start they could complete.
-      if (i + 8 <= count && length + 8 <= kMaxSentenceLength && bytes[i - 1] != '$' &&
-          bytes[i - 2] != '$') {
-        const uint64_t special = SpecialBytes(bytes + i);
-        const int32_t plain = special == 0 ? 8 : std::countr_zero(special) / 8;
+      // The run of such bytes is measured first and copied in one go; within
+      // it no byte is "$", so only its start needs the look back.
+      if (bytes[i - 1] != '$' && bytes[i - 2] != '$') {
+        int32_t plain = 0;
+        while (i + plain + 8 <= count && length + plain + 8 <= kMaxSentenceLength) {
+          const uint64_t special = SpecialBytes(bytes + i + plain);
+          if (special != 0) {
+            plain += std::countr_zero(special) / 8;
+            break;
+          }
+          plain += 8;
+        }
         std::memcpy(sentenceBuffer_ + length, bytes + i, static_cast<size_t>(plain));
         length += plain;
         i += plain;
-        if (plain == 8) continue;
+        if (i == count) break;
       }
       const uint8_t c = bytes[i];
       if (c == kCR || c == kLF) {
