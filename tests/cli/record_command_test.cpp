@@ -778,6 +778,28 @@ TEST_F(BusyNetworkTest, TcpStreamAt20KBASecond) {
   EXPECT_EQ(err_.find("falling behind"), std::string::npos) << err_;
 }
 
+// gpsd passing on a receiver's 20 KB a second from a pseudo-terminal.
+TEST_F(BusyNetworkTest, GpsdAt20KBASecond) {
+  if (testing::GpsdOnTerminal::SkipWithoutGpsd()) GTEST_SKIP() << "gpsd is not installed (apt install gpsd)";
+  const DayFiles reference = FromTerminal();
+  testing::GpsdOnTerminal gpsd;
+  ASSERT_TRUE(gpsd.Start()) << gpsd.log();
+  const std::string address = "gpsd://127.0.0.1:" + std::to_string(gpsd.port());
+  const DayFiles files = Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string&,
+                                                             const std::string&) {
+    ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
+    std::this_thread::sleep_for(500ms);  // gpsd takes the watch request
+    SendInRealTime(logger, 640, [&](const std::string& line) {
+      gpsd.receiver().Send(line);
+      return true;
+    });
+  });
+  EXPECT_EQ(files.track, reference.track);
+  EXPECT_EQ(files.route, reference.route);
+  EXPECT_EQ(err_.find("falling behind"), std::string::npos) << err_;
+  gpsd.Stop();
+}
+
 // A real gpsd reading the log from a pseudo-terminal; it is stopped after
 // half the log and started again, and the logger records on by itself.
 TEST_F(NetworkRecordTest, GpsdThatIsRestartedHalfWay) {
