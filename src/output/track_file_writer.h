@@ -27,6 +27,9 @@ class TrackFileWriter final {
 
   // The timed flush after `seconds` instead (0: the writer's own interval).
   void SetFlushSeconds(int32_t seconds) { output_.SetFlushSeconds(seconds); }
+  // A writer that writes its own pending points just before each write of
+  // this one (the GPX file); null for none.
+  void SetFollower(FlushFollower* follower) { output_.SetFollower(follower); }
   // Each write made durable before it returns (live capture, not replays).
   void SetSyncToDisk(bool on) { output_.file().SetSyncToDisk(on); }
   void SetFolder(std::wstring_view path) { output_.file().SetFolder(path); }
