@@ -104,8 +104,10 @@ int GpxFileWriter::AddPoint(const GpsFix& fix) {
 int GpxFileWriter::SaveWaypoint(const GpsFix& fix) {
   GpsFix local;
   UtcToLocal(fix, &local);
+  char name[64];
+  const size_t nameLength = ComposeWaypointName(fix, local, name, sizeof name);
   char line[kLineScratchSize];
-  const size_t length = ComposeGpxWaypoint(fix, local, line, sizeof line);
+  const size_t length = ComposeGpxWaypoint(fix, {name, nameLength}, line, sizeof line);
   if (length == 0) return kNothingToWrite;
   char head[kHeadScratchSize];
   char trackStart[kHeadScratchSize];

@@ -189,7 +189,16 @@ size_t ComposeGpxTrackPoint(const GpsFix& fix, bool withMotion, char* buffer, si
   return WholeOrNothing(text, buffer);
 }
 
-size_t ComposeGpxWaypoint(const GpsFix& fix, const GpsFix& local, char* buffer, size_t capacity) {
+size_t ComposeWaypointName(const GpsFix& fix, const GpsFix& local, char* buffer, size_t capacity) {
+  DecimalText text(buffer, capacity);
+  text.Append("W");
+  AppendTwoDigitsEach(text, local.year, local.month, local.day);
+  text.Append("-");
+  AppendTwoDigitsEach(text, local.hour, local.minute, TruncateToInt32(std::floor(fix.seconds + 0.5)));
+  return WholeOrNothing(text, buffer);
+}
+
+size_t ComposeGpxWaypoint(const GpsFix& fix, std::string_view name, char* buffer, size_t capacity) {
   DecimalText text(buffer, capacity);
   text.Append("<wpt");
   if (!AppendPosition(text, fix)) {
@@ -199,11 +208,27 @@ size_t ComposeGpxWaypoint(const GpsFix& fix, const GpsFix& local, char* buffer, 
   AppendAltitude(text, fix);
   text.Append("<time>");
   AppendUtcTime(text, fix);
-  // The .wpt's name: local time, rounded to the nearest second.
-  text.Append("</time><name>W");
-  AppendTwoDigitsEach(text, local.year, local.month, local.day);
-  text.Append("-");
-  AppendTwoDigitsEach(text, local.hour, local.minute, TruncateToInt32(std::floor(fix.seconds + 0.5)));
+  text.Append("</time><name>");
+  for (const char c : name) {
+    switch (c) {
+      case '&':
+        text.Append("&amp;");
+        break;
+      case '<':
+        text.Append("&lt;");
+        break;
+      case '>':
+        text.Append("&gt;");
+        break;
+      case '"':
+        text.Append("&quot;");
+        break;
+      default: {
+        const char printable[] = {c >= 0x20 && c < 0x7F ? c : '?', '\0'};
+        text.Append(printable);
+      }
+    }
+  }
   text.Append("</name>");
   AppendSatellitesAndHdop(text, fix);
   text.Append("</wpt>\n");

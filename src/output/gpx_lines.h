@@ -47,9 +47,13 @@ size_t ComposeGpxTrackStart(int32_t day, int32_t month, int32_t twoDigitYear, ch
 //                 TrackPointExtension v2, when `withMotion`
 size_t ComposeGpxTrackPoint(const GpsFix& fix, bool withMotion, char* buffer, size_t capacity);
 
-// Waypoint: position, <ele>, <time>, <name> (the .wpt's "W261206-035645", from
-// `local`, the local time of `fix`), <sat>, <hdop>.
-size_t ComposeGpxWaypoint(const GpsFix& fix, const GpsFix& local, char* buffer, size_t capacity);
+// Waypoint: position, <ele>, <time>, <name>, <sat>, <hdop>. The name's
+// markup characters are escaped, and bytes that are not printable ASCII
+// (another program's code page) read "?".
+size_t ComposeGpxWaypoint(const GpsFix& fix, std::string_view name, char* buffer, size_t capacity);
+// The .wpt's name of a waypoint, "W261206-035645", from `local`, the local
+// time of `fix`, the second rounded.
+size_t ComposeWaypointName(const GpsFix& fix, const GpsFix& local, char* buffer, size_t capacity);
 
 // Route point of a finished day: position, <time>, <name> ("1", "2", ...).
 size_t ComposeGpxRoutePoint(const GpsFix& fix, int32_t number, char* buffer, size_t capacity);
