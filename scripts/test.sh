@@ -11,6 +11,7 @@ jobs=$(nproc)
 # the absence of either is a failure.
 export PATHMERE_REQUIRE_GPSBABEL=1
 export PATHMERE_REQUIRE_GPSD=1
+export PATHMERE_REQUIRE_GPX_SCHEMA=1
 
 command -v dpkg-deb >/dev/null || echo "dpkg-deb not found: the Debian package test (PackageTest) is skipped."
 

@@ -11,9 +11,12 @@ inline constexpr double kTrackBreakSeconds = 180.0;
 // Whether a point starts a new piece. `first`: nothing before it in this
 // piece's run (the day's first point, or the first since the logger started
 // again). A point earlier than the one before it (a clock set back, two runs
-// in one file) breaks the track as a long gap does.
+// in one file) breaks the track as a long gap does. Times taken from day
+// numbers are off by far less than a millisecond: exactly 180 s is no gap.
 inline bool StartsTrackPiece(bool first, double secondsAfterPrevious) {
-  return first || secondsAfterPrevious > kTrackBreakSeconds || secondsAfterPrevious < 0.0;
+  constexpr double kTimeNoise = 0.001;
+  return first || secondsAfterPrevious > kTrackBreakSeconds + kTimeNoise ||
+         secondsAfterPrevious < -kTimeNoise;
 }
 
 }  // namespace pathmere
