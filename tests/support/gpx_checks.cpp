@@ -12,6 +12,8 @@
 
 #include "fix/fix_time.h"
 #include "fix/units.h"
+#include "output/gpx_lines.h"
+#include "output/gpx_mend.h"
 #include "output/ozi_line_reader.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
@@ -75,6 +77,25 @@ int ReaderCount(const std::vector<std::string>& argv, const std::string& what) {
 }
 
 }  // namespace
+
+std::string CheckKilledGpx(const std::string& gpx, const std::string& plt) {
+  const GpxShape shape = InspectGpx(gpx);
+  if (!shape.own) return "the GPX file cannot be mended";
+  const std::vector<GpxPoint> points =
+      TrackPointsOf(gpx.substr(0, shape.bodyEnd) + std::string(GpxClosingTags(shape.segmentOpen)));
+  size_t at = 0;
+  std::istringstream lines(plt);
+  int number = 0;
+  for (std::string line; std::getline(lines, line);) {
+    TrackLine parsed;
+    // A last line without its end may be cut anywhere.
+    if (++number <= 6 || lines.eof() || !ParseTrackPointLine(line, &parsed)) continue;
+    while (at < points.size() && std::fabs(points[at].dayNumber - parsed.dayNumber) > 2e-8) ++at;
+    if (at == points.size()) return "the GPX file lacks the .plt's point on line " + std::to_string(number);
+    ++at;
+  }
+  return "";
+}
 
 fs::path GpxSchema() {
   const char* given = std::getenv("PATHMERE_GPX_SCHEMA");

@@ -22,6 +22,12 @@ bool GpxIsValid(const std::filesystem::path& gpx, std::string* problem);
 // many .gpx files were checked.
 int ExpectGpxMatchesOziFiles(const std::filesystem::path& folder);
 
+// What a SIGKILL left of a day's GPX file, as the next start mends it, and
+// the day's .plt: "" when the GPX file is ours and mendable and holds every
+// whole point line of the .plt, in order, at its time (it may hold a few more:
+// it is written just before the .plt); else the problem.
+std::string CheckKilledGpx(const std::string& gpx, const std::string& plt);
+
 // Track points ("<trkpt") of a GPX document.
 int GpxTrackPoints(const std::string& document);
 
