@@ -44,6 +44,15 @@ int GpxFileWriter::Flush() {
   return code;
 }
 
+void GpxFileWriter::SetFolder(std::wstring_view path) {
+  const std::wstring_view now(file_.names().folder());
+  if (path.substr(0, path.find(L'\0')) == now) return;
+  if (Flush() != kWriteOk) DropPending();
+  file_.names().SetFolder(path);
+  dayKey_ = -1;
+  lastMinuteKey_ = -1;
+}
+
 int GpxFileWriter::FlushToMakeRoom() {
   const int code = Flush();
   if (code != kWriteOk) DropPending();

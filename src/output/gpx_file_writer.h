@@ -39,7 +39,10 @@ class GpxFileWriter final : public FlushFollower {
   void FlushFollowing() override { Flush(); }
 
   void SetSyncToDisk(bool on) { file_.SetSyncToDisk(on); }
-  void SetFolder(std::wstring_view path) { file_.names().SetFolder(path); }
+  // Another folder: the pending points go to the old folder's file first
+  // (their segment tags are that file's), and the next point reads the new
+  // folder's file.
+  void SetFolder(std::wstring_view path);
   const wchar_t* folder() const { return file_.names().folder(); }
   int32_t fill() const { return lines_.fill(); }
   const char* pending() const { return lines_.text(); }

@@ -158,6 +158,18 @@ TEST_F(GpxFileWriterTest, TheTrackWriterWritesItJustBeforeThePlt) {
   EXPECT_EQ(testing::GpxTrackPoints(Document()), 30);
 }
 
+TEST_F(GpxFileWriterTest, AnotherFolderGetsAFileOfItsOwnAndThePendingPointsStayWithTheOld) {
+  writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5));
+  writer.SetFolder(L"\\Elsewhere");
+  EXPECT_EQ(testing::GpxTrackPoints(Document()), 1);
+  writer.AddPoint(FixAt(6, 12, 26, 2, 56, 45.5));
+  EXPECT_EQ(writer.Flush(), kWriteOk);
+  std::string problem;
+  EXPECT_TRUE(testing::GpxIsValid(bench.Root() / "Elsewhere" / "2026-12-06.gpx", &problem)) << problem;
+  EXPECT_EQ(testing::GpxTrackPoints(testing::ReadWholeFile(bench.Root() / "Elsewhere" / "2026-12-06.gpx")),
+            1);
+}
+
 TEST(GpxFileWriterFaultTest, AFailedWriteLeavesThePreviousDocumentAndKeepsThePoints) {
   ScopedTimeZone berlin("Europe/Berlin");
   WriterBench bench;
