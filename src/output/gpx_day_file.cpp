@@ -27,7 +27,10 @@ GpxDayFile::GpxDayFile(FileSystem& files, MessageLog& log)
 std::wstring GpxDayFile::TemporaryName() const { return std::wstring(names_.fileName()) + L".tmp"; }
 
 void GpxDayFile::PostText(const wchar_t* text) {
-  std::swprintf(message_, kMessageCapacity, L"(%u) %ls \r\n", log_.NextMessageNumber(), text);
+  // A text too long for the buffer is cut, still ended.
+  if (std::swprintf(message_, kMessageCapacity, L"(%u) %ls \r\n", log_.NextMessageNumber(), text) < 0) {
+    message_[kMessageCapacity - 1] = L'\0';
+  }
   log_.AppendText(kMessageLog, std::wstring_view(message_));
 }
 

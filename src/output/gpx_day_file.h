@@ -23,7 +23,7 @@ namespace pathmere {
 //   or cannot be mended aside as "<name>.broken-N", never writing over it.
 class GpxDayFile {
  public:
-  static constexpr size_t kMessageCapacity = 96;
+  static constexpr size_t kMessageCapacity = 160;
 
   GpxDayFile(FileSystem& files, MessageLog& log);
   GpxDayFile(const GpxDayFile&) = delete;
