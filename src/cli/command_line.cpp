@@ -158,7 +158,8 @@ bool ParsePortsArguments(int argc, const char* const argv[], PortsArguments* arg
   return true;
 }
 
-bool ParseGpxArguments(int argc, const char* const argv[], GpxArguments* args, bool* help, std::string* error) {
+bool ParseGpxArguments(int argc, const char* const argv[], GpxArguments* args, bool* help,
+                       std::string* error) {
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {

@@ -36,7 +36,7 @@ struct RecordArguments {
 
 // pathmere-cli gpx [--output DIR] [--mend] PATH...
 struct GpxArguments {
-  std::vector<std::string> paths;  // day files (.plt, .rte, .wpt, .gpx) or folders of them
+  std::vector<std::string> paths;        // day files (.plt, .rte, .wpt, .gpx) or folders of them
   std::optional<std::string> outputDir;  // else beside each day's files
   bool mend = false;
 };

@@ -365,7 +365,6 @@ TEST(ProgramDurabilityTest, LiveFlushesAreSyncedReplaysAreNot) {
   EXPECT_EQ(files.counts.folderSyncs, 3);
 }
 
-
 // The GPX file as the others: a new one synced and its rename with the
 // folder, each later write synced; nothing in a replay.
 TEST(ProgramDurabilityTest, LiveGpxWritesAreSyncedReplaysAreNot) {
