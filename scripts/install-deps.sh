@@ -15,6 +15,10 @@ if [ "${1:-}" != package ]; then
   # gpsd that the network-source tests start on a port of their own.
   packages+=(libgtest-dev libgmock-dev xvfb xauth clang libclang-rt-14-dev gpsbabel libbenchmark-dev time
              desktop-file-utils man-db gpsd)
+  # xmllint validates the GPX files the tests write against the GPX 1.1 schema.
+  packages+=(libxml2-utils)
+  # gpxpy, the GPX reader of Python programs, reads them back in the tests.
+  packages+=(python3-gpxpy)
 fi
 # clang-format: scripts/test.sh fails on unformatted code.
 if [ "${1:-}" != package ]; then packages+=(clang-format); fi
@@ -22,6 +26,10 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The GPX 1.1 schema for the tests, from Debian's pytrainer package file.
+if [ "${1:-}" != package ]; then
+  "$(dirname "$0")/fetch-gpx-schema.sh" || echo "GPX schema not fetched: GPX files are not validated."
+fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"

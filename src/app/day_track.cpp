@@ -47,10 +47,8 @@ void DayTrack::AddTrackPoint(double latitude, double longitude, double dayNumber
                              double altitudeMetres) {
   DayTrackPoint point{latitude, longitude, dayNumber, hasAltitude, hasAltitude ? altitudeMetres : 0.0};
   const DayTrackPoint* previous = points_.empty() ? nullptr : &points_.back();
-  // A point earlier than the one before it (a clock set back, two runs in
-  // one file) breaks the line as a long gap does.
   const double seconds = previous != nullptr ? (dayNumber - previous->dayNumber) * kSecondsPerDay : 0.0;
-  point.startsPiece = previous == nullptr || seconds > kBreakSeconds || seconds < 0.0;
+  point.startsPiece = StartsTrackPiece(previous == nullptr, seconds);
   if (point.startsPiece) {
     ++totals_.pieces;
   } else {

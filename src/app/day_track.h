@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fix/track_pieces.h"
+
 namespace pathmere {
 
 // A stretch of the earth in degrees; empty until the first position.
@@ -57,9 +59,8 @@ double GroundDistanceMetres(double latitude1, double longitude1, double latitude
 // file once they are written.
 class DayTrack {
  public:
-  // Points further apart than this belong to separate pieces of the line:
-  // the receiver lost its fix, or the logger did not run.
-  static constexpr double kBreakSeconds = 180.0;
+  // Points further apart than this belong to separate pieces of the line.
+  static constexpr double kBreakSeconds = kTrackBreakSeconds;
 
   void AddTrackPoint(double latitude, double longitude, double dayNumber, bool hasAltitude,
                      double altitudeMetres);

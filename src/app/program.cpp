@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/program_version.h"
 #include "platform/instance_channel.h"
 #include "settings/settings_operations.h"
 
@@ -11,11 +12,15 @@ Program::Program(FileSystem& files, TickClock& clock, SerialPort& port, TickHost
       routeSelector_(flags_, route_),
       nmeaLog_(files, clock, log_),
       waypoints_(files, log_),
+      gpx_(files, log_, ProgramVersion()),
       fix_(flags_, captureState_, settings_, log_, wiring_),
       otherSystemsFix_(flags_, captureState_, settings_, log_, wiring_, Talkers::kOtherSystems),
       paths_(settings_, wiring_, otherSystemsSentences_),
       capture_(captureState_, flags_, settings_, log_, files, clock, port, paths_, wiring_),
       tick_(flags_, log_, capture_, wiring_, host) {
+  // The GPX file is written just before each write of the .plt, so that it
+  // never holds fewer points.
+  track_.SetFollower(&gpx_);
   UpdateSyncToDisk();
 }
 
@@ -25,6 +30,7 @@ void Program::UpdateSyncToDisk() {
   route_.SetSyncToDisk(live);
   nmeaLog_.SetSyncToDisk(live);
   waypoints_.SetSyncToDisk(live);
+  gpx_.SetSyncToDisk(live);
 }
 
 void Program::Start() {
@@ -43,6 +49,8 @@ int Program::ShutDown() {
   UpdateSyncToDisk();
   // The flushes of FlushWriters, in its order, with their results kept.
   int result = track_.Flush();
+  // What a failed GPX write kept, once more.
+  result |= gpx_.Flush();
   result |= route_.Flush();
   if (settings_.enableNmeaLog != 0) result |= nmeaLog_.Flush();
   if (captureState_.portOpen != 0) capture_.ClosePort();
@@ -77,6 +85,11 @@ void Program::SetNmeaLog(bool on) {
   settings_.enableNmeaLog = on ? 1 : 0;
 }
 
+void Program::SetGpxLog(bool on) {
+  if (!on && settings_.gpxLog != 0) gpx_.Flush();
+  settings_.gpxLog = on ? 1 : 0;
+}
+
 void Program::SetHideAtStartup(bool on) { settings_.hideAtStartup = on ? 1 : 0; }
 
 void Program::SetGpsOnly(bool on) { settings_.gpsOnly = on ? 1 : 0; }
@@ -96,6 +109,7 @@ void Program::SetOutputFolder(const wchar_t* path) {
   route_.SetFolder(path);
   nmeaLog_.SetFolder(path);
   waypoints_.SetFolder(path);
+  gpx_.SetFolder(path);
 }
 
 void Program::SetFlushSeconds(int32_t seconds) {
@@ -127,6 +141,8 @@ void Program::AttachPanel(PanelText* panel) { log_.AttachPanel(panel); }
 void Program::FeedReceiverBytes(const uint8_t* bytes, int32_t count) { paths_.Feed(bytes, count); }
 
 void Program::Wiring::AddTrackPoint(const GpsFix& fix) {
+  // The GPX writer first: the .plt's flushes write it too.
+  if (program_.settings_.gpxLog != 0) program_.gpx_.AddPoint(fix);
   program_.track_.AddPoint(fix);
   // The point has settled the file's day by now.
   const DayFile& file = program_.track_.output().file();
@@ -142,7 +158,10 @@ void Program::Wiring::SelectRoutePoint(const GpsFix& fix) {
   program_.routeSelector_.SelectRoutePoint(fix);
 }
 
-void Program::Wiring::SaveWaypoint(const GpsFix& fix) { program_.waypoints_.SaveWaypoint(fix); }
+void Program::Wiring::SaveWaypoint(const GpsFix& fix) {
+  program_.waypoints_.SaveWaypoint(fix);
+  if (program_.settings_.gpxLog != 0) program_.gpx_.SaveWaypoint(fix);
+}
 
 void Program::Wiring::AddNmeaSentence(const GpsFix& fix, const char* sentence, int dated) {
   program_.nmeaLog_.AddSentence(fix, sentence, dated != 0);
@@ -150,6 +169,7 @@ void Program::Wiring::AddNmeaSentence(const GpsFix& fix, const char* sentence, i
 
 void Program::Wiring::FlushWriters() {
   program_.track_.Flush();
+  program_.gpx_.Flush();
   program_.route_.Flush();
   FlushNmeaLog();
 }

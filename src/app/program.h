@@ -13,6 +13,7 @@
 #include "fix/shared_flags.h"
 #include "messages/message_log.h"
 #include "messages/panel_text.h"
+#include "output/gpx_file_writer.h"
 #include "output/nmea_log_writer.h"
 #include "output/track_file_writer.h"
 #include "output/waypoint_file_writer.h"
@@ -66,6 +67,9 @@ class Program {
   ForwardedAction ApplyForwardedCode(int32_t code);
   // Switching the log off first writes what it holds.
   void SetNmeaLog(bool on);
+  // "GpxLog": the day's GPX file beside the Ozi files. Switching it off
+  // first writes what it holds.
+  void SetGpxLog(bool on);
   void SetHideAtStartup(bool on);
   // On: only "$GP" sentences count, as the program always read them.
   void SetGpsOnly(bool on);
@@ -115,6 +119,7 @@ class Program {
   const RouteFileWriter& route() const { return route_; }
   const NmeaLogWriter& nmeaLog() const { return nmeaLog_; }
   const WaypointFileWriter& waypoints() const { return waypoints_; }
+  const GpxFileWriter& gpx() const { return gpx_; }
 
  private:
   // Where fix processing, capture and the tick hand their results: the
@@ -157,6 +162,7 @@ class Program {
   RoutePointSelector routeSelector_;
   NmeaLogWriter nmeaLog_;
   WaypointFileWriter waypoints_;
+  GpxFileWriter gpx_;
   SentenceProcessor fix_;
   SentenceProcessor otherSystemsFix_;
   SentencePaths paths_;

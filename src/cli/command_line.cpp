@@ -31,6 +31,8 @@ bool ParseReplayArguments(int argc, const char* const argv[], ReplayArguments* a
       args->showStatus = true;
     } else if (std::strcmp(arg, "--gps-only") == 0) {
       args->gpsOnly = true;
+    } else if (std::strcmp(arg, "--gpx") == 0 || std::strcmp(arg, "--no-gpx") == 0) {
+      args->gpx = arg[2] == 'g';
     } else if (std::strcmp(arg, "--") == 0) {
       while (++i < argc) args->files.emplace_back(argv[i]);
     } else if (arg[0] == '-' && arg[1] != '\0') {
@@ -120,6 +122,8 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
       args->nmeaLog = true;
     } else if (arg == "--gps-only") {
       args->gpsOnly = true;
+    } else if (arg == "--gpx" || arg == "--no-gpx") {
+      args->gpx = arg == "--gpx";
     } else if (arg == "--status") {
       args->showStatus = 1;
     } else if (arg == "--no-status") {
@@ -154,6 +158,36 @@ bool ParsePortsArguments(int argc, const char* const argv[], PortsArguments* arg
   return true;
 }
 
+bool ParseGpxArguments(int argc, const char* const argv[], GpxArguments* args, bool* help,
+                       std::string* error) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      *help = true;
+    } else if (arg == "--mend") {
+      args->mend = true;
+    } else if (arg == "--output") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        *error = "--output needs a folder";
+        return false;
+      }
+      args->outputDir = argv[++i];
+    } else if (arg == "--") {
+      while (++i < argc) args->paths.emplace_back(argv[i]);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else {
+      args->paths.push_back(arg);
+    }
+  }
+  if (!*help && args->paths.empty()) {
+    *error = "gpx needs at least one PATH";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const argv[]) {
@@ -171,6 +205,9 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "ports") == 0) {
     command.kind = CommandKind::kPorts;
     ParsePortsArguments(restCount, rest, &command.ports, &help, &command.error);
+  } else if (std::strcmp(subcommand, "gpx") == 0) {
+    command.kind = CommandKind::kGpx;
+    ParseGpxArguments(restCount, rest, &command.gpx, &help, &command.error);
   } else if (std::strcmp(subcommand, "status") == 0) {
     command.kind = CommandKind::kStatus;
     for (int i = 0; i < restCount && command.usable(); ++i) {

@@ -9,16 +9,18 @@
 
 namespace pathmere {
 
-// pathmere-cli replay FILE... --output DIR [--status] [--gps-only]
+// pathmere-cli replay FILE... --output DIR [--status] [--gps-only] [--gpx|--no-gpx]
 struct ReplayArguments {
   std::vector<std::string> files;
   std::string outputDir;
   bool showStatus = false;
   bool gpsOnly = false;
+  std::optional<bool> gpx;  // the day's GPX file; on unless --no-gpx
 };
 
 // pathmere-cli record [--port N|none | --device PATH | --source ADDRESS] [--speed BPS] [--output DIR]
 //                     [--nmea-log] [--gps-only] [--status|--no-status] [--flush-every SECONDS]
+//                     [--gpx|--no-gpx]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
   std::optional<std::string> device;
@@ -29,6 +31,14 @@ struct RecordArguments {
   bool gpsOnly = false;
   int showStatus = -1;  // -1: when standard output is a terminal
   std::optional<int32_t> flushSeconds;  // 0: the writers' own intervals
+  std::optional<bool> gpx;              // else the saved "GpxLog"
+};
+
+// pathmere-cli gpx [--output DIR] [--mend] PATH...
+struct GpxArguments {
+  std::vector<std::string> paths;        // day files (.plt, .rte, .wpt, .gpx) or folders of them
+  std::optional<std::string> outputDir;  // else beside each day's files
+  bool mend = false;
 };
 
 // pathmere-cli ports [--probe] [COMn|DEVICE...]
@@ -37,7 +47,7 @@ struct PortsArguments {
   std::vector<std::string> names;  // only these; empty for every port and device
 };
 
-enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus };
+enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus, kGpx };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.
@@ -48,6 +58,7 @@ struct CommandLine {
   ReplayArguments replay;              // kReplay
   RecordArguments record;              // kRecord
   PortsArguments ports;                // kPorts
+  GpxArguments gpx;                    // kGpx
   std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
 
   bool usable() const { return error.empty(); }

@@ -3,6 +3,7 @@
 
 #include "cli/command_line.h"
 #include "cli/forward_command.h"
+#include "cli/gpx_command.h"
 #include "cli/ports_command.h"
 #include "cli/record_command.h"
 #include "cli/replay_command.h"
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
           stdout);
     case pathmere::CommandKind::kStatus:
       return pathmere::RunStatusCommand();
+    case pathmere::CommandKind::kGpx:
+      return pathmere::RunGpxCommand(command.gpx, stdout, stderr);
     case pathmere::CommandKind::kForward:
       break;
   }

@@ -214,6 +214,7 @@ int RunRecordCommand(const RecordArguments& args) {
   if (args.speed) program.SelectSpeed(*args.speed);
   if (args.nmeaLog) program.SetNmeaLog(true);
   if (args.gpsOnly) program.SetGpsOnly(true);
+  if (args.gpx) program.SetGpxLog(*args.gpx);
   if (args.flushSeconds) program.SetFlushSeconds(*args.flushSeconds);
   if (outputDir != nullptr) program.SetOutputFolder(L"");
 

@@ -26,6 +26,7 @@ int RunReplayCommand(const ReplayArguments& args) {
   program.AttachPanel(&panel);
   program.SetOutputFolder(L"");
   if (args.gpsOnly) program.SetGpsOnly(true);
+  if (args.gpx) program.SetGpxLog(*args.gpx);
 
   program.Start();
   program.Tick();

@@ -25,6 +25,7 @@ void BufferedDayFile::Reset() {
 int BufferedDayFile::Flush() {
   const bool written = lines_.fill() != 0;
   if (written) {
+    if (follower_ != nullptr) follower_->FlushFollowing();
     const int code = file_.Write(lines_.View());
     if (code != kWriteOk) return code;
   }

@@ -5,6 +5,7 @@
 
 #include "fix/gps_fix.h"
 #include "output/day_file.h"
+#include "output/flush_follower.h"
 #include "output/pending_lines.h"
 #include "platform/tick_clock.h"
 
@@ -38,8 +39,10 @@ class BufferedDayFile {
   const PendingLines& lines() const { return lines_; }
 
   // Writes the pending lines to the current day's file. With nothing pending
-  // neither the folder nor the file is touched.
+  // neither the folder nor the file is touched; otherwise the follower (if
+  // any) writes first.
   int Flush();
+  void SetFollower(FlushFollower* follower) { follower_ = follower; }
   // Flush, then empty the area whatever the flush returned: there is no
   // room for the new line otherwise.
   int FlushToMakeRoom();
@@ -76,6 +79,7 @@ class BufferedDayFile {
   DayFile file_;
   PendingLines lines_;
   TickClock& clock_;
+  FlushFollower* follower_ = nullptr;
   const uint32_t ownIntervalMs_;
   uint32_t flushIntervalMs_;
   int32_t lastMinuteKey_ = -1;

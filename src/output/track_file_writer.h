@@ -23,6 +23,9 @@ class TrackFileWriter final : public BufferedWriter {
   // Adds one point. Returns 0, or the OR of the codes of the flushes it
   // triggered that failed.
   int AddPoint(const GpsFix& fix);
+  // A writer that writes its own pending points just before each write of
+  // this one (the GPX file); null for none.
+  void SetFollower(FlushFollower* follower) { output_.SetFollower(follower); }
 
  private:
   char area_[kDataAreaSize] = {};

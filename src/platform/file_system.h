@@ -66,6 +66,11 @@ class FileSystem {
   virtual bool SyncData(FileHandle) { return true; }
   // The same for a folder's entries: a file or folder just made in it.
   virtual bool SyncFolder(std::wstring_view) { return true; }
+  // Gives the file `from` the name `to`, replacing a file there in one step.
+  // False where the platform cannot.
+  virtual bool Rename(std::wstring_view, std::wstring_view) { return false; }
+  // Removes a file. False where the platform cannot.
+  virtual bool Remove(std::wstring_view) { return false; }
 
   // Where `path` is on the host, for telling the user; the program's own
   // path where the platform knows no other.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/home_folder.h"
@@ -204,6 +205,21 @@ bool PosixFileSystem::SyncFolder(std::wstring_view path) {
   const int error = errno;
   close(fd);
   return synced || Fail(error);
+}
+
+bool PosixFileSystem::Rename(std::wstring_view from, std::wstring_view to) {
+  std::string hostFrom;
+  std::string hostTo;
+  if (!MapOrFail(from, &hostFrom) || !MapOrFail(to, &hostTo)) return false;
+  if (rename(hostFrom.c_str(), hostTo.c_str()) != 0) return Fail(errno);
+  return true;
+}
+
+bool PosixFileSystem::Remove(std::wstring_view path) {
+  std::string host;
+  if (!MapOrFail(path, &host)) return false;
+  if (unlink(host.c_str()) != 0) return Fail(errno);
+  return true;
 }
 
 bool PosixFileSystem::ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) {

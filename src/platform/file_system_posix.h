@@ -44,6 +44,8 @@ class PosixFileSystem final : public FileSystem {
   // fdatasync, and fsync of the folder.
   bool SyncData(FileHandle file) override;
   bool SyncFolder(std::wstring_view path) override;
+  bool Rename(std::wstring_view from, std::wstring_view to) override;
+  bool Remove(std::wstring_view path) override;
   std::string DisplayPath(std::wstring_view path) const override;
 
  private:

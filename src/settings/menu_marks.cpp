@@ -21,6 +21,7 @@ MenuMarks MenuMarksFor(const Settings& settings) {
   marks.enableNmeaLogChecked = settings.enableNmeaLog != 0;
   marks.hideAtStartupChecked = settings.hideAtStartup != 0;
   marks.gpsOnlyChecked = settings.gpsOnly != 0;
+  marks.writeGpxChecked = settings.gpxLog != 0;
   return marks;
 }
 

@@ -16,6 +16,7 @@ struct Settings {
   int32_t hideAtStartup{};
   int32_t gpsOnly{};  // non-zero: only "$GP" sentences count, as on receivers of GPS alone
   int32_t flushSeconds{};  // timed flushes after this many seconds; 0: the writers' own intervals
+  int32_t gpxLog{};        // non-zero: each day's GPX file beside the Ozi files
 };
 
 enum class SettingType { kNumber, kString };
@@ -38,6 +39,7 @@ inline constexpr SettingDefinition kSettingsTable[] = {
     {"HideAtStartup", SettingType::kNumber, &Settings::hideAtStartup, 0, nullptr},
     {"GpsOnly", SettingType::kNumber, &Settings::gpsOnly, 0, nullptr},
     {"FlushSeconds", SettingType::kNumber, &Settings::flushSeconds, 0, nullptr},
+    {"GpxLog", SettingType::kNumber, &Settings::gpxLog, 1, nullptr},
     {"OutputDir", SettingType::kString, nullptr, 0, L"\\Pathmere"},
 };
 

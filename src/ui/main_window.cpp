@@ -115,6 +115,9 @@ void MainWindow::CreateMenu() {
   QAction* nmeaLog = AddCommand(toolsMenu_, kCommandEnableNmeaLog, QStringLiteral("Enable NMEA log"));
   nmeaLog->setCheckable(true);
   connect(nmeaLog, &QAction::triggered, this, &MainWindow::ToggleNmeaLog);
+  QAction* gpx = AddCommand(toolsMenu_, kCommandWriteGpx, QStringLiteral("Write GPX files"));
+  gpx->setCheckable(true);
+  connect(gpx, &QAction::triggered, this, [this] { program_.SetGpxLog(program_.settings().gpxLog == 0); });
   QAction* hideAtStartup = AddCommand(toolsMenu_, kCommandHideAtStartup, QStringLiteral("Hide at startup"));
   hideAtStartup->setCheckable(true);
   connect(hideAtStartup, &QAction::triggered, this, &MainWindow::ToggleHideAtStartup);
@@ -285,6 +288,7 @@ void MainWindow::UpdateMenuMarks() {
   if (marks.speedCommand) action(*marks.speedCommand)->setChecked(true);
   if (marks.flushCommand) action(*marks.flushCommand)->setChecked(true);
   action(kCommandEnableNmeaLog)->setChecked(marks.enableNmeaLogChecked);
+  action(kCommandWriteGpx)->setChecked(marks.writeGpxChecked);
   action(kCommandHideAtStartup)->setChecked(marks.hideAtStartupChecked);
   action(kCommandGpsOnly)->setChecked(marks.gpsOnlyChecked);
 }

@@ -321,6 +321,7 @@ TEST_F(ProgramTest, FlushSecondsShortensTheTimedFlush) {
 // when the flush made the file or the folder. A replay's flushes are not
 // synced: its data is already on disk in the file it reads.
 TEST(ProgramDurabilityTest, LiveFlushesAreSyncedReplaysAreNot) {
+  // The Ozi files alone here; the GPX file's syncs come in the next test.
   testing::TempFolder folder;
   testing::CountingFileSystem files(folder.path().string());
   testing::FakeTickClock clock{1000};
@@ -329,6 +330,7 @@ TEST(ProgramDurabilityTest, LiveFlushesAreSyncedReplaysAreNot) {
   TickHost host;
   Program program(files, clock, port, host);
   program.SetOutputFolder(L"\\trips");
+  program.SetGpxLog(false);
   program.Start();
   program.Tick();
   auto feed = [&](double start, int seconds, const char* date) {
@@ -361,6 +363,52 @@ TEST(ProgramDurabilityTest, LiveFlushesAreSyncedReplaysAreNot) {
   EXPECT_EQ(program.ShutDown(), 0);
   EXPECT_EQ(files.counts.dataSyncs, 4);
   EXPECT_EQ(files.counts.folderSyncs, 3);
+}
+
+// The GPX file as the others: a new one synced and its rename with the
+// folder, each later write synced; nothing in a replay.
+TEST(ProgramDurabilityTest, LiveGpxWritesAreSyncedReplaysAreNot) {
+  testing::TempFolder folder;
+  testing::CountingFileSystem files(folder.path().string());
+  testing::FakeTickClock clock{1000};
+  testing::Events events;
+  testing::ScriptedSerialPort port{events};
+  TickHost host;
+  Program program(files, clock, port, host);
+  program.SetOutputFolder(L"\\trips");
+  program.Start();
+  program.Tick();
+  auto feed = [&](double start, int seconds, const char* date) {
+    std::string bytes;
+    for (int i = 0; i < seconds; ++i) {
+      bytes += testing::Gga(start + i, 1.0) + "\r\n" +
+               testing::Rmc({.timeOfDay = start + i, .northMetres = 100.0 * i, .date = date}) + "\r\n";
+    }
+    return bytes;
+  };
+  const std::string live = feed(36000.0, 5, "061226");
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(live.data()), static_cast<int32_t>(live.size()));
+  program.RequestFlush();
+  program.Tick();
+  // The GPX file (through its temporary file), then the track and the route.
+  EXPECT_EQ(files.counts.dataSyncs, 3);
+  EXPECT_EQ(files.syncedFolders, (std::vector<std::wstring>{L"\\trips", L"", L"\\trips", L"\\trips"}));
+
+  const auto replayed = folder.path() / "replayed.nmea";
+  std::ofstream(replayed, std::ios::binary) << feed(40000.0, 30, "071226");
+  ASSERT_TRUE(program.ReplayFile(replayed.c_str()));
+  for (int i = 0; i < 10 && program.IsReplaying(); ++i) program.Tick();
+  ASSERT_FALSE(program.IsReplaying());
+  EXPECT_TRUE(std::filesystem::exists(folder.path() / "trips" / "2026-12-07.plt"));
+  EXPECT_TRUE(std::filesystem::exists(folder.path() / "trips" / "2026-12-07.gpx"));
+  EXPECT_EQ(files.counts.dataSyncs, 3);
+  EXPECT_EQ(files.counts.folderSyncs, 4);
+
+  const std::string later = feed(36100.0, 5, "061226");
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(later.data()), static_cast<int32_t>(later.size()));
+  EXPECT_EQ(program.ShutDown(), 0);
+  EXPECT_EQ(files.counts.dataSyncs, 6);
+  EXPECT_EQ(files.counts.folderSyncs, 4);
 }
 
 }  // namespace

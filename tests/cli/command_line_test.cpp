@@ -48,6 +48,9 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record speed empty", {"record", "--speed", ""}, "--speed wants bits per second, not "},
       {"record empty folder", {"record", "--output", ""}, "--output needs a folder"},
       {"record help, then damage", {"record", "-h", "--speed"}, "--speed needs a value"},
+      {"gpx without paths", {"gpx", "--mend"}, "gpx needs at least one PATH"},
+      {"gpx folder missing", {"gpx", "a.plt", "--output"}, "--output needs a folder"},
+      {"gpx unknown option", {"gpx", "--gpx", "a.plt"}, "unknown option --gpx"},
       {"version only as the subcommand", {"replay", "a", "--output", "d", "--version"},
        "unknown option --version"},
       {"record device missing", {"record", "--device"}, "--device needs a value"},
@@ -86,6 +89,23 @@ TEST(CommandLineTest, ReplayTakesFilesInOrderAndTheLastFolder) {
   EXPECT_TRUE(command.replay.showStatus);
   EXPECT_TRUE(command.replay.gpsOnly);
   EXPECT_FALSE(Parse({"replay", "a", "--output", "d"}).replay.gpsOnly);
+}
+
+// --gpx and --no-gpx: the last one given counts; neither leaves the setting.
+TEST(CommandLineTest, GpxSwitchesAndTheGpxCommand) {
+  EXPECT_FALSE(Parse({"replay", "a", "--output", "d"}).replay.gpx);
+  EXPECT_EQ(Parse({"replay", "a", "--output", "d", "--no-gpx"}).replay.gpx, false);
+  EXPECT_EQ(Parse({"replay", "a", "--no-gpx", "--output", "d", "--gpx"}).replay.gpx, true);
+  EXPECT_FALSE(Parse({"record"}).record.gpx);
+  EXPECT_EQ(Parse({"record", "--no-gpx"}).record.gpx, false);
+  EXPECT_EQ(Parse({"record", "--gpx"}).record.gpx, true);
+  const CommandLine gpx = Parse({"gpx", "a.plt", "--output", "out", "--mend", "--", "--b"});
+  ASSERT_TRUE(gpx.usable()) << gpx.error;
+  EXPECT_EQ(gpx.kind, CommandKind::kGpx);
+  EXPECT_EQ(gpx.gpx.paths, (std::vector<std::string>{"a.plt", "--b"}));
+  EXPECT_EQ(gpx.gpx.outputDir, "out");
+  EXPECT_TRUE(gpx.gpx.mend);
+  EXPECT_EQ(Parse({"gpx", "--help"}).kind, CommandKind::kHelp);
 }
 
 TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {

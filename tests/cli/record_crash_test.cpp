@@ -39,6 +39,7 @@
 #include "support/day_file_headers.h"
 #include "support/fake_receiver.h"
 #include "support/gpsbabel_readback.h"
+#include "support/gpx_checks.h"
 #include "support/logger_home.h"
 #include "support/nmea_builder.h"
 #include "support/test_environment.h"
@@ -510,7 +511,13 @@ class Lane {
     if (!fs::exists(home_.out(), error)) return;
     for (const auto& entry : fs::directory_iterator(home_.out(), error)) {
       const std::string name = entry.path().filename().string();
-      const std::string problem = CheckDayFile(name, testing::ReadWholeFile(entry.path()), &files_[name]);
+      // A kill in a waypoint's rewrite leaves its temporary file; the next start removes it.
+      if (name.ends_with(".gpx.tmp")) continue;
+      const std::string content = testing::ReadWholeFile(entry.path());
+      const std::string problem =
+          name.ends_with(".gpx")
+              ? testing::CheckKilledGpx(content, testing::ReadWholeFile(fs::path(entry.path()).replace_extension(".plt")))
+              : CheckDayFile(name, content, &files_[name]);
       if (!problem.empty()) return Fail(run, plan, name + ": " + problem);
     }
   }
@@ -581,6 +588,17 @@ TEST(RecordCrashTest, KilledAtRandomMomentsLeavesWholeLinesAndTheNextRunContinue
     if (testing::GpsBabelFound()) {
       EXPECT_GE(checked, 3) << lane->out();
     }
+    // The GPX files, mended as a start would, are valid documents.
+    EXPECT_EQ(testing::RunCommand({PATHMERE_CLI_PATH, "gpx", "--mend", lane->out().string()}).exitStatus, 0);
+    int gpxFiles = 0;
+    for (const auto& entry : fs::directory_iterator(lane->out())) {
+      std::string problem;
+      if (entry.path().extension() == ".gpx") {
+        EXPECT_TRUE(testing::GpxIsValid(entry.path(), &problem)) << problem;
+        ++gpxFiles;
+      }
+    }
+    EXPECT_GE(gpxFiles, 1) << lane->out();
   }
   EXPECT_EQ(total.kills, kLanes * kRunsPerLane);
   // The kills must have met a logger at work, not only starting up.

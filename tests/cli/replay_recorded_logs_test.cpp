@@ -13,6 +13,7 @@
 
 #include "fix/fix_time.h"
 #include "support/gpsbabel_readback.h"
+#include "support/gpx_checks.h"
 #include "support/child_process.h"
 #include "support/day_file_headers.h"
 #include "support/test_environment.h"
@@ -128,7 +129,8 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
     int points = 0;
     for (const auto& entry : fs::directory_iterator(out.path())) {
       const std::string fileName = entry.path().filename().string();
-      ASSERT_TRUE(std::regex_match(fileName, std::regex(R"(\d{4}-\d\d-\d\d\.(plt|rte))"))) << fileName;
+      ASSERT_TRUE(std::regex_match(fileName, std::regex(R"(\d{4}-\d\d-\d\d\.(plt|rte|gpx))"))) << fileName;
+      if (entry.path().extension() == ".gpx") continue;  // checked against the .plt below
       if (entry.path().extension() == ".rte") {
         CheckRouteFile(entry.path());
         continue;
@@ -166,6 +168,8 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
     }
     // Map programs read back every point written.
     testing::ExpectGpsBabelReadsBack(out.path());
+    // The GPX files hold the same points, valid.
+    testing::ExpectGpxMatchesOziFiles(out.path());
     // The same spacing as fix processing fed line by line.
     ASSERT_EQ(kFixCounts.count(name), 1u);
     const auto withOthers = kPointsWithOtherSystems.find(name);
@@ -186,6 +190,27 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
       EXPECT_EQ(gpsFiles, FilesIn(out.path()));
     }
   }
+}
+
+// West of Greenwich too the GPX days are the .plt days; --no-gpx writes none.
+TEST(ReplayRecordedLogsTest, GpxFilesFollowTheTrackInAnotherZoneAndCanBeLeftOut) {
+  const auto logs = testing::RecordedLogs();
+  if (logs.empty()) GTEST_SKIP() << "recorded logs not found";
+  for (const fs::path& log : logs) {
+    SCOPED_TRACE(log.filename().string());
+    testing::TempFolder out;
+    ASSERT_EQ(RunCommand({PATHMERE_CLI_PATH, "replay", log.string(), "--output", out.path().string()},
+                         {"TZ=America/Los_Angeles"})
+                  .exitStatus,
+              0);
+    testing::ExpectGpxMatchesOziFiles(out.path());
+  }
+  testing::TempFolder without;
+  ASSERT_EQ(RunCommand({PATHMERE_CLI_PATH, "replay", logs.front().string(), "--output", without.path().string(),
+                        "--no-gpx"})
+                .exitStatus,
+            0);
+  for (const auto& entry : fs::directory_iterator(without.path())) EXPECT_NE(entry.path().extension(), ".gpx");
 }
 
 TEST(ReplayRecordedLogsTest, ALogCrossingLocalMidnightSplitsIntoTwoDays) {

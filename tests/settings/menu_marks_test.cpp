@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace pathmere {
 namespace {
 
@@ -43,6 +45,16 @@ TEST(MenuMarksTest, MarksFollowTheSettings) {
     EXPECT_EQ(marks.hideAtStartupChecked, c.expected.hideAtStartupChecked) << c.legend;
     EXPECT_EQ(marks.gpsOnlyChecked, c.expected.gpsOnlyChecked) << c.legend;
     EXPECT_EQ(marks.flushCommand, c.expected.flushCommand) << c.legend;
+  }
+}
+
+// "Write GPX files" is on by default; any non-zero value counts.
+TEST(MenuMarksTest, WriteGpxMarkFollowsGpxLog) {
+  Settings settings;
+  EXPECT_TRUE(MenuMarksFor(settings).writeGpxChecked);
+  for (const auto& [value, checked] : {std::pair{0, false}, {1, true}, {-3, true}}) {
+    settings.gpxLog = value;
+    EXPECT_EQ(MenuMarksFor(settings).writeGpxChecked, checked) << value;
   }
 }
 

@@ -41,6 +41,7 @@ TEST_F(SettingsOperationsTest, FirstStartHasTheDefaultsAndNoFolder) {
   EXPECT_EQ(settings.hideAtStartup, 0);
   EXPECT_EQ(settings.gpsOnly, 0);
   EXPECT_EQ(settings.flushSeconds, 0);
+  EXPECT_EQ(settings.gpxLog, 1);
   EXPECT_EQ(LoadFolder(), 1);
   EXPECT_TRUE(folders_.empty());
 }
@@ -53,6 +54,7 @@ TEST_F(SettingsOperationsTest, SavedNumbersComeBackInTheirOrder) {
   saved.hideAtStartup = 7;
   saved.gpsOnly = 1;
   saved.flushSeconds = 10;
+  saved.gpxLog = 0;
   SaveSettings(store_, saved);
   EXPECT_EQ(ReadWholeFile(store_.filePath()),
             "[HKEY_CURRENT_USER\\Software\\Brenix\\Pathmere]\n"
@@ -61,7 +63,8 @@ TEST_F(SettingsOperationsTest, SavedNumbersComeBackInTheirOrder) {
             "\"EnableNmeaLog\"=dword:00000001\n"
             "\"HideAtStartup\"=dword:00000007\n"
             "\"GpsOnly\"=dword:00000001\n"
-            "\"FlushSeconds\"=dword:0000000a\n");
+            "\"FlushSeconds\"=dword:0000000a\n"
+            "\"GpxLog\"=dword:00000000\n");
   Settings loaded;
   LoadSettings(store_, loaded);
   EXPECT_EQ(loaded.portNumber, 3);
@@ -70,6 +73,7 @@ TEST_F(SettingsOperationsTest, SavedNumbersComeBackInTheirOrder) {
   EXPECT_EQ(loaded.hideAtStartup, 7);
   EXPECT_EQ(loaded.gpsOnly, 1);
   EXPECT_EQ(loaded.flushSeconds, 10);
+  EXPECT_EQ(loaded.gpxLog, 0);
 }
 
 TEST_F(SettingsOperationsTest, UnusableNumbersKeepTheCurrentValue) {

@@ -56,6 +56,10 @@ class CountingFileSystem final : public FileSystem {
     return files_.SyncFolder(path);
   }
 
+  bool Truncate(FileHandle file, int64_t size) override { return files_.Truncate(file, size); }
+  bool Rename(std::wstring_view from, std::wstring_view to) override { return files_.Rename(from, to); }
+  bool Remove(std::wstring_view path) override { return files_.Remove(path); }
+
   Counts counts;
   std::vector<std::wstring> syncedFolders;
 

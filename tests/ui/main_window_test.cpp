@@ -72,7 +72,8 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   EXPECT_EQ(window->windowTitle(), "Pathmere");
   EXPECT_FALSE(window->windowIcon().isNull());
   std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "Show track", "-",
-                                       "Enable NMEA log", "Hide at startup", "GPS sentences only",
+                                       "Enable NMEA log", "Write GPX files", "Hide at startup",
+                                       "GPS sentences only",
                                        "Write to disk every >", "[5 minutes]", "[1 minute]", "[10 seconds]", "-",
                                        "Select input port >", "[NONE]"};
   for (int number = 0; number <= 15; ++number) expected.push_back("[COM" + std::to_string(number) + "]");
@@ -260,6 +261,12 @@ TEST_F(MainWindowTest, SwitchesToggleAndTheNmeaLogIsFlushedBeforeItTurnsOff) {
   EXPECT_EQ(program.settings().hideAtStartup, 0);
   FindAction(window->toolsMenu(), "GPS sentences only")->trigger();
   EXPECT_EQ(program.settings().gpsOnly, 1);
+  // On by default; the item switches it off and on again.
+  EXPECT_EQ(program.settings().gpxLog, 1);
+  FindAction(window->toolsMenu(), "Write GPX files")->trigger();
+  EXPECT_EQ(program.settings().gpxLog, 0);
+  FindAction(window->toolsMenu(), "Write GPX files")->trigger();
+  EXPECT_EQ(program.settings().gpxLog, 1);
   EXPECT_FALSE(program.SecondPathOpen());
 
   nmeaLog->trigger();
