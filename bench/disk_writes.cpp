@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
   }
   const double perHour = 3600.0 / static_cast<double>(seconds.size());
   std::printf("%ld s of 1 Hz data; per hour of it:\n", static_cast<long>(seconds.size()));
-  std::printf("| Write to disk every | NMEA log | opens | writes | data syncs | folder syncs | KiB written |\n");
+  std::printf(
+      "| Write to disk every | NMEA log | opens | writes | data syncs | folder syncs | KiB written |\n");
   std::printf("|---|---|---|---|---|---|---|\n");
   const struct {
     const char* caption;

@@ -35,7 +35,8 @@ void BM_ReplaySampleDrive(benchmark::State& state) {
     PosixSerialPort port;  // never opened: no port is chosen
     Program program(files, clock, port, host);
     program.SetOutputFolder(L"");
-    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(bytes.data()),
+                              static_cast<int32_t>(bytes.size()));
     program.ShutDown();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));

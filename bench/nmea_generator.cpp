@@ -67,8 +67,7 @@ class Output {
 };
 
 // ddmm.mmmm / dddmm.mmmm with hemisphere letter.
-void FormatAngle(char* out, size_t size, double degrees, int degreeDigits, char positive,
-                 char negative) {
+void FormatAngle(char* out, size_t size, double degrees, int degreeDigits, char positive, char negative) {
   const char hemisphere = degrees < 0 ? negative : positive;
   double value = std::fabs(degrees);
   int whole = static_cast<int>(value);
@@ -133,7 +132,8 @@ void Move(Vehicle& v, Random& random) {
     // home when far from it, so the drive stays in one region.
     const double bearingHome =
         std::atan2((v.homeLongitude - v.longitude) * std::cos(v.latitude * kPi / 180.0),
-                   v.homeLatitude - v.latitude) * 180.0 / kPi;
+                   v.homeLatitude - v.latitude) *
+        180.0 / kPi;
     const double distance = std::hypot(v.homeLatitude - v.latitude, v.homeLongitude - v.longitude);
     double difference = std::remainder(bearingHome - v.course, 360.0);
     double angle = random.Between(30.0, 120.0);
@@ -146,8 +146,8 @@ void Move(Vehicle& v, Random& random) {
   v.course = std::fmod(v.course + 360.0, 360.0);
   const double metres = v.speedKmh / 3.6;
   v.latitude += metres * std::cos(v.course * kPi / 180.0) / kMetresPerDegree;
-  v.longitude += metres * std::sin(v.course * kPi / 180.0) /
-                 (kMetresPerDegree * std::cos(v.latitude * kPi / 180.0));
+  v.longitude +=
+      metres * std::sin(v.course * kPi / 180.0) / (kMetresPerDegree * std::cos(v.latitude * kPi / 180.0));
   v.altitude = std::fmin(900.0, std::fmax(300.0, v.altitude + random.Between(-0.5, 0.5)));
 }
 
@@ -165,8 +165,7 @@ void DriftSky(Sky& sky, Random& random, bool first) {
       sky.elevation[i] = 5 + random.Below(80);
       sky.azimuth[i] = random.Below(360);
     }
-    sky.snr[i] = first ? 30 + random.Below(20)
-                       : std::max(20, std::min(50, sky.snr[i] + random.Below(3) - 1));
+    sky.snr[i] = first ? 30 + random.Below(20) : std::max(20, std::min(50, sky.snr[i] + random.Below(3) - 1));
   }
 }
 
@@ -256,19 +255,17 @@ int main(int argc, char** argv) {
     const auto damage = [&random] { return random.Chance(1.0 / 100000); };
 
     if (fix) {
-      std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.00,%s,%s,1,%02d,%.1f,%.1f,M,47.6,M,,",
-                    hour, minute, second, lat, lon, satellites, hdop, altitude);
+      std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.00,%s,%s,1,%02d,%.1f,%.1f,M,47.6,M,,", hour,
+                    minute, second, lat, lon, satellites, hdop, altitude);
     } else {
-      std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.00,,,,,0,00,99.99,,,,,,", hour, minute,
-                    second);
+      std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.00,,,,,0,00,99.99,,,,,,", hour, minute, second);
     }
     out.Sentence(body, damage());
 
     if (fix) {
-      std::snprintf(body, sizeof body,
-                    "GPGSA,A,3,%02d,%02d,%02d,%02d,%02d,%02d,%02d,%02d,,,,,%.1f,%.1f,%.1f",
-                    sky.prn[0], sky.prn[1], sky.prn[2], sky.prn[3], sky.prn[4], sky.prn[5],
-                    sky.prn[6], sky.prn[7], hdop * 1.6, hdop, hdop * 1.3);
+      std::snprintf(body, sizeof body, "GPGSA,A,3,%02d,%02d,%02d,%02d,%02d,%02d,%02d,%02d,,,,,%.1f,%.1f,%.1f",
+                    sky.prn[0], sky.prn[1], sky.prn[2], sky.prn[3], sky.prn[4], sky.prn[5], sky.prn[6],
+                    sky.prn[7], hdop * 1.6, hdop, hdop * 1.3);
     } else {
       std::snprintf(body, sizeof body, "GPGSA,A,1,,,,,,,,,,,,,99.99,99.99,99.99");
     }
@@ -286,18 +283,18 @@ int main(int argc, char** argv) {
     }
 
     if (fix) {
-      std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.00,A,%s,%s,%.3f,%.2f,%02d%02d%02d,,,A",
-                    hour, minute, second, lat, lon, speedKnots, vehicle.course, date.tm_mday,
-                    date.tm_mon + 1, date.tm_year % 100);
+      std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.00,A,%s,%s,%.3f,%.2f,%02d%02d%02d,,,A", hour,
+                    minute, second, lat, lon, speedKnots, vehicle.course, date.tm_mday, date.tm_mon + 1,
+                    date.tm_year % 100);
     } else {
-      std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.00,V,,,,,,,%02d%02d%02d,,,N", hour,
-                    minute, second, date.tm_mday, date.tm_mon + 1, date.tm_year % 100);
+      std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.00,V,,,,,,,%02d%02d%02d,,,N", hour, minute, second,
+                    date.tm_mday, date.tm_mon + 1, date.tm_year % 100);
     }
     out.Sentence(body, damage());
 
     if (fix) {
-      std::snprintf(body, sizeof body, "GPVTG,%.2f,T,,M,%.3f,N,%.3f,K,A", vehicle.course,
-                    speedKnots, speedKnots * 1.852);
+      std::snprintf(body, sizeof body, "GPVTG,%.2f,T,,M,%.3f,N,%.3f,K,A", vehicle.course, speedKnots,
+                    speedKnots * 1.852);
     } else {
       std::snprintf(body, sizeof body, "GPVTG,,T,,M,,N,,K,N");
     }

@@ -58,8 +58,8 @@ struct Painting {
 };
 
 // Mean and worst of `repaints` repaints, each after a pan of a few pixels.
-void Repaints(const DayTrack& track, TrackProjection projection, Painting& painting, int repaints, double* mean,
-              double* worst) {
+void Repaints(const DayTrack& track, TrackProjection projection, Painting& painting, int repaints,
+              double* mean, double* worst) {
   double total = 0.0;
   *worst = 0.0;
   for (int i = 0; i < repaints; ++i) {
@@ -93,7 +93,8 @@ void Measure(FileSystem& files, const std::wstring& folder, LocalDate day, const
   double zoomedWorst = 0.0;
   Repaints(feed.track(), projection, painting, repaints, &zoomedMean, &zoomedWorst);
   std::printf("%-22s %8zu %6zu %9.1f %9.1f %8.2f %8.2f %8.2f %8.2f\n", legend, feed.track().points().size(),
-              painting.scratch.lines.points.size(), read, first, fittedMean, fittedWorst, zoomedMean, zoomedWorst);
+              painting.scratch.lines.points.size(), read, first, fittedMean, fittedWorst, zoomedMean,
+              zoomedWorst);
 }
 
 }  // namespace
@@ -127,8 +128,8 @@ int main(int argc, char** argv) {
               "pan ms", "worst", "zoom ms", "worst");
   for (const LocalDate& day : days) {
     char legend[32];
-    std::snprintf(legend, sizeof legend, "%04d-%02d-%02d", static_cast<int>(day.year), static_cast<int>(day.month),
-                  static_cast<int>(day.day));
+    std::snprintf(legend, sizeof legend, "%04d-%02d-%02d", static_cast<int>(day.year),
+                  static_cast<int>(day.month), static_cast<int>(day.day));
     Measure(files, L"", day, legend, repaints, fontBand);
   }
 

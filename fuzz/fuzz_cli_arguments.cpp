@@ -28,9 +28,11 @@ void CheckUsable(const CommandLine& command) {
       if (command.record.port && *command.record.port < -1) fuzzing::Fail("record on a negative port");
       if (command.record.speed && *command.record.speed <= 0) fuzzing::Fail("record at no speed");
       if (command.record.outputDir && command.record.outputDir->empty()) fuzzing::Fail("record into ''");
-      if (command.record.flushSeconds && *command.record.flushSeconds < 0) fuzzing::Fail("negative flush interval");
+      if (command.record.flushSeconds && *command.record.flushSeconds < 0)
+        fuzzing::Fail("negative flush interval");
       if (command.record.device && command.record.device->empty()) fuzzing::Fail("record from device ''");
-      if ((command.record.device ? 1 : 0) + (command.record.port ? 1 : 0) + (command.record.source ? 1 : 0) > 1) {
+      if ((command.record.device ? 1 : 0) + (command.record.port ? 1 : 0) + (command.record.source ? 1 : 0) >
+          1) {
         fuzzing::Fail("record names the receiver twice");
       }
       break;

@@ -54,7 +54,8 @@ std::string Filtered(const uint8_t* data, size_t size, size_t step) {
 
 void CheckGpsdStream(const uint8_t* data, size_t size, size_t step) {
   const std::string passed = Filtered(data, size, step);
-  if (passed != Filtered(data, size, size == 0 ? 1 : size)) fuzzing::Fail("the read size changed what passed");
+  if (passed != Filtered(data, size, size == 0 ? 1 : size))
+    fuzzing::Fail("the read size changed what passed");
   for (size_t at = 0; at < passed.size(); at = passed.find('\n', at) + 1) {
     if (passed[at] == '{') fuzzing::Fail("a gpsd reply passed");
     if (passed.find('\n', at) == std::string::npos) break;

@@ -12,8 +12,8 @@
 
 #include "fix/gps_fix.h"
 #include "fuzz_support.h"
-#include "platform/file_system_posix.h"
 #include "messages/message_log.h"
+#include "platform/file_system_posix.h"
 #include "platform/tick_clock.h"
 #include "route/route_file_writer.h"
 #include "route/route_tail.h"
@@ -60,7 +60,8 @@ void CheckCanGoOn(const RouteTail& last) {
     fuzzing::Fail("parsed point number cannot be followed");
   }
   if (last.nameNumber < 0 || last.nameNumber > 999) fuzzing::Fail("parsed name number outside 000-999");
-  if (!IsCapital(last.letters[0]) || !IsCapital(last.letters[1])) fuzzing::Fail("parsed letters are not capitals");
+  if (!IsCapital(last.letters[0]) || !IsCapital(last.letters[1]))
+    fuzzing::Fail("parsed letters are not capitals");
 }
 
 // The first run's point after a continuation from `last`, which the parser
@@ -115,7 +116,9 @@ void ContinueTwice(const uint8_t* data, size_t size) {
   const bool rollsOver = first.nameNumber() == 999;
   const int32_t expectedName = rollsOver ? 0 : first.nameNumber() + 1;
   const char lastLetter = first.namePrefix()[2];
-  const char expectedLetter = !rollsOver ? lastLetter : lastLetter == 'Z' ? 'A' : static_cast<char>(lastLetter + 1);
+  const char expectedLetter = !rollsOver          ? lastLetter
+                              : lastLetter == 'Z' ? 'A'
+                                                  : static_cast<char>(lastLetter + 1);
   if (second.nameNumber() != expectedName || second.namePrefix()[1] != first.namePrefix()[1] ||
       second.namePrefix()[2] != expectedLetter) {
     fuzzing::Fail("next run lost the point name");

@@ -30,12 +30,12 @@
 
 #include "app/program.h"
 #include "fuzz_support.h"
-#include "support/counting_panel.h"
-#include "support/day_file_headers.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/serial_port.h"
 #include "platform/tick_clock.h"
+#include "support/counting_panel.h"
+#include "support/day_file_headers.h"
 
 namespace {
 

@@ -30,7 +30,8 @@ void LoadAndSaveBack(const uint8_t* data, size_t size) {
   LoadSettings(store, loaded);
   std::wstring folder;
   const int32_t found = LoadOutputDir(store, [&folder](const wchar_t* path) { folder = path; });
-  if ((found == 0) != !folder.empty()) fuzzing::Fail("a loaded output folder is empty or an empty one loaded");
+  if ((found == 0) != !folder.empty())
+    fuzzing::Fail("a loaded output folder is empty or an empty one loaded");
 
   SaveSettings(store, loaded);
   Settings reloaded;

@@ -14,7 +14,6 @@
 #include <string>
 #include <string_view>
 
-
 namespace pathmere::fuzzing {
 
 // A failed property: report it the way a sanitizer would, so libFuzzer

@@ -39,8 +39,8 @@ void Settle() {
 }
 
 QString DayName(LocalDate day) {
-  return QString::asprintf("track-%04d-%02d-%02d.png", static_cast<int>(day.year), static_cast<int>(day.month),
-                           static_cast<int>(day.day));
+  return QString::asprintf("track-%04d-%02d-%02d.png", static_cast<int>(day.year),
+                           static_cast<int>(day.month), static_cast<int>(day.day));
 }
 
 }  // namespace
@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
 
     const QImage main = window.grab().toImage();
     const QImage track = view.grab().toImage();
-    QImage both(main.width() + 12 + track.width(), std::max(main.height(), track.height()), QImage::Format_RGB32);
+    QImage both(main.width() + 12 + track.width(), std::max(main.height(), track.height()),
+                QImage::Format_RGB32);
     both.fill(QColor(60, 63, 65));
     {
       QPainter painter(&both);

@@ -29,9 +29,7 @@ std::wstring DayFilePath(std::wstring_view folder, LocalDate date, const wchar_t
   return std::wstring(folder) + name;
 }
 
-LocalDate DateOf(const DayFile& file) {
-  return {2000 + file.fileYear(), file.fileMonth(), file.fileDay()};
-}
+LocalDate DateOf(const DayFile& file) { return {2000 + file.fileYear(), file.fileMonth(), file.fileDay()}; }
 
 }  // namespace
 

@@ -32,8 +32,8 @@ std::string LineCount(std::string_view text) {
 
 std::string DayFileName(const DayFile& file) {
   char name[48];
-  std::snprintf(name, sizeof name, "%04d-%02d-%02d.%s", 2000 + file.fileYear(), file.fileMonth(), file.fileDay(),
-                file.extension());
+  std::snprintf(name, sizeof name, "%04d-%02d-%02d.%s", 2000 + file.fileYear(), file.fileMonth(),
+                file.fileDay(), file.extension());
   return name;
 }
 
@@ -53,8 +53,7 @@ std::string DescribeUnwritten(const Program& program) {
     if (pending.empty()) continue;
     const DayFile& file = output->file();
     if (!text.empty()) text += "; ";
-    text += DayFileName(file) + ": " + LineCount(pending) + " lost (" +
-            DescribeWriteFailure(file, {}) + ")";
+    text += DayFileName(file) + ": " + LineCount(pending) + " lost (" + DescribeWriteFailure(file, {}) + ")";
   }
   return text;
 }

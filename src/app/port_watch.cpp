@@ -47,7 +47,8 @@ int32_t PortWatch::OpenPort(int32_t portNumber, int32_t portSpeed) {
   const int32_t result = port_.OpenPort(portNumber, portSpeed);
   if (result == 0) {
     if (state_ == State::kLost) {
-      changes_.push_back("COM" + std::to_string(portNumber_) + " back after " + SpokenDuration(SecondsSince(since_)));
+      changes_.push_back("COM" + std::to_string(portNumber_) + " back after " +
+                         SpokenDuration(SecondsSince(since_)));
     } else {
       changes_.push_back(Name() + " open at " + std::to_string(portSpeed) + " bit/s");
     }
@@ -61,7 +62,8 @@ int32_t PortWatch::OpenPort(int32_t portNumber, int32_t portSpeed) {
   // A lost device is expected to be missing until it is back; only another
   // kind of failure is news.
   // So is a network source that is not back yet.
-  const bool expected = state_ == State::kLost && (error == ENOENT || (device_ != nullptr && device_->IsNetwork()));
+  const bool expected =
+      state_ == State::kLost && (error == ENOENT || (device_ != nullptr && device_->IsNetwork()));
   if (!expected && (result != toldFailureCode_ || error != toldFailureError_)) {
     changes_.push_back(OpenFailure(result, error));
     toldFailureCode_ = result;
@@ -77,8 +79,10 @@ int32_t PortWatch::OpenPort(int32_t portNumber, int32_t portSpeed) {
 
 int32_t PortWatch::ReadPort(uint8_t* buffer, int32_t size) {
   const int32_t count = port_.ReadPort(buffer, size);
-  if (device_ != nullptr && device_->IsNetwork() && !dropsTold_ && device_->network().droppedDatagrams() > 0) {
-    changes_.push_back(Name() + ": the system dropped " + std::to_string(device_->network().droppedDatagrams()) +
+  if (device_ != nullptr && device_->IsNetwork() && !dropsTold_ &&
+      device_->network().droppedDatagrams() > 0) {
+    changes_.push_back(Name() + ": the system dropped " +
+                       std::to_string(device_->network().droppedDatagrams()) +
                        " datagrams that came faster than they were read");
     dropsTold_ = true;
   }

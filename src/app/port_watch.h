@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial_port.h"
 #include "platform/receiver_port.h"
+#include "platform/serial_port.h"
 #include "platform/tick_clock.h"
 
 namespace pathmere {
@@ -17,7 +17,7 @@ namespace pathmere {
 class PortWatch final : public SerialPort {
  public:
   enum class State {
-    kClosed,   // not opened yet, or closed on request (port or speed chosen)
+    kClosed,  // not opened yet, or closed on request (port or speed chosen)
     kOpen,
     kLost,     // a read failed; the capture step opens it again every tick
     kRefused,  // it cannot be opened
@@ -54,7 +54,7 @@ class PortWatch final : public SerialPort {
   State state_ = State::kClosed;
   int32_t portNumber_ = -1;
   int32_t portSpeed_ = 0;
-  uint32_t since_ = 0;  // tick of the last change of state
+  uint32_t since_ = 0;           // tick of the last change of state
   bool closeAfterLoss_ = false;  // the next close is the capture step's, after a failed read
   // The failure last told, so a port that keeps failing the same way is
   // told once.

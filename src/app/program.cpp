@@ -133,7 +133,8 @@ int32_t Program::LoadOutputFolder(SettingsStore& store) {
 void Program::AppendToMessageLog(std::string_view text) { log_.AppendText(kMessageLog, text); }
 
 int32_t Program::LoadOutputFolder(SettingsStore& store, OutputDirCheck* check) {
-  return LoadOutputDir(store, [this](const wchar_t* folder) { SetOutputFolder(folder); }, check);
+  return LoadOutputDir(
+      store, [this](const wchar_t* folder) { SetOutputFolder(folder); }, check);
 }
 
 void Program::AttachPanel(PanelText* panel) { log_.AttachPanel(panel); }
@@ -154,9 +155,7 @@ void Program::Wiring::AddTrackPoint(const GpsFix& fix) {
   ++program_.trackPointsToday_;
 }
 
-void Program::Wiring::SelectRoutePoint(const GpsFix& fix) {
-  program_.routeSelector_.SelectRoutePoint(fix);
-}
+void Program::Wiring::SelectRoutePoint(const GpsFix& fix) { program_.routeSelector_.SelectRoutePoint(fix); }
 
 void Program::Wiring::SaveWaypoint(const GpsFix& fix) {
   program_.waypoints_.SaveWaypoint(fix);
@@ -178,9 +177,7 @@ void Program::Wiring::FlushNmeaLog() {
   if (program_.settings_.enableNmeaLog != 0) program_.nmeaLog_.Flush();
 }
 
-void Program::Wiring::ProcessSentence(const char* sentence) {
-  program_.fix_.ProcessSentence(sentence);
-}
+void Program::Wiring::ProcessSentence(const char* sentence) { program_.fix_.ProcessSentence(sentence); }
 
 void Program::OtherSystemsSentences::ProcessSentence(const char* sentence) {
   program_.otherSystemsFix_.ProcessSentence(sentence);

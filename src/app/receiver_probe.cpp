@@ -30,7 +30,8 @@ std::string DescribeProbe(const ProbeResult& result) {
              ": talkers " + Joined(result.talkers) + ", sentences " + Joined(result.types);
       break;
     case ProbeResult::Outcome::kSilent:
-      text = result.network ? "no sentences with good checksums" : "no sentences with good checksums at any speed";
+      text = result.network ? "no sentences with good checksums"
+                            : "no sentences with good checksums at any speed";
       if (result.bytes > 0) text += " (" + std::to_string(result.bytes) + " bytes of other data)";
       break;
     case ProbeResult::Outcome::kBusy:
@@ -39,8 +40,8 @@ std::string DescribeProbe(const ProbeResult& result) {
              ": not probed";
       break;
     case ProbeResult::Outcome::kCannotOpen:
-      text = "cannot be opened: " + (result.problem.empty() ? std::string(std::strerror(result.error))
-                                                            : result.problem);
+      text = "cannot be opened: " +
+             (result.problem.empty() ? std::string(std::strerror(result.error)) : result.problem);
       break;
     case ProbeResult::Outcome::kGone:
       text = "went away during the probe";

@@ -29,7 +29,7 @@ struct ProbeResult {
   std::vector<int32_t> refusedSpeeds;
   int error = 0;
   std::vector<DeviceHolder> holders;
-  uint32_t bytes = 0;  // bytes that arrived, sentences or not
+  uint32_t bytes = 0;    // bytes that arrived, sentences or not
   bool network = false;  // a network source: no speeds
   std::string problem;   // why a network source cannot be opened
 

@@ -70,8 +70,8 @@ std::string ReceptionWatch::Summary(const Program& program) const {
   }
   char lastFix[32];
   if (hasLastFix_) {
-    std::snprintf(lastFix, sizeof lastFix, "last fix %02d:%02d:%02d", lastFixLocal_.hour, lastFixLocal_.minute,
-                  static_cast<int>(lastFixLocal_.seconds));
+    std::snprintf(lastFix, sizeof lastFix, "last fix %02d:%02d:%02d", lastFixLocal_.hour,
+                  lastFixLocal_.minute, static_cast<int>(lastFixLocal_.seconds));
   } else {
     std::snprintf(lastFix, sizeof lastFix, "no fix yet");
   }

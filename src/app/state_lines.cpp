@@ -31,7 +31,8 @@ std::vector<std::string> StateLines::Observe(const Program& program) {
 void StateLines::ObserveBacklog(const Program& program, std::vector<std::string>* lines) {
   const uint32_t behind = program.capture().backlogTicks;
   if (behind >= kToldBacklogTicks && !backlogTold_) {
-    lines->push_back("falling behind the receiver: it has sent more than was read for " + SpokenDuration(behind));
+    lines->push_back("falling behind the receiver: it has sent more than was read for " +
+                     SpokenDuration(behind));
     backlogTold_ = true;
   } else if (behind == 0 && backlogTold_) {
     lines->push_back("keeping up with the receiver again");
@@ -99,7 +100,7 @@ void StateLines::ObserveWrites(const Program& program, std::vector<std::string>*
     const DayFile& file = files[i].file;
     WriteState& told = writes_[i];
     WriteState now{file.lastWriteCode(), file.lastWriteCode() == kWriteOk ? 0u : file.lastError(),
-                         file.lastSyncError()};
+                   file.lastSyncError()};
     if (now.code != told.code || now.error != told.error) {
       lines->push_back(now.code == kWriteOk ? DayFileName(file) + " written again"
                                             : DescribeWriteFailure(file, files[i].pending));

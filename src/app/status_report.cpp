@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <ctime>
 
-
 namespace pathmere {
 namespace {
 
@@ -53,7 +52,8 @@ void ChooseDay(const Program& program, int32_t* year, int32_t* month, int32_t* d
   *day = local.tm_mday;
 }
 
-std::wstring DayFilePath(const wchar_t* folder, int32_t year, int32_t month, int32_t day, const char* extension) {
+std::wstring DayFilePath(const wchar_t* folder, int32_t year, int32_t month, int32_t day,
+                         const char* extension) {
   char name[48];
   std::snprintf(name, sizeof name, "\\%04d-%02d-%02d.%s", year, month, day, extension);
   return std::wstring(folder) + std::wstring(name, name + std::char_traits<char>::length(name));
@@ -127,7 +127,8 @@ DayFileCensus::Count DayFileCensus::Take(FileSystem& files, const std::wstring& 
 
 std::string ComposeStatusReport(const StatusSources& in, DayFileCensus& census) {
   const Program& program = in.program;
-  std::string text = "Pathmere (" + std::string(in.frontEnd) + ", process " + std::to_string(getpid()) + ")\n";
+  std::string text =
+      "Pathmere (" + std::string(in.frontEnd) + ", process " + std::to_string(getpid()) + ")\n";
 
   text += "Status area:\n";
   std::string status = WideToUtf8(in.statusText);
@@ -153,7 +154,8 @@ std::string ComposeStatusReport(const StatusSources& in, DayFileCensus& census) 
   std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, month, day);
   text += std::string("Files of ") + date + ":\n";
   for (const Kind& kind : kKinds) {
-    const DayFileCensus::Count count = census.Take(in.files, DayFilePath(folder, year, month, day, kind.extension));
+    const DayFileCensus::Count count =
+        census.Take(in.files, DayFilePath(folder, year, month, day, kind.extension));
     char line[160];
     if (!count.exists) {
       std::snprintf(line, sizeof line, "  %s.%-5s not written yet\n", date, kind.extension);
@@ -169,11 +171,13 @@ std::string ComposeStatusReport(const StatusSources& in, DayFileCensus& census) 
   text += "Last written: track " + WhenWritten(program.track().output(), in.clock) + ", route " +
           WhenWritten(program.route().output(), in.clock) + ", NMEA log " +
           (nmeaOn ? WhenWritten(program.nmeaLog().output(), in.clock) : std::string("off")) + "\n";
-  text += "In memory, not yet on disk: track " + Counted(PendingLineCount(program.track().output()), "point") +
-          ", route " + Counted(PendingLineCount(program.route().output()), "point") + ", NMEA log " +
-          (nmeaOn ? Counted(PendingLineCount(program.nmeaLog().output()), "sentence") : std::string("off")) + "\n";
-  text += "Written to disk every: track and NMEA log " + FlushInterval(program.track().output()) + ", route " +
-          FlushInterval(program.route().output()) + " (FlushSeconds " +
+  text += "In memory, not yet on disk: track " +
+          Counted(PendingLineCount(program.track().output()), "point") + ", route " +
+          Counted(PendingLineCount(program.route().output()), "point") + ", NMEA log " +
+          (nmeaOn ? Counted(PendingLineCount(program.nmeaLog().output()), "sentence") : std::string("off")) +
+          "\n";
+  text += "Written to disk every: track and NMEA log " + FlushInterval(program.track().output()) +
+          ", route " + FlushInterval(program.route().output()) + " (FlushSeconds " +
           std::to_string(program.settings().flushSeconds) + "), or sooner when a buffer fills\n";
   return text;
 }

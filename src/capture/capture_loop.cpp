@@ -92,8 +92,7 @@ bool CaptureLoop::StartReplay(const char* hostPath) {
   uint32_t error = 0;
   const FileHandle file = OpenHostFileForRead(hostPath, &error);
   if (file == kInvalidFile) {
-    log_.PostNumbered(message_, sizeof message_ / sizeof message_[0], "(%u) File Open Error: %u \r\n",
-                      error);
+    log_.PostNumbered(message_, sizeof message_ / sizeof message_[0], "(%u) File Open Error: %u \r\n", error);
     return false;
   }
   writers_.FlushNmeaLog();

@@ -37,8 +37,15 @@ class CaptureLoop {
   CaptureLoop(CaptureState& state, SharedFlags& flags, const Settings& settings, MessageLog& log,
               FileSystem& files, TickClock& clock, SerialPort& port, ReceiverInput& assembler,
               WriterFlushes& writers)
-      : state_(state), flags_(flags), settings_(settings), log_(log), files_(files), clock_(clock),
-        port_(port), assembler_(assembler), writers_(writers) {}
+      : state_(state),
+        flags_(flags),
+        settings_(settings),
+        log_(log),
+        files_(files),
+        clock_(clock),
+        port_(port),
+        assembler_(assembler),
+        writers_(writers) {}
 
   // One tick's worth of capture.
   void CaptureStep();

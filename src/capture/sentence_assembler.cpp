@@ -21,8 +21,7 @@ uint64_t SpecialBytes(const uint8_t* p) {
   constexpr uint64_t kOnes = 0x0101010101010101ULL;
   constexpr uint64_t kHighs = 0x8080808080808080ULL;
   const auto zeroByte = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
-  return zeroByte(word ^ (kOnes * kCR)) | zeroByte(word ^ (kOnes * kLF)) |
-         zeroByte(word ^ (kOnes * '$'));
+  return zeroByte(word ^ (kOnes * kCR)) | zeroByte(word ^ (kOnes * kLF)) | zeroByte(word ^ (kOnes * '$'));
 }
 
 uint32_t Three(uint8_t a, uint8_t b, uint8_t c) {
@@ -83,8 +82,8 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
       int32_t from = i - 2;
       i = count;
       while (from < count - 2) {
-        const auto* dollar =
-            static_cast<const uint8_t*>(std::memchr(bytes + from, '$', static_cast<size_t>(count - 2 - from)));
+        const auto* dollar = static_cast<const uint8_t*>(
+            std::memchr(bytes + from, '$', static_cast<size_t>(count - 2 - from)));
         if (dollar == nullptr) break;
         const auto at = static_cast<int32_t>(dollar - bytes);
         const uint32_t three = Three(dollar[0], dollar[1], dollar[2]);

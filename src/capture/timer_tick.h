@@ -26,8 +26,7 @@ class TimerTick {
   static constexpr int kIdleTicksBeforeNoData = 5;
   static constexpr uint32_t kIdleTimerResetEvery = 128;
 
-  TimerTick(SharedFlags& flags, MessageLog& log, CaptureLoop& capture, WriterFlushes& writers,
-            TickHost& host)
+  TimerTick(SharedFlags& flags, MessageLog& log, CaptureLoop& capture, WriterFlushes& writers, TickHost& host)
       : flags_(flags), log_(log), capture_(capture), writers_(writers), host_(host) {}
 
   void HandleTick();

@@ -29,7 +29,7 @@ struct RecordArguments {
   std::optional<std::string> outputDir;
   bool nmeaLog = false;
   bool gpsOnly = false;
-  int showStatus = -1;  // -1: when standard output is a terminal
+  int showStatus = -1;                  // -1: when standard output is a terminal
   std::optional<int32_t> flushSeconds;  // 0: the writers' own intervals
   std::optional<bool> gpx;              // else the saved "GpxLog"
 };

@@ -22,7 +22,8 @@ class ConsolePanel final : public PanelText {
   // Without a status stream, and nobody to ask, there is no status area, so
   // nothing composes status texts nobody would see.
   bool HasControl(int controlId) const override {
-    return (controlId == kStatusArea && (statusStream_ != nullptr || keepStatus_)) || controlId == kMessageLog;
+    return (controlId == kStatusArea && (statusStream_ != nullptr || keepStatus_)) ||
+           controlId == kMessageLog;
   }
   // The status area's text as it stands (kept only with `keepStatus`).
   const std::wstring& statusText() const { return statusText_; }

@@ -50,8 +50,9 @@ class RecordHost final : public TickHost {
     if (outputDir_ != nullptr) return;
     OutputDirCheck check;
     if (program_->LoadOutputFolder(store_, &check) == 0) return;
-    std::fprintf(stderr, "pathmere-cli: %s, writing to \\Pathmere in the home folder (choose one in the desktop "
-                         "program, or pass --output DIR)\n",
+    std::fprintf(stderr,
+                 "pathmere-cli: %s, writing to \\Pathmere in the home folder (choose one in the desktop "
+                 "program, or pass --output DIR)\n",
                  OutputDirProblemText(check).c_str());
   }
 
@@ -64,7 +65,8 @@ class RecordHost final : public TickHost {
       case OutputDirProblem::kMissing:
         break;
       case OutputDirProblem::kStoreUnreadable:
-        return "the settings file " + store_.filePath().string() + " cannot be read (not a regular file, or no "
+        return "the settings file " + store_.filePath().string() +
+               " cannot be read (not a regular file, or no "
                "permission)";
       case OutputDirProblem::kWrongType:
         return "the stored output folder (" + where + ") is not a text";
@@ -166,8 +168,9 @@ int RunRecordCommand(const RecordArguments& args) {
     case StartRole::kOtherInstance:
     case StartRole::kHandedOver:
     case StartRole::kNotAnswered:
-      std::fprintf(stderr, "pathmere-cli: Pathmere is already running (mark a waypoint there with "
-                           "'pathmere-cli /wpth')\n");
+      std::fprintf(stderr,
+                   "pathmere-cli: Pathmere is already running (mark a waypoint there with "
+                   "'pathmere-cli /wpth')\n");
       return 1;
     case StartRole::kWithoutChannel:
       std::fprintf(stderr, "pathmere-cli: waypoint commands from other shells are off: %s\n",
@@ -182,8 +185,9 @@ int RunRecordCommand(const RecordArguments& args) {
 
   if (outputDir == nullptr && DefaultDeviceRoot().empty()) {
     // Every write would fail with a numbered error; say why once.
-    std::fprintf(stderr, "pathmere-cli: no home folder (HOME unset and no password entry): set PATHMERE_ROOT "
-                         "or pass --output DIR\n");
+    std::fprintf(stderr,
+                 "pathmere-cli: no home folder (HOME unset and no password entry): set PATHMERE_ROOT "
+                 "or pass --output DIR\n");
   }
   FileSettingsStore store;
   PosixFileSystem files = outputDir != nullptr ? PosixFileSystem(outputDir) : PosixFileSystem();
@@ -220,8 +224,8 @@ int RunRecordCommand(const RecordArguments& args) {
 
   DayFileCensus census;
   auto statusReport = [&] {
-    return ComposeStatusReport({program, files, clock, &watchedPort, panel.statusText(), "pathmere-cli record"},
-                               census);
+    return ComposeStatusReport(
+        {program, files, clock, &watchedPort, panel.statusText(), "pathmere-cli record"}, census);
   };
   // Showing the window is left undone: there is none to show.
   auto applyCode = [&program](int32_t code) { program.ApplyForwardedCode(code); };

@@ -24,7 +24,8 @@ int RunStatusCommand() {
       std::fprintf(stderr, "pathmere-cli: no Pathmere is running\n");
       return 1;
     case InstanceChannel::StatusResult::kNotUnderstood:
-      std::fprintf(stderr, "pathmere-cli: the running Pathmere is an older version that cannot tell its status\n");
+      std::fprintf(stderr,
+                   "pathmere-cli: the running Pathmere is an older version that cannot tell its status\n");
       return 1;
     case InstanceChannel::StatusResult::kFailed:
       break;

@@ -28,8 +28,7 @@ void UtcToLocal(const GpsFix& source, GpsFix* destination) {
   FileTime utcFileTime = 0;
   FileTime localFileTime = 0;
   SystemTime local;
-  if (!SystemTimeToFileTime(utc, &utcFileTime) ||
-      !FileTimeToLocalFileTime(utcFileTime, &localFileTime) ||
+  if (!SystemTimeToFileTime(utc, &utcFileTime) || !FileTimeToLocalFileTime(utcFileTime, &localFileTime) ||
       !FileTimeToSystemTime(localFileTime, &local)) {
     return;
   }

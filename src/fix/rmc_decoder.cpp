@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "text/c_conversions.h"
 #include "fix/time_field.h"
+#include "text/c_conversions.h"
 
 namespace pathmere {
 namespace {

@@ -31,9 +31,8 @@ bool HasOtherSystemTalker(const char* sentence) {
 
 }  // namespace
 
-SentenceProcessor::SentenceProcessor(SharedFlags& flags, const ReplayState& replay,
-                                     const Settings& settings, MessageLog& log, FixOutputs& outputs,
-                                     Talkers talkers)
+SentenceProcessor::SentenceProcessor(SharedFlags& flags, const ReplayState& replay, const Settings& settings,
+                                     MessageLog& log, FixOutputs& outputs, Talkers talkers)
     : flags_(flags), replay_(replay), settings_(settings), log_(log), outputs_(outputs), talkers_(talkers) {
   if (talkers_ == Talkers::kGps) std::memcpy(state.talker, "GP", 3);
 }
@@ -179,13 +178,13 @@ void SentenceProcessor::ShowStatus() {
 bool SentenceProcessor::IsSuspect() const {
   const GpsFix& fix = state.currentFix;
   const int32_t drops = state.dropCount;
-  if ((fix.hdop > 9.0 && drops < 7) || (fix.hdop > 7.0 && drops < 5) ||
-      (fix.hdop > 5.0 && drops < 3) || (fix.hdop > 3.0 && drops < 1)) {
+  if ((fix.hdop > 9.0 && drops < 7) || (fix.hdop > 7.0 && drops < 5) || (fix.hdop > 5.0 && drops < 3) ||
+      (fix.hdop > 3.0 && drops < 1)) {
     return true;
   }
   if (drops >= 3) return false;
-  return PositionsApart(fix.latitude, fix.longitude, state.lastPositionLatitude,
-                        state.lastPositionLongitude, kJumpLimitMetres) != 0;
+  return PositionsApart(fix.latitude, fix.longitude, state.lastPositionLatitude, state.lastPositionLongitude,
+                        kJumpLimitMetres) != 0;
 }
 
 void SentenceProcessor::WriteAcceptedFix() {
@@ -214,8 +213,7 @@ void SentenceProcessor::ShowNoFix() {
   }
   if (flags_.waypointRequested != 0) {
     flags_.waypointRequested = 0;
-    log_.PostNumbered(state.statusText, FixState::kStatusTextCapacity,
-                      "(%u) Waypoint NOT saved! \r\n");
+    log_.PostNumbered(state.statusText, FixState::kStatusTextCapacity, "(%u) Waypoint NOT saved! \r\n");
   }
 }
 

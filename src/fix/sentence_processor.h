@@ -16,17 +16,17 @@ namespace pathmere {
 struct FixState {
   static constexpr int kStatusTextCapacity = 300;  // wide characters, with terminator
 
-  GpsFix currentFix{};      // the RMC fix every writer reads
-  GpsFix ggaFixes[2]{};     // the two latest GGA sentences, decoded
-  int32_t ggaSlot = -1;     // slot written last; negative before the first sentence
-  GpsFix localTime{};       // local date and time of currentFix
-  int32_t localTimeKey = -1;       // UTC minute stamp localTime was computed for
-  TrackSpacing trackSpacing;       // which accepted fixes become track points
-  double lastPositionLatitude = 0.0;   // position of the previously evaluated fix
+  GpsFix currentFix{};                // the RMC fix every writer reads
+  GpsFix ggaFixes[2]{};               // the two latest GGA sentences, decoded
+  int32_t ggaSlot = -1;               // slot written last; negative before the first sentence
+  GpsFix localTime{};                 // local date and time of currentFix
+  int32_t localTimeKey = -1;          // UTC minute stamp localTime was computed for
+  TrackSpacing trackSpacing;          // which accepted fixes become track points
+  double lastPositionLatitude = 0.0;  // position of the previously evaluated fix
   double lastPositionLongitude = 0.0;
-  int32_t dropCount = 0;           // consecutive dropped fixes
-  int32_t lastDropRun = 0;         // length of the last run of drops that a good fix ended
-  uint32_t dropRunsEnded = 0;      // how many such runs there were, wrapping
+  int32_t dropCount = 0;       // consecutive dropped fixes
+  int32_t lastDropRun = 0;     // length of the last run of drops that a good fix ended
+  uint32_t dropRunsEnded = 0;  // how many such runs there were, wrapping
   wchar_t statusText[kStatusTextCapacity] = {};
   char talker[3] = {};  // whose RMC and GGA are taken; empty until settled
 };
@@ -51,8 +51,8 @@ enum class Talkers {
 // sentences sent just before and just after it are both held.
 class SentenceProcessor {
  public:
-  SentenceProcessor(SharedFlags& flags, const ReplayState& replay, const Settings& settings,
-                    MessageLog& log, FixOutputs& outputs, Talkers talkers = Talkers::kGps);
+  SentenceProcessor(SharedFlags& flags, const ReplayState& replay, const Settings& settings, MessageLog& log,
+                    FixOutputs& outputs, Talkers talkers = Talkers::kGps);
 
   // `sentence` begins with "$" and a talker of its kind ("$GP" for GPS), is
   // NUL-terminated and holds no CR or LF.

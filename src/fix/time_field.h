@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "text/c_conversions.h"
 #include "fix/gps_fix.h"
+#include "text/c_conversions.h"
 
 namespace pathmere {
 

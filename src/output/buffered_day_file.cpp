@@ -7,14 +7,18 @@
 
 namespace pathmere {
 
-BufferedDayFile::BufferedDayFile(FileSystem& files, TickClock& clock, MessageLog& log, const DayFileKind& kind,
-                                 uint32_t flushIntervalMs)
-    : file_(files, log, kind), clock_(clock), ownIntervalMs_(flushIntervalMs), flushIntervalMs_(flushIntervalMs) {}
+BufferedDayFile::BufferedDayFile(FileSystem& files, TickClock& clock, MessageLog& log,
+                                 const DayFileKind& kind, uint32_t flushIntervalMs)
+    : file_(files, log, kind),
+      clock_(clock),
+      ownIntervalMs_(flushIntervalMs),
+      flushIntervalMs_(flushIntervalMs) {}
 
 void BufferedDayFile::SetFlushSeconds(int32_t seconds) {
   // The tick counter's differences hold 49 days; no interval is longer.
   constexpr int32_t kLongestSeconds = static_cast<int32_t>(UINT32_MAX / 1000);
-  flushIntervalMs_ = seconds <= 0 ? ownIntervalMs_ : 1000u * static_cast<uint32_t>(std::min(seconds, kLongestSeconds));
+  flushIntervalMs_ =
+      seconds <= 0 ? ownIntervalMs_ : 1000u * static_cast<uint32_t>(std::min(seconds, kLongestSeconds));
 }
 
 void BufferedDayFile::Reset() {

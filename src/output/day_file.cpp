@@ -25,9 +25,7 @@ void DayFile::SetFolder(std::wstring_view path) {
   CopyWideCut(folder_, kFolderCapacity, path.substr(0, path.find(L'\0')));
 }
 
-void DayFile::GetFolder(wchar_t* buffer, size_t capacity) const {
-  CopyWideCut(buffer, capacity, folder_);
-}
+void DayFile::GetFolder(wchar_t* buffer, size_t capacity) const { CopyWideCut(buffer, capacity, folder_); }
 
 void DayFile::SetFileDate(int32_t day, int32_t month, int32_t twoDigitYear) {
   fileDay_ = day;
@@ -38,15 +36,13 @@ void DayFile::SetFileDate(int32_t day, int32_t month, int32_t twoDigitYear) {
 void DayFile::FormatFileName() {
   // 264 folder characters and "\yyyy-mm-dd.nmea" always fit the 285; the
   // check only guards against dates no calendar has.
-  if (std::swprintf(fileName_, kFileNameCapacity, L"%ls\\%04d-%02d-%02d.%s", folder_,
-                    2000 + fileYear_, fileMonth_, fileDay_, kind_.extension) < 0) {
+  if (std::swprintf(fileName_, kFileNameCapacity, L"%ls\\%04d-%02d-%02d.%s", folder_, 2000 + fileYear_,
+                    fileMonth_, fileDay_, kind_.extension) < 0) {
     fileName_[kFileNameCapacity - 1] = L'\0';
   }
 }
 
-void DayFile::Post(const char* format) {
-  log_.PostNumbered(message_, kMessageCapacity, format, lastError_);
-}
+void DayFile::Post(const char* format) { log_.PostNumbered(message_, kMessageCapacity, format, lastError_); }
 
 void DayFile::PostError(const char* format, uint32_t error) {
   lastError_ = error;
@@ -77,7 +73,8 @@ int DayFile::Write(std::string_view data) {
 int DayFile::WriteSteps(std::string_view data) {
   bool madeFolder = false;
   if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory) {
-    if (!files_.CreateDirectory(folder_)) return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
+    if (!files_.CreateDirectory(folder_))
+      return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
     madeFolder = true;
   }
   FormatFileName();
@@ -97,8 +94,7 @@ int DayFile::WriteSteps(std::string_view data) {
         return Fail(file, kSetFilePointerError, kSeekFailed);
       }
       char header[kHeaderScratchSize];
-      const size_t headerLength =
-          kind_.composeHeader(fileDay_, fileMonth_, fileYear_, header, sizeof header);
+      const size_t headerLength = kind_.composeHeader(fileDay_, fileMonth_, fileYear_, header, sizeof header);
       uint32_t written = 0;
       if (!files_.Write(file, header, static_cast<uint32_t>(headerLength), &written) ||
           written != headerLength) {

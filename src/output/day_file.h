@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/file_system.h"
 #include "messages/message_log.h"
+#include "platform/file_system.h"
 
 namespace pathmere {
 

@@ -27,8 +27,8 @@ class NmeaLogWriter final : public BufferedWriter {
   static void HeapRelease(char* block);
 
   // `allocate` may return null; tests use that for an exhausted heap.
-  NmeaLogWriter(FileSystem& files, TickClock& clock, MessageLog& log,
-                AllocateBlock allocate = HeapAllocate, ReleaseBlock release = HeapRelease);
+  NmeaLogWriter(FileSystem& files, TickClock& clock, MessageLog& log, AllocateBlock allocate = HeapAllocate,
+                ReleaseBlock release = HeapRelease);
   // Releases the block; whatever is pending is not written.
   ~NmeaLogWriter();
   NmeaLogWriter(const NmeaLogWriter&) = delete;

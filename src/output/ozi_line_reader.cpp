@@ -20,7 +20,8 @@ Fields Split(std::string_view line) {
   size_t start = 0;
   while (fields.count < Fields::kMaxFields) {
     const size_t comma = line.find(',', start);
-    fields.field[fields.count++] = line.substr(start, comma == std::string_view::npos ? line.npos : comma - start);
+    fields.field[fields.count++] =
+        line.substr(start, comma == std::string_view::npos ? line.npos : comma - start);
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }

@@ -87,7 +87,6 @@ size_t ComposeRouteHeader(int32_t day, int32_t month, int32_t twoDigitYear, char
 //   WGS 84
 //   Reserved 2
 //   Reserved 3
-size_t ComposeWaypointHeader(int32_t day, int32_t month, int32_t twoDigitYear, char* buffer,
-                             size_t capacity);
+size_t ComposeWaypointHeader(int32_t day, int32_t month, int32_t twoDigitYear, char* buffer, size_t capacity);
 
 }  // namespace pathmere

@@ -19,9 +19,8 @@ int TrackFileWriter::AddPoint(const GpsFix& fix) {
   if (fill() >= kFlushThreshold) result = output_.FlushToMakeRoom();
   result |= output_.CheckDay(fix).code;
   const double dayNumber = output_.minuteDayNumber() + fix.seconds / 86400.0;
-  output_.lines().Add([&](char* buffer, size_t capacity) {
-    return ComposeTrackPointLine(fix, dayNumber, buffer, capacity);
-  });
+  output_.lines().Add(
+      [&](char* buffer, size_t capacity) { return ComposeTrackPointLine(fix, dayNumber, buffer, capacity); });
   result |= output_.FlushIfDue();
   return result;
 }

@@ -32,12 +32,13 @@ std::vector<DeviceHolder> OtherProcessesHolding(const fs::path& device) {
   if (stat(device.c_str(), &wanted) != 0) return holders;
   const int self = getpid();
   std::error_code error;
-  for (fs::directory_iterator process("/proc", error), end; !error && process != end; process.increment(error)) {
+  for (fs::directory_iterator process("/proc", error), end; !error && process != end;
+       process.increment(error)) {
     const int pid = PidOf(process->path().filename().string());
     if (pid == 0 || pid == self) continue;
     std::error_code fdError;
-    for (fs::directory_iterator fd(process->path() / "fd", fdError); !fdError && fd != fs::directory_iterator();
-         fd.increment(fdError)) {
+    for (fs::directory_iterator fd(process->path() / "fd", fdError);
+         !fdError && fd != fs::directory_iterator(); fd.increment(fdError)) {
       struct stat open {};
       if (stat(fd->path().c_str(), &open) != 0 || !SameFile(open, wanted)) continue;
       DeviceHolder holder{pid, {}};

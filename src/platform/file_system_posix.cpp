@@ -112,13 +112,9 @@ FileHandle PosixFileSystem::Open(std::wstring_view path, int flags) {
   return fd;
 }
 
-FileHandle PosixFileSystem::OpenOrCreate(std::wstring_view path) {
-  return Open(path, O_RDWR | O_CREAT);
-}
+FileHandle PosixFileSystem::OpenOrCreate(std::wstring_view path) { return Open(path, O_RDWR | O_CREAT); }
 
-FileHandle PosixFileSystem::OpenExistingForRead(std::wstring_view path) {
-  return Open(path, O_RDONLY);
-}
+FileHandle PosixFileSystem::OpenExistingForRead(std::wstring_view path) { return Open(path, O_RDONLY); }
 
 int64_t PosixFileSystem::FileSize(FileHandle file) {
   struct stat info {};

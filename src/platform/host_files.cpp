@@ -15,7 +15,7 @@ FileHandle OpenHostFileForRead(const char* hostPath, uint32_t* error) {
     *error = static_cast<uint32_t>(errno);
     return kInvalidFile;
   }
-  struct stat info{};
+  struct stat info {};
   if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     *error = S_ISDIR(info.st_mode) ? static_cast<uint32_t>(EISDIR) : static_cast<uint32_t>(errno);
     close(fd);

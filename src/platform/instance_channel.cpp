@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <ctime>
+#include <thread>
 
 namespace pathmere {
 
@@ -323,7 +323,8 @@ bool InstanceChannel::PollCommand(int32_t* code) {
     Waiting& client = waiting_[i];
     ssize_t got;
     do {
-      got = recv(client.fd, client.bytes + client.received, sizeof client.bytes - client.received, MSG_DONTWAIT);
+      got = recv(client.fd, client.bytes + client.received, sizeof client.bytes - client.received,
+                 MSG_DONTWAIT);
     } while (got < 0 && errno == EINTR);
     if (got > 0) client.received += static_cast<size_t>(got);
     const bool complete = client.received == sizeof client.bytes;

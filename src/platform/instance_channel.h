@@ -61,7 +61,8 @@ class InstanceChannel {
   // The same choice from given places: `runtimeDir` is the value of
   // XDG_RUNTIME_DIR (null when unset; a relative one is ignored),
   // `userRuntimeBase` the folder holding the per-user runtime folders.
-  static std::filesystem::path ChooseFolder(const char* runtimeDir, const std::filesystem::path& userRuntimeBase,
+  static std::filesystem::path ChooseFolder(const char* runtimeDir,
+                                            const std::filesystem::path& userRuntimeBase,
                                             const std::filesystem::path& temporaryBase,
                                             std::string* problem = nullptr);
   // <base>/pathmere-<uid>, made with mode 0700 when missing. Refused when it

@@ -21,7 +21,9 @@ void ReceiverPort::UseSource(SourceAddress source) {
   network_.SetAddress(std::move(source));
 }
 
-const char* ReceiverPort::FixedDeviceName() const { return fixedName_.empty() ? nullptr : fixedName_.c_str(); }
+const char* ReceiverPort::FixedDeviceName() const {
+  return fixedName_.empty() ? nullptr : fixedName_.c_str();
+}
 
 int32_t ReceiverPort::OpenPort(int32_t portNumber, int32_t portSpeed) {
   ClosePort();

@@ -73,8 +73,7 @@ class PosixSerialPort final : public SerialPort {
   static std::filesystem::path DefaultPortsFolder();
   // The device for a port number; empty when the number has neither a link
   // in `portsFolder` nor a default device.
-  static std::filesystem::path ResolveDevice(int32_t portNumber,
-                                             const std::filesystem::path& portsFolder);
+  static std::filesystem::path ResolveDevice(int32_t portNumber, const std::filesystem::path& portsFolder);
 
  private:
   int32_t FailOpen(int32_t code, int error);

@@ -41,8 +41,9 @@ bool ServiceNotifier::Send(std::string_view message) {
   if (fd_ < 0) return false;
   ssize_t sent;
   do {
-    sent = sendto(fd_, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
-                  reinterpret_cast<const sockaddr*>(address_.data()), static_cast<socklen_t>(address_.size()));
+    sent =
+        sendto(fd_, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
+               reinterpret_cast<const sockaddr*>(address_.data()), static_cast<socklen_t>(address_.size()));
   } while (sent < 0 && errno == EINTR);
   return sent == static_cast<ssize_t>(message.size());
 }

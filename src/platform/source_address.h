@@ -16,10 +16,10 @@ namespace pathmere {
 struct SourceAddress {
   enum class Kind { kGpsd, kTcp, kUdp };
   Kind kind = Kind::kTcp;
-  std::string host;     // without brackets
-  std::string port;     // decimal, 1 to 65535
-  std::string device;   // gpsd only: the device to watch; empty for every one
-  std::string text;     // as written, for messages
+  std::string host;    // without brackets
+  std::string port;    // decimal, 1 to 65535
+  std::string device;  // gpsd only: the device to watch; empty for every one
+  std::string text;    // as written, for messages
 
   // "127.0.0.1:2947", "[::1]:10110"
   std::string HostAndPort() const;

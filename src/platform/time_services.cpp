@@ -12,9 +12,7 @@ constexpr int64_t kDays1601To1970 = 134774;
 // Largest file time the platform converts back to a calendar date.
 constexpr FileTime kMaxFileTime = 0x7FFFFFFFFFFFFFFFULL;
 
-bool IsLeapYear(int64_t year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool IsLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int DaysInMonth(int64_t year, int month) {
   static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -54,8 +52,8 @@ bool SystemTimeToFileTime(const SystemTime& time, FileTime* fileTime) {
   }
   const int64_t days = DaysFromCivil(time.year, time.month, time.day) + kDays1601To1970;
   const int64_t seconds = days * kSecondsPerDay + time.hour * 3600 + time.minute * 60 + time.second;
-  *fileTime = static_cast<uint64_t>(seconds) * kTicksPerSecond +
-              static_cast<uint64_t>(time.milliseconds) * 10000ULL;
+  *fileTime =
+      static_cast<uint64_t>(seconds) * kTicksPerSecond + static_cast<uint64_t>(time.milliseconds) * 10000ULL;
   return true;
 }
 
@@ -80,8 +78,7 @@ bool FileTimeToSystemTime(FileTime fileTime, SystemTime* time) {
 
 bool FileTimeToLocalFileTime(FileTime utc, FileTime* local) {
   if (utc > kMaxFileTime) return false;
-  const int64_t unixSeconds =
-      static_cast<int64_t>(utc / kTicksPerSecond) - kDays1601To1970 * kSecondsPerDay;
+  const int64_t unixSeconds = static_cast<int64_t>(utc / kTicksPerSecond) - kDays1601To1970 * kSecondsPerDay;
   const time_t instant = static_cast<time_t>(unixSeconds);
   tm broken{};
   if (localtime_r(&instant, &broken) == nullptr) return false;

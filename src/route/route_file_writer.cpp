@@ -86,8 +86,8 @@ std::optional<std::string_view> RouteFileWriter::ReadTail(char* buffer) {
     return std::nullopt;
   }
   // The last 256 bytes, or all but the first two of a shorter file.
-  const bool moved = size >= int64_t{kTailSize} + 2 ? files_.SeekBeforeEnd(handle, kTailSize)
-                                                    : files_.SeekTo(handle, 2);
+  const bool moved =
+      size >= int64_t{kTailSize} + 2 ? files_.SeekBeforeEnd(handle, kTailSize) : files_.SeekTo(handle, 2);
   if (!moved) {
     const uint32_t error = files_.LastError();
     files_.Close(handle);

@@ -9,20 +9,20 @@
 namespace pathmere {
 namespace {
 
-constexpr double kAssumedHdop = 3.5;           // when the fix carries none
-constexpr double kPoorHdop = 3.0;              // above it, points at least 10 s apart
-constexpr int64_t kPoorHdopSpacing = 10;       // s
-constexpr int64_t kPause = 60;                 // s
+constexpr double kAssumedHdop = 3.5;      // when the fix carries none
+constexpr double kPoorHdop = 3.0;         // above it, points at least 10 s apart
+constexpr int64_t kPoorHdopSpacing = 10;  // s
+constexpr int64_t kPause = 60;            // s
 constexpr double kMetresPerHdopAfterPause = 50.0;
-constexpr double kNoisyHdop = 2.0;             // above it, every point must have moved
+constexpr double kNoisyHdop = 2.0;  // above it, every point must have moved
 constexpr double kMetresPerHdop = 10.0;
-constexpr double kSlowSpeed = 5.0;             // km/h; below it only distance counts
-constexpr double kLongDistance = 300.0;        // m
-constexpr int64_t kLongestInterval = 300;      // s
-constexpr double kSharpTurn = 50.0;            // degrees
-constexpr double kTurn = 30.0;                 // degrees, counted above kTurnSpeed
-constexpr double kTurnSpeed = 30.0;            // km/h
-constexpr double kSpeedChange = 10.0;          // km/h
+constexpr double kSlowSpeed = 5.0;         // km/h; below it only distance counts
+constexpr double kLongDistance = 300.0;    // m
+constexpr int64_t kLongestInterval = 300;  // s
+constexpr double kSharpTurn = 50.0;        // degrees
+constexpr double kTurn = 30.0;             // degrees, counted above kTurnSpeed
+constexpr double kTurnSpeed = 30.0;        // km/h
+constexpr double kSpeedChange = 10.0;      // km/h
 
 // Whole seconds since UTC midnight. Absurd seconds (NaN, "1e999") saturate,
 // and the sum is kept within int32 so it can be stored as it was compared.
@@ -64,13 +64,12 @@ bool RoutePointSelector::IsRoutePoint(const GpsFix& fix, int32_t second) const {
   if (turn > kSharpTurn) return true;
   if (turn > kTurn && fix.speed > kTurnSpeed) return true;
 
-  return std::fabs(fix.speed - lastRoutePoint.speed) > kSpeedChange &&
-         MovedMoreThan(fix, kLongDistance);
+  return std::fabs(fix.speed - lastRoutePoint.speed) > kSpeedChange && MovedMoreThan(fix, kLongDistance);
 }
 
 bool RoutePointSelector::MovedMoreThan(const GpsFix& fix, double metres) const {
-  return PositionsApart(fix.latitude, fix.longitude, lastRoutePoint.latitude,
-                        lastRoutePoint.longitude, metres) != 0;
+  return PositionsApart(fix.latitude, fix.longitude, lastRoutePoint.latitude, lastRoutePoint.longitude,
+                        metres) != 0;
 }
 
 }  // namespace pathmere

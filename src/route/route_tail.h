@@ -8,9 +8,9 @@ namespace pathmere {
 // What the end of a day's route file says about the route's last point.
 struct RouteTail {
   enum class Outcome {
-    kLastPoint,     // a point the route can go on from
-    kNoPointLine,   // no "\nW,1," line at all: the run says so
-    kUnusablePoint, // a point line whose number or name cannot be continued
+    kLastPoint,      // a point the route can go on from
+    kNoPointLine,    // no "\nW,1," line at all: the run says so
+    kUnusablePoint,  // a point line whose number or name cannot be continued
   };
   Outcome outcome = Outcome::kNoPointLine;
   // With kLastPoint only:

@@ -13,10 +13,12 @@ MenuMarks MenuMarksFor(const Settings& settings) {
     marks.portCommand = kCommandPortFirst + settings.portNumber;
   }
   for (size_t i = 0; i < std::size(kOfferedSpeeds); ++i) {
-    if (settings.portSpeed == kOfferedSpeeds[i]) marks.speedCommand = kCommandSpeedFirst + static_cast<int>(i);
+    if (settings.portSpeed == kOfferedSpeeds[i])
+      marks.speedCommand = kCommandSpeedFirst + static_cast<int>(i);
   }
   for (size_t i = 0; i < std::size(kOfferedFlushSeconds); ++i) {
-    if (settings.flushSeconds == kOfferedFlushSeconds[i]) marks.flushCommand = kCommandFlushFirst + static_cast<int>(i);
+    if (settings.flushSeconds == kOfferedFlushSeconds[i])
+      marks.flushCommand = kCommandFlushFirst + static_cast<int>(i);
   }
   marks.enableNmeaLogChecked = settings.enableNmeaLog != 0;
   marks.hideAtStartupChecked = settings.hideAtStartup != 0;

@@ -8,14 +8,14 @@
 namespace pathmere {
 
 // Commands of the Tools menu that show settings.
-inline constexpr int kCommandPortNone = 40010;   // "NONE", port -1
-inline constexpr int kCommandPortFirst = 40011;  // "COM0"; COMn is 40011 + n
-inline constexpr int kCommandPortLast = 40026;   // "COM15"
+inline constexpr int kCommandPortNone = 40010;    // "NONE", port -1
+inline constexpr int kCommandPortFirst = 40011;   // "COM0"; COMn is 40011 + n
+inline constexpr int kCommandPortLast = 40026;    // "COM15"
 inline constexpr int kCommandSpeedFirst = 40027;  // 4800, then one per entry of kOfferedSpeeds
 inline constexpr int kCommandSpeedLast = 40032;   // 115200
 inline constexpr int kCommandEnableNmeaLog = 40033;
 inline constexpr int kCommandHideAtStartup = 40034;
-inline constexpr int kCommandGpsOnly = 40035;  // "GPS sentences only"
+inline constexpr int kCommandGpsOnly = 40035;   // "GPS sentences only"
 inline constexpr int kCommandWriteGpx = 40036;  // "Write GPX files"
 
 // The speeds of the speed sub-menu, in the order of its commands.

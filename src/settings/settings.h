@@ -14,7 +14,7 @@ struct Settings {
   int32_t portSpeed{};   // bit/s
   int32_t enableNmeaLog{};
   int32_t hideAtStartup{};
-  int32_t gpsOnly{};  // non-zero: only "$GP" sentences count, as on receivers of GPS alone
+  int32_t gpsOnly{};       // non-zero: only "$GP" sentences count, as on receivers of GPS alone
   int32_t flushSeconds{};  // timed flushes after this many seconds; 0: the writers' own intervals
   int32_t gpxLog{};        // non-zero: each day's GPX file beside the Ozi files
 };

@@ -46,7 +46,8 @@ int32_t LoadOutputDir(SettingsStore& store, const FolderSetter& setFolder, Outpu
   std::unique_ptr<SettingsKey> key;
   const StoreStatus opened = store.OpenKey(&key);
   if (opened != StoreStatus::kOk) {
-    check->problem = opened == StoreStatus::kNoKey ? OutputDirProblem::kNoKey : OutputDirProblem::kStoreUnreadable;
+    check->problem =
+        opened == StoreStatus::kNoKey ? OutputDirProblem::kNoKey : OutputDirProblem::kStoreUnreadable;
     return 1;
   }
   wchar_t folder[kOutputDirCapacity];

@@ -60,5 +60,4 @@ int32_t LoadOutputDir(SettingsStore& store, const FolderSetter& setFolder, Outpu
 // silent and the folder chooser simply comes back at the next start.
 void SaveOutputDir(SettingsStore& store, const wchar_t* folder);
 
-
 }  // namespace pathmere

@@ -10,8 +10,8 @@ namespace {
 // gcc and clang on every target we build for have it; ISO C++ does not.
 __extension__ typedef unsigned __int128 Wide;
 
-constexpr uint64_t kPowersOfTen[] = {1,         10,         100,         1000,       10000,
-                                     100000,    1000000,    10000000,    100000000,  1000000000};
+constexpr uint64_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                     100000, 1000000, 10000000, 100000000, 1000000000};
 
 // Decimal digits of `value`, written backwards from `end`; returns the start.
 char* DigitsBefore(char* end, uint64_t value) {
@@ -114,7 +114,9 @@ void DecimalText::AppendFixed(double value, int decimals, int width) {
     // characters hold every finite double with nine decimals.
     char text[400];
     const int n = std::snprintf(text, sizeof text, "%*.*f", width, decimals, value);
-    if (n > 0) Append(std::string_view(text, static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1));
+    if (n > 0)
+      Append(std::string_view(
+          text, static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1));
     return;
   }
   // Below 2^53 x 10^9 + 1, so the whole part fits 64 bits.

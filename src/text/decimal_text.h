@@ -15,9 +15,7 @@ namespace pathmere {
 class DecimalText {
  public:
   // `capacity` counts the terminator and must be at least 1.
-  DecimalText(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
-    buffer_[0] = '\0';
-  }
+  DecimalText(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) { buffer_[0] = '\0'; }
 
   void Append(std::string_view text) {
     if (text.size() < capacity_ - length_) {

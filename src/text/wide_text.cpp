@@ -9,9 +9,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsScalarValue(char32_t c) { return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF); }
 
-char32_t CodePoint(wchar_t c) {
-  return static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
-}
+char32_t CodePoint(wchar_t c) { return static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c)); }
 
 // One character from the start of `text`: its value and length, or length 0
 // when the bytes there are not well-formed UTF-8.

@@ -18,7 +18,8 @@ void LoadResources() {
 QIcon AppIcon() {
   LoadResources();
   QIcon icon;
-  for (const char* file : {":/icons/pathmere-32.png", ":/icons/pathmere-64.png", ":/icons/pathmere-256.png"}) {
+  for (const char* file :
+       {":/icons/pathmere-32.png", ":/icons/pathmere-64.png", ":/icons/pathmere-256.png"}) {
     icon.addFile(QString::fromLatin1(file));
   }
   return icon;

@@ -143,11 +143,11 @@ void MainWindow::CreateMenu() {
   auto* portGroup = new QActionGroup(ports);
   for (int command = kCommandPortNone; command <= kCommandPortLast; ++command) {
     const int32_t port = *PortForCommand(command);
-    QAction* action = AddCommand(ports, command, port < 0 ? QStringLiteral("NONE") : QStringLiteral("COM%1").arg(port));
+    QAction* action =
+        AddCommand(ports, command, port < 0 ? QStringLiteral("NONE") : QStringLiteral("COM%1").arg(port));
     action->setCheckable(true);
     portGroup->addAction(action);
-    connect(action, &QAction::triggered, this,
-            [this, port] { program_.SelectPort(port); });
+    connect(action, &QAction::triggered, this, [this, port] { program_.SelectPort(port); });
   }
   QMenu* speeds = toolsMenu_->addMenu(QStringLiteral("Select port speed"));
   auto* speedGroup = new QActionGroup(speeds);
@@ -156,8 +156,7 @@ void MainWindow::CreateMenu() {
     QAction* action = AddCommand(speeds, command, QString::number(speed));
     action->setCheckable(true);
     speedGroup->addAction(action);
-    connect(action, &QAction::triggered, this,
-            [this, speed] { program_.SelectSpeed(speed); });
+    connect(action, &QAction::triggered, this, [this, speed] { program_.SelectSpeed(speed); });
   }
   connect(AddCommand(toolsMenu_, kCommandFindReceiver, QStringLiteral("Find receiver")), &QAction::triggered,
           this, &MainWindow::FindReceiver);
@@ -190,7 +189,8 @@ void MainWindow::CreatePanel(Orientation orientation) {
 }
 
 void MainWindow::CreateTrayIcon() {
-  for (const Reception reception : {Reception::kFix, Reception::kNoFix, Reception::kNoData, Reception::kPortError})
+  for (const Reception reception :
+       {Reception::kFix, Reception::kNoFix, Reception::kNoData, Reception::kPortError})
     trayIcons_[static_cast<int>(reception)] = TrayIcon(reception);
   trayIcon_ = new QSystemTrayIcon(AppIcon(), this);
   connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -382,13 +382,9 @@ void MainWindow::ReadNmeaFile() {
   program_.ReplayFile(hostPath.constData());
 }
 
-void MainWindow::ToggleNmeaLog() {
-  program_.SetNmeaLog(program_.settings().enableNmeaLog == 0);
-}
+void MainWindow::ToggleNmeaLog() { program_.SetNmeaLog(program_.settings().enableNmeaLog == 0); }
 
-void MainWindow::ToggleHideAtStartup() {
-  program_.SetHideAtStartup(program_.settings().hideAtStartup == 0);
-}
+void MainWindow::ToggleHideAtStartup() { program_.SetHideAtStartup(program_.settings().hideAtStartup == 0); }
 
 void MainWindow::Exit() {
   // Saved whatever the answer.

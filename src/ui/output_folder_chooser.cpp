@@ -62,8 +62,7 @@ bool IsUpRow(const QTreeWidgetItem* item) { return item->data(0, kUpRowRole).toB
 }  // namespace
 
 OutputFolderChooser::OutputFolderChooser(Program& program, FileSystem& files, SettingsStore& store,
-                                         Orientation orientation,
-                                         QWidget* parent)
+                                         Orientation orientation, QWidget* parent)
     : QDialog(parent), program_(program), files_(files), store_(store), orientation_(orientation) {
   if (orientation == Orientation::kLandscape) {
     Ui::LandscapeOutputFolderChooser form;
@@ -84,7 +83,8 @@ OutputFolderChooser::OutputFolderChooser(Program& program, FileSystem& files, Se
   // The highlight is the tap: a click, a drag or the arrow keys move it,
   // and the candidate follows.
   connect(folderList_, &QTreeWidget::itemSelectionChanged, this, [this] { Tap(MarkedRow()); });
-  connect(folderList_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { DoubleTap(item); });
+  connect(folderList_, &QTreeWidget::itemDoubleClicked, this,
+          [this](QTreeWidgetItem* item) { DoubleTap(item); });
   folderList_->installEventFilter(this);
   folderList_->viewport()->installEventFilter(this);
   nameField_->installEventFilter(this);
@@ -135,7 +135,8 @@ void OutputFolderChooser::FillFolderList() {
     const int folded = QString::compare(a, b, Qt::CaseInsensitive);
     return folded != 0 ? folded < 0 : a < b;
   });
-  for (const QString& name : names) new QTreeWidgetItem(folderList_, QStringList{name, QStringLiteral("Folder")});
+  for (const QString& name : names)
+    new QTreeWidgetItem(folderList_, QStringList{name, QStringLiteral("Folder")});
 }
 
 QTreeWidgetItem* OutputFolderChooser::MarkedRow() const {
@@ -208,7 +209,8 @@ void OutputFolderChooser::ShowCandidate(const wchar_t* path) {
   candidateField_->setText(QString::fromWCharArray(path));
   // Shown only where the folder stands for another path on this computer.
   const std::string host = files_.DisplayPath(path);
-  hostPathLabel_->setText(host == WideToUtf8(path) ? QString() : QStringLiteral("= ") + QString::fromStdString(host));
+  hostPathLabel_->setText(host == WideToUtf8(path) ? QString()
+                                                   : QStringLiteral("= ") + QString::fromStdString(host));
 }
 
 // Enter in the list and in the name field act there; the dialog's own

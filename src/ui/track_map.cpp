@@ -47,7 +47,8 @@ void TrackMap::Fit() {
 
 void TrackMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  PaintTrackMap(painter, rect(), track_ != nullptr ? *track_ : empty_, projection_, position_, title_, scratch_);
+  PaintTrackMap(painter, rect(), track_ != nullptr ? *track_ : empty_, projection_, position_, title_,
+                scratch_);
 }
 
 void TrackMap::resizeEvent(QResizeEvent*) {

@@ -147,8 +147,9 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   for (const DayRoutePoint& point : track.routePoints()) {
     const QPoint at = Pixel(projection, area, point.latitude, point.longitude);
     if (!area.contains(at)) continue;
-    const size_t cell = static_cast<size_t>((at.y() - area.top()) / kDotCell) * static_cast<size_t>(cellColumns) +
-                        static_cast<size_t>((at.x() - area.left()) / kDotCell);
+    const size_t cell =
+        static_cast<size_t>((at.y() - area.top()) / kDotCell) * static_cast<size_t>(cellColumns) +
+        static_cast<size_t>((at.x() - area.left()) / kDotCell);
     if (scratch.dotCells[cell]) continue;
     scratch.dotCells[cell] = true;
     painter.drawEllipse(at, 4, 4);
@@ -254,7 +255,8 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track) {
   painter.setPen(Qt::black);
   QString legend = QStringLiteral("speed up to %1 km/h").arg(std::lround(topSpeed));
   if (hasAltitude) {
-    legend += QStringLiteral("    altitude %1-%2 m").arg(std::lround(lowAltitude)).arg(std::lround(highAltitude));
+    legend +=
+        QStringLiteral("    altitude %1-%2 m").arg(std::lround(lowAltitude)).arg(std::lround(highAltitude));
   }
   painter.drawText(area.adjusted(4, 0, -4, 0), Qt::AlignTop | Qt::AlignLeft, legend);
   painter.drawText(area.adjusted(4, 0, -4, 0), Qt::AlignBottom | Qt::AlignLeft,

@@ -43,16 +43,18 @@ TEST(DayTrackTest, TrackTextGivesPointsPiecesDistanceAndBounds) {
       {"header only", header, 0, 0, 0.0},
       {"a walk", header + TrackLine(0, 0) + TrackLine(1, 10) + TrackLine(2, 20), 3, 1, 20.0},
       {"180 s apart is one line", TrackLine(0, 0) + TrackLine(180, 100), 2, 1, 100.0},
-      {"181 s apart breaks it, and the jump is no distance", TrackLine(0, 0) + TrackLine(181, 100), 2, 2, 0.0},
-      {"a point earlier than the last breaks it", TrackLine(10, 0) + TrackLine(5, 50) + TrackLine(6, 60), 3, 2,
-       10.0},
+      {"181 s apart breaks it, and the jump is no distance", TrackLine(0, 0) + TrackLine(181, 100), 2, 2,
+       0.0},
+      {"a point earlier than the last breaks it", TrackLine(10, 0) + TrackLine(5, 50) + TrackLine(6, 60), 3,
+       2, 10.0},
       {"lines that are no points are passed over",
        TrackLine(0, 0) + "nan, nan,0, -777,nan, 06.12.26, 03:01:00\r\n" +
            "91.00000000, 0.00000000,0, -777,46362.5, 06.12.26, 12:00:00\r\n" +
            "51.5, 0,0, -777,1e999, 06.12.26, 12:00:00\r\n" + std::string(5000, 'x') + "\r\n" +
            std::string("\x80\xff\0,,,,,,\r\n", 11) + TrackLine(1, 5),
        2, 1, 5.0},
-      {"a line without its end is left for later", TrackLine(0, 0) + "51.50010000, 0.00000000,0, 1", 1, 1, 0.0},
+      {"a line without its end is left for later", TrackLine(0, 0) + "51.50010000, 0.00000000,0, 1", 1, 1,
+       0.0},
   };
   for (const Row& row : rows) {
     DayTrack track;
@@ -79,15 +81,16 @@ TEST(DayTrackTest, DayFilesAreKnownByTheirNames) {
     const wchar_t* name;
     bool isDayFile;
   } rows[] = {
-      {L"2026-12-06.plt", true}, {L"2026-12-06.rte", true}, {L"2026-12-06.wpt", true},
-      {L"2026-12-06.nmea", false}, {L"2026-13-06.plt", false}, {L"2026-12-00.plt", false},
-      {L"2026-1a-06.plt", false}, {L"2026-12-06.plt~", false}, {L"x2026-12-06.plt", false},
+      {L"2026-12-06.plt", true},   {L"2026-12-06.rte", true},   {L"2026-12-06.wpt", true},
+      {L"2026-12-06.nmea", false}, {L"2026-13-06.plt", false},  {L"2026-12-00.plt", false},
+      {L"2026-1a-06.plt", false},  {L"2026-12-06.plt~", false}, {L"x2026-12-06.plt", false},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(DateOfDayFile(row.name).has_value(), row.isDayFile) << std::string(row.name, row.name + 14);
   }
   testing::WriterBench bench;
-  for (const char* name : {"2026-12-07.wpt", "2026-12-06.plt", "2026-12-06.rte", "2026-12-05.nmea", "notes"}) {
+  for (const char* name :
+       {"2026-12-07.wpt", "2026-12-06.plt", "2026-12-06.rte", "2026-12-05.nmea", "notes"}) {
     bench.Write(name, "");
   }
   const std::vector<LocalDate> days = DaysWithFiles(bench.files, L"\\Pathmere");
@@ -142,9 +145,10 @@ TEST_F(DayTrackFeedTest, PendingPointsCountOnceBeforeAndAfterTheyAreWritten) {
 TEST_F(DayTrackFeedTest, FilesAreReadOnceThenOnlyWhatTheyGain) {
   const std::string header = testing::TrackHeader(2026, 12, 6);
   bench.Write("2026-12-06.plt", header + TrackLine(0, 0) + "51.50010000, 0.00000000,0, 1");
-  bench.Write("2026-12-06.wpt", "OziExplorer Waypoint File Version 1.0\r\nWGS 84\r\nReserved 2\r\nReserved 3\r\n"
-                                "-1,W261206-120000,51.5,0.001,46362.5,0,1,3,0,65535,Created_by_Pathmere,0,0,0.00000,"
-                                "-777 \r\n");
+  bench.Write("2026-12-06.wpt",
+              "OziExplorer Waypoint File Version 1.0\r\nWGS 84\r\nReserved 2\r\nReserved 3\r\n"
+              "-1,W261206-120000,51.5,0.001,46362.5,0,1,3,0,65535,Created_by_Pathmere,0,0,0.00000,"
+              "-777 \r\n");
   EXPECT_TRUE(Update());
   EXPECT_EQ(feed.track().points().size(), 1u);
   ASSERT_EQ(feed.track().waypoints().size(), 1u);
@@ -153,7 +157,8 @@ TEST_F(DayTrackFeedTest, FilesAreReadOnceThenOnlyWhatTheyGain) {
   // The rest of the cut line, and the file replaced behind the view's back:
   // a line already read is not read again, a shorter file is read anew.
   {
-    std::ofstream(bench.Folder() / "2026-12-06.plt", std::ios::app) << "0.00, 46362.50001157, 06.12.26, 12:00:01\r\n";
+    std::ofstream(bench.Folder() / "2026-12-06.plt", std::ios::app)
+        << "0.00, 46362.50001157, 06.12.26, 12:00:01\r\n";
   }
   EXPECT_TRUE(Update());
   EXPECT_EQ(feed.track().points().size(), 2u);
@@ -191,7 +196,8 @@ TEST(TrackProjectionTest, FitZoomAndPanKeepPlacesWhereTheyBelong) {
   EXPECT_NEAR(x, 70.0, 1e-6);
   EXPECT_NEAR(y, 90.0, 1e-6);
   // Absurd requests leave the view usable.
-  for (double factor : {0.0, -2.0, std::nan(""), HUGE_VAL, 1e300, 1e-300}) projection.ZoomAbout(10, 10, factor);
+  for (double factor : {0.0, -2.0, std::nan(""), HUGE_VAL, 1e300, 1e-300})
+    projection.ZoomAbout(10, 10, factor);
   EXPECT_GE(projection.metresPerPixel(), TrackProjection::kFinestMetresPerPixel);
   EXPECT_LE(projection.metresPerPixel(), TrackProjection::kCoarsestMetresPerPixel);
 }
@@ -200,7 +206,8 @@ TEST(TrackProjectionTest, DecimationKeepsOnePointPerPixelAndBreaks) {
   DayTrack track;
   // 1000 points within 10 m, a break, then a line leaving the view to the
   // east for 500 points and coming back.
-  for (int i = 0; i < 1000; ++i) track.AddTrackPoint(51.5 + (i % 10) * 1e-6, 0.0, kNoon + i / 86400.0, false, 0);
+  for (int i = 0; i < 1000; ++i)
+    track.AddTrackPoint(51.5 + (i % 10) * 1e-6, 0.0, kNoon + i / 86400.0, false, 0);
   for (int i = 0; i < 500; ++i) {
     track.AddTrackPoint(51.5, 0.01 + i * 0.01, kNoon + (2000 + i) / 86400.0, false, 0);
   }
@@ -222,7 +229,8 @@ TEST(TrackProjectionTest, DecimationKeepsOnePointPerPixelAndBreaks) {
   double x = 0.0;
   double y = 0.0;
   projection.ToPixel(51.5, 0.0, &x, &y);
-  EXPECT_EQ(lines.points.back(), (PixelPoint{static_cast<int32_t>(std::round(x)), static_cast<int32_t>(std::round(y))}));
+  EXPECT_EQ(lines.points.back(),
+            (PixelPoint{static_cast<int32_t>(std::round(x)), static_cast<int32_t>(std::round(y))}));
 
   const std::vector<ProfileColumn> columns =
       ProfileColumns(track.points(), track.firstDayNumber(), track.lastDayNumber(), 100);

@@ -73,7 +73,8 @@ TEST_F(ProgramTest, SwitchingTheNmeaLogOffWritesWhatItHolds) {
   program.SetNmeaLog(true);
   std::string bytes;
   for (int i = 0; i < 3; ++i) bytes += testing::Rmc({.timeOfDay = 36000.0 + i}) + "\r\n";
-  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(bytes.data()),
+                            static_cast<int32_t>(bytes.size()));
   const auto log = folder.path() / "2026-12-06.nmea";
   ASSERT_FALSE(std::filesystem::exists(log)) << "still pending";
   program.SetNmeaLog(false);
@@ -293,7 +294,8 @@ TEST_F(ProgramTest, FlushSecondsShortensTheTimedFlush) {
     const std::string bytes = testing::Gga(time, 1.0) + "\r\n" +
                               testing::Rmc({.timeOfDay = time, .northMetres = 100.0 * second}) + "\r\n";
     ++second;
-    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(bytes.data()),
+                              static_cast<int32_t>(bytes.size()));
   };
   program.SetFlushSeconds(10);
   feedAt(2000);
@@ -359,7 +361,8 @@ TEST(ProgramDurabilityTest, LiveFlushesAreSyncedReplaysAreNot) {
   EXPECT_EQ(files.counts.folderSyncs, 3);
 
   const std::string later = feed(36100.0, 5, "061226");
-  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(later.data()), static_cast<int32_t>(later.size()));
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(later.data()),
+                            static_cast<int32_t>(later.size()));
   EXPECT_EQ(program.ShutDown(), 0);
   EXPECT_EQ(files.counts.dataSyncs, 4);
   EXPECT_EQ(files.counts.folderSyncs, 3);
@@ -405,7 +408,8 @@ TEST(ProgramDurabilityTest, LiveGpxWritesAreSyncedReplaysAreNot) {
   EXPECT_EQ(files.counts.folderSyncs, 4);
 
   const std::string later = feed(36100.0, 5, "061226");
-  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(later.data()), static_cast<int32_t>(later.size()));
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(later.data()),
+                            static_cast<int32_t>(later.size()));
   EXPECT_EQ(program.ShutDown(), 0);
   EXPECT_EQ(files.counts.dataSyncs, 6);
   EXPECT_EQ(files.counts.folderSyncs, 4);

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/program.h"
-#include "platform/serial_posix.h"
 #include "platform/file_system_posix.h"
+#include "platform/serial_posix.h"
 #include "support/counting_panel.h"
 #include "support/fake_tick_clock.h"
 #include "support/nmea_builder.h"
@@ -63,15 +63,26 @@ namespace {
 class PathCountingFileSystem final : public FileSystem {
  public:
   explicit PathCountingFileSystem(std::string root) : files_(std::move(root)) {}
-  PathKind LookUp(std::wstring_view path) override { ++pathCalls; return files_.LookUp(path); }
-  bool CreateDirectory(std::wstring_view path) override { ++pathCalls; return files_.CreateDirectory(path); }
-  FileHandle OpenOrCreate(std::wstring_view path) override { ++pathCalls; return files_.OpenOrCreate(path); }
+  PathKind LookUp(std::wstring_view path) override {
+    ++pathCalls;
+    return files_.LookUp(path);
+  }
+  bool CreateDirectory(std::wstring_view path) override {
+    ++pathCalls;
+    return files_.CreateDirectory(path);
+  }
+  FileHandle OpenOrCreate(std::wstring_view path) override {
+    ++pathCalls;
+    return files_.OpenOrCreate(path);
+  }
   FileHandle OpenExistingForRead(std::wstring_view path) override {
     ++pathCalls;
     return files_.OpenExistingForRead(path);
   }
   int64_t FileSize(FileHandle file) override { return files_.FileSize(file); }
-  bool Seek(FileHandle file, int64_t offset, SeekOrigin origin) override { return files_.Seek(file, offset, origin); }
+  bool Seek(FileHandle file, int64_t offset, SeekOrigin origin) override {
+    return files_.Seek(file, offset, origin);
+  }
   bool Read(FileHandle file, void* buffer, uint32_t size, uint32_t* bytesRead) override {
     return files_.Read(file, buffer, size, bytesRead);
   }
@@ -103,7 +114,9 @@ std::string Drive(int firstSecond, int seconds) {
     const double north = i * 60.0 / 3.6 + (i % 700 == 699 ? 5000.0 : 0.0);
     bytes += testing::Gga(timeOfDay, 1.0) + "\r\n";
     bytes += "$GPGSV,3,1,12,04,40,083,46,05,23,176,44,09,66,287,48,12,09,039,37*7A\r\n";
-    std::string rmc = testing::Rmc({.timeOfDay = timeOfDay, .northMetres = north, .speedKmh = 60.0,
+    std::string rmc = testing::Rmc({.timeOfDay = timeOfDay,
+                                    .northMetres = north,
+                                    .speedKmh = 60.0,
                                     .date = nextDay ? "071226" : "061226"});
     if (i % 50 == 49) rmc.back() = rmc.back() == '0' ? '1' : '0';
     bytes += rmc + "\r\n";
@@ -126,14 +139,16 @@ TEST(AllocationTest, SentencesThroughTheWholeProgramAllocateNothing) {
   // The first minute allocates what is allocated once (the NMEA log's block).
   const std::string warmUp = Drive(0, 60);
   const std::string drive = Drive(60, 7200);  // two hours, 21,600 sentences
-  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(warmUp.data()), static_cast<int32_t>(warmUp.size()));
+  program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(warmUp.data()),
+                            static_cast<int32_t>(warmUp.size()));
 
   allocations = 0;
   files.pathCalls = 0;
   counting = true;
   for (size_t at = 0; at < drive.size(); at += 1024) {
     const size_t block = std::min<size_t>(1024, drive.size() - at);
-    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(drive.data() + at), static_cast<int32_t>(block));
+    program.FeedReceiverBytes(reinterpret_cast<const uint8_t*>(drive.data() + at),
+                              static_cast<int32_t>(block));
     clock.now += 40;  // about a second of receiver output every 6 blocks
   }
   program.FlushWriters();

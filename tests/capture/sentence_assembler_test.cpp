@@ -217,9 +217,15 @@ TEST(SentenceAssemblerBlockScanTest, RandomBytesGiveTheSameSentences) {
 // Every way of cutting the table cases into two or three blocks.
 TEST(SentenceAssemblerBlockScanTest, EveryCutOfShortInputs) {
   const std::string inputs[] = {
-      "$GPRMC,1*00\r\n",       "x$G$GP$GPA\r\n$GPB\n", "$GP$GP$GP\r",
-      OfLength(126) + "\r\n", OfLength(127) + "$GPZ\r",  "$GPA$GPB$", OfLength(127) + "\r" + OfLength(126) + "\n",
-      "$GPA\r\n$GPB\r$GPC",   OfLength(125) + "$GP\r",
+      "$GPRMC,1*00\r\n",
+      "x$G$GP$GPA\r\n$GPB\n",
+      "$GP$GP$GP\r",
+      OfLength(126) + "\r\n",
+      OfLength(127) + "$GPZ\r",
+      "$GPA$GPB$",
+      OfLength(127) + "\r" + OfLength(126) + "\n",
+      "$GPA\r\n$GPB\r$GPC",
+      OfLength(125) + "$GP\r",
   };
   for (const std::string& bytes : inputs) {
     const std::vector<std::string> expected = AssembleByteByByte(bytes);

@@ -41,7 +41,9 @@ class PseudoTerminal {
     if (master_ >= 0) close(master_);
     master_ = -1;
   }
-  void Send(const std::string& text) { ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+  void Send(const std::string& text) {
+    ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
   const std::string& name() const { return name_; }
 
  private:
@@ -147,7 +149,8 @@ TEST_F(SerialCaptureTest, JournalLinesTellEachChangeOnce) {
   int second = 0;
   auto send = [&](const char* status, double hdop = 1.0, double north = 0.0) {
     receiver->Send(testing::Gga(36000.0 + second, hdop) + "\r\n" +
-                   testing::Rmc({.timeOfDay = 36000.0 + second, .northMetres = north, .status = status}) + "\r\n");
+                   testing::Rmc({.timeOfDay = 36000.0 + second, .northMetres = north, .status = status}) +
+                   "\r\n");
     ++second;
   };
   send("A");
@@ -199,7 +202,8 @@ TEST_F(SerialCaptureTest, JournalLinesTellEachChangeOnce) {
   LinkCom2(*receiver);
   Tick();
   EXPECT_EQ(lines, Lines{"COM2 back after 4 s"});
-  EXPECT_NE(watchedPort.Describe().find("open at 4800 bit/s for "), std::string::npos) << watchedPort.Describe();
+  EXPECT_NE(watchedPort.Describe().find("open at 4800 bit/s for "), std::string::npos)
+      << watchedPort.Describe();
 
   // A speed the line cannot take is told once, however often it is tried.
   program.SelectSpeed(12345);

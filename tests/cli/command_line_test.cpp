@@ -51,7 +51,8 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"gpx without paths", {"gpx", "--mend"}, "gpx needs at least one PATH"},
       {"gpx folder missing", {"gpx", "a.plt", "--output"}, "--output needs a folder"},
       {"gpx unknown option", {"gpx", "--gpx", "a.plt"}, "unknown option --gpx"},
-      {"version only as the subcommand", {"replay", "a", "--output", "d", "--version"},
+      {"version only as the subcommand",
+       {"replay", "a", "--output", "d", "--version"},
        "unknown option --version"},
       {"record device missing", {"record", "--device"}, "--device needs a value"},
       {"ports unknown option", {"ports", "--prob"}, "unknown option --prob"},
@@ -67,8 +68,12 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
        {"record", "--source", "/dev/ttyACM0"},
        "--source /dev/ttyACM0: not gpsd://HOST[:PORT][/DEVICE], tcp://HOST:PORT or udp://[ADDRESS]:PORT"},
       {"record flush interval missing", {"record", "--flush-every"}, "--flush-every needs a value"},
-      {"record flush interval negative", {"record", "--flush-every", "-10"}, "--flush-every wants seconds, not -10"},
-      {"record flush interval in words", {"record", "--flush-every", "10s"}, "--flush-every wants seconds, not 10s"},
+      {"record flush interval negative",
+       {"record", "--flush-every", "-10"},
+       "--flush-every wants seconds, not -10"},
+      {"record flush interval in words",
+       {"record", "--flush-every", "10s"},
+       "--flush-every wants seconds, not 10s"},
       {"status with an argument", {"status", "now"}, "status takes no arguments, not now"},
   };
   for (const Case& c : cases) {
@@ -79,9 +84,8 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
 }
 
 TEST(CommandLineTest, ReplayTakesFilesInOrderAndTheLastFolder) {
-  const CommandLine command =
-      Parse({"replay", "a.nmea", "--output", "first", "-", "--status", "--output=second", "--gps-only", "--",
-             "--status", "-x"});
+  const CommandLine command = Parse({"replay", "a.nmea", "--output", "first", "-", "--status",
+                                     "--output=second", "--gps-only", "--", "--status", "-x"});
   ASSERT_TRUE(command.usable()) << command.error;
   EXPECT_EQ(command.kind, CommandKind::kReplay);
   EXPECT_EQ(command.replay.files, (std::vector<std::string>{"a.nmea", "-", "--status", "-x"}));

@@ -41,7 +41,8 @@ TEST(PortsCommandTest, ProbeFindsTheSpeedAndLeavesABusyDeviceAlone) {
   std::thread serve([&server] {
     if (!server.Accept(60000)) return;
     std::string fixes;
-    for (int i = 0; i < 3; ++i) fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
+    for (int i = 0; i < 3; ++i)
+      fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
     server.Send(fixes);
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -61,9 +62,10 @@ TEST(PortsCommandTest, ProbeFindsTheSpeedAndLeavesABusyDeviceAlone) {
       "probe: went away during the probe\n",
       "COM6   " + (home.ports() / "COM6").string() + ": network source tcp://127.0.0.1:" +
           std::to_string(server.port()) + "\n         probe: answers: talkers GP, sentences GGA RMC\n",
-      "COM7   " + (home.ports() / "COM7").string() + ": network source tcp://127.0.0.1:" +
-          std::to_string(gone.port()) + "\n         probe: cannot be opened: the NMEA server at 127.0.0.1:" +
-          std::to_string(gone.port()) + ": Connection refused\n",
+      "COM7   " + (home.ports() / "COM7").string() +
+          ": network source tcp://127.0.0.1:" + std::to_string(gone.port()) +
+          "\n         probe: cannot be opened: the NMEA server at 127.0.0.1:" + std::to_string(gone.port()) +
+          ": Connection refused\n",
   };
   size_t at = 0;
   for (const std::string& line : expected) {

@@ -5,17 +5,17 @@
 #include <poll.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstddef>
 #include <csignal>
-#include <cstring>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -28,10 +28,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fake_receiver.h"
-#include "support/gpsbabel_readback.h"
 #include "support/child_process.h"
 #include "support/day_file_headers.h"
+#include "support/fake_receiver.h"
+#include "support/gpsbabel_readback.h"
 #include "support/logger_home.h"
 #include "support/loopback_peers.h"
 #include "support/nmea_builder.h"
@@ -69,10 +69,9 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   home.LinkPort(0, receiver.slaveName());
   const std::vector<std::string> env = home.Environment("Europe/Berlin");
 
-  testing::ChildProcess logger(
-      {PATHMERE_CLI_PATH, "record", "--port", "0", "--speed", "4800", "--output", out.string(), "--nmea-log",
-       "--status"},
-      env);
+  testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--speed", "4800", "--output",
+                                out.string(), "--nmea-log", "--status"},
+                               env);
   ASSERT_TRUE(WaitFor(logger, "COM0 opening...")) << logger.Output();
 
   const std::string content = testing::ReadWholeFile(log);
@@ -99,7 +98,8 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   EXPECT_TRUE(told(day + ".plt   " + std::to_string(fs::file_size(out / (day + ".plt"))) + " bytes, " +
                    std::to_string(trackOnDisk) + " points\n"))
       << status.out;
-  EXPECT_TRUE(told(day + ".wpt   " + std::to_string(fs::file_size(out / (day + ".wpt"))) + " bytes, 1 waypoint\n"))
+  EXPECT_TRUE(
+      told(day + ".wpt   " + std::to_string(fs::file_size(out / (day + ".wpt"))) + " bytes, 1 waypoint\n"))
       << status.out;
   EXPECT_TRUE(told("Last written: track ")) << status.out;
   EXPECT_TRUE(told("In memory, not yet on disk: track ")) << status.out;
@@ -201,7 +201,8 @@ TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
       std::ofstream(home.out()) << "a file where the folder was";
       const auto result = logger.Stop(row.signal);
       EXPECT_EQ(result.exitStatus, 1) << result.err;
-      EXPECT_NE(result.err.find("not everything could be written at shut-down: 2026-12-06.plt: "), std::string::npos)
+      EXPECT_NE(result.err.find("not everything could be written at shut-down: 2026-12-06.plt: "),
+                std::string::npos)
           << result.err;
       EXPECT_NE(result.err.find("lines lost (cannot create the folder of 2026-12-06.plt: File exists)"),
                 std::string::npos)
@@ -233,7 +234,8 @@ TEST(RecordCommandTest, StateLinesOnlyWhereTheStatusAreaIsNotShown) {
   FakeReceiver receiver;
   ASSERT_TRUE(receiver.HoldRawSlave());
   home.LinkPort(0, receiver.slaveName());
-  const std::vector<std::string> args = {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string()};
+  const std::vector<std::string> args = {PATHMERE_CLI_PATH, "record",           "--port", "0",
+                                         "--output",        home.out().string()};
   std::string fixes;
   for (int i = 0; i < 3; ++i) {
     fixes += testing::Gga(43200.0 + i, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0 + i}) + "\r\n";
@@ -317,7 +319,8 @@ TEST(RecordCommandTest, TellsSystemdItIsReadyAliveAndWhatItDoes) {
     }
     std::vector<std::string> env = home.Environment("UTC");
     env.push_back("NOTIFY_SOCKET=" + name);
-    testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string()}, env);
+    testing::ChildProcess logger(
+        {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string()}, env);
     receiver.Send(testing::Gga(43200.0, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43200.0}) + "\r\n" +
                   testing::Gga(43201.0, 1.0) + "\r\n" + testing::Rmc({.timeOfDay = 43201.0}) + "\r\n");
     if (!row.listening) {
@@ -343,8 +346,9 @@ TEST(RecordCommandTest, TellsSystemdItIsReadyAliveAndWhatItDoes) {
     EXPECT_GT(recv(systemd, last, sizeof last - 1, MSG_DONTWAIT), 0);
     close(systemd);
     ASSERT_GE(messages.size(), 5u);
-    EXPECT_EQ(messages[0], "READY=1\nWATCHDOG=1\nSTATUS=COM0 opening at the next tick; no sentences yet; "
-                           "0 track points today");
+    EXPECT_EQ(messages[0],
+              "READY=1\nWATCHDOG=1\nSTATUS=COM0 opening at the next tick; no sentences yet; "
+              "0 track points today");
     bool fixTold = false;
     for (size_t i = 1; i < messages.size(); ++i) {
       EXPECT_EQ(messages[i].rfind("WATCHDOG=1", 0), 0u) << messages[i];
@@ -378,8 +382,9 @@ TEST(RecordCommandTest, FullDiskIsToldOnceAndThePendingPointsFollowWhenThereIsRo
   // Point lines are 73 bytes: the next one does not fit the page.
   for (int i = 0; 4096 - earlier.size() >= 73; ++i) {
     char line[96];
-    std::snprintf(line, sizeof line, "48.00000000, 11.00000000,0, 1640.42, 46362.45833333, 06.12.26, 11:%02d:%02d\r\n",
-                  i / 60, i % 60);
+    std::snprintf(line, sizeof line,
+                  "48.00000000, 11.00000000,0, 1640.42, 46362.45833333, 06.12.26, 11:%02d:%02d\r\n", i / 60,
+                  i % 60);
     earlier += line;
   }
   std::ofstream(track, std::ios::binary) << earlier;
@@ -398,10 +403,12 @@ TEST(RecordCommandTest, FullDiskIsToldOnceAndThePendingPointsFollowWhenThereIsRo
   int sent = 0;
   // Four fixes a second, each far enough from the last to be a track point.
   auto sendFor = [&](std::chrono::milliseconds span) {
-    for (const auto until = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < until;) {
-      receiver.Send(testing::Gga(43200.0 + sent, 1.0) + "\r\n" +
-                    testing::Rmc({.timeOfDay = 43200.0 + sent, .northMetres = 60.0 * sent, .speedKmh = 216.0}) +
-                    "\r\n");
+    for (const auto until = std::chrono::steady_clock::now() + span;
+         std::chrono::steady_clock::now() < until;) {
+      receiver.Send(
+          testing::Gga(43200.0 + sent, 1.0) + "\r\n" +
+          testing::Rmc({.timeOfDay = 43200.0 + sent, .northMetres = 60.0 * sent, .speedKmh = 216.0}) +
+          "\r\n");
       ++sent;
       std::this_thread::sleep_for(250ms);
     }
@@ -465,7 +472,8 @@ TEST(RecordCommandTest, UnusableStoredFolderIsNamedForWhatIsWrongWithIt) {
       std::ofstream(store) << row.storeContent;
     }
     loggers.push_back(std::make_unique<testing::ChildProcess>(
-        std::vector<std::string>{PATHMERE_CLI_PATH, "record", "--port", "none"}, homes.back()->Environment("UTC")));
+        std::vector<std::string>{PATHMERE_CLI_PATH, "record", "--port", "none"},
+        homes.back()->Environment("UTC")));
   }
   for (size_t i = 0; i < loggers.size(); ++i) {
     SCOPED_TRACE(rows[i].legend);
@@ -475,7 +483,8 @@ TEST(RecordCommandTest, UnusableStoredFolderIsNamedForWhatIsWrongWithIt) {
     const auto result = loggers[i]->Stop(SIGTERM);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_NE(result.err.find(rows[i].expected), std::string::npos) << result.err;
-    EXPECT_EQ(result.err.find("writing to", result.err.find("writing to") + 1), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("writing to", result.err.find("writing to") + 1), std::string::npos)
+        << result.err;
   }
 }
 
@@ -543,8 +552,8 @@ TEST(RecordCommandTest, PermissionProblemIsExplainedOnceWithDeviceAndGroup) {
   fs::create_directories(ports);
   fs::create_directories(runtime);
   fs::create_directories(home.path() / "out");
-  for (const fs::path& p : {home.path() / "config", home.path() / "config" / "Brenix", ports, runtime,
-                            home.path() / "out"}) {
+  for (const fs::path& p :
+       {home.path() / "config", home.path() / "config" / "Brenix", ports, runtime, home.path() / "out"}) {
     ASSERT_EQ(chown(p.c_str(), nobody, nobody), 0);
   }
   fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
@@ -560,11 +569,12 @@ TEST(RecordCommandTest, PermissionProblemIsExplainedOnceWithDeviceAndGroup) {
       << logger.Output();
   const auto result = logger.Stop(SIGTERM);
   EXPECT_EQ(result.exitStatus, 0);
-  struct stat device{};
+  struct stat device {};
   ASSERT_EQ(stat(receiver.slaveName().c_str(), &device), 0);
   const group* owner = getgrgid(device.st_gid);
   ASSERT_NE(owner, nullptr);
-  const std::string expected = "cannot open " + receiver.slaveName() + " (linked as " + (ports / "COM0").string() +
+  const std::string expected = "cannot open " + receiver.slaveName() + " (linked as " +
+                               (ports / "COM0").string() +
                                "): Permission denied; add your user to the group " + owner->gr_name;
   EXPECT_NE(result.err.find(expected), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("cannot open", result.err.find(expected) + 1), std::string::npos) << result.err;
@@ -580,7 +590,8 @@ class NetworkRecordTest : public ::testing::Test {
   struct DayFiles {
     std::string track, route;
   };
-  using Feed = std::function<void(testing::ChildProcess& logger, const std::string& first, const std::string& rest)>;
+  using Feed =
+      std::function<void(testing::ChildProcess& logger, const std::string& first, const std::string& rest)>;
 
   void SetUp() override {
     const fs::path log = testing::RecordedLogFolder() / "gpsbabel-track-2004.nmea";
@@ -616,9 +627,8 @@ class NetworkRecordTest : public ::testing::Test {
     if (!files) {
       FakeReceiver receiver;
       home_.LinkPort(0, receiver.slaveName());
-      files = Record({"--port", "0"}, [&](testing::ChildProcess&, const std::string& first, const std::string& rest) {
-        receiver.Send(first + rest);
-      });
+      files = Record({"--port", "0"}, [&](testing::ChildProcess&, const std::string& first,
+                                          const std::string& rest) { receiver.Send(first + rest); });
       EXPECT_GT(files->track.size(), 1000u);
       EXPECT_GT(files->route.size(), 100u);
     }
@@ -640,7 +650,8 @@ class NetworkRecordTest : public ::testing::Test {
     for (int i = 0; i < 100; ++i) {
       logger.Pump(100);
       int found = 0;
-      for (size_t at = logger.err().find(text); at != std::string::npos; at = logger.err().find(text, at + 1)) {
+      for (size_t at = logger.err().find(text); at != std::string::npos;
+           at = logger.err().find(text, at + 1)) {
         ++found;
       }
       if (found >= count) return true;
@@ -662,8 +673,8 @@ TEST_F(NetworkRecordTest, TcpServerNamedByACOMFileThatClosesHalfWayAndComesBack)
   const std::string address = "tcp://127.0.0.1:" + std::to_string(server.port());
   fs::create_directories(home_.ports());
   std::ofstream(home_.ports() / "COM5") << address << "\n";
-  const DayFiles files =
-      Record({"--port", "5"}, [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
+  const DayFiles files = Record(
+      {"--port", "5"}, [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
         ASSERT_TRUE(server.Accept(5000));
         ASSERT_TRUE(server.Send(first));
         ASSERT_TRUE(WaitShown(logger, first)) << logger.Output();
@@ -676,10 +687,10 @@ TEST_F(NetworkRecordTest, TcpServerNamedByACOMFileThatClosesHalfWayAndComesBack)
       });
   EXPECT_EQ(files.track, reference.track);
   EXPECT_EQ(files.route, reference.route);
-  for (const std::string& told : {"reading " + address + "\n",
-                                  "the NMEA server at 127.0.0.1:" + std::to_string(server.port()) +
-                                      ": the connection was closed\n",
-                                  std::string(": Connection refused\n"), "reading " + address + "\n"}) {
+  for (const std::string& told :
+       {"reading " + address + "\n",
+        "the NMEA server at 127.0.0.1:" + std::to_string(server.port()) + ": the connection was closed\n",
+        std::string(": Connection refused\n"), "reading " + address + "\n"}) {
     EXPECT_NE(err_.find(told), std::string::npos) << told << " in\n" << err_;
   }
 }
@@ -689,8 +700,9 @@ TEST_F(NetworkRecordTest, UdpDatagramsFromTwoSenders) {
   const DayFiles reference = FromTerminal();
   const int port = testing::FreeLoopbackPort(SOCK_DGRAM);
   const std::string address = "udp://127.0.0.1:" + std::to_string(port);
-  const DayFiles files =
-      Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
+  const DayFiles files = Record(
+      {"--source", address},
+      [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
         ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
         testing::LoopbackSender senders[2] = {testing::LoopbackSender(port), testing::LoopbackSender(port)};
         const std::string all = first + rest;
@@ -750,29 +762,30 @@ TEST_F(BusyNetworkTest, UdpASentenceADatagramAt500ASecond) {
   const DayFiles reference = FromTerminal();
   const int port = testing::FreeLoopbackPort(SOCK_DGRAM);
   const std::string address = "udp://127.0.0.1:" + std::to_string(port);
-  const DayFiles files = Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string&,
-                                                             const std::string&) {
-    ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
-    testing::LoopbackSender gps(port), wind(port);
-    SendInRealTime(logger, 500, [&](const std::string& line) {
-      return (line.rfind("$GP", 0) == 0 ? gps : wind).Send(line);
-    });
-  });
+  const DayFiles files = Record({"--source", address},
+                                [&](testing::ChildProcess& logger, const std::string&, const std::string&) {
+                                  ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
+                                  testing::LoopbackSender gps(port), wind(port);
+                                  SendInRealTime(logger, 500, [&](const std::string& line) {
+                                    return (line.rfind("$GP", 0) == 0 ? gps : wind).Send(line);
+                                  });
+                                });
   EXPECT_EQ(files.track, reference.track);
   EXPECT_EQ(files.route, reference.route);
-  for (const char* told : {"falling behind", "dropped"}) EXPECT_EQ(err_.find(told), std::string::npos) << err_;
+  for (const char* told : {"falling behind", "dropped"})
+    EXPECT_EQ(err_.find(told), std::string::npos) << err_;
 }
 
 TEST_F(BusyNetworkTest, TcpStreamAt20KBASecond) {
   const DayFiles reference = FromTerminal();
   testing::LoopbackServer server;
   const std::string address = "tcp://127.0.0.1:" + std::to_string(server.port());
-  const DayFiles files = Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string&,
-                                                             const std::string&) {
-    ASSERT_TRUE(server.Accept(5000));
-    // The lines average 32 bytes: 640 a second is 20 KB.
-    SendInRealTime(logger, 640, [&](const std::string& line) { return server.Send(line); });
-  });
+  const DayFiles files = Record(
+      {"--source", address}, [&](testing::ChildProcess& logger, const std::string&, const std::string&) {
+        ASSERT_TRUE(server.Accept(5000));
+        // The lines average 32 bytes: 640 a second is 20 KB.
+        SendInRealTime(logger, 640, [&](const std::string& line) { return server.Send(line); });
+      });
   EXPECT_EQ(files.track, reference.track);
   EXPECT_EQ(files.route, reference.route);
   EXPECT_EQ(err_.find("falling behind"), std::string::npos) << err_;
@@ -785,15 +798,15 @@ TEST_F(BusyNetworkTest, GpsdAt20KBASecond) {
   testing::GpsdOnTerminal gpsd;
   ASSERT_TRUE(gpsd.Start()) << gpsd.log();
   const std::string address = "gpsd://127.0.0.1:" + std::to_string(gpsd.port());
-  const DayFiles files = Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string&,
-                                                             const std::string&) {
-    ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
-    std::this_thread::sleep_for(500ms);  // gpsd takes the watch request
-    SendInRealTime(logger, 640, [&](const std::string& line) {
-      gpsd.receiver().Send(line);
-      return true;
-    });
-  });
+  const DayFiles files = Record({"--source", address},
+                                [&](testing::ChildProcess& logger, const std::string&, const std::string&) {
+                                  ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
+                                  std::this_thread::sleep_for(500ms);  // gpsd takes the watch request
+                                  SendInRealTime(logger, 640, [&](const std::string& line) {
+                                    gpsd.receiver().Send(line);
+                                    return true;
+                                  });
+                                });
   EXPECT_EQ(files.track, reference.track);
   EXPECT_EQ(files.route, reference.route);
   EXPECT_EQ(err_.find("falling behind"), std::string::npos) << err_;
@@ -809,18 +822,19 @@ TEST_F(NetworkRecordTest, GpsdThatIsRestartedHalfWay) {
   ASSERT_TRUE(gpsd.Start()) << gpsd.log();
   const std::string address = "gpsd://127.0.0.1:" + std::to_string(gpsd.port());
   const DayFiles files =
-      Record({"--source", address}, [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
-        ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
-        std::this_thread::sleep_for(500ms);  // gpsd takes the watch request
-        gpsd.receiver().Send(first);
-        ASSERT_TRUE(WaitShown(logger, first)) << logger.Output();
-        gpsd.Stop();
-        ASSERT_TRUE(WaitFor(logger, "COM-port open error (6)!")) << logger.Output();
-        ASSERT_TRUE(gpsd.Start()) << gpsd.log();
-        ASSERT_TRUE(WaitForError(logger, "reading " + address, 2)) << logger.err();
-        std::this_thread::sleep_for(500ms);
-        gpsd.receiver().Send(rest);
-      });
+      Record({"--source", address},
+             [&](testing::ChildProcess& logger, const std::string& first, const std::string& rest) {
+               ASSERT_TRUE(WaitForError(logger, "reading " + address)) << logger.err();
+               std::this_thread::sleep_for(500ms);  // gpsd takes the watch request
+               gpsd.receiver().Send(first);
+               ASSERT_TRUE(WaitShown(logger, first)) << logger.Output();
+               gpsd.Stop();
+               ASSERT_TRUE(WaitFor(logger, "COM-port open error (6)!")) << logger.Output();
+               ASSERT_TRUE(gpsd.Start()) << gpsd.log();
+               ASSERT_TRUE(WaitForError(logger, "reading " + address, 2)) << logger.err();
+               std::this_thread::sleep_for(500ms);
+               gpsd.receiver().Send(rest);
+             });
   EXPECT_EQ(files.track, reference.track);
   EXPECT_EQ(files.route, reference.route);
   EXPECT_NE(err_.find("gpsd at 127.0.0.1:" + std::to_string(gpsd.port()) + ": the connection was closed"),

@@ -72,7 +72,8 @@ struct FixSentences {
 
 std::vector<std::string> SplitFields(std::string_view sentence) {
   const size_t star = sentence.find('*');
-  std::string_view body = sentence.substr(1, star == std::string_view::npos ? std::string_view::npos : star - 1);
+  std::string_view body =
+      sentence.substr(1, star == std::string_view::npos ? std::string_view::npos : star - 1);
   std::vector<std::string> fields;
   for (size_t start = 0;;) {
     const size_t comma = body.find(',', start);
@@ -145,9 +146,9 @@ std::string Tail(const std::string& text, size_t bytes = 600) {
 // new lines are parsed, and numbering is followed from one run to the next.
 
 struct DayFileState {
-  std::string seen;  // content that passed earlier checks
+  std::string seen;      // content that passed earlier checks
   bool endsCut = false;  // `seen` ends in a line a kill cut at a page boundary
-  int lines = 0;     // point lines in it
+  int lines = 0;         // point lines in it
   double lastDayNumber = -1.0;
   int lastPoint = 0;  // route
   std::string lastName;
@@ -161,19 +162,19 @@ std::string CheckTrackLine(const std::string& line, DayFileState* state) {
   int d = 0, mo = 0, y = 0, h = 0, mi = 0, s = 0;
   char again[256];
   if (line.find(",0, -777,") != std::string::npos) {
-    if (std::sscanf(line.c_str(), "%lf, %lf,0, -777,%lf, %d.%d.%d, %d:%d:%d", &lat, &lon, &dayNumber, &d, &mo, &y,
-                    &h, &mi, &s) != 9) {
+    if (std::sscanf(line.c_str(), "%lf, %lf,0, -777,%lf, %d.%d.%d, %d:%d:%d", &lat, &lon, &dayNumber, &d, &mo,
+                    &y, &h, &mi, &s) != 9) {
       return "not a track point";
     }
-    std::snprintf(again, sizeof again, "%.8f, %.8f,0, -777,%.8f, %02d.%02d.%02d, %02d:%02d:%02d\r\n", lat, lon,
-                  dayNumber, d, mo, y, h, mi, s);
+    std::snprintf(again, sizeof again, "%.8f, %.8f,0, -777,%.8f, %02d.%02d.%02d, %02d:%02d:%02d\r\n", lat,
+                  lon, dayNumber, d, mo, y, h, mi, s);
   } else {
-    if (std::sscanf(line.c_str(), "%lf, %lf,0, %lf, %lf, %d.%d.%d, %d:%d:%d", &lat, &lon, &alt, &dayNumber, &d, &mo,
-                    &y, &h, &mi, &s) != 10) {
+    if (std::sscanf(line.c_str(), "%lf, %lf,0, %lf, %lf, %d.%d.%d, %d:%d:%d", &lat, &lon, &alt, &dayNumber,
+                    &d, &mo, &y, &h, &mi, &s) != 10) {
       return "not a track point";
     }
-    std::snprintf(again, sizeof again, "%.8f, %.8f,0, %.2f, %.8f, %02d.%02d.%02d, %02d:%02d:%02d\r\n", lat, lon,
-                  alt, dayNumber, d, mo, y, h, mi, s);
+    std::snprintf(again, sizeof again, "%.8f, %.8f,0, %.2f, %.8f, %02d.%02d.%02d, %02d:%02d:%02d\r\n", lat,
+                  lon, alt, dayNumber, d, mo, y, h, mi, s);
   }
   if (line != again) return "damaged track point";
   // Every fix of the stream is later than the one before, across runs too.
@@ -186,13 +187,13 @@ std::string CheckRouteLine(const std::string& line, DayFileState* state) {
   int point = 0, again2 = 0, nameNumber = 0;
   char first = 0, second = 0;
   double lat = 0, lon = 0, dayNumber = 0;
-  if (std::sscanf(line.c_str(), "W,1,%d,%d,R%c%c%3d,%lf,%lf,%lf,", &point, &again2, &first, &second, &nameNumber, &lat,
-                  &lon, &dayNumber) != 8) {
+  if (std::sscanf(line.c_str(), "W,1,%d,%d,R%c%c%3d,%lf,%lf,%lf,", &point, &again2, &first, &second,
+                  &nameNumber, &lat, &lon, &dayNumber) != 8) {
     return "not a route point";
   }
   char again[256];
-  std::snprintf(again, sizeof again, "W,1,%3d,%3d,R%c%c%03d,%.8f,%.8f,%.8f,0,1,3,0,65535,,0,0, \r\n", point, point,
-                first, second, nameNumber, lat, lon, dayNumber);
+  std::snprintf(again, sizeof again, "W,1,%3d,%3d,R%c%c%03d,%.8f,%.8f,%.8f,0,1,3,0,65535,,0,0, \r\n", point,
+                point, first, second, nameNumber, lat, lon, dayNumber);
   if (line != again) return "damaged route point";
   const std::string name = line.substr(line.find(",R") + 1, 6);
   if (state->lastPoint == 0) {
@@ -204,7 +205,8 @@ std::string CheckRouteLine(const std::string& line, DayFileState* state) {
     const int lastNumber = std::atoi(state->lastName.c_str() + 3);
     const char lastSecond = state->lastName[2];
     const bool wraps = lastNumber == 999;
-    const char expectSecond = wraps ? (lastSecond >= 'Z' ? 'A' : static_cast<char>(lastSecond + 1)) : lastSecond;
+    const char expectSecond =
+        wraps ? (lastSecond >= 'Z' ? 'A' : static_cast<char>(lastSecond + 1)) : lastSecond;
     if (first != state->lastName[1] || second != expectSecond || nameNumber != (wraps ? 0 : lastNumber + 1)) {
       return "route point name " + name + " after " + state->lastName;
     }
@@ -219,16 +221,18 @@ std::string CheckRouteLine(const std::string& line, DayFileState* state) {
 std::string CheckWaypointLine(const std::string& line, int year, int month, int day) {
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
   double lat = 0, lon = 0, dayNumber = 0, alt = 0;
-  if (std::sscanf(line.c_str(), "-1,W%2d%2d%2d-%2d%2d%2d,%lf,%lf,%lf,0,1,3,0,65535,Created_by_Pathmere,0,0,0.00000,",
-                  &y, &mo, &d, &h, &mi, &s, &lat, &lon, &dayNumber) != 9) {
+  if (std::sscanf(line.c_str(),
+                  "-1,W%2d%2d%2d-%2d%2d%2d,%lf,%lf,%lf,0,1,3,0,65535,Created_by_Pathmere,0,0,0.00000,", &y,
+                  &mo, &d, &h, &mi, &s, &lat, &lon, &dayNumber) != 9) {
     return "not a waypoint";
   }
   char again[256];
   const bool unknownAltitude = line.find(",-777 \r\n") != std::string::npos;
   if (!unknownAltitude) std::sscanf(line.c_str() + line.rfind(',') + 1, "%lf", &alt);
   const int length =
-      std::snprintf(again, sizeof again, "-1,W%02d%02d%02d-%02d%02d%02d,%.8f,%.8f,%.8f,0,1,3,0,65535,Created_by_Pathmere,"
-                                         "0,0,0.00000,",
+      std::snprintf(again, sizeof again,
+                    "-1,W%02d%02d%02d-%02d%02d%02d,%.8f,%.8f,%.8f,0,1,3,0,65535,Created_by_Pathmere,"
+                    "0,0,0.00000,",
                     y, mo, d, h, mi, s, lat, lon, dayNumber);
   if (unknownAltitude) {
     std::snprintf(again + length, sizeof again - static_cast<size_t>(length), "-777 \r\n");
@@ -245,10 +249,12 @@ std::string CheckNmeaLine(const std::string& line, DayFileState* state) {
   if (!rmc && line.rfind("$GPGGA,", 0) != 0) return "not an RMC or GGA sentence";
   if (line.size() < 12 || line[line.size() - 5] != '*') return "sentence without checksum";
   const size_t star = line.size() - 5;  // "*hh\r\n"
-  if (testing::WithChecksum(line.substr(1, star - 1)) + "\r\n" != line) return "sentence with a wrong checksum";
+  if (testing::WithChecksum(line.substr(1, star - 1)) + "\r\n" != line)
+    return "sentence with a wrong checksum";
   if (rmc) {
     const std::vector<std::string> fields = SplitFields(line.substr(0, star));
-    if (fields.size() < 10 || fields[1].size() < 6 || fields[9].size() != 6) return "RMC without time and date";
+    if (fields.size() < 10 || fields[1].size() < 6 || fields[9].size() != 6)
+      return "RMC without time and date";
     tm utc{};
     if (std::sscanf(fields[1].c_str(), "%2d%2d%2d", &utc.tm_hour, &utc.tm_min, &utc.tm_sec) != 3 ||
         std::sscanf(fields[9].c_str(), "%2d%2d%2d", &utc.tm_mday, &utc.tm_mon, &utc.tm_year) != 3) {
@@ -267,7 +273,8 @@ std::string CheckNmeaLine(const std::string& line, DayFileState* state) {
 std::string CheckDayFile(const std::string& name, const std::string& content, DayFileState* state) {
   int year = 0, month = 0, day = 0;
   char extension[8] = {};
-  if (std::sscanf(name.c_str(), "%4d-%2d-%2d.%7s", &year, &month, &day, extension) != 4) return "unexpected file";
+  if (std::sscanf(name.c_str(), "%4d-%2d-%2d.%7s", &year, &month, &day, extension) != 4)
+    return "unexpected file";
   const std::string kind = extension;
   std::string header;
   if (kind == "plt") {
@@ -335,16 +342,16 @@ std::string CheckDayFile(const std::string& name, const std::string& content, Da
 // One lane: one home and output folder, restarted again and again.
 
 enum class KillMoment {
-  kStartUp,     // before or around the first ticks: settings, socket, folder
-  kCaptureTick, // just after a capture tick began: reads, flushes, headers
-  kAnyTime,     // anywhere in the first seconds of capture
+  kStartUp,      // before or around the first ticks: settings, socket, folder
+  kCaptureTick,  // just after a capture tick began: reads, flushes, headers
+  kAnyTime,      // anywhere in the first seconds of capture
 };
 
 struct RunPlan {
   KillMoment moment = KillMoment::kAnyTime;
-  int afterSpawnMs = 0;   // kStartUp, kAnyTime
-  int tick = 0;           // kCaptureTick: 0 = the first capture tick
-  int afterTickMs = 0;    // kCaptureTick
+  int afterSpawnMs = 0;          // kStartUp, kAnyTime
+  int tick = 0;                  // kCaptureTick: 0 = the first capture tick
+  int afterTickMs = 0;           // kCaptureTick
   int waypointAfterOpenMs = -1;  // a second start asks for a waypoint (and a flush)
 };
 
@@ -429,9 +436,9 @@ class Lane {
 
   void Fail(int run, const RunPlan& plan, const std::string& what) {
     char text[160];
-    std::snprintf(text, sizeof text, "lane %d run %d (seed %" PRIu64 ", moment %d, spawn+%d ms, tick %d+%d ms): ",
-                  index_, run, seed_, static_cast<int>(plan.moment), plan.afterSpawnMs, plan.tick,
-                  plan.afterTickMs);
+    std::snprintf(text, sizeof text,
+                  "lane %d run %d (seed %" PRIu64 ", moment %d, spawn+%d ms, tick %d+%d ms): ", index_, run,
+                  seed_, static_cast<int>(plan.moment), plan.afterSpawnMs, plan.tick, plan.afterTickMs);
     report_.failures.push_back(text + what);
   }
 
@@ -454,9 +461,10 @@ class Lane {
     // A third of the lanes writes every ten seconds, a third every second,
     // so that kills also meet the short intervals and their syncs.
     const char* flushEvery[] = {"0", "10", "1"};
-    testing::ChildProcess logger({PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home_.out().string(), "--nmea-log",
-                  "--status", "--flush-every", flushEvery[index_ % 3]},
-                 env);
+    testing::ChildProcess logger(
+        {PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home_.out().string(), "--nmea-log",
+         "--status", "--flush-every", flushEvery[index_ % 3]},
+        env);
     if (!logger.started()) return Fail(run, plan, "pathmere-cli did not start");
     const auto spawned = Clock::now();
     auto killAt = spawned + Ms(plan.moment == KillMoment::kCaptureTick ? kLongestRunMs : plan.afterSpawnMs);
@@ -480,7 +488,8 @@ class Lane {
       }
       if (opened && !marker && plan.waypointAfterOpenMs >= 0 &&
           Clock::now() >= openedAt + Ms(plan.waypointAfterOpenMs)) {
-        marker = std::make_unique<testing::ChildProcess>(std::vector<std::string>{PATHMERE_CLI_PATH, "/wpth"}, env);
+        marker = std::make_unique<testing::ChildProcess>(std::vector<std::string>{PATHMERE_CLI_PATH, "/wpth"},
+                                                         env);
       }
     }
     const bool endedByItself = !logger.running();
@@ -497,8 +506,9 @@ class Lane {
       ++report_.waypointsSaved;
     }
     if (endedByItself || !WIFSIGNALED(logger.status()) || WTERMSIG(logger.status()) != SIGKILL) {
-      return Fail(run, plan, "the logger ended by itself (status " + std::to_string(logger.status()) +
-                                 "): " + Tail(logger.err()) + " | " + Tail(logger.out()));
+      return Fail(run, plan,
+                  "the logger ended by itself (status " + std::to_string(logger.status()) +
+                      "): " + Tail(logger.err()) + " | " + Tail(logger.out()));
     }
     for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"}) {
       if (logger.err().find(report) != std::string::npos) return Fail(run, plan, Tail(logger.err(), 4000));
@@ -516,7 +526,8 @@ class Lane {
       const std::string content = testing::ReadWholeFile(entry.path());
       const std::string problem =
           name.ends_with(".gpx")
-              ? testing::CheckKilledGpx(content, testing::ReadWholeFile(fs::path(entry.path()).replace_extension(".plt")))
+              ? testing::CheckKilledGpx(
+                    content, testing::ReadWholeFile(fs::path(entry.path()).replace_extension(".plt")))
               : CheckDayFile(name, content, &files_[name]);
       if (!problem.empty()) return Fail(run, plan, name + ": " + problem);
     }
@@ -575,12 +586,14 @@ TEST(RecordCrashTest, KilledAtRandomMomentsLeavesWholeLinesAndTheNextRunContinue
     total.nmeaLines += r.nmeaLines;
     total.dayFiles += r.dayFiles;
   }
-  std::printf("seed %" PRIu64 ": %d kills (start-up %d, capture tick %d, any time %d) in %.1f s; port opened in %d "
-              "runs, route continued %d times, %d waypoints; files hold %d track points, %d route points, %d NMEA "
-              "lines in %d day files\n",
-              seed, total.kills, total.killsByMoment[0], total.killsByMoment[1], total.killsByMoment[2], seconds,
-              total.portOpened, total.routeContinued, total.waypointsSaved, total.trackPoints, total.routePoints,
-              total.nmeaLines, total.dayFiles);
+  std::printf(
+      "seed %" PRIu64
+      ": %d kills (start-up %d, capture tick %d, any time %d) in %.1f s; port opened in %d "
+      "runs, route continued %d times, %d waypoints; files hold %d track points, %d route points, %d NMEA "
+      "lines in %d day files\n",
+      seed, total.kills, total.killsByMoment[0], total.killsByMoment[1], total.killsByMoment[2], seconds,
+      total.portOpened, total.routeContinued, total.waypointsSaved, total.trackPoints, total.routePoints,
+      total.nmeaLines, total.dayFiles);
   if (::testing::Test::HasFailure()) return;
   // What survived the kills is what map programs read.
   for (const auto& lane : lanes) {

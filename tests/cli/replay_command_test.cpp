@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/child_process.h"
 #include "support/gpsbabel_readback.h"
 #include "support/nmea_builder.h"
-#include "support/child_process.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -70,8 +70,8 @@ TEST_F(ReplayCommandTest, HostileFilesAreReplayedWithoutHarm) {
       Write("noise.bin", noise),
       Write("empty.nmea", ""),
       Write("no-final-line-end.nmea", StandingFixes(3) + testing::Rmc({.timeOfDay = 43300.0})),
-      Write("long-lines.nmea", std::string(10000, '$') + "\r\n" + "$GP" + std::string(10000, 'A') + "\r\n" +
-                                   StandingFixes(3)),
+      Write("long-lines.nmea",
+            std::string(10000, '$') + "\r\n" + "$GP" + std::string(10000, 'A') + "\r\n" + StandingFixes(3)),
   };
   for (const std::string& file : files) {
     const auto result = Replay({file});

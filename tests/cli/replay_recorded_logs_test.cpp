@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "fix/fix_time.h"
-#include "support/gpsbabel_readback.h"
-#include "support/gpx_checks.h"
 #include "support/child_process.h"
 #include "support/day_file_headers.h"
+#include "support/gpsbabel_readback.h"
+#include "support/gpx_checks.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -120,8 +120,8 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
     const std::string name = log.filename().string();
     SCOPED_TRACE(name);
     testing::TempFolder out;
-    const auto result = RunCommand({PATHMERE_CLI_PATH, "replay", log.string(), "--output", out.path().string()},
-                                   {"TZ=Europe/Berlin"});
+    const auto result = RunCommand(
+        {PATHMERE_CLI_PATH, "replay", log.string(), "--output", out.path().string()}, {"TZ=Europe/Berlin"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(result.out.rfind(log.string() + "\r\n", 0), 0u) << result.out;
     EXPECT_TRUE(result.out.ends_with("File processed\r\n")) << result.out;
@@ -137,8 +137,8 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
       }
       const std::string date = fileName.substr(0, 10);
       const std::string content = testing::ReadWholeFile(entry.path());
-      const std::string header = testing::TrackHeader(std::stoi(date.substr(0, 4)), std::stoi(date.substr(5, 2)),
-                                                        std::stoi(date.substr(8, 2)));
+      const std::string header = testing::TrackHeader(
+          std::stoi(date.substr(0, 4)), std::stoi(date.substr(5, 2)), std::stoi(date.substr(8, 2)));
       ASSERT_EQ(header.size(), 132u);
       ASSERT_EQ(content.substr(0, header.size()), header);
       std::istringstream lines(content.substr(header.size()));
@@ -157,7 +157,8 @@ TEST(ReplayRecordedLogsTest, EveryLogGivesOneWellFormedTrackFilePerLocalDay) {
         GpsFix local;
         UtcToLocal(utc, &local);
         char localDate[16];
-        std::snprintf(localDate, sizeof localDate, "%04d-%02d-%02d", 2000 + local.year, local.month, local.day);
+        std::snprintf(localDate, sizeof localDate, "%04d-%02d-%02d", 2000 + local.year, local.month,
+                      local.day);
         EXPECT_EQ(date, localDate) << line;
         const double dayNumber = std::stod(m[4]);
         if (dateJumps.count(name) != 0 && dateJumps.at(name) == 0) {
@@ -206,11 +207,12 @@ TEST(ReplayRecordedLogsTest, GpxFilesFollowTheTrackInAnotherZoneAndCanBeLeftOut)
     testing::ExpectGpxMatchesOziFiles(out.path());
   }
   testing::TempFolder without;
-  ASSERT_EQ(RunCommand({PATHMERE_CLI_PATH, "replay", logs.front().string(), "--output", without.path().string(),
-                        "--no-gpx"})
+  ASSERT_EQ(RunCommand({PATHMERE_CLI_PATH, "replay", logs.front().string(), "--output",
+                        without.path().string(), "--no-gpx"})
                 .exitStatus,
             0);
-  for (const auto& entry : fs::directory_iterator(without.path())) EXPECT_NE(entry.path().extension(), ".gpx");
+  for (const auto& entry : fs::directory_iterator(without.path()))
+    EXPECT_NE(entry.path().extension(), ".gpx");
 }
 
 TEST(ReplayRecordedLogsTest, ALogCrossingLocalMidnightSplitsIntoTwoDays) {

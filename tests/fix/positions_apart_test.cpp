@@ -42,8 +42,8 @@ TEST(PositionsApartTest, TableOfCases) {
 // Halves of the mean latitude round upward before the sign is dropped, so
 // +45.5 uses the 46-degree entry and -45.5 the 45-degree one.
 TEST(PositionsApartTest, MeanLatitudeRoundsHalvesUpBeforeDroppingSign) {
-  const double at45 = 78627.08158684;   // metres per degree at 45
-  const double at46 = 77242.87451664;   // metres per degree at 46
+  const double at45 = 78627.08158684;  // metres per degree at 45
+  const double at46 = 77242.87451664;  // metres per degree at 46
   // A longitude step that is apart at 45 degrees but not at 46.
   const double limit = 1000.0;
   const double step = (limit / at45 + limit / at46) / 2.0;

@@ -244,7 +244,7 @@ TEST_F(SentenceProcessorTest, OnlyCheckedAndDecodedSentencesReachTheNmeaLog) {
   const std::string rmc = Rmc({.timeOfDay = 100.0});
   Feed(gga);
   Feed(rmc);
-  Feed(Rmc({.timeOfDay = 101.0, .status = "V"}));          // does not decode
+  Feed(Rmc({.timeOfDay = 101.0, .status = "V"}));            // does not decode
   Feed(WithChecksum("GPGGA,101000,,,,,0,00,99.9,,M,,M,,"));  // no fix
   std::string badChecksum = Gga(102.0, 1.0);
   badChecksum.back() = badChecksum.back() == '0' ? '1' : '0';

@@ -86,8 +86,7 @@ TEST_F(NmeaLogWriterTest, NoMemoryIsPostedForEachSentenceUntilABlockIsGot) {
     EXPECT_EQ(log.AddSentence(fix, kRmc, true), kNoMemory);
     EXPECT_EQ(log.Flush(), 0);
     EXPECT_EQ(log.AddSentence(fix, kRmc, true), 0);
-    EXPECT_EQ(bench.panel.Log(),
-              "(1) No memory for NMEA-buffer! \r\n(2) No memory for NMEA-buffer! \r\n");
+    EXPECT_EQ(bench.panel.Log(), "(1) No memory for NMEA-buffer! \r\n(2) No memory for NMEA-buffer! \r\n");
     EXPECT_EQ(std::wstring(log.output().file().message()), L"(2) No memory for NMEA-buffer! \r\n");
     EXPECT_EQ(TestHeap::live, 1);
   }

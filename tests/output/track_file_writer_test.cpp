@@ -89,13 +89,14 @@ TEST_F(TrackFileWriterTest, PointsAfterALineCutByACrashStartOnALineOfTheirOwn) {
   writer.AddPoint(FixAt(6, 12, 26, 9, 0, 10.0));
   ASSERT_EQ(writer.Flush(), 0);
   const std::string after = bench.Read("2026-12-06.plt");
-  EXPECT_EQ(after.substr(after.size() - 82), "09:00:00\r\n51.47788000, -0.00147000,0, 115.49, 46362.37511574, "
-                                              "06.12.26, 09:00:10\r\n");
+  EXPECT_EQ(after.substr(after.size() - 82),
+            "09:00:00\r\n51.47788000, -0.00147000,0, 115.49, 46362.37511574, "
+            "06.12.26, 09:00:10\r\n");
 }
 
 TEST_F(TrackFileWriterTest, LocalMidnightSplitsTheFilesButNotTheUtcColumns) {
   ScopedTimeZone berlin("Europe/Berlin");
-  writer.AddPoint(FixAt(6, 12, 26, 22, 59, 50.0));  // 23:59:50 local
+  writer.AddPoint(FixAt(6, 12, 26, 22, 59, 50.0));               // 23:59:50 local
   EXPECT_EQ(writer.AddPoint(FixAt(6, 12, 26, 23, 0, 10.0)), 0);  // 00:00:10 local, 7th
   // The old day's point went out at the day change; the new one is pending.
   EXPECT_EQ(bench.Read("2026-12-06.plt").substr(132),
@@ -125,7 +126,7 @@ TEST_F(TrackFileWriterTest, FlushesAfterTheIntervalAndAtOnceWhenTheClockIsPastIt
 TEST_F(TrackFileWriterTest, TickCounterWrapIsHarmless) {
   bench.clock.now = 0xFFFFF000u;
   writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5));  // flushed: far past tick 0
-  bench.clock.now = 1000;                           // wrapped, 5096 ms later
+  bench.clock.now = 1000;                          // wrapped, 5096 ms later
   writer.AddPoint(FixAt(6, 12, 26, 2, 57, 0.0));
   EXPECT_GT(writer.fill(), 0);
 }
@@ -169,8 +170,7 @@ TEST_F(TrackFileWriterTest, FailedTimedAndOutsideFlushesKeepThePoints) {
   EXPECT_EQ(writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5)), kCreateDirectoryFailed);
   EXPECT_EQ(writer.Flush(), kCreateDirectoryFailed);
   EXPECT_EQ(writer.output().lastFlushTick(), 0u);
-  EXPECT_EQ(bench.panel.Log(),
-            "(1) CreateDirectory Error: 17 \r\n(2) CreateDirectory Error: 17 \r\n");
+  EXPECT_EQ(bench.panel.Log(), "(1) CreateDirectory Error: 17 \r\n(2) CreateDirectory Error: 17 \r\n");
 
   fs::remove(bench.Folder());
   EXPECT_EQ(writer.AddPoint(FixAt(6, 12, 26, 2, 56, 54.5)), 0);
@@ -195,8 +195,7 @@ TEST_F(TrackFileWriterTest, FailedDayChangeAndFullAreaFlushesLoseThePoints) {
   }
   EXPECT_EQ(writer.AddPoint(FixAt(7, 12, 26, 0, 2, 0.0)), kCreateDirectoryFailed);
   EXPECT_EQ(writer.fill(), 72);
-  EXPECT_EQ(bench.panel.Log(),
-            "(1) CreateDirectory Error: 17 \r\n(2) CreateDirectory Error: 17 \r\n");
+  EXPECT_EQ(bench.panel.Log(), "(1) CreateDirectory Error: 17 \r\n(2) CreateDirectory Error: 17 \r\n");
 
   fs::remove(bench.Folder());
   ASSERT_EQ(writer.Flush(), 0);
@@ -282,15 +281,14 @@ TEST(OziLinesTest, ALineJustFitsItsBufferOrIsLeftOutWhole) {
     const char* legend;
     Compose compose;
   } rows[] = {
-      {"track", [](const GpsFix& fix, char* buffer, size_t capacity) {
-         return ComposeTrackPointLine(fix, 46362.5, buffer, capacity);
-       }},
-      {"route", [](const GpsFix& fix, char* buffer, size_t capacity) {
+      {"track", [](const GpsFix& fix, char* buffer,
+                   size_t capacity) { return ComposeTrackPointLine(fix, 46362.5, buffer, capacity); }},
+      {"route",
+       [](const GpsFix& fix, char* buffer, size_t capacity) {
          return ComposeRoutePointLine(1000, "REE", 7, fix, 46362.5, buffer, capacity);
        }},
-      {"waypoint", [](const GpsFix& fix, char* buffer, size_t capacity) {
-         return ComposeWaypointLine(fix, fix, 46362.5, buffer, capacity);
-       }},
+      {"waypoint", [](const GpsFix& fix, char* buffer,
+                      size_t capacity) { return ComposeWaypointLine(fix, fix, 46362.5, buffer, capacity); }},
   };
   const GpsFix fix = FixAt(6, 12, 26, 2, 56, 44.5, -1e30, 1e30);
   for (const auto& row : rows) {
@@ -335,12 +333,17 @@ TEST(OziLinesTest, LinesReadBackAsWrittenAndNothingElse) {
   EXPECT_DOUBLE_EQ(waypointLine.latitude, -33.8688);
 
   const std::string notPoints[] = {
-      "", "OziExplorer Track Point File Version 2.1\r\n", "0,3,255,Track-2026-12-06,0,0,0,255\r\n",
-      "0          \r\n", "R,1,R261206,Track 06.12.2026,16711680\r\n", "WGS 84\r\n",
+      "",
+      "OziExplorer Track Point File Version 2.1\r\n",
+      "0,3,255,Track-2026-12-06,0,0,0,255\r\n",
+      "0          \r\n",
+      "R,1,R261206,Track 06.12.2026,16711680\r\n",
+      "WGS 84\r\n",
       "W,1,99999999999,1,REE001,48.1,11.5,46362.5,0,1,3,0,65535,,0,0, \r\n",  // number beyond the range
-      "W,1,  1,  1,REE001,48.1,181,46362.5,0,1,3,0,65535,,0,0, \r\n",          // no such longitude
-      "-1,W1,48.1,11.5,0.2,0\r\n",                                             // no such day
-      "-1,W1,48.1,11.5,nan,0\r\n", std::string("-1,W1,48.1\0,11.5,46362.5\r\n", 26),
+      "W,1,  1,  1,REE001,48.1,181,46362.5,0,1,3,0,65535,,0,0, \r\n",         // no such longitude
+      "-1,W1,48.1,11.5,0.2,0\r\n",                                            // no such day
+      "-1,W1,48.1,11.5,nan,0\r\n",
+      std::string("-1,W1,48.1\0,11.5,46362.5\r\n", 26),
   };
   for (const std::string& line : notPoints) {
     EXPECT_FALSE(ParseTrackPointLine(line, &trackLine)) << line;

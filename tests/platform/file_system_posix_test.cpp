@@ -41,7 +41,8 @@ TEST(PosixFileSystemTest, MapsDevicePathsBelowTheRoot) {
       {"no leading backslash", L"Pathmere", "/data/dev/Pathmere"},
       {"doubled and trailing separators", L"\\\\Pathmere\\\\x\\", "/data/dev/Pathmere/x"},
       {"blanks and dots inside names", L"\\My Tracks\\a..b\\.hidden", "/data/dev/My Tracks/a..b/.hidden"},
-      {"wide characters as UTF-8", L"\\Fahrt\u00e4\u20ac\U0001F600", "/data/dev/Fahrt\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80"},
+      {"wide characters as UTF-8", L"\\Fahrt\u00e4\u20ac\U0001F600",
+       "/data/dev/Fahrt\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80"},
   };
   for (const Row& row : rows) {
     std::string host;
@@ -263,7 +264,7 @@ TEST(PosixFileSystemTest, ListsFolderEntriesSortedWithKind) {
   fs::create_directory(temp.path() / "top" / "\xc3\x84rger");
   WriteFile(temp.path() / "top" / "b.plt", "");
   fs::create_directory_symlink(temp.path() / "top" / "Tracks", temp.path() / "top" / "link");
-  WriteFile(temp.path() / "top" / "bad\xff", "");     // not UTF-8: cannot be named again
+  WriteFile(temp.path() / "top" / "bad\xff", "");      // not UTF-8: cannot be named again
   WriteFile(temp.path() / "top" / "back\\slash", "");  // holds the separator
   std::vector<FileSystem::FolderEntry> entries;
   ASSERT_TRUE(files.ListFolder(L"\\top", &entries));

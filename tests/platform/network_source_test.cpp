@@ -162,7 +162,8 @@ TEST(NetworkSourceTest, GpsdIsAskedForNmeaAndItsRepliesAreDropped) {
   EXPECT_EQ(gpsd.Receive(2000), "?WATCH={\"enable\":true,\"nmea\":true,\"device\":\"/dev/ttyACM0\"}\n");
 
   const std::string rmc = "$GPRMC,033141.370,A,4231.8310,N,08807.3055,W,0.19,137.91,070804,,*15\r\n";
-  const std::string gga = "$GPGGA,033141.370,4231.8310,N,08807.3055,W,1,06,1.6,221.9,M,-33.9,M,0.0,0000*7E\r\n";
+  const std::string gga =
+      "$GPGGA,033141.370,4231.8310,N,08807.3055,W,1,06,1.6,221.9,M,-33.9,M,0.0,0000*7E\r\n";
   const std::string stream = "{\"class\":\"VERSION\",\"release\":\"3.22\"}\r\n" + rmc +
                              "{\"class\":\"DEVICES\",\"devices\":[" + Pattern(4000, 'a') + "]}\r\n" + gga +
                              "{\"class\":\"WATCH\"}\r\n" + rmc;

@@ -263,10 +263,17 @@ TEST(SerialPortResolveTest, LinksWinOverTheDefaultTable) {
     fs::path expected;
   };
   const Case cases[] = {
-      {0, folder.path() / "COM0"}, {1, "/dev/ttyUSB1"},  {3, "/dev/ttyUSB3"},
-      {4, "/dev/ttyACM0"},         {7, "/dev/ttyACM3"},  {8, "/dev/rfcomm0"},
-      {11, "/dev/rfcomm3"},        {12, "/dev/ttyS0"},   {15, "/dev/ttyS3"},
-      {16, ""},                    {-1, ""},
+      {0, folder.path() / "COM0"},
+      {1, "/dev/ttyUSB1"},
+      {3, "/dev/ttyUSB3"},
+      {4, "/dev/ttyACM0"},
+      {7, "/dev/ttyACM3"},
+      {8, "/dev/rfcomm0"},
+      {11, "/dev/rfcomm3"},
+      {12, "/dev/ttyS0"},
+      {15, "/dev/ttyS3"},
+      {16, ""},
+      {-1, ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PosixSerialPort::ResolveDevice(c.portNumber, folder.path()), c.expected)

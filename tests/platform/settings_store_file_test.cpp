@@ -114,10 +114,13 @@ TEST_F(SettingsStoreFileTest, DamagedFilesReadAsMissingValues) {
   const std::string longDir = "\"OutputDir\"=\"\\\\" + std::string(10000, 'a') + "\"\n";
   const Case cases[] = {
       {"empty file", "", StoreStatus::kMissing, StoreStatus::kMissing},
-      {"cut inside a string", "\"PortNumber\"=dword:00000003\n\"OutputDir\"=\"\\\\Path",
-       StoreStatus::kOk, StoreStatus::kMissing},
-      {"binary", std::string("\x7f" "ELF\0\0\"PortNumber\"=\xff\0dword", 22), StoreStatus::kMissing,
+      {"cut inside a string", "\"PortNumber\"=dword:00000003\n\"OutputDir\"=\"\\\\Path", StoreStatus::kOk,
        StoreStatus::kMissing},
+      {"binary",
+       std::string("\x7f"
+                   "ELF\0\0\"PortNumber\"=\xff\0dword",
+                   22),
+       StoreStatus::kMissing, StoreStatus::kMissing},
       {"number where the string belongs", "\"OutputDir\"=dword:00000001\n", StoreStatus::kMissing,
        StoreStatus::kWrongType},
       {"string where the number belongs", "\"PortNumber\"=\"3\"\n", StoreStatus::kWrongType,

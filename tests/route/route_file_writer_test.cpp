@@ -139,13 +139,20 @@ TEST_F(RouteFileWriterTest, ContinuationOutcomes) {
       {"258 bytes, line feed at byte 2", placed(2, 258), "(1) Route continued... \r\n", 18, "RBK018"},
       {"258 bytes, line feed at byte 1", placed(1, 258), "(1) Route point not found \r\n", 1, "REE001"},
       {"header only", header, "(1) Route point not found \r\n", 1, "REE001"},
-      {"line feed of the last point before the tail", header + "\nW,1, 17, 17,RBK017," + std::string(300, '0'),
-       "(1) Route point not found \r\n", 1, "REE001"},
+      {"line feed of the last point before the tail",
+       header + "\nW,1, 17, 17,RBK017," + std::string(300, '0'), "(1) Route point not found \r\n", 1,
+       "REE001"},
       {"binary noise", header + noise, "(1) Route point not found \r\n", 1, "REE001"},
       {"NUL bytes before the point line", header + std::string(40, '\0') + "\r\n" + last17,
        "(1) Route continued... \r\n", 18, "RBK018"},
-      {"NUL in the number field", header + Bytes("\nW,1,\0" "17, 17,RBK017,0,0,0, \r\n"), "", 1, "REE001"},
-      {"NUL in the name", header + Bytes("\nW,1, 17, 17,RBK0\0" "17,0,0,0, \r\n"), "", 1, "REE001"},
+      {"NUL in the number field",
+       header + Bytes("\nW,1,\0"
+                      "17, 17,RBK017,0,0,0, \r\n"),
+       "", 1, "REE001"},
+      {"NUL in the name",
+       header + Bytes("\nW,1, 17, 17,RBK0\0"
+                      "17,0,0,0, \r\n"),
+       "", 1, "REE001"},
       {"NUL after the name number", header + Bytes("\nW,1, 17, 17,RBK017\0,0,0,0, \r\n"),
        "(1) Route continued... \r\n", 18, "RBK018"},
       {"route line of the header is no point", header + "\r\n", "(1) Route point not found \r\n", 1,
@@ -202,7 +209,8 @@ TEST_F(RouteFileWriterTest, ContinuationOutcomes) {
     } else {
       ASSERT_EQ(last.outcome, RouteTail::Outcome::kLastPoint) << row.legend;
       EXPECT_EQ(last.pointNumber + 1, row.pointNumber) << row.legend;
-      EXPECT_EQ(std::string({'R', last.letters[0], last.letters[1]}), std::string(row.nextName, 3)) << row.legend;
+      EXPECT_EQ(std::string({'R', last.letters[0], last.letters[1]}), std::string(row.nextName, 3))
+          << row.legend;
       EXPECT_EQ(last.nameNumber + 1, std::stoi(row.nextName + 3)) << row.legend;
     }
   }
@@ -281,7 +289,8 @@ TEST_F(RouteFileWriterTest, LocalMidnightStartsTheNewDaysRoute) {
   const std::string newDay = bench.Read("2026-12-07.rte");
   EXPECT_NE(newDay.find("R,1,R261207,Track 07.12.2026,16711680\r\n"), std::string::npos);
   // Day 7: v = 112 + 4, letters E and U; the date column stays UTC.
-  EXPECT_EQ(newDay.substr(107), "W,1,  1,  1,REU001,48.13781000,11.57549000,46362.95844907,0,1,3,0,65535,,0,0, \r\n");
+  EXPECT_EQ(newDay.substr(107),
+            "W,1,  1,  1,REU001,48.13781000,11.57549000,46362.95844907,0,1,3,0,65535,,0,0, \r\n");
 }
 
 TEST_F(RouteFileWriterTest, FlushesWhenFullAndAfterItsOwnInterval) {

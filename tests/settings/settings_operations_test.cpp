@@ -99,10 +99,12 @@ TEST_F(SettingsOperationsTest, OutputDirResults) {
   const Case cases[] = {
       {"key without the value", "\"PortNumber\"=dword:00000001\n", 2, OutputDirProblem::kMissing},
       {"stored as a number", "\"OutputDir\"=dword:00000001\n", 2, OutputDirProblem::kWrongType},
-      {"259 characters fit", "\"OutputDir\"=\"\\\\" + std::string(258, 'd') + "\"\n", 0, OutputDirProblem::kNone},
+      {"259 characters fit", "\"OutputDir\"=\"\\\\" + std::string(258, 'd') + "\"\n", 0,
+       OutputDirProblem::kNone},
       {"260 characters do not", "\"OutputDir\"=\"\\\\" + std::string(259, 'd') + "\"\n", 2,
        OutputDirProblem::kTooLong},
-      {"10,000 characters", "\"OutputDir\"=\"\\\\" + std::string(9999, 'd') + "\"\n", 2, OutputDirProblem::kTooLong},
+      {"10,000 characters", "\"OutputDir\"=\"\\\\" + std::string(9999, 'd') + "\"\n", 2,
+       OutputDirProblem::kTooLong},
       {"empty: the root was chosen", "\"OutputDir\"=\"\"\n", 3, OutputDirProblem::kNotRooted},
       {"no leading backslash", "\"OutputDir\"=\"Pathmere\"\n", 3, OutputDirProblem::kNotRooted},
       {"the default folder", "\"OutputDir\"=\"\\\\Pathmere\"\n", 0, OutputDirProblem::kNone},
@@ -112,20 +114,28 @@ TEST_F(SettingsOperationsTest, OutputDirResults) {
     EXPECT_EQ(LoadFolder(), c.expected) << c.legend;
     EXPECT_EQ(folders_.size(), c.expected == 0 ? 1u : 0u) << c.legend;
     OutputDirCheck check;
-    EXPECT_EQ(LoadOutputDir(store_, [](const wchar_t*) {}, &check), c.expected) << c.legend;
+    EXPECT_EQ(LoadOutputDir(
+                  store_, [](const wchar_t*) {}, &check),
+              c.expected)
+        << c.legend;
     EXPECT_EQ(check.problem, c.problem) << c.legend;
   }
   EXPECT_EQ(folders_.front(), L"\\Pathmere");
   OutputDirCheck check;
   WriteStoreFile("\"OutputDir\"=\"Pathmere\"\n");
-  LoadOutputDir(store_, [](const wchar_t*) {}, &check);
+  LoadOutputDir(
+      store_, [](const wchar_t*) {}, &check);
   EXPECT_EQ(check.stored, L"Pathmere");
   // No key at all, and a store that is there but cannot be read.
   fs::remove(store_.filePath());
-  EXPECT_EQ(LoadOutputDir(store_, [](const wchar_t*) {}, &check), 1);
+  EXPECT_EQ(LoadOutputDir(
+                store_, [](const wchar_t*) {}, &check),
+            1);
   EXPECT_EQ(check.problem, OutputDirProblem::kNoKey);
   fs::create_directory(store_.filePath());
-  EXPECT_EQ(LoadOutputDir(store_, [](const wchar_t*) {}, &check), 1);
+  EXPECT_EQ(LoadOutputDir(
+                store_, [](const wchar_t*) {}, &check),
+            1);
   EXPECT_EQ(check.problem, OutputDirProblem::kStoreUnreadable);
 }
 

@@ -23,7 +23,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
     const std::string_view text(*entry);
     const std::string_view name = text.substr(0, text.find('='));
     const bool replaced = std::any_of(extraEnv.begin(), extraEnv.end(), [&](const std::string& extra) {
-      return extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 && extra[name.size()] == '=';
+      return extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 &&
+             extra[name.size()] == '=';
     });
     if (!replaced) env.emplace_back(text);
   }
@@ -99,7 +100,8 @@ void ChildProcess::Pump(int timeoutMs) {
 
 const std::string& ChildProcess::Output() {
   // Everything waiting in the pipes, without waiting for more.
-  for (size_t before = out_.text.size() + err_.text.size() + 1; before != out_.text.size() + err_.text.size();) {
+  for (size_t before = out_.text.size() + err_.text.size() + 1;
+       before != out_.text.size() + err_.text.size();) {
     before = out_.text.size() + err_.text.size();
     Pump(0);
   }

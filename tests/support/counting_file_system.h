@@ -32,7 +32,9 @@ class CountingFileSystem final : public FileSystem {
   }
   FileHandle OpenExistingForRead(std::wstring_view path) override { return files_.OpenExistingForRead(path); }
   int64_t FileSize(FileHandle file) override { return files_.FileSize(file); }
-  bool Seek(FileHandle file, int64_t offset, SeekOrigin origin) override { return files_.Seek(file, offset, origin); }
+  bool Seek(FileHandle file, int64_t offset, SeekOrigin origin) override {
+    return files_.Seek(file, offset, origin);
+  }
   bool Read(FileHandle file, void* buffer, uint32_t size, uint32_t* bytesRead) override {
     return files_.Read(file, buffer, size, bytesRead);
   }

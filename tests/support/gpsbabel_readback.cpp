@@ -101,8 +101,11 @@ std::vector<FilePoint> TrackPoints(const std::vector<std::string>& lines) {
       ADD_FAILURE() << "track line with " << f.size() << " columns: " << lines[i];
       continue;
     }
-    points.push_back({Number(f[0]), Number(f[1]), AltitudeColumn(f[3]),
-                      {DayNumberToUnix(Number(f[4])), DateTimeColumnsToUnix(f[5], f[6])}, lines[i]});
+    points.push_back({Number(f[0]),
+                      Number(f[1]),
+                      AltitudeColumn(f[3]),
+                      {DayNumberToUnix(Number(f[4])), DateTimeColumnsToUnix(f[5], f[6])},
+                      lines[i]});
   }
   return points;
 }
@@ -132,7 +135,8 @@ std::vector<FilePoint> Waypoints(const std::vector<std::string>& lines) {
       ADD_FAILURE() << "waypoint line with " << f.size() << " columns: " << lines[i];
       continue;
     }
-    points.push_back({Number(f[2]), Number(f[3]), AltitudeColumn(f[14]), {DayNumberToUnix(Number(f[4]))}, lines[i]});
+    points.push_back(
+        {Number(f[2]), Number(f[3]), AltitudeColumn(f[14]), {DayNumberToUnix(Number(f[4]))}, lines[i]});
   }
   return points;
 }
@@ -234,8 +238,8 @@ int ExpectGpsBabelReadsBack(const fs::path& folder) {
       continue;
     }
     const auto written = parse(Lines(ReadWholeFile(entry.path())));
-    const auto result = RunCommand({gpsbabel, "-i", "ozi", "-f", entry.path().string(), "-o", "gpx", "-F", "-"},
-                                   {"TZ=UTC"});
+    const auto result =
+        RunCommand({gpsbabel, "-i", "ozi", "-f", entry.path().string(), "-o", "gpx", "-F", "-"}, {"TZ=UTC"});
     EXPECT_EQ(result.exitStatus, 0) << entry.path() << "\n" << result.err;
     ExpectSamePoints(entry.path(), written, GpxPoints(result.out, element));
     ++checked;

@@ -57,7 +57,8 @@ bool LoopbackServer::Listen() {
   const int on = 1;
   setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   const sockaddr_in address = Loopback(port_);
-  if (bind(listen_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(listen_, 4) != 0) {
+  if (bind(listen_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listen_, 4) != 0) {
     close(listen_);
     listen_ = -1;
     return false;
@@ -125,9 +126,9 @@ bool GpsdOnTerminal::Start() {
   Stop();
   // -N foreground, -n open the device now, -b never write to it; without -G
   // it listens on loopback only.
-  process_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-      kGpsd, "-N", "-n", "-b", "-S", std::to_string(port_), "-F", (folder_.path() / "gpsd.sock").string(),
-      receiver_.slaveName()});
+  process_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{kGpsd, "-N", "-n", "-b", "-S", std::to_string(port_), "-F",
+                               (folder_.path() / "gpsd.sock").string(), receiver_.slaveName()});
   if (!process_->started()) return false;
   // Ready once it takes connections.
   for (int i = 0; i < 100; ++i) {

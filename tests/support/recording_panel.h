@@ -18,12 +18,8 @@ class RecordingPanel : public PanelText {
     auto it = texts.find(controlId);
     return it == texts.end() ? 0 : it->second.size();
   }
-  void SetText(int controlId, std::wstring_view text) override {
-    texts[controlId] = std::wstring(text);
-  }
-  void InsertAtEnd(int controlId, std::wstring_view text) override {
-    texts[controlId] += text;
-  }
+  void SetText(int controlId, std::wstring_view text) override { texts[controlId] = std::wstring(text); }
+  void InsertAtEnd(int controlId, std::wstring_view text) override { texts[controlId] += text; }
 
   // The text of an area, narrowed (the program writes ASCII only).
   std::string Text(int controlId) const {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fix/gps_fix.h"
-#include "platform/file_system_posix.h"
 #include "messages/message_log.h"
+#include "platform/file_system_posix.h"
 #include "support/fake_tick_clock.h"
 #include "support/recording_panel.h"
 #include "support/test_environment.h"
@@ -39,8 +39,7 @@ struct WriterBench {
 };
 
 inline GpsFix FixAt(int day, int month, int year, int hour, int minute, double seconds,
-                    double latitude = 51.47788, double longitude = -0.00147,
-                    double altitude = 35.2) {
+                    double latitude = 51.47788, double longitude = -0.00147, double altitude = 35.2) {
   GpsFix fix;
   fix.day = static_cast<uint8_t>(day);
   fix.month = static_cast<uint8_t>(month);
@@ -60,11 +59,11 @@ inline GpsFix FixAt(int day, int month, int year, int hour, int minute, double s
 // The ways a day's file or its folder can be made to fail for real, even for
 // root: by the kind of file in its place rather than by permissions.
 enum class Blocker {
-  kFolderIsAFile,         // creating the folder: EEXIST
-  kGrandparentMissing,    // creating the folder: ENOENT
-  kDayFileIsAFolder,      // opening: EISDIR
-  kDayFileIsDevFull,      // writing the header: ENOSPC
-  kDayFileIsAFifo,        // moving to the end: ESPIPE
+  kFolderIsAFile,       // creating the folder: EEXIST
+  kGrandparentMissing,  // creating the folder: ENOENT
+  kDayFileIsAFolder,    // opening: EISDIR
+  kDayFileIsDevFull,    // writing the header: ENOSPC
+  kDayFileIsAFifo,      // moving to the end: ESPIPE
 };
 
 // Puts the blocker for `fileName` in place. For kGrandparentMissing the writer

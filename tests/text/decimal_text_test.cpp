@@ -39,8 +39,8 @@ void ExpectFixedLikePrintf(double value) {
   for (int decimals : {0, 1, 2, 6, 8, 9}) {
     for (int width : {0, 5, 14}) {
       ASSERT_EQ(Fixed(value, decimals, width), Printf("%*.*f", width, decimals, value))
-          << "value " << value << " (bits " << std::hexfloat << value << std::defaultfloat
-          << "), decimals " << decimals << ", width " << width;
+          << "value " << value << " (bits " << std::hexfloat << value << std::defaultfloat << "), decimals "
+          << decimals << ", width " << width;
     }
   }
 }
@@ -48,13 +48,55 @@ void ExpectFixedLikePrintf(double value) {
 TEST(DecimalTextTest, FixedMatchesPrintfOnEdgeValues) {
   const double inf = std::numeric_limits<double>::infinity();
   const double edges[] = {
-      0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, -0.125, 0.05, 0.15, 0.25, 0.35, 1e-7,
-      -1e-7, 4.9e-324, -4.9e-324, 2.2250738585072014e-308, 9007199254740991.0, 9007199254740992.0,
-      9007199254740993.0, 1e15, 1e16, 1e17, 1e300, -1e300, 1.7976931348623157e308, inf, -inf,
-      std::nan(""), -std::nan(""), 99.95, 99.995, 999999.9999999, 0.999999995, -0.000000004,
-      48.1234565, 11.575, 3.2808399 * 545.4, 46362.12273727, -99999.99, 180.0, 359.99,
+      0.0,
+      -0.0,
+      0.5,
+      1.5,
+      2.5,
+      -2.5,
+      0.125,
+      0.375,
+      -0.125,
+      0.05,
+      0.15,
+      0.25,
+      0.35,
+      1e-7,
+      -1e-7,
+      4.9e-324,
+      -4.9e-324,
+      2.2250738585072014e-308,
+      9007199254740991.0,
+      9007199254740992.0,
+      9007199254740993.0,
+      1e15,
+      1e16,
+      1e17,
+      1e300,
+      -1e300,
+      1.7976931348623157e308,
+      inf,
+      -inf,
+      std::nan(""),
+      -std::nan(""),
+      99.95,
+      99.995,
+      999999.9999999,
+      0.999999995,
+      -0.000000004,
+      48.1234565,
+      11.575,
+      3.2808399 * 545.4,
+      46362.12273727,
+      -99999.99,
+      180.0,
+      359.99,
       // Exact ties at every number of decimals used: the last digit goes to even.
-      0.5e-1 + 0.0, 1.0 / 1024, 3.0 / 2048, 1.0 / 256, 5.0 / 8,
+      0.5e-1 + 0.0,
+      1.0 / 1024,
+      3.0 / 2048,
+      1.0 / 256,
+      5.0 / 8,
   };
   for (double value : edges) ExpectFixedLikePrintf(value);
 }
@@ -74,8 +116,8 @@ TEST(DecimalTextTest, FixedMatchesPrintfOnRandomValues) {
 }
 
 TEST(DecimalTextTest, IntegersMatchPrintf) {
-  const int64_t values[] = {0,   1,    9,     10,   99,  100,  255,  -1, -9, -10,
-                            -99, 2147483647, -2147483647 - 1, INT64_MAX, INT64_MIN};
+  const int64_t values[] = {
+      0, 1, 9, 10, 99, 100, 255, -1, -9, -10, -99, 2147483647, -2147483647 - 1, INT64_MAX, INT64_MIN};
   for (int64_t value : values) {
     for (int width : {0, 1, 2, 3, 5, 25}) {
       char expected[64], zeroPadded[64];

@@ -33,7 +33,9 @@ TEST(WideTextTest, StrictDecodingRefusesWhatWouldNotConvertBack) {
 }
 
 TEST(WideTextTest, LenientConversionsReplaceWhatTheyCannotShow) {
-  EXPECT_EQ(Utf8ToWide("a\xFF" "b\xE6\x9D"), L"a\uFFFDb\uFFFD\uFFFD");
+  EXPECT_EQ(Utf8ToWide("a\xFF"
+                       "b\xE6\x9D"),
+            L"a\uFFFDb\uFFFD\uFFFD");
   EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
 }
 

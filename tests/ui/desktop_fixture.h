@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QDialog>
 #include <QMenu>
 #include <QSize>
 #include <QString>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "fix/shared_flags.h"
 #include "platform/file_system_posix.h"

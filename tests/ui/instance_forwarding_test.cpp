@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 #include "desktop_fixture.h"
 #include "platform/instance_channel.h"
@@ -43,8 +43,9 @@ TEST_F(InstanceForwardingTest, CodesReachTheRunningWindowBeforeTheSecondStartEnd
   StoreOutputFolder(L"\\Tracks");
   auto window = MakeWindow();
   ASSERT_EQ(ClaimOrForward(channel, std::string_view("/wpth")), StartRole::kRunningInstance);
-  InstanceCommandServer server(channel, [&window](int32_t code) { window->HandleForwardedCode(code); },
-                               [&window] { return window->StatusReport(); });
+  InstanceCommandServer server(
+      channel, [&window](int32_t code) { window->HandleForwardedCode(code); },
+      [&window] { return window->StatusReport(); });
   Start(*window);
   EXPECT_EQ(window->program().flags().waypointRequested, 0) << "the first start ignores its command line";
 

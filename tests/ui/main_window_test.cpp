@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,7 +20,6 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 #include "app/program_version.h"
 #include "desktop_fixture.h"
@@ -71,11 +71,23 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   auto window = MakeWindow();
   EXPECT_EQ(window->windowTitle(), "Pathmere");
   EXPECT_FALSE(window->windowIcon().isNull());
-  std::vector<std::string> expected = {"About", "-", "Read NMEA file", "Select Output folder", "Show track", "-",
-                                       "Enable NMEA log", "Write GPX files", "Hide at startup",
+  std::vector<std::string> expected = {"About",
+                                       "-",
+                                       "Read NMEA file",
+                                       "Select Output folder",
+                                       "Show track",
+                                       "-",
+                                       "Enable NMEA log",
+                                       "Write GPX files",
+                                       "Hide at startup",
                                        "GPS sentences only",
-                                       "Write to disk every >", "[5 minutes]", "[1 minute]", "[10 seconds]", "-",
-                                       "Select input port >", "[NONE]"};
+                                       "Write to disk every >",
+                                       "[5 minutes]",
+                                       "[1 minute]",
+                                       "[10 seconds]",
+                                       "-",
+                                       "Select input port >",
+                                       "[NONE]"};
   for (int number = 0; number <= 15; ++number) expected.push_back("[COM" + std::to_string(number) + "]");
   expected.push_back("Select port speed >");
   for (const char* speed : {"4800", "9600", "19200", "38400", "57600", "115200"}) {
@@ -327,8 +339,10 @@ TEST_F(MainWindowTest, TrayIconTellsTheStateOfEachTick) {
   const std::string noFix = testing::Rmc({.status = "V"}) + "\r\n";
   const Row rows[] = {
       {"fixes arrive", 2, 0, Walk(25), 2, Reception::kFix, "COM2: fix, last fix 12:00:24, 3 points today"},
-      {"sentences without a fix", 2, 0, noFix + noFix, 2, Reception::kNoFix, "COM2: no fix, no fix yet, 0 points today"},
-      {"silence past the No data time", 2, 0, "", 8, Reception::kNoData, "COM2: no data, no fix yet, 0 points today"},
+      {"sentences without a fix", 2, 0, noFix + noFix, 2, Reception::kNoFix,
+       "COM2: no fix, no fix yet, 0 points today"},
+      {"silence past the No data time", 2, 0, "", 8, Reception::kNoData,
+       "COM2: no data, no fix yet, 0 points today"},
       {"no port chosen", -1, 0, Walk(3), 2, Reception::kNoData, "NONE: no data, no fix yet, 0 points today"},
       {"the port does not open", 2, 5, Walk(3), 2, Reception::kPortError,
        "COM2: port error, no fix yet, 0 points today"},
@@ -349,7 +363,8 @@ TEST_F(MainWindowTest, TrayIconTellsTheStateOfEachTick) {
     if (row.expected == Reception::kFix) {
       // Silence after fixes: no data, and the last fix is still told.
       for (int i = 0; i < 7; ++i) window->Tick();
-      EXPECT_EQ(window->trayIcon()->toolTip().toStdString(), "COM2: no data, last fix 12:00:24, 3 points today");
+      EXPECT_EQ(window->trayIcon()->toolTip().toStdString(),
+                "COM2: no data, last fix 12:00:24, 3 points today");
     }
   }
   // Four states, four pictures.
@@ -357,7 +372,8 @@ TEST_F(MainWindowTest, TrayIconTellsTheStateOfEachTick) {
   EXPECT_NE(fix, TrayIcon(Reception::kNoFix).pixmap(32).toImage());
   EXPECT_NE(fix, TrayIcon(Reception::kNoData).pixmap(32).toImage());
   EXPECT_NE(fix, TrayIcon(Reception::kPortError).pixmap(32).toImage());
-  EXPECT_NE(TrayIcon(Reception::kNoData).pixmap(32).toImage(), TrayIcon(Reception::kPortError).pixmap(32).toImage());
+  EXPECT_NE(TrayIcon(Reception::kNoData).pixmap(32).toImage(),
+            TrayIcon(Reception::kPortError).pixmap(32).toImage());
 }
 
 TEST_F(MainWindowTest, PanelLayoutIsChosenOnceFromTheClientArea) {

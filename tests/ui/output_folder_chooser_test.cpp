@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
 #include "app/program.h"
 #include "desktop_fixture.h"
@@ -43,7 +43,8 @@ class OutputFolderChooserTest : public testing::DesktopTest {
     QTreeWidget* list = chooser.folderList();
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
       const QTreeWidgetItem* item = list->topLevelItem(i);
-      rows.push_back(item->text(0).toStdString() + (item->text(1).isEmpty() ? "" : " | " + item->text(1).toStdString()));
+      rows.push_back(item->text(0).toStdString() +
+                     (item->text(1).isEmpty() ? "" : " | " + item->text(1).toStdString()));
     }
     return rows;
   }
@@ -97,7 +98,8 @@ class OutputFolderChooserTest : public testing::DesktopTest {
 };
 
 TEST_F(OutputFolderChooserTest, ListsRealSubfoldersInNameOrderWithTheWayUpFirst) {
-  MakeFolders({"beta", "Alpha", "gamma/#1", "gamma/-x", "gamma/b", "gamma/.git", "Zulu", "alpha2", ".config"});
+  MakeFolders(
+      {"beta", "Alpha", "gamma/#1", "gamma/-x", "gamma/b", "gamma/.git", "Zulu", "alpha2", ".config"});
   std::ofstream(root.path() / "notes.txt") << "not a folder";
   auto chooser = Open();
   EXPECT_EQ(chooser->windowTitle(), "Select output folder");
@@ -272,8 +274,8 @@ TEST_F(OutputFolderChooserTest, CreateAddsAFolderHereAndSilentlyRefusesNamesThat
   const std::vector<std::string> before = Tree();
   // Blanks at either end would list as a name that looks empty, or like
   // another one.
-  for (const char* name : {"", ".", "..", "../escape", "a/b", "..\\escape", "a\\b", "/", "\\", "2026", " ", "   ",
-                           "\t", " 2027", "2027 "}) {
+  for (const char* name : {"", ".", "..", "../escape", "a/b", "..\\escape", "a\\b", "/", "\\", "2026", " ",
+                           "   ", "\t", " 2027", "2027 "}) {
     SCOPED_TRACE(name);
     Create(*chooser, QString::fromUtf8(name));
     EXPECT_TRUE(chooser->nameField()->text().isEmpty());

@@ -3,13 +3,13 @@
 #include <cmath>
 #include <filesystem>
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
-#include <gtest/gtest.h>
 
 #include "desktop_fixture.h"
 #include "ui/track_map.h"
@@ -80,7 +80,8 @@ TEST_F(TrackViewTest, ReplayOverMidnightGivesTwoDaysReachedByTheButtons) {
   // Opened on today, it follows the writers to the replay's days.
   window->ShowTrack();
   ASSERT_TRUE(window->program().ReplayFile(log.c_str()));
-  ASSERT_TRUE(TickUntil(*window, [&] { return !window->program().IsReplaying(); }, 600));
+  ASSERT_TRUE(TickUntil(
+      *window, [&] { return !window->program().IsReplaying(); }, 600));
   window->Tick();
   TrackView& view = *window->trackView();
   EXPECT_EQ(view.day(), (LocalDate{2005, 9, 26}));
@@ -138,9 +139,11 @@ TEST_F(TrackViewTest, ReplayOverMidnightGivesTwoDaysReachedByTheButtons) {
 TEST(TrackPainterTest, TrackPixelsLieWhereTheProjectionPutsThePoints) {
   DayTrack track;
   // An L: 2 km north, then 1 km east, one point every 10 s.
-  for (int i = 0; i <= 200; ++i) track.AddTrackPoint(48.0 + i * 10.0 / 111195.0, 11.0, 46362.5 + i * 10 / 86400.0, false, 0);
+  for (int i = 0; i <= 200; ++i)
+    track.AddTrackPoint(48.0 + i * 10.0 / 111195.0, 11.0, 46362.5 + i * 10 / 86400.0, false, 0);
   for (int i = 1; i <= 100; ++i) {
-    track.AddTrackPoint(48.0 + 2000.0 / 111195.0, 11.0 + i * 10.0 / (111195.0 * std::cos(48.0 * 3.14159265358979 / 180)),
+    track.AddTrackPoint(48.0 + 2000.0 / 111195.0,
+                        11.0 + i * 10.0 / (111195.0 * std::cos(48.0 * 3.14159265358979 / 180)),
                         46362.5 + (2000 + i * 10) / 86400.0, false, 0);
   }
   const QRect area(0, 0, 400, 300);
@@ -163,7 +166,8 @@ TEST(TrackPainterTest, TrackPixelsLieWhereTheProjectionPutsThePoints) {
     double y = 0.0;
     projection.ToPixel(point.latitude, point.longitude, &x, &y);
     EXPECT_TRUE(near(image.pixelColor(static_cast<int>(x), static_cast<int>(y)), kTrackColour))
-        << index << " at " << x << "," << y << ": " << image.pixelColor(static_cast<int>(x), static_cast<int>(y)).name().toStdString();
+        << index << " at " << x << "," << y << ": "
+        << image.pixelColor(static_cast<int>(x), static_cast<int>(y)).name().toStdString();
   }
   // Inside the L, away from both legs, is plain map.
   double x = 0.0;
@@ -172,7 +176,8 @@ TEST(TrackPainterTest, TrackPixelsLieWhereTheProjectionPutsThePoints) {
   EXPECT_EQ(image.pixelColor(static_cast<int>(x), static_cast<int>(y)), kMapBackground);
   // The marker at the start, in the colour of its state.
   projection.ToPixel(48.0, 11.0, &x, &y);
-  EXPECT_TRUE(near(image.pixelColor(static_cast<int>(x), static_cast<int>(y)), MarkerColour(PositionState::kDropped)));
+  EXPECT_TRUE(near(image.pixelColor(static_cast<int>(x), static_cast<int>(y)),
+                   MarkerColour(PositionState::kDropped)));
 }
 
 }  // namespace

@@ -16,8 +16,8 @@
 
 #include "platform/settings_store_file.h"
 #include "settings/settings_operations.h"
-#include "support/nmea_builder.h"
 #include "support/child_process.h"
+#include "support/nmea_builder.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -39,9 +39,9 @@ class StreamingReceiver {
     sender_ = std::thread([this] {
       for (int second = 0; !stop_ && second < 20000; ++second) {
         const double time = 43200.0 + second;
-        const std::string fix = testing::Gga(time, 1.0) + "\r\n" +
-                                testing::Rmc({.timeOfDay = time, .northMetres = 1.5 * second, .speedKmh = 5.4}) +
-                                "\r\n";
+        const std::string fix =
+            testing::Gga(time, 1.0) + "\r\n" +
+            testing::Rmc({.timeOfDay = time, .northMetres = 1.5 * second, .speedKmh = 5.4}) + "\r\n";
         const ssize_t ignored = write(master_, fix.data(), fix.size());
         (void)ignored;
         std::this_thread::sleep_for(10ms);
@@ -87,9 +87,9 @@ TEST(TwoStartsTest, SecondStartHandsItsCodeToTheRunningProgramAndEnds) {
     SaveOutputDir(store, L"\\Pathmere");
   }
   const std::vector<std::string> env = {
-      "HOME=" + home.path().string(),        "PATHMERE_ROOT=" + device.string(),
-      "XDG_CONFIG_HOME=" + config.string(),  "XDG_RUNTIME_DIR=" + runtime.string(),
-      "QT_QPA_PLATFORM=offscreen",           "TZ=UTC"};
+      "HOME=" + home.path().string(),       "PATHMERE_ROOT=" + device.string(),
+      "XDG_CONFIG_HOME=" + config.string(), "XDG_RUNTIME_DIR=" + runtime.string(),
+      "QT_QPA_PLATFORM=offscreen",          "TZ=UTC"};
 
   // The first start ignores its switch and becomes the running instance.
   testing::ChildProcess first({PATHMERE_GUI_PATH, "/wpth"}, env);

@@ -3,8 +3,8 @@
 #include <clocale>
 #include <cstdlib>
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
