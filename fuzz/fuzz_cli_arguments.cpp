@@ -41,6 +41,10 @@ void CheckUsable(const CommandLine& command) {
         if (name.rfind("--", 0) == 0) fuzzing::Fail("an option taken as a port name");
       }
       break;
+    case CommandKind::kGpx:
+      if (command.gpx.paths.empty()) fuzzing::Fail("gpx without files");
+      if (command.gpx.outputDir && command.gpx.outputDir->empty()) fuzzing::Fail("gpx into ''");
+      break;
     case CommandKind::kHelp:
     case CommandKind::kVersion:
     case CommandKind::kForward:
