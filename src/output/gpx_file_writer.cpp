@@ -95,7 +95,8 @@ int GpxFileWriter::AddPoint(const GpsFix& fix) {
   std::string_view tags;
   if (startsSegment) tags = segmentOpen_ ? kBetweenSegments : kGpxSegmentStart;
   char* from = line + kBetweenSegments.size() - tags.size();
-  std::memcpy(from, tags.data(), tags.size());
+  // An empty view's data() may be null, which memcpy must never get.
+  if (!tags.empty()) std::memcpy(from, tags.data(), tags.size());
   const size_t length = tags.size() + point;
   if (lines_.fill() == 0) firstPending_ = fix;
   lines_.Add([&](char* buffer, size_t capacity) {

@@ -64,6 +64,7 @@ void DecimalText::AppendCut(std::string_view text) {
   const size_t room = capacity_ - 1 - length_;
   const size_t n = text.size() < room ? text.size() : room;
   if (n < text.size()) cut_ = true;
+  if (n == 0) return;
   std::memcpy(buffer_ + length_, text.data(), n);
   length_ += n;
   buffer_[length_] = '\0';

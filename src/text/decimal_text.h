@@ -18,6 +18,7 @@ class DecimalText {
   DecimalText(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) { buffer_[0] = '\0'; }
 
   void Append(std::string_view text) {
+    if (text.empty()) return;  // its data() may be null, which memcpy must not get
     if (text.size() < capacity_ - length_) {
       std::memcpy(buffer_ + length_, text.data(), text.size());
       length_ += text.size();
