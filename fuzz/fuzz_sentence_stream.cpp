@@ -18,7 +18,8 @@
 // Each input runs on a fresh program, which shuts down normally at the end.
 //
 // Checked besides the sanitizers: every file written is a day's file that
-// starts with its format's header and holds whole lines only.
+// starts with its format's header and holds whole lines only; a GPX file is
+// our own complete document, with no empty segment.
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -30,6 +31,7 @@
 
 #include "app/program.h"
 #include "fuzz_support.h"
+#include "output/gpx_mend.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/serial_port.h"
@@ -155,6 +157,15 @@ bool IsLoggedSentence(std::string_view line) {
   return false;
 }
 
+// A GPX file is rewritten whole or closed again at every write, so after a
+// normal shut-down it is always complete: nothing for a mend to cut.
+void CheckGpxFile(const std::string& content) {
+  const GpxShape shape = InspectGpx(content);
+  if (!shape.own || !shape.intact) fuzzing::Fail("a GPX file that is not a complete document of ours");
+  if (content.find("<trkseg>\n</trkseg>") != std::string::npos) fuzzing::Fail("an empty GPX segment");
+  if (content.find('\r') != std::string::npos) fuzzing::Fail("a CR in a GPX file");
+}
+
 void CheckWrittenFiles() {
   for (const auto& entry : std::filesystem::directory_iterator(fuzzing::ScratchFolder())) {
     const std::string stem = entry.path().stem().string();
@@ -163,6 +174,10 @@ void CheckWrittenFiles() {
     std::ifstream in(entry.path(), std::ios::binary);
     const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
+    if (extension == ".gpx") {
+      CheckGpxFile(content);
+      continue;
+    }
     std::string_view start;
     if (extension == ".plt") {
       start = testing::kTrackFirstLine;
