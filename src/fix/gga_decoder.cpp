@@ -16,7 +16,8 @@ namespace pathmere {
 //  3      N          skipped
 //  4      01131.000  longitude: skipped
 //  5      E          skipped
-//  6      1          fix quality: 0, negative or empty means no fix (5)
+//  6      1          fix quality: 0, negative or empty means no fix (5);
+//                    kept as it is up to 9, above that unknown
 //  7      08         satellites in use
 //  8      0.9        HDOP
 //  9      545.4      altitude: an empty field fails with 9
@@ -30,6 +31,7 @@ int DecodeGga(const char* sentence, GpsFix* fix) {
   fix->hdop = kUnknownHdop;
   fix->timeOfDay = kGgaInvalidTime;
   fix->satellites = kUnknownSatellites;
+  fix->fixQuality = kUnknownFixQuality;
   if (!HasPrefix(sentence, "$GPGGA,")) return 1;
   const char* const end = sentence + std::strlen(sentence);
 
@@ -41,7 +43,9 @@ int DecodeGga(const char* sentence, GpsFix* fix) {
   if ((p = SkipField(p)) == nullptr) return 3;  // longitude
   if ((p = SkipField(p)) == nullptr) return 4;  // E/W
 
-  if (ScanInt(p) <= 0) return 5;
+  const int32_t quality = ScanInt(p);
+  if (quality <= 0) return 5;
+  fix->fixQuality = quality <= 9 ? quality : kUnknownFixQuality;
   if ((p = SkipField(p)) == nullptr) return 6;
 
   fix->satellites = ScanInt(p);

@@ -9,6 +9,7 @@ namespace pathmere {
 inline constexpr double kUnknownAltitude = -99999.99;
 inline constexpr double kUnknownHdop = -1.0;
 inline constexpr int32_t kUnknownSatellites = -1;
+inline constexpr int32_t kUnknownFixQuality = -1;
 // The two invalid times differ by 1000 s so an invalid RMC never pairs with an
 // invalid GGA record in the merge.
 inline constexpr double kRmcInvalidTime = -2000.0;
@@ -31,6 +32,9 @@ struct GpsFix {
   double altitude = 0.0;   // metres above mean sea level
   double course = 0.0;     // degrees
   double hdop = 0.0;
+  // GGA's fix quality (1 GPS, 2 differential, 3 PPS, 4 and 5 RTK...); last,
+  // so a record written field by field in the order above needs none.
+  int32_t fixQuality = kUnknownFixQuality;
 };
 
 inline bool IsValidFix(const GpsFix& fix) { return fix.timeOfDay > -1.0; }

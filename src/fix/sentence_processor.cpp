@@ -145,8 +145,8 @@ void SentenceProcessor::EvaluateHeldFix() {
   }
 }
 
-// The GGA record nearer in time supplies altitude, HDOP and satellites; a tie
-// goes to slot 1. No wrap at midnight.
+// The GGA record nearer in time supplies altitude, HDOP, satellites and the
+// fix quality; a tie goes to slot 1. No wrap at midnight.
 void SentenceProcessor::MergeNearerGga() {
   GpsFix& fix = state.currentFix;
   const double d0 = std::fabs(state.ggaFixes[0].timeOfDay - fix.timeOfDay);
@@ -157,10 +157,12 @@ void SentenceProcessor::MergeNearerGga() {
     fix.altitude = state.ggaFixes[chosen].altitude;
     fix.hdop = state.ggaFixes[chosen].hdop;
     fix.satellites = state.ggaFixes[chosen].satellites;
+    fix.fixQuality = state.ggaFixes[chosen].fixQuality;
   } else {
     fix.altitude = kUnknownAltitude;
     fix.hdop = kUnknownHdop;
     fix.satellites = kUnknownSatellites;
+    fix.fixQuality = kUnknownFixQuality;
   }
 }
 

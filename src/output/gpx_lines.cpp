@@ -96,6 +96,14 @@ void AppendAltitude(DecimalText& text, const GpsFix& fix) {
   text.Append("</ele>");
 }
 
+// GPX names only some of GGA's qualities. A plain GPS fix (1) does not say
+// whether it is 2D or 3D, and RTK (4, 5) has no name: those are left out
+// rather than guessed.
+void AppendFixKind(DecimalText& text, const GpsFix& fix) {
+  if (fix.fixQuality == 2) text.Append("<fix>dgps</fix>");
+  if (fix.fixQuality == 3) text.Append("<fix>pps</fix>");
+}
+
 void AppendSatellitesAndHdop(DecimalText& text, const GpsFix& fix) {
   if (fix.satellites >= 0 && fix.satellites <= kMostSatellites) {
     text.Append("<sat>");
@@ -183,6 +191,7 @@ size_t ComposeGpxTrackPoint(const GpsFix& fix, bool withMotion, char* buffer, si
   text.Append("<time>");
   AppendUtcTime(text, fix);
   text.Append("</time>");
+  AppendFixKind(text, fix);
   AppendSatellitesAndHdop(text, fix);
   if (withMotion) AppendMotion(text, fix);
   text.Append("</trkpt>\n");

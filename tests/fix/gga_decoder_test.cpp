@@ -142,6 +142,31 @@ TEST(DecodeGgaTest, TableOfCases) {
   }
 }
 
+// The quality goes on to the GPX file's <fix>; it is read as soon as the
+// field is, even when a later field fails.
+TEST(DecodeGgaTest, FixQualityIsKeptAsTheReceiverSaysIt) {
+  const struct {
+    const char* legend;
+    const char* sentence;
+    int32_t quality;
+  } rows[] = {
+      {"GPS", "$GPGGA,123519,,,,,1,08,0.9,545.4,M,,,,*00", 1},
+      {"differential", "$GPGGA,123519,,,,,2,08,0.9,545.4,M,,,,*00", 2},
+      {"RTK float", "$GPGGA,123519,,,,,5,08,0.9,545.4,M,,,,*00", 5},
+      {"no fix", "$GPGGA,123519,,,,,0,08,0.9,545.4,M,,,,*00", kUnknownFixQuality},
+      {"beyond any receiver's", "$GPGGA,123519,,,,,77,08,0.9,545.4,M,,,,*00", kUnknownFixQuality},
+      {"empty altitude after it", "$GPGGA,123519,,,,,2,08,0.9,,M,,,,*00", 2},
+      {"other sentence", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230304,,*00",
+       kUnknownFixQuality},
+  };
+  for (const auto& row : rows) {
+    GpsFix fix = kBefore;
+    fix.fixQuality = 4;
+    DecodeGga(row.sentence, &fix);
+    EXPECT_EQ(fix.fixQuality, row.quality) << row.legend;
+  }
+}
+
 TEST(DecodeGgaTest, RandomNoiseGivesADefinedResult) {
   std::mt19937 random(20260613);
   std::uniform_int_distribution<int> byte(1, 255);
