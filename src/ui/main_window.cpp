@@ -26,6 +26,7 @@
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
 #include "ui/output_folder_chooser.h"
+#include "ui/window_placement.h"
 
 namespace pathmere {
 
@@ -353,6 +354,7 @@ void MainWindow::ShowTrack() {
     trackView_ = new TrackView(program_, files_, this);
     // Each opening reads the day afresh.
     trackView_->setAttribute(Qt::WA_DeleteOnClose);
+    PlaceWindowBeside(*trackView_, *this, trackView_->size());
   }
   trackView_->show();
   trackView_->raise();

@@ -6,8 +6,8 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPolygon>
+#include <QPolygonF>
 
 namespace pathmere {
 namespace {
@@ -20,9 +20,13 @@ constexpr size_t kPointsPerStroke = 32;
 // A route dot is drawn only in a cell of this many pixels that has none yet.
 constexpr int kDotCell = 5;
 
+// The time of day as the track file's time column has it: the day number
+// keeps eight decimals (under a millisecond), so it is rounded to the
+// millisecond first, then the seconds are cut as the file cuts them.
 QString ClockText(double dayNumber) {
-  const double seconds = std::fmod(std::max(dayNumber, 0.0), 1.0) * kSecondsPerDay;
-  const int whole = std::clamp(static_cast<int>(seconds + 0.000001), 0, 86399);
+  const double fraction = std::fmod(std::max(dayNumber, 0.0), 1.0);
+  const long milliseconds = std::lround(std::isfinite(fraction) ? fraction * kSecondsPerDay * 1000.0 : 0.0);
+  const long whole = milliseconds / 1000 % 86400;
   return QStringLiteral("%1:%2:%3")
       .arg(whole / 3600, 2, 10, QLatin1Char('0'))
       .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
@@ -221,35 +225,44 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track) {
     lowAltitude = std::min(lowAltitude, column.meanAltitudeMetres);
     highAltitude = std::max(highAltitude, column.meanAltitudeMetres);
   }
-  painter.setPen(QColor(120, 160, 220));
+  // A day with fewer points than the plot is wide leaves empty columns
+  // between its points: a bar reaches to the next point's column and the
+  // altitude line joins the points, both only within a piece of the track.
+  const int pointCount = static_cast<int>(std::min<size_t>(track.points().size(), 1u << 30));
+  const int lastBarWidth = std::max(1, plot.width() / pointCount);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(kSpeedColour);
   for (size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].points == 0) continue;
-    const int x = plot.left() + static_cast<int>(i);
+    size_t next = i + 1;
+    while (next < columns.size() && columns[next].points == 0) ++next;
+    const bool pieceGoesOn = next < columns.size() && !columns[next].startsPiece;
+    const int width =
+        pieceGoesOn ? static_cast<int>(next - i) : std::min(lastBarWidth, static_cast<int>(next - i));
     const int height = static_cast<int>(columns[i].topSpeedKmh / topSpeed * plot.height());
-    painter.drawLine(x, plot.bottom(), x, plot.bottom() - height);
+    if (height > 0)
+      painter.drawRect(plot.left() + static_cast<int>(i), plot.bottom() + 1 - height, width, height);
   }
+  painter.setBrush(Qt::NoBrush);
   const bool hasAltitude = highAltitude >= lowAltitude;
   if (hasAltitude) {
     const double range = std::max(highAltitude - lowAltitude, 1.0);
-    painter.setPen(QPen(QColor(121, 85, 72), 1.5));
+    painter.setPen(QPen(kAltitudeColour, 1.5));
     painter.setRenderHint(QPainter::Antialiasing, true);
-    QPainterPath path;
-    bool drawing = false;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      if (columns[i].altitudes == 0) {
-        drawing = false;
-        continue;
-      }
-      const QPointF at(plot.left() + static_cast<double>(i),
-                       plot.bottom() - (columns[i].meanAltitudeMetres - lowAltitude) / range * plot.height());
-      if (drawing) {
-        path.lineTo(at);
-      } else {
-        path.moveTo(at);
-      }
-      drawing = true;
+    QPolygonF line;
+    auto drawLine = [&] {
+      if (line.size() == 1) painter.drawPoint(line.front());
+      if (line.size() > 1) painter.drawPolyline(line);
+      line.clear();
+    };
+    for (const ProfileColumn& column : columns) {
+      // Points without an altitude break the line; columns without points do not.
+      if (column.startsPiece || (column.points > 0 && column.altitudes == 0)) drawLine();
+      if (column.altitudes == 0) continue;
+      const double x = plot.left() + static_cast<double>(&column - columns.data());
+      line << QPointF(x, plot.bottom() - (column.meanAltitudeMetres - lowAltitude) / range * plot.height());
     }
-    painter.drawPath(path);
+    drawLine();
     painter.setRenderHint(QPainter::Antialiasing, false);
   }
   painter.setPen(Qt::black);

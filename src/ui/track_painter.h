@@ -20,6 +20,9 @@ inline const QColor kTrackColour(21, 101, 192);
 inline const QColor kRouteColour(198, 40, 40);
 inline const QColor kWaypointColour(46, 125, 50);
 inline const QColor kMapBackground(250, 250, 246);
+// The profile's speed bars and altitude line.
+inline const QColor kSpeedColour(120, 160, 220);
+inline const QColor kAltitudeColour(121, 85, 72);
 
 // The colour of the position marker for each state.
 QColor MarkerColour(PositionState state);
