@@ -42,9 +42,17 @@ double RoundScaleLength(double maxMetres) {
   return power;
 }
 
+// Where the scale bar goes, its label included.
+QRect ScaleBarRect(const QRect& area, double metresPerPixel, int* length, double* metres) {
+  *metres = RoundScaleLength(area.width() / 5.0 * metresPerPixel);
+  *length = std::max(1, static_cast<int>(std::lround(*metres / metresPerPixel)));
+  return QRect(area.left() + 10, area.bottom() - 38, std::max(*length, 80) + 4, 32);
+}
+
 void PaintScaleBar(QPainter& painter, const QRect& area, double metresPerPixel) {
-  const double metres = RoundScaleLength(area.width() / 5.0 * metresPerPixel);
-  const int length = std::max(1, static_cast<int>(std::lround(metres / metresPerPixel)));
+  double metres = 0.0;
+  int length = 0;
+  ScaleBarRect(area, metresPerPixel, &length, &metres);
   const int x = area.left() + 12;
   const int y = area.bottom() - 14;
   painter.setPen(QPen(Qt::black, 2));
@@ -55,9 +63,15 @@ void PaintScaleBar(QPainter& painter, const QRect& area, double metresPerPixel) 
                    DistanceText(metres));
 }
 
-void PaintNorthArrow(QPainter& painter, const QRect& area) {
-  const int cx = area.right() - 22;
-  const int top = area.top() + 12;
+// The north arrow's place: below the facts, at the right.
+QRect NorthArrowRect(const QRect& area, int factsHeight) {
+  return QRect(area.right() - 34, area.top() + factsHeight + 4, 26, 46);
+}
+
+void PaintNorthArrow(QPainter& painter, const QRect& area, int factsHeight) {
+  const QRect place = NorthArrowRect(area, factsHeight);
+  const int cx = place.center().x() + 1;
+  const int top = place.top() + 2;
   QPolygon arrow;
   arrow << QPoint(cx, top) << QPoint(cx + 8, top + 24) << QPoint(cx, top + 18) << QPoint(cx - 8, top + 24);
   painter.setPen(QPen(Qt::black, 1));
@@ -65,6 +79,15 @@ void PaintNorthArrow(QPainter& painter, const QRect& area) {
   painter.drawPolygon(arrow);
   painter.setBrush(Qt::NoBrush);
   painter.drawText(QRect(cx - 10, top + 24, 20, 18), Qt::AlignCenter, QStringLiteral("N"));
+}
+
+// A label goes only where it covers nothing already taken.
+bool TakeLabelPlace(std::vector<QRect>& taken, const QRect& place) {
+  for (const QRect& other : taken) {
+    if (other.intersects(place)) return false;
+  }
+  taken.push_back(place);
+  return true;
 }
 
 QPoint Pixel(const TrackProjection& projection, const QRect& area, double latitude, double longitude) {
@@ -141,6 +164,46 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   }
   painter.translate(-area.topLeft());
 
+  // The facts, the scale bar, the north arrow and the position come first:
+  // labels keep off them and off each other.
+  const int factsHeight = FactsBandHeight(painter.font());
+  const bool showsPosition = position.state != PositionState::kIdle && position.hasPosition;
+  const QPoint positionAt =
+      showsPosition ? Pixel(projection, area, position.latitude, position.longitude) : QPoint();
+  std::vector<QRect>& taken = scratch.labels;
+  taken.clear();
+  taken.push_back(QRect(area.left(), area.top(), area.width(), factsHeight));
+  double scaleMetres = 0.0;
+  int scaleLength = 0;
+  taken.push_back(ScaleBarRect(area, projection.metresPerPixel(), &scaleLength, &scaleMetres));
+  taken.push_back(NorthArrowRect(area, factsHeight));
+  if (showsPosition) taken.push_back(QRect(positionAt - QPoint(9, 9), QSize(19, 19)));
+  const QFontMetrics metrics(painter.font());
+
+  // Waypoints' flags and names take their places before the route numbers,
+  // which are many, and are drawn after the route dots; a name goes left of
+  // the pole when the right has no room.
+  std::vector<QRect>& names = scratch.waypointNames;
+  names.assign(track.waypoints().size(), QRect());
+  for (const DayWaypoint& waypoint : track.waypoints()) {
+    const QPoint at = Pixel(projection, area, waypoint.latitude, waypoint.longitude);
+    if (area.adjusted(-200, -20, 20, 20).contains(at))
+      taken.push_back(QRect(at + QPoint(-1, -17), QSize(12, 18)));
+  }
+  for (size_t i = 0; i < track.waypoints().size(); ++i) {
+    const DayWaypoint& waypoint = track.waypoints()[i];
+    const QPoint at = Pixel(projection, area, waypoint.latitude, waypoint.longitude);
+    if (!area.adjusted(-200, -20, 20, 20).contains(at)) continue;
+    const QSize size(metrics.horizontalAdvance(QString::fromStdString(waypoint.name)), metrics.height());
+    const QRect right(at + QPoint(11, -8 - metrics.ascent()), size);
+    const QRect left(at + QPoint(-3 - size.width(), -8 - metrics.ascent()), size);
+    if (TakeLabelPlace(taken, right)) {
+      names[i] = right;
+    } else if (TakeLabelPlace(taken, left)) {
+      names[i] = left;
+    }
+  }
+
   // Route points: a dot each, a number where there is room for it.
   painter.setPen(QPen(Qt::white, 1));
   painter.setBrush(kRouteColour);
@@ -158,24 +221,31 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
     scratch.dotCells[cell] = true;
     painter.drawEllipse(at, 4, 4);
     if ((at - lastLabel).manhattanLength() >= kRouteLabelSpacing) {
-      painter.setPen(kRouteColour);
-      painter.drawText(at + QPoint(6, -6), QString::number(point.number));
-      painter.setPen(QPen(Qt::white, 1));
-      lastLabel = at;
+      const QString number = QString::number(point.number);
+      const QRect place(at + QPoint(6, -6 - metrics.ascent()),
+                        QSize(metrics.horizontalAdvance(number), metrics.height()));
+      if (TakeLabelPlace(taken, place)) {
+        painter.setPen(kRouteColour);
+        painter.drawText(at + QPoint(6, -6), number);
+        painter.setPen(QPen(Qt::white, 1));
+        lastLabel = at;
+      }
     }
   }
-  // Waypoints: a flag with the name.
-  for (const DayWaypoint& waypoint : track.waypoints()) {
+  for (size_t i = 0; i < track.waypoints().size(); ++i) {
+    const DayWaypoint& waypoint = track.waypoints()[i];
     const QPoint at = Pixel(projection, area, waypoint.latitude, waypoint.longitude);
     if (!area.adjusted(-200, -20, 20, 20).contains(at)) continue;
     painter.setPen(QPen(kWaypointColour, 2));
     painter.drawLine(at, at + QPoint(0, -16));
     painter.setBrush(kWaypointColour);
     painter.drawRect(QRect(at + QPoint(0, -16), QSize(9, 6)));
-    painter.drawText(at + QPoint(11, -8), QString::fromStdString(waypoint.name));
+    if (!names[i].isNull()) {
+      painter.drawText(names[i].left(), at.y() - 8, QString::fromStdString(waypoint.name));
+    }
   }
-  if (position.state != PositionState::kIdle && position.hasPosition) {
-    const QPoint at = Pixel(projection, area, position.latitude, position.longitude);
+  if (showsPosition) {
+    const QPoint at = positionAt;
     painter.setPen(QPen(Qt::black, 1.5));
     painter.setBrush(MarkerColour(position.state));
     painter.drawEllipse(at, 7, 7);
@@ -184,7 +254,7 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   painter.setRenderHint(QPainter::Antialiasing, false);
 
   PaintScaleBar(painter, area, projection.metresPerPixel());
-  PaintNorthArrow(painter, area);
+  PaintNorthArrow(painter, area, factsHeight);
   QString facts = title;
   if (!track.points().empty()) {
     facts += QStringLiteral("    %1    %2    %3 points")
@@ -194,10 +264,10 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   } else {
     facts += QStringLiteral("    no track points");
   }
-  const QRect band(area.left(), area.top(), area.width(), FactsBandHeight(painter.font()));
+  const QRect band(area.left(), area.top(), area.width(), factsHeight);
   painter.fillRect(band, QColor(255, 255, 255, 210));
   painter.setPen(Qt::black);
-  painter.drawText(band.adjusted(8, 0, -48, 0), Qt::AlignLeft | Qt::AlignVCenter, facts);
+  painter.drawText(band.adjusted(8, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter, facts);
   painter.restore();
 }
 

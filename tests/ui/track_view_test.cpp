@@ -413,5 +413,50 @@ TEST(TrackMapTest, PositionIsFittedWithTheTrackAndFollowedWhileInView) {
   EXPECT_FALSE(map.PositionInView(0.0));
 }
 
+// A crowded map: route numbers all over it, waypoints close together, one
+// at the position. No name or number covers another, the facts, the scale
+// bar, the north arrow or the position.
+TEST(TrackPainterTest, LabelsCoverNeitherEachOtherNorTheMapsFurniture) {
+  DayTrack track;
+  const double eastDegree = 111195.0 * std::cos(47.0 * 3.14159265358979 / 180);
+  for (int i = 0; i < 400; ++i) {
+    const double north = (i / 20) * 50.0;
+    const double east = (i % 20) * 50.0;
+    track.AddTrackPoint(47.0 + north / 111195.0, 8.0 + east / eastDegree, 38620.5 + i / 86400.0, false, 0);
+    track.AddRoutePoint({i + 1, 47.0 + north / 111195.0, 8.0 + east / eastDegree});
+  }
+  for (int i = 0; i < 6; ++i) {
+    track.AddWaypoint({"W050925-1200" + std::to_string(i), 47.0 + (500.0 + i * 100.0) / 111195.0,
+                       8.0 + (500.0 + i * 8) / eastDegree});
+  }
+  const LivePosition position{PositionState::kFix, true, 47.0 + 500.0 / 111195.0, 8.0 + 500.0 / eastDegree};
+  const QRect area(0, 0, 400, 300);
+  QImage image(area.size(), QImage::Format_RGB32);
+  TrackProjection projection;
+  projection.SetViewport(area.width(), area.height());
+  projection.Fit(track.bounds(), FactsBandHeight(QPainter(&image).font()));
+  TrackPaintScratch scratch;
+  {
+    QPainter painter(&image);
+    PaintTrackMap(painter, area, track, projection, position, QStringLiteral("2005-09-25"), scratch);
+  }
+  // First the facts, scale bar, north arrow and position; then each
+  // waypoint's flag, which is always drawn; the rest are labels.
+  const std::vector<QRect>& taken = scratch.labels;
+  constexpr size_t kFurniture = 4;
+  ASSERT_GT(taken.size(), kFurniture + 6 + 10) << "numbers and names were drawn";
+  size_t names = 0;
+  for (const QRect& name : scratch.waypointNames) names += name.isNull() ? 0 : 1;
+  EXPECT_GE(names, 2u);
+  auto isFlag = [&](size_t i) { return i >= kFurniture && taken[i].size() == QSize(12, 18); };
+  for (size_t label = kFurniture; label < taken.size(); ++label) {
+    if (isFlag(label)) continue;
+    for (size_t other = 0; other < taken.size(); ++other) {
+      if (other == label) continue;
+      EXPECT_FALSE(taken[label].intersects(taken[other])) << label << " and " << other;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pathmere
