@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMenu>
@@ -85,6 +86,7 @@ MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store
   tickTimer_->setObjectName(QStringLiteral("tickTimer"));
   tickTimer_->setInterval(kTickIntervalMs);
   connect(tickTimer_, &QTimer::timeout, this, &MainWindow::Tick);
+  replayProgress_ = std::make_unique<ReplayProgress>(program_, *tickTimer_, kTickIntervalMs, this);
 
   CreateMenu();
   const QSize clientSize = options.clientSize.isEmpty() ? DefaultClientSize(*this) : options.clientSize;
@@ -228,11 +230,14 @@ void MainWindow::StartOnFirstActivation() {
 }
 
 void MainWindow::Tick() {
+  if (panel_ != nullptr) panel_->HoldStatusArea();
   program_.Tick();
+  if (panel_ != nullptr) panel_->ReleaseStatusArea();
   // The port's changes are lines for a journal, which the window has not.
   (void)watchedPort_.TakeChanges();
   if (trackView_ != nullptr) trackView_->Refresh();
   UpdateTrayIcon();
+  replayProgress_->Update();
 }
 
 // A hidden window still tells from the tray whether it is logging.
@@ -381,7 +386,7 @@ void MainWindow::ReadNmeaFile() {
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return;
   const QByteArray hostPath = QFile::encodeName(chosen.first());
-  program_.ReplayFile(hostPath.constData());
+  if (program_.ReplayFile(hostPath.constData())) replayProgress_->Start(QFileInfo(chosen.first()).fileName());
 }
 
 void MainWindow::ToggleNmeaLog() { program_.SetNmeaLog(program_.settings().enableNmeaLog == 0); }
