@@ -26,7 +26,9 @@
 #include "settings/menu_marks.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
+#include "ui/menu_keys.h"
 #include "ui/output_folder_chooser.h"
+#include "ui/tray_menu.h"
 #include "ui/window_placement.h"
 
 namespace pathmere {
@@ -173,6 +175,7 @@ void MainWindow::CreateMenu() {
   addAction(quit);
   actions_.insert(kCommandQuit, quit);
   connect(quit, &QAction::triggered, this, &MainWindow::Quit);
+  AddMenuKeys(*this, *toolsMenu_);
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, int command, const QString& caption) {
@@ -199,6 +202,7 @@ void MainWindow::CreateTrayIcon() {
   connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger) Restore();
   });
+  trayIcon_->setContextMenu(MakeTrayMenu(*this));
   // Shown even where no tray exists yet: Qt adds it when one appears.
   trayIcon_->show();
 }
@@ -275,6 +279,8 @@ void MainWindow::HandleForwardedCode(int32_t code) {
 void MainWindow::Restore() {
   // The panel follows the client area through the window's layout.
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  // Some window managers place a window shown again anew.
+  if (!isVisible() && hiddenAt_.isValid()) move(hiddenAt_.topLeft());
   show();
   raise();
   activateWindow();
@@ -282,6 +288,7 @@ void MainWindow::Restore() {
 
 void MainWindow::HideWindow() {
   if (trayAvailable()) {
+    hiddenAt_ = frameGeometry();
     hide();
   } else {
     showMinimized();

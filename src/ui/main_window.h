@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <QSize>
 
 #include "app/port_watch.h"
@@ -156,6 +157,8 @@ class MainWindow final : public QMainWindow, public TickHost {
   QTimer* tickTimer_ = nullptr;
   std::unique_ptr<ReplayProgress> replayProgress_;
   QSystemTrayIcon* trayIcon_ = nullptr;
+  // Where the window was when "Hide" sent it to the tray.
+  QRect hiddenAt_;
   ReceptionWatch reception_;
   QIcon trayIcons_[4];  // by Reception
   int trayIconShown_ = -1;
