@@ -237,8 +237,13 @@ void MainWindow::Tick() {
   if (panel_ != nullptr) panel_->HoldStatusArea();
   program_.Tick();
   if (panel_ != nullptr) panel_->ReleaseStatusArea();
-  // The port's changes are lines for a journal, which the window has not.
-  (void)watchedPort_.TakeChanges();
+  // The port's changes are lines for a journal, which the window has not;
+  // but why the port does not open ("COM3 (/dev/ttyUSB0) cannot be opened:
+  // Permission denied (group dialout)") goes to the message log, once for
+  // each way it fails, as the status area only says "COM-port open error".
+  for (const std::string& line : watchedPort_.TakeChanges()) {
+    if (watchedPort_.state() == PortWatch::State::kRefused) program_.AppendToMessageLog(line + "\r\n");
+  }
   if (trackView_ != nullptr) trackView_->Refresh();
   UpdateTrayIcon();
   replayProgress_->Update();

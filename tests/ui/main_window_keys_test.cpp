@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -74,6 +75,21 @@ TEST_F(MainWindowKeysTest, TheTrayIconsMenuShowsMarksFlushesAndExits) {
   };
   choose("Exit");
   EXPECT_EQ(asked, "Exit") << "the question the Tools menu's Exit asks";
+}
+
+// The status area says "COM-port open error (1)!" every second; the message
+// log says once which device and why.
+TEST_F(MainWindowKeysTest, APortThatDoesNotOpenIsExplainedOnceInTheMessageLog) {
+  auto window = MakeWindow();
+  port->openResult = 1;
+  window->program().SelectPort(3);
+  Start(*window);
+  for (int i = 0; i < 5; ++i) window->Tick();
+  EXPECT_GE(port->opens, 5);
+  const std::string status = window->panel()->statusArea()->toPlainText().toStdString();
+  EXPECT_NE(status.find("COM-port open error (1)!"), std::string::npos) << status;
+  const std::string log = window->panel()->messageLog()->toPlainText().toStdString();
+  EXPECT_EQ(log, "COM3 cannot be opened: code 1\n");
 }
 
 }  // namespace
