@@ -70,6 +70,14 @@ bool Program::ReplayFile(const char* hostPath) {
   return started;
 }
 
+void Program::CancelReplay() {
+  if (!IsReplaying()) return;
+  capture_.CloseReplay();
+  log_.AppendText(kMessageLog, std::string_view("File reading cancelled\r\n"));
+  wiring_.FlushWriters();
+  UpdateSyncToDisk();
+}
+
 ForwardedAction Program::ApplyForwardedCode(int32_t code) {
   if (code == kForwardWaypoint || code == kForwardWaypointAndShow) {
     RequestWaypoint();

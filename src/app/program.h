@@ -63,6 +63,11 @@ class Program {
   void FlushWriters();
   // "Read NMEA file": see CaptureLoop::StartReplay.
   bool ReplayFile(const char* hostPath);
+  // Stops a replay before its end; what it gave so far is written.
+  void CancelReplay();
+  // Bytes of the replayed file read so far, and its size (0: unknown).
+  int64_t ReplayedBytes() const { return capture_.replayedBytes(); }
+  int64_t ReplaySize() const { return capture_.replaySize(); }
   // A code a second start forwarded (100, 101, 102; others do nothing).
   ForwardedAction ApplyForwardedCode(int32_t code);
   // Switching the log off first writes what it holds.

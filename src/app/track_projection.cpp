@@ -136,6 +136,7 @@ std::vector<ProfileColumn> ProfileColumns(const std::vector<DayTrackPoint>& poin
     const int32_t index = std::clamp(TruncateToInt32(where), 0, width - 1);
     ProfileColumn& column = columns[static_cast<size_t>(index)];
     ++column.points;
+    column.startsPiece = column.startsPiece || point.startsPiece;
     column.topSpeedKmh = std::max(column.topSpeedKmh, point.speedKmh);
     if (point.hasAltitude) {
       ++column.altitudes;

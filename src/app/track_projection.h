@@ -74,12 +74,14 @@ void DecimateTrack(const std::vector<DayTrackPoint>& points, const TrackProjecti
                    PixelLines* lines);
 
 // One pixel column of the speed and altitude profile: the fastest speed and
-// the mean altitude of the points whose time falls in it.
+// the mean altitude of the points whose time falls in it, and whether one of
+// them starts a piece of the track (the profile is broken there too).
 struct ProfileColumn {
   int32_t points = 0;
   double topSpeedKmh = 0.0;
   int32_t altitudes = 0;
   double meanAltitudeMetres = 0.0;
+  bool startsPiece = false;
 };
 // `width` columns for the times from `firstDayNumber` to `lastDayNumber`.
 std::vector<ProfileColumn> ProfileColumns(const std::vector<DayTrackPoint>& points, double firstDayNumber,

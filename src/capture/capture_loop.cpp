@@ -1,5 +1,6 @@
 #include "capture/capture_loop.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/host_files.h"
@@ -31,6 +32,7 @@ void CaptureLoop::ReplayStep() {
     const uint32_t block = left < kBlockSize ? left : kBlockSize;
     assembler_.Feed(readAhead_ + aheadUsed_, static_cast<int32_t>(block));
     aheadUsed_ += block;
+    replayedBytes_ += block;
     if (clock_.NowMs() - start > kReplaySliceMs || blocks >= kMaxReplayBlocksPerTick) return;
   }
 }
@@ -99,6 +101,8 @@ bool CaptureLoop::StartReplay(const char* hostPath) {
   flags_.flushRequested = 1;
   CloseReplay();
   state_.replayFile = file;
+  replayedBytes_ = 0;
+  replaySize_ = std::max<int64_t>(files_.FileSize(file), 0);
   return true;
 }
 

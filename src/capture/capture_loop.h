@@ -58,6 +58,10 @@ class CaptureLoop {
 
   // Closes a replay file that is still open (shut-down).
   void CloseReplay();
+  // How far the replay is: bytes handed on, of the file's size when it
+  // started (0 when that could not be read).
+  int64_t replayedBytes() const { return replayedBytes_; }
+  int64_t replaySize() const { return replaySize_; }
 
   // Closes the serial port; the next tick opens it again with the port
   // number and speed of that moment.
@@ -83,6 +87,8 @@ class CaptureLoop {
   uint8_t readAhead_[kReplayReadBlocks * kBlockSize] = {};
   uint32_t aheadFill_ = 0;
   uint32_t aheadUsed_ = 0;
+  int64_t replayedBytes_ = 0;
+  int64_t replaySize_ = 0;
   wchar_t message_[64] = {};
 };
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/instance_channel.h"
+#include "platform/second_start_switches.h"
 
 namespace pathmere {
 namespace {
@@ -225,6 +226,7 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
     // Anything else is a second start, like the desktop program's.
     command.kind = CommandKind::kForward;
     command.forwardCode = ForwardedCode(JoinCommandLine(argc, argv));
+    command.unknownSwitches = UnknownSwitches(argc, argv);
   }
   if (command.usable() && help) command.kind = CommandKind::kHelp;
   return command;

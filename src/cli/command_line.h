@@ -60,6 +60,8 @@ struct CommandLine {
   PortsArguments ports;                // kPorts
   GpxArguments gpx;                    // kGpx
   std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
+  // kForward: the arguments that hold no switch.
+  std::vector<std::string> unknownSwitches;
 
   bool usable() const { return error.empty(); }
 };

@@ -4,11 +4,15 @@
 #include <string>
 
 #include "platform/instance_channel.h"
+#include "platform/second_start_switches.h"
 
 namespace pathmere {
 
-int RunForwardCommand(std::optional<int32_t> code) {
-  if (!code) return 0;  // "/noup": nothing to send
+int RunForwardCommand(std::optional<int32_t> code, const std::vector<std::string>& unknownSwitches) {
+  const int delivered = unknownSwitches.empty() ? 0 : 2;
+  if (!unknownSwitches.empty())
+    std::fprintf(stderr, "pathmere-cli: %s\n", UnknownSwitchesText(unknownSwitches).c_str());
+  if (!code) return delivered;  // "/noup": nothing to send
   std::string problem;
   const auto folder = InstanceChannel::DefaultFolder(&problem);
   if (folder.empty()) {
@@ -18,7 +22,7 @@ int RunForwardCommand(std::optional<int32_t> code) {
   InstanceChannel channel(folder);
   switch (channel.Forward(*code)) {
     case InstanceChannel::ForwardResult::kDelivered:
-      return 0;
+      return delivered;
     case InstanceChannel::ForwardResult::kNoInstance:
       std::fprintf(stderr, "pathmere-cli: no Pathmere is running to take the command\n");
       return 1;

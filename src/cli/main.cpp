@@ -39,5 +39,5 @@ int main(int argc, char** argv) {
     case pathmere::CommandKind::kForward:
       break;
   }
-  return pathmere::RunForwardCommand(command.forwardCode);
+  return pathmere::RunForwardCommand(command.forwardCode, command.unknownSwitches);
 }

@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/program_version.h"
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
+#include "platform/second_start_switches.h"
 #include "platform/settings_store_file.h"
 #include "platform/stop_signals.h"
 #include "platform/tick_clock.h"
@@ -27,6 +29,24 @@ namespace {
 
 constexpr char kNoDisplay[] =
     "no display: use pathmere-cli record to log without a window (pathmere-cli --help tells more)\n";
+
+constexpr char kUsage[] =
+    "Usage: pathmere [/wpth | /wpts | /noup]\n"
+    "  Starts the desktop program of the GPS track logger Pathmere. While one\n"
+    "  runs, a second start hands it its switch and ends:\n"
+    "    /wpth   mark a waypoint at the next good fix and write pending points\n"
+    "    /wpts   the same, then show the window and bring it to the front\n"
+    "    /noup   nothing\n"
+    "    (none)  show the window and bring it to the front\n"
+    "  Exit status 2 when a switch is not one of these (the window is still\n"
+    "  shown). pathmere-cli --help tells how to log without a window.\n";
+
+bool AsksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+  }
+  return false;
+}
 
 // Whether a window can be asked for at all: a platform named for Qt, or an
 // X11 or Wayland display to connect to.
@@ -90,15 +110,23 @@ void SetApplicationIdentity() {
 }
 
 int RunDesktopProgram(int argc, char** argv) {
+  if (AsksForHelp(argc, argv)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   // A second start needs no window and no display: it hands its command to
   // the running instance and ends.
   InstanceClaim claim = ClaimInstance(JoinCommandLine(argc, argv));
+  const std::vector<std::string> unknown = UnknownSwitches(argc, argv);
   switch (claim.role) {
     case StartRole::kRunningInstance:
       break;
     case StartRole::kHandedOver:
     case StartRole::kOtherInstance:
-      return 0;
+      // What was forwarded stands; a mistyped switch is told.
+      if (unknown.empty()) return 0;
+      std::fprintf(stderr, "pathmere: %s\n", UnknownSwitchesText(unknown).c_str());
+      return 2;
     case StartRole::kNotAnswered:
       std::fprintf(stderr, "pathmere: the running Pathmere did not answer\n");
       return 1;

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMenu>
@@ -25,7 +26,10 @@
 #include "settings/menu_marks.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
+#include "ui/menu_keys.h"
 #include "ui/output_folder_chooser.h"
+#include "ui/tray_menu.h"
+#include "ui/window_placement.h"
 
 namespace pathmere {
 
@@ -84,6 +88,7 @@ MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store
   tickTimer_->setObjectName(QStringLiteral("tickTimer"));
   tickTimer_->setInterval(kTickIntervalMs);
   connect(tickTimer_, &QTimer::timeout, this, &MainWindow::Tick);
+  replayProgress_ = std::make_unique<ReplayProgress>(program_, *tickTimer_, kTickIntervalMs, this);
 
   CreateMenu();
   const QSize clientSize = options.clientSize.isEmpty() ? DefaultClientSize(*this) : options.clientSize;
@@ -170,6 +175,7 @@ void MainWindow::CreateMenu() {
   addAction(quit);
   actions_.insert(kCommandQuit, quit);
   connect(quit, &QAction::triggered, this, &MainWindow::Quit);
+  AddMenuKeys(*this, *toolsMenu_);
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, int command, const QString& caption) {
@@ -196,6 +202,7 @@ void MainWindow::CreateTrayIcon() {
   connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger) Restore();
   });
+  trayIcon_->setContextMenu(MakeTrayMenu(*this));
   // Shown even where no tray exists yet: Qt adds it when one appears.
   trayIcon_->show();
 }
@@ -227,11 +234,19 @@ void MainWindow::StartOnFirstActivation() {
 }
 
 void MainWindow::Tick() {
+  if (panel_ != nullptr) panel_->HoldStatusArea();
   program_.Tick();
-  // The port's changes are lines for a journal, which the window has not.
-  (void)watchedPort_.TakeChanges();
+  if (panel_ != nullptr) panel_->ReleaseStatusArea();
+  // The port's changes are lines for a journal, which the window has not;
+  // but why the port does not open ("COM3 (/dev/ttyUSB0) cannot be opened:
+  // Permission denied (group dialout)") goes to the message log, once for
+  // each way it fails, as the status area only says "COM-port open error".
+  for (const std::string& line : watchedPort_.TakeChanges()) {
+    if (watchedPort_.state() == PortWatch::State::kRefused) program_.AppendToMessageLog(line + "\r\n");
+  }
   if (trackView_ != nullptr) trackView_->Refresh();
   UpdateTrayIcon();
+  replayProgress_->Update();
 }
 
 // A hidden window still tells from the tray whether it is logging.
@@ -269,6 +284,8 @@ void MainWindow::HandleForwardedCode(int32_t code) {
 void MainWindow::Restore() {
   // The panel follows the client area through the window's layout.
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  // Some window managers place a window shown again anew.
+  if (!isVisible() && hiddenAt_.isValid()) move(hiddenAt_.topLeft());
   show();
   raise();
   activateWindow();
@@ -276,6 +293,7 @@ void MainWindow::Restore() {
 
 void MainWindow::HideWindow() {
   if (trayAvailable()) {
+    hiddenAt_ = frameGeometry();
     hide();
   } else {
     showMinimized();
@@ -353,6 +371,7 @@ void MainWindow::ShowTrack() {
     trackView_ = new TrackView(program_, files_, this);
     // Each opening reads the day afresh.
     trackView_->setAttribute(Qt::WA_DeleteOnClose);
+    PlaceWindowBeside(*trackView_, *this, trackView_->size());
   }
   trackView_->show();
   trackView_->raise();
@@ -379,7 +398,7 @@ void MainWindow::ReadNmeaFile() {
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return;
   const QByteArray hostPath = QFile::encodeName(chosen.first());
-  program_.ReplayFile(hostPath.constData());
+  if (program_.ReplayFile(hostPath.constData())) replayProgress_->Start(QFileInfo(chosen.first()).fileName());
 }
 
 void MainWindow::ToggleNmeaLog() { program_.SetNmeaLog(program_.settings().enableNmeaLog == 0); }

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <QSize>
 
 #include "app/port_watch.h"
@@ -22,6 +23,7 @@
 #include "platform/settings_store.h"
 #include "platform/tick_clock.h"
 #include "ui/panel.h"
+#include "ui/replay_progress.h"
 #include "ui/track_view.h"
 
 class QAction;
@@ -75,6 +77,8 @@ class MainWindow final : public QMainWindow, public TickHost {
   Panel* panel() const { return panel_; }
   QMenu* toolsMenu() const { return toolsMenu_; }
   QTimer* tickTimer() const { return tickTimer_; }
+  // While "Read NMEA file" replays a file.
+  QProgressDialog* replayProgress() const { return replayProgress_ ? replayProgress_->dialog() : nullptr; }
   QSystemTrayIcon* trayIcon() const { return trayIcon_; }
   // What the tray icon shows, as of the last tick.
   const ReceptionWatch& reception() const { return reception_; }
@@ -151,7 +155,10 @@ class MainWindow final : public QMainWindow, public TickHost {
   Panel* panel_ = nullptr;
   QMenu* toolsMenu_ = nullptr;
   QTimer* tickTimer_ = nullptr;
+  std::unique_ptr<ReplayProgress> replayProgress_;
   QSystemTrayIcon* trayIcon_ = nullptr;
+  // Where the window was when "Hide" sent it to the tray.
+  QRect hiddenAt_;
   ReceptionWatch reception_;
   QIcon trayIcons_[4];  // by Reception
   int trayIconShown_ = -1;

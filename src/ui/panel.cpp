@@ -57,13 +57,32 @@ size_t Panel::TextLength(int controlId) const {
 void Panel::SetText(int controlId, std::wstring_view text) {
   QPlainTextEdit* area = Area(controlId);
   if (area == nullptr) return;
-  area->setPlainText(ToQString(text));
+  if (holdStatus_ && controlId == kStatusArea) {
+    pendingStatus_ = ToQString(text);
+    statusPending_ = true;
+  } else {
+    area->setPlainText(ToQString(text));
+  }
   (controlId == kStatusArea ? statusLength_ : logLength_) = text.size();
+}
+
+void Panel::HoldStatusArea() { holdStatus_ = true; }
+
+void Panel::ReleaseStatusArea() {
+  holdStatus_ = false;
+  if (!statusPending_) return;
+  statusPending_ = false;
+  statusArea_->setPlainText(pendingStatus_);
 }
 
 void Panel::InsertAtEnd(int controlId, std::wstring_view text) {
   QPlainTextEdit* area = Area(controlId);
   if (area == nullptr) return;
+  // What is held goes first, so the text is added to the right one.
+  if (controlId == kStatusArea && statusPending_) {
+    statusPending_ = false;
+    statusArea_->setPlainText(pendingStatus_);
+  }
   // Moving the cursor drops the user's selection, so the text goes to the
   // end and the newest line comes into view.
   area->moveCursor(QTextCursor::End);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include <QSize>
+#include <QString>
 #include <QWidget>
 
 #include "messages/panel_text.h"
@@ -46,6 +47,13 @@ class Panel final : public QWidget, public PanelText {
   void SetText(int controlId, std::wstring_view text) override;
   void InsertAtEnd(int controlId, std::wstring_view text) override;
 
+  // While held, the status area keeps only the last text it is given and
+  // shows it when let go. A tick of a replay sets it once for each of
+  // thousands of fixes, and each setting lays the text out anew: that cost
+  // the desktop program most of its time reading a file.
+  void HoldStatusArea();
+  void ReleaseStatusArea();
+
  private:
   template <class Form>
   void Take(const Form& form);
@@ -58,6 +66,9 @@ class Panel final : public QWidget, public PanelText {
   QPushButton* hideButton_ = nullptr;
   QPushButton* wptButton_ = nullptr;
   size_t statusLength_ = 0;
+  bool holdStatus_ = false;
+  bool statusPending_ = false;
+  QString pendingStatus_;
   size_t logLength_ = 0;
 };
 

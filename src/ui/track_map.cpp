@@ -28,21 +28,62 @@ void TrackMap::SetTrack(const DayTrack* track, const QString& title) {
 void TrackMap::TrackChanged() {
   if (follow_) {
     GeoBounds bounds = track_ != nullptr ? track_->bounds() : GeoBounds();
+    // The position runs a fix or two ahead of the points the track holds.
+    if (fitsPosition_ && position_.state != PositionState::kIdle && position_.hasPosition) {
+      bounds.Include(position_.latitude, position_.longitude);
+    }
     projection_.Fit(bounds, FactsBandHeight(font()));
   }
   update();
 }
 
-void TrackMap::SetPosition(const LivePosition& position) {
+void TrackMap::SetPosition(const LivePosition& position, bool onShownDay) {
   const bool moved = position.state != position_.state || position.hasPosition != position_.hasPosition ||
-                     position.latitude != position_.latitude || position.longitude != position_.longitude;
+                     position.latitude != position_.latitude || position.longitude != position_.longitude ||
+                     onShownDay != fitsPosition_;
+  const bool wasInView = fitsPosition_ && PositionInView(0.0);
   position_ = position;
-  if (moved) update();
+  fitsPosition_ = onShownDay;
+  if (!moved) return;
+  if (follow_) {
+    TrackChanged();
+    return;
+  }
+  // Zoomed in on a moving position, the map goes along with it; one the
+  // user has panned away from stays where it is.
+  if (wasInView && !PositionInView(kFollowMargin)) {
+    double x = 0.0;
+    double y = 0.0;
+    projection_.ToPixel(position_.latitude, position_.longitude, &x, &y);
+    projection_.PanBy(width() / 2.0 - x, height() / 2.0 - y);
+  }
+  update();
+}
+
+bool TrackMap::PositionInView(double margin) const {
+  if (position_.state == PositionState::kIdle || !position_.hasPosition) return false;
+  double x = 0.0;
+  double y = 0.0;
+  projection_.ToPixel(position_.latitude, position_.longitude, &x, &y);
+  const double top = FactsBandHeight(font());
+  return x >= margin && x <= width() - margin && y >= top + margin && y <= height() - margin;
 }
 
 void TrackMap::Fit() {
   follow_ = true;
   TrackChanged();
+}
+
+void TrackMap::ZoomSteps(double notches) {
+  follow_ = false;
+  projection_.ZoomAbout(width() / 2.0, height() / 2.0, std::pow(kZoomPerNotch, notches));
+  update();
+}
+
+void TrackMap::PanFraction(double right, double down) {
+  follow_ = false;
+  projection_.PanBy(right * width(), down * height());
+  update();
 }
 
 void TrackMap::paintEvent(QPaintEvent*) {

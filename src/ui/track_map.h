@@ -13,11 +13,15 @@ namespace pathmere {
 
 // The map of the track view: fitted to the day at first, zoomed by the
 // wheel about the cursor, panned by dragging, fitted again by a double
-// click. Until the user zooms or pans it stays fitted as the track grows.
+// click. Until the user zooms or pans it stays fitted as the track grows,
+// and, while it shows the receiver's day, as the position moves: the
+// position is fitted with the track.
 class TrackMap final : public QWidget {
  public:
   // One wheel notch zooms by this much.
   static constexpr double kZoomPerNotch = 1.25;
+  // A followed position closer than this to an edge brings it back to the middle.
+  static constexpr double kFollowMargin = 16.0;
 
   explicit TrackMap(QWidget* parent = nullptr);
 
@@ -25,12 +29,20 @@ class TrackMap final : public QWidget {
   void SetTrack(const DayTrack* track, const QString& title);
   // The track grew or the marker moved.
   void TrackChanged();
-  void SetPosition(const LivePosition& position);
+  // `onShownDay`: the position belongs to the day shown, so the fit takes it in.
+  void SetPosition(const LivePosition& position, bool onShownDay = true);
   void Fit();
+  // From the keyboard: zoom about the middle by `notches` wheel notches (out
+  // below 0); move the picture by a fraction of the map's size.
+  void ZoomSteps(double notches);
+  void PanFraction(double right, double down);
 
   const TrackProjection& projection() const { return projection_; }
   const LivePosition& position() const { return position_; }
   bool followsTrack() const { return follow_; }
+  // The position is shown and lies inside the map, `margin` pixels from
+  // its edges and below the facts.
+  bool PositionInView(double margin) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -46,6 +58,7 @@ class TrackMap final : public QWidget {
   DayTrack empty_;
   QString title_;
   LivePosition position_;
+  bool fitsPosition_ = false;
   TrackProjection projection_;
   TrackPaintScratch scratch_;
   bool follow_ = true;

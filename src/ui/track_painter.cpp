@@ -6,8 +6,8 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPolygon>
+#include <QPolygonF>
 
 namespace pathmere {
 namespace {
@@ -20,9 +20,13 @@ constexpr size_t kPointsPerStroke = 32;
 // A route dot is drawn only in a cell of this many pixels that has none yet.
 constexpr int kDotCell = 5;
 
+// The time of day as the track file's time column has it: the day number
+// keeps eight decimals (under a millisecond), so it is rounded to the
+// millisecond first, then the seconds are cut as the file cuts them.
 QString ClockText(double dayNumber) {
-  const double seconds = std::fmod(std::max(dayNumber, 0.0), 1.0) * kSecondsPerDay;
-  const int whole = std::clamp(static_cast<int>(seconds + 0.000001), 0, 86399);
+  const double fraction = std::fmod(std::max(dayNumber, 0.0), 1.0);
+  const long milliseconds = std::lround(std::isfinite(fraction) ? fraction * kSecondsPerDay * 1000.0 : 0.0);
+  const long whole = milliseconds / 1000 % 86400;
   return QStringLiteral("%1:%2:%3")
       .arg(whole / 3600, 2, 10, QLatin1Char('0'))
       .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
@@ -38,9 +42,17 @@ double RoundScaleLength(double maxMetres) {
   return power;
 }
 
+// Where the scale bar goes, its label included.
+QRect ScaleBarRect(const QRect& area, double metresPerPixel, int* length, double* metres) {
+  *metres = RoundScaleLength(area.width() / 5.0 * metresPerPixel);
+  *length = std::max(1, static_cast<int>(std::lround(*metres / metresPerPixel)));
+  return QRect(area.left() + 10, area.bottom() - 38, std::max(*length, 80) + 4, 32);
+}
+
 void PaintScaleBar(QPainter& painter, const QRect& area, double metresPerPixel) {
-  const double metres = RoundScaleLength(area.width() / 5.0 * metresPerPixel);
-  const int length = std::max(1, static_cast<int>(std::lround(metres / metresPerPixel)));
+  double metres = 0.0;
+  int length = 0;
+  ScaleBarRect(area, metresPerPixel, &length, &metres);
   const int x = area.left() + 12;
   const int y = area.bottom() - 14;
   painter.setPen(QPen(Qt::black, 2));
@@ -51,9 +63,15 @@ void PaintScaleBar(QPainter& painter, const QRect& area, double metresPerPixel) 
                    DistanceText(metres));
 }
 
-void PaintNorthArrow(QPainter& painter, const QRect& area) {
-  const int cx = area.right() - 22;
-  const int top = area.top() + 12;
+// The north arrow's place: below the facts, at the right.
+QRect NorthArrowRect(const QRect& area, int factsHeight) {
+  return QRect(area.right() - 34, area.top() + factsHeight + 4, 26, 46);
+}
+
+void PaintNorthArrow(QPainter& painter, const QRect& area, int factsHeight) {
+  const QRect place = NorthArrowRect(area, factsHeight);
+  const int cx = place.center().x() + 1;
+  const int top = place.top() + 2;
   QPolygon arrow;
   arrow << QPoint(cx, top) << QPoint(cx + 8, top + 24) << QPoint(cx, top + 18) << QPoint(cx - 8, top + 24);
   painter.setPen(QPen(Qt::black, 1));
@@ -61,6 +79,15 @@ void PaintNorthArrow(QPainter& painter, const QRect& area) {
   painter.drawPolygon(arrow);
   painter.setBrush(Qt::NoBrush);
   painter.drawText(QRect(cx - 10, top + 24, 20, 18), Qt::AlignCenter, QStringLiteral("N"));
+}
+
+// A label goes only where it covers nothing already taken.
+bool TakeLabelPlace(std::vector<QRect>& taken, const QRect& place) {
+  for (const QRect& other : taken) {
+    if (other.intersects(place)) return false;
+  }
+  taken.push_back(place);
+  return true;
 }
 
 QPoint Pixel(const TrackProjection& projection, const QRect& area, double latitude, double longitude) {
@@ -137,6 +164,46 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   }
   painter.translate(-area.topLeft());
 
+  // The facts, the scale bar, the north arrow and the position come first:
+  // labels keep off them and off each other.
+  const int factsHeight = FactsBandHeight(painter.font());
+  const bool showsPosition = position.state != PositionState::kIdle && position.hasPosition;
+  const QPoint positionAt =
+      showsPosition ? Pixel(projection, area, position.latitude, position.longitude) : QPoint();
+  std::vector<QRect>& taken = scratch.labels;
+  taken.clear();
+  taken.push_back(QRect(area.left(), area.top(), area.width(), factsHeight));
+  double scaleMetres = 0.0;
+  int scaleLength = 0;
+  taken.push_back(ScaleBarRect(area, projection.metresPerPixel(), &scaleLength, &scaleMetres));
+  taken.push_back(NorthArrowRect(area, factsHeight));
+  if (showsPosition) taken.push_back(QRect(positionAt - QPoint(9, 9), QSize(19, 19)));
+  const QFontMetrics metrics(painter.font());
+
+  // Waypoints' flags and names take their places before the route numbers,
+  // which are many, and are drawn after the route dots; a name goes left of
+  // the pole when the right has no room.
+  std::vector<QRect>& names = scratch.waypointNames;
+  names.assign(track.waypoints().size(), QRect());
+  for (const DayWaypoint& waypoint : track.waypoints()) {
+    const QPoint at = Pixel(projection, area, waypoint.latitude, waypoint.longitude);
+    if (area.adjusted(-200, -20, 20, 20).contains(at))
+      taken.push_back(QRect(at + QPoint(-1, -17), QSize(12, 18)));
+  }
+  for (size_t i = 0; i < track.waypoints().size(); ++i) {
+    const DayWaypoint& waypoint = track.waypoints()[i];
+    const QPoint at = Pixel(projection, area, waypoint.latitude, waypoint.longitude);
+    if (!area.adjusted(-200, -20, 20, 20).contains(at)) continue;
+    const QSize size(metrics.horizontalAdvance(QString::fromStdString(waypoint.name)), metrics.height());
+    const QRect right(at + QPoint(11, -8 - metrics.ascent()), size);
+    const QRect left(at + QPoint(-3 - size.width(), -8 - metrics.ascent()), size);
+    if (TakeLabelPlace(taken, right)) {
+      names[i] = right;
+    } else if (TakeLabelPlace(taken, left)) {
+      names[i] = left;
+    }
+  }
+
   // Route points: a dot each, a number where there is room for it.
   painter.setPen(QPen(Qt::white, 1));
   painter.setBrush(kRouteColour);
@@ -154,24 +221,31 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
     scratch.dotCells[cell] = true;
     painter.drawEllipse(at, 4, 4);
     if ((at - lastLabel).manhattanLength() >= kRouteLabelSpacing) {
-      painter.setPen(kRouteColour);
-      painter.drawText(at + QPoint(6, -6), QString::number(point.number));
-      painter.setPen(QPen(Qt::white, 1));
-      lastLabel = at;
+      const QString number = QString::number(point.number);
+      const QRect place(at + QPoint(6, -6 - metrics.ascent()),
+                        QSize(metrics.horizontalAdvance(number), metrics.height()));
+      if (TakeLabelPlace(taken, place)) {
+        painter.setPen(kRouteColour);
+        painter.drawText(at + QPoint(6, -6), number);
+        painter.setPen(QPen(Qt::white, 1));
+        lastLabel = at;
+      }
     }
   }
-  // Waypoints: a flag with the name.
-  for (const DayWaypoint& waypoint : track.waypoints()) {
+  for (size_t i = 0; i < track.waypoints().size(); ++i) {
+    const DayWaypoint& waypoint = track.waypoints()[i];
     const QPoint at = Pixel(projection, area, waypoint.latitude, waypoint.longitude);
     if (!area.adjusted(-200, -20, 20, 20).contains(at)) continue;
     painter.setPen(QPen(kWaypointColour, 2));
     painter.drawLine(at, at + QPoint(0, -16));
     painter.setBrush(kWaypointColour);
     painter.drawRect(QRect(at + QPoint(0, -16), QSize(9, 6)));
-    painter.drawText(at + QPoint(11, -8), QString::fromStdString(waypoint.name));
+    if (!names[i].isNull()) {
+      painter.drawText(names[i].left(), at.y() - 8, QString::fromStdString(waypoint.name));
+    }
   }
-  if (position.state != PositionState::kIdle && position.hasPosition) {
-    const QPoint at = Pixel(projection, area, position.latitude, position.longitude);
+  if (showsPosition) {
+    const QPoint at = positionAt;
     painter.setPen(QPen(Qt::black, 1.5));
     painter.setBrush(MarkerColour(position.state));
     painter.drawEllipse(at, 7, 7);
@@ -180,7 +254,7 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   painter.setRenderHint(QPainter::Antialiasing, false);
 
   PaintScaleBar(painter, area, projection.metresPerPixel());
-  PaintNorthArrow(painter, area);
+  PaintNorthArrow(painter, area, factsHeight);
   QString facts = title;
   if (!track.points().empty()) {
     facts += QStringLiteral("    %1    %2    %3 points")
@@ -190,10 +264,10 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   } else {
     facts += QStringLiteral("    no track points");
   }
-  const QRect band(area.left(), area.top(), area.width(), FactsBandHeight(painter.font()));
+  const QRect band(area.left(), area.top(), area.width(), factsHeight);
   painter.fillRect(band, QColor(255, 255, 255, 210));
   painter.setPen(Qt::black);
-  painter.drawText(band.adjusted(8, 0, -48, 0), Qt::AlignLeft | Qt::AlignVCenter, facts);
+  painter.drawText(band.adjusted(8, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter, facts);
   painter.restore();
 }
 
@@ -221,35 +295,44 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track) {
     lowAltitude = std::min(lowAltitude, column.meanAltitudeMetres);
     highAltitude = std::max(highAltitude, column.meanAltitudeMetres);
   }
-  painter.setPen(QColor(120, 160, 220));
+  // A day with fewer points than the plot is wide leaves empty columns
+  // between its points: a bar reaches to the next point's column and the
+  // altitude line joins the points, both only within a piece of the track.
+  const int pointCount = static_cast<int>(std::min<size_t>(track.points().size(), 1u << 30));
+  const int lastBarWidth = std::max(1, plot.width() / pointCount);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(kSpeedColour);
   for (size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].points == 0) continue;
-    const int x = plot.left() + static_cast<int>(i);
+    size_t next = i + 1;
+    while (next < columns.size() && columns[next].points == 0) ++next;
+    const bool pieceGoesOn = next < columns.size() && !columns[next].startsPiece;
+    const int width =
+        pieceGoesOn ? static_cast<int>(next - i) : std::min(lastBarWidth, static_cast<int>(next - i));
     const int height = static_cast<int>(columns[i].topSpeedKmh / topSpeed * plot.height());
-    painter.drawLine(x, plot.bottom(), x, plot.bottom() - height);
+    if (height > 0)
+      painter.drawRect(plot.left() + static_cast<int>(i), plot.bottom() + 1 - height, width, height);
   }
+  painter.setBrush(Qt::NoBrush);
   const bool hasAltitude = highAltitude >= lowAltitude;
   if (hasAltitude) {
     const double range = std::max(highAltitude - lowAltitude, 1.0);
-    painter.setPen(QPen(QColor(121, 85, 72), 1.5));
+    painter.setPen(QPen(kAltitudeColour, 1.5));
     painter.setRenderHint(QPainter::Antialiasing, true);
-    QPainterPath path;
-    bool drawing = false;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      if (columns[i].altitudes == 0) {
-        drawing = false;
-        continue;
-      }
-      const QPointF at(plot.left() + static_cast<double>(i),
-                       plot.bottom() - (columns[i].meanAltitudeMetres - lowAltitude) / range * plot.height());
-      if (drawing) {
-        path.lineTo(at);
-      } else {
-        path.moveTo(at);
-      }
-      drawing = true;
+    QPolygonF line;
+    auto drawLine = [&] {
+      if (line.size() == 1) painter.drawPoint(line.front());
+      if (line.size() > 1) painter.drawPolyline(line);
+      line.clear();
+    };
+    for (const ProfileColumn& column : columns) {
+      // Points without an altitude break the line; columns without points do not.
+      if (column.startsPiece || (column.points > 0 && column.altitudes == 0)) drawLine();
+      if (column.altitudes == 0) continue;
+      const double x = plot.left() + static_cast<double>(&column - columns.data());
+      line << QPointF(x, plot.bottom() - (column.meanAltitudeMetres - lowAltitude) / range * plot.height());
     }
-    painter.drawPath(path);
+    drawLine();
     painter.setRenderHint(QPainter::Antialiasing, false);
   }
   painter.setPen(Qt::black);

@@ -20,6 +20,9 @@ inline const QColor kTrackColour(21, 101, 192);
 inline const QColor kRouteColour(198, 40, 40);
 inline const QColor kWaypointColour(46, 125, 50);
 inline const QColor kMapBackground(250, 250, 246);
+// The profile's speed bars and altitude line.
+inline const QColor kSpeedColour(120, 160, 220);
+inline const QColor kAltitudeColour(121, 85, 72);
 
 // The colour of the position marker for each state.
 QColor MarkerColour(PositionState state);
@@ -37,13 +40,21 @@ struct TrackPaintScratch {
   PixelLines lines;
   // Cells of the map that already hold a route dot.
   std::vector<bool> dotCells;
+  // What the last picture's labels keep clear of and the labels themselves:
+  // the facts, the scale bar, the north arrow, the position, each
+  // waypoint's flag and name, the route numbers.
+  std::vector<QRect> labels;
+  // Where each waypoint's name went; empty where it had no room.
+  std::vector<QRect> waypointNames;
 };
 
 // Paints the day's map into `area` with the projection's viewport: the
 // track, the numbered route points, the waypoints with their names, the
 // position marker, a scale bar, a north arrow and, at the top, `title` with
 // the distance, time span and number of points. A route dot that would
-// fall on one already drawn is left out: a long day has thousands.
+// fall on one already drawn is left out: a long day has thousands. A name
+// or number that would cover another, the position or the map's furniture
+// is left out too.
 void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
                    const TrackProjection& projection, const LivePosition& position, const QString& title,
                    TrackPaintScratch& scratch);

@@ -1,6 +1,7 @@
 #include "ui/track_view.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,10 +9,12 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
+#include "ui/track_view_keys.h"
 
 namespace pathmere {
 namespace {
@@ -48,7 +51,11 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
   setObjectName(QStringLiteral("trackView"));
   setWindowTitle(QStringLiteral("Pathmere - Track"));
   askPictureFile = [this] {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("Save picture"), QString(),
+    // The day's name, where pictures are kept.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Save picture"),
+                                        QDir(folder).filePath(PictureFileName(day())),
                                         QStringLiteral("PNG pictures (*.png)"));
   };
 
@@ -80,6 +87,7 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
   layout->addLayout(buttons);
   layout->addWidget(content_, 1);
   resize(800, 640);
+  AddTrackViewKeys(*this);
 
   ShowDay(CurrentDay());
 }
@@ -96,9 +104,9 @@ void TrackView::ShowDay(LocalDate day) {
   feed_->Update(PendingDayOf(program_.track(), program_.route()));
   dayLabel_->setText(DayText(day));
   map_->SetTrack(&feed_->track(), DayText(day));
-  map_->SetPosition(watch_.Update(program_));
-  profile_->update();
   UpdateDayButtons();
+  map_->SetPosition(watch_.Update(program_), followsWriters_);
+  profile_->update();
 }
 
 void TrackView::Refresh() {
@@ -116,8 +124,8 @@ void TrackView::Refresh() {
     map_->TrackChanged();
     profile_->update();
   }
-  map_->SetPosition(watch_.Update(program_));
   UpdateDayButtons();
+  map_->SetPosition(watch_.Update(program_), followsWriters_);
 }
 
 void TrackView::UpdateDayButtons() {
@@ -147,9 +155,18 @@ void TrackView::ShowNextDay() {
 
 bool TrackView::SavePicture(const QString& path) { return content_->grab().save(path, "PNG"); }
 
+QString TrackView::PictureFileName(LocalDate day) {
+  return QStringLiteral("%1-%2-%3.png")
+      .arg(day.year, 4, 10, QLatin1Char('0'))
+      .arg(day.month, 2, 10, QLatin1Char('0'))
+      .arg(day.day, 2, 10, QLatin1Char('0'));
+}
+
 void TrackView::OnSavePicture() {
-  const QString path = askPictureFile();
+  QString path = askPictureFile();
   if (path.isEmpty()) return;
+  // A name typed without its ending still makes a PNG file that says so.
+  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
   if (!SavePicture(path)) dayLabel_->setText(DayText(feed_->date()) + QStringLiteral(" - picture not saved"));
 }
 

@@ -39,6 +39,8 @@ class TrackView final : public QWidget {
   void ShowNextDay();
   // Map and profile as a PNG.
   bool SavePicture(const QString& path);
+  // "2005-09-25.png": what "Save picture..." proposes.
+  static QString PictureFileName(LocalDate day);
 
   LocalDate day() const { return feed_->date(); }
   const DayTrack& track() const { return feed_->track(); }

@@ -154,24 +154,31 @@ TEST(CommandLineTest, HelpVersionAndSecondStarts) {
   EXPECT_EQ(Parse({"status", "--help"}).kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"status"}).kind, CommandKind::kStatus);
 
+  // Arguments and the code they forward; `unknown`: those that hold no switch.
   struct Case {
     std::vector<std::string> args;
     std::optional<int32_t> code;
+    std::vector<std::string> unknown;
   };
   const Case cases[] = {
-      {{}, 102},
-      {{"/wpth"}, 100},
-      {{"x/wptsy"}, 101},
-      {{"/noup", "/wpts"}, 101},  // looked for in a fixed order, not by position
-      {{"/noup"}, std::nullopt},
-      {{"/WPTH"}, 102},
-      {{"Replay"}, 102},
+      {{}, 102, {}},
+      {{"/wpth"}, 100, {}},
+      {{"x/wptsy"}, 101, {}},
+      {{"/noup", "/wpts"}, 101, {}},  // looked for in a fixed order, not by position
+      {{"/noup"}, std::nullopt, {}},
+      {{"/WPTH"}, 102, {"/WPTH"}},
+      {{"Replay"}, 102, {"Replay"}},
+      {{"/wtph"}, 102, {"/wtph"}},
+      {{"wpth", "/wpth"}, 100, {"wpth"}},
+      {{"--bogus", "/noup"}, std::nullopt, {"--bogus"}},
+      {{""}, 102, {""}},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);
     EXPECT_TRUE(command.usable());
     EXPECT_EQ(command.kind, CommandKind::kForward);
     EXPECT_EQ(command.forwardCode, c.code) << (c.args.empty() ? "(nothing)" : c.args[0]);
+    EXPECT_EQ(command.unknownSwitches, c.unknown) << (c.args.empty() ? "(nothing)" : c.args[0]);
   }
   // No program name at all is a plain second start too.
   EXPECT_EQ(ParseCommandLine(0, nullptr).forwardCode, 102);

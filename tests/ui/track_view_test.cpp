@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 
 #include "desktop_fixture.h"
+#include "fix/fix_time.h"
+#include "output/ozi_lines.h"
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
 
@@ -47,6 +51,7 @@ TEST_F(TrackViewTest, ShowTrackOpensAWindowBesideTheMainOneThatFollowsTheTicks) 
   EXPECT_GT(first, 0u) << "the pending points, before any file exists";
   EXPECT_FALSE(fs::exists(Device("Tracks/2026-12-06.plt")));
   EXPECT_EQ(view->map()->position().state, PositionState::kFix);
+  EXPECT_TRUE(view->map()->PositionInView(0.0)) << "fitted with the track it runs ahead of";
 
   port->queued = Walk(20, 43205.0);
   window->Tick();
@@ -67,6 +72,80 @@ TEST_F(TrackViewTest, ShowTrackOpensAWindowBesideTheMainOneThatFollowsTheTicks) 
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(window->trackView(), nullptr);
   window->Tick();  // ticks without a view
+}
+
+// The view opens whole on the screen beside the main window and answers
+// the keyboard; its picture gets the day's name and a ".png".
+TEST_F(TrackViewTest, OpensOnTheScreenAndAnswersTheKeys) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  window->program().SelectPort(0);
+  Start(*window);
+  port->queued = Walk(30);
+  window->Tick();
+  window->ShowTrack();
+  TrackView* view = window->trackView();
+  ASSERT_NE(view, nullptr);
+  const QRect screen = window->screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(view->frameGeometry()))
+      << view->frameGeometry().width() << "x" << view->frameGeometry().height();
+  EXPECT_FALSE(view->geometry().intersects(window->geometry()) && screen.width() >= 2 * 800)
+      << "beside the main window where there is room";
+  EXPECT_EQ(TrackView::PictureFileName(view->day()), "2026-12-06.png");
+  // The keys are the window's, so it must be the active one.
+  view->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(view));
+
+  TrackMap& map = *view->map();
+  const double fitted = map.projection().metresPerPixel();
+  struct Key {
+    const char* legend;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    double scale;  // of the metres per pixel
+    double dx;     // where the map's middle moves, in pixels
+    double dy;
+  };
+  const Key keys[] = {
+      {"plus", Qt::Key_Plus, Qt::NoModifier, 1.0 / TrackMap::kZoomPerNotch, 0, 0},
+      {"equals", Qt::Key_Equal, Qt::NoModifier, 1.0 / TrackMap::kZoomPerNotch, 0, 0},
+      {"minus", Qt::Key_Minus, Qt::NoModifier, TrackMap::kZoomPerNotch, 0, 0},
+      {"keypad minus", Qt::Key_Minus, Qt::KeypadModifier, TrackMap::kZoomPerNotch, 0, 0},
+      {"left", Qt::Key_Left, Qt::NoModifier, 1.0, map.width() / 8.0, 0},
+      {"down", Qt::Key_Down, Qt::NoModifier, 1.0, 0, -map.height() / 8.0},
+  };
+  for (const Key& key : keys) {
+    SCOPED_TRACE(key.legend);
+    const double before = map.projection().metresPerPixel();
+    double latitude = 0.0;
+    double longitude = 0.0;
+    map.projection().FromPixel(map.width() / 2.0, map.height() / 2.0, &latitude, &longitude);
+    QTest::keyClick(view, key.key, key.modifiers);
+    EXPECT_NEAR(map.projection().metresPerPixel(), before * key.scale, before * 1e-9);
+    double x = 0.0;
+    double y = 0.0;
+    map.projection().ToPixel(latitude, longitude, &x, &y);
+    EXPECT_NEAR(x, map.width() / 2.0 + key.dx, 1e-6);
+    EXPECT_NEAR(y, map.height() / 2.0 + key.dy, 1e-6);
+    EXPECT_FALSE(map.followsTrack());
+  }
+  EXPECT_NE(map.projection().metresPerPixel(), fitted);
+
+  const fs::path picture = root.path() / "day";
+  view->askPictureFile = [&] { return QString::fromStdString(picture.string()); };
+  view->saveButton()->click();
+  EXPECT_FALSE(QImage(QString::fromStdString(picture.string() + ".png")).isNull());
+
+  for (QKeyCombination key :
+       {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+    window->ShowTrack();
+    ASSERT_NE(window->trackView(), nullptr);
+    window->trackView()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window->trackView()));
+    QTest::keyClick(window->trackView(), key.key(), key.keyboardModifiers());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->trackView(), nullptr) << key.key();
+  }
 }
 
 // The midnight log crosses midnight in UTC, the tests' zone: two days, both
@@ -178,6 +257,205 @@ TEST(TrackPainterTest, TrackPixelsLieWhereTheProjectionPutsThePoints) {
   projection.ToPixel(48.0, 11.0, &x, &y);
   EXPECT_TRUE(near(image.pixelColor(static_cast<int>(x), static_cast<int>(y)),
                    MarkerColour(PositionState::kDropped)));
+}
+
+// Inside the plot, all that is neither a speed bar nor the background is the
+// altitude line (drawn smooth, so blended with both).
+bool IsAltitudeLine(QColor colour) { return colour != kSpeedColour && colour != QColor(Qt::white); }
+
+// A short day has far fewer points than the profile is wide: the altitude
+// line still joins them and the speed bars still fill the time, except
+// across a break in the track.
+TEST(TrackPainterTest, ShortDaysProfileJoinsItsFewPointsButNotAcrossABreak) {
+  DayTrack track;
+  // 89 points 5 s apart, 20 minutes' pause, 89 more: 36 km/h, climbing.
+  for (int i = 0; i < 178; ++i) {
+    const double seconds = i * 5.0 + (i >= 89 ? 1200.0 : 0.0);
+    track.AddTrackPoint(47.0, 8.0 + i * 50.0 / (111195.0 * std::cos(47.0 * 3.14159265358979 / 180)),
+                        38620.5 + seconds / 86400.0, true, 1377.0 + i * 1.1);
+  }
+  ASSERT_EQ(track.pieceCount(), 2);
+  QImage image(800, TrackView::kProfileHeight, QImage::Format_RGB32);
+  {
+    QPainter painter(&image);
+    PaintProfile(painter, image.rect(), track);
+  }
+  // Columns by where the day's time puts them (the plot is inset by 4).
+  const double span = track.lastDayNumber() - track.firstDayNumber();
+  auto column = [&](size_t point) {
+    return 4 + static_cast<int>((track.points()[point].dayNumber - track.firstDayNumber()) / span * 792);
+  };
+  struct Stretch {
+    const char* legend;
+    int from;
+    int to;
+    bool drawn;
+  };
+  const Stretch stretches[] = {
+      {"first piece", column(1), column(87), true},
+      {"the pause", column(88) + 8, column(89) - 8, false},
+      {"second piece", column(90), column(176), true},
+  };
+  for (const Stretch& stretch : stretches) {
+    SCOPED_TRACE(stretch.legend);
+    ASSERT_LT(stretch.from, stretch.to);
+    int altitude = 0;
+    int speed = 0;
+    for (int x = stretch.from; x <= stretch.to; ++x) {
+      bool hasAltitude = false;
+      bool hasSpeed = false;
+      const int labels = QFontMetrics(QFont()).height() + 2;
+      for (int y = labels; y < image.height() - labels; ++y) {
+        hasAltitude = hasAltitude || IsAltitudeLine(image.pixelColor(x, y));
+        hasSpeed = hasSpeed || image.pixelColor(x, y) == kSpeedColour;
+      }
+      altitude += hasAltitude ? 1 : 0;
+      speed += hasSpeed ? 1 : 0;
+    }
+    const int columns = stretch.to - stretch.from + 1;
+    EXPECT_EQ(altitude, stretch.drawn ? columns : 0);
+    EXPECT_EQ(speed, stretch.drawn ? columns : 0);
+  }
+}
+
+// Times read back from the track file say the seconds its time column
+// holds, though the day number keeps only eight decimals.
+TEST(TrackPainterTest, TimesAreThoseOfTheTrackFilesTimeColumn) {
+  std::vector<int> seconds = {0,    1, 59, 3600, 43199, 43200, 85956 /* 23:52:36 */, 10590 /* 02:56:30 */,
+                              86399};
+  for (int second = 0; second < 86400; second += 13) seconds.push_back(second);
+  int wrong = 0;
+  for (int second : seconds) {
+    GpsFix fix;
+    fix.day = 25;
+    fix.month = 9;
+    fix.year = 5;
+    fix.hour = static_cast<uint8_t>(second / 3600);
+    fix.minute = static_cast<uint8_t>(second / 60 % 60);
+    fix.seconds = second % 60;
+    fix.timeOfDay = second;
+    fix.latitude = 47.0;
+    fix.longitude = 8.0;
+    fix.altitude = 400.0;
+    char line[200];
+    ASSERT_GT(ComposeTrackPointLine(fix, FixTimeToDays(25, 9, 2005, fix.hour, fix.minute, second % 60), line,
+                                    sizeof line),
+              0u);
+    DayTrack track;
+    ASSERT_GT(track.AddTrackText(line), 0u) << line;
+    const std::string written(std::string_view(line).substr(std::string_view(line).rfind(", ") + 2, 8));
+    const QString shown = TimeSpanText(track.firstDayNumber(), track.lastDayNumber());
+    if (!shown.startsWith(QString::fromStdString(written + "-" + written + " UTC"))) {
+      if (++wrong < 5) ADD_FAILURE() << line << " shows " << shown.toStdString();
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+// The receiver's position runs ahead of the track: the fit takes it in, and
+// a map zoomed in on it goes along while it is in view.
+TEST(TrackMapTest, PositionIsFittedWithTheTrackAndFollowedWhileInView) {
+  DayTrack track;
+  const double eastDegree = 111195.0 * std::cos(47.0 * 3.14159265358979 / 180);
+  for (int i = 0; i < 100; ++i)
+    track.AddTrackPoint(47.0, 8.0 + i * 20.0 / eastDegree, 38620.5 + i / 86400.0, false, 0);
+  auto ahead = [&](double metres) {
+    return LivePosition{PositionState::kFix, true, 47.0, 8.0 + (1980.0 + metres) / eastDegree};
+  };
+  TrackMap map;
+  map.resize(400, 300);
+  map.show();
+  map.SetTrack(&track, QStringLiteral("2005-09-25"));
+
+  struct Row {
+    const char* legend;
+    double metresAhead;
+    bool onShownDay;
+    bool inView;
+  };
+  const Row rows[] = {
+      {"a fix ahead", 40.0, true, true},
+      {"far ahead", 3000.0, true, true},
+      {"behind, at the start", -1980.0, true, true},
+      {"another day's position is not fitted", 3000.0, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    map.SetPosition(ahead(row.metresAhead), row.onShownDay);
+    EXPECT_EQ(map.PositionInView(0.0), row.inView);
+    EXPECT_TRUE(map.followsTrack());
+  }
+  map.SetPosition(ahead(40.0), true);
+  EXPECT_TRUE(map.PositionInView(TrackMap::kFollowMargin));
+
+  // Zoomed in about it, the position drives out of the view a metre a second.
+  auto pixel = [&] {
+    double x = 0.0;
+    double y = 0.0;
+    map.projection().ToPixel(map.position().latitude, map.position().longitude, &x, &y);
+    return QPointF(x, y);
+  };
+  QWheelEvent wheel(pixel(), map.mapToGlobal(pixel()), QPoint(), QPoint(0, 1200), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(&map, &wheel);
+  ASSERT_FALSE(map.followsTrack());
+  for (int second = 0; second < 2000; second += 5) {
+    map.SetPosition(ahead(40.0 + second), true);
+    ASSERT_TRUE(map.PositionInView(0.0)) << second;
+  }
+  // Dragged away from it, the map stays where the user put it.
+  const QPoint away(static_cast<int>(map.width() - pixel().x()) + 60, 0);
+  QTest::mousePress(&map, Qt::LeftButton, Qt::NoModifier, QPoint(10, 150));
+  QTest::mouseMove(&map, QPoint(10, 150) + away);
+  QTest::mouseRelease(&map, Qt::LeftButton, Qt::NoModifier, QPoint(10, 150) + away);
+  ASSERT_FALSE(map.PositionInView(0.0));
+  map.SetPosition(ahead(2010.0), true);
+  EXPECT_FALSE(map.PositionInView(0.0));
+}
+
+// A crowded map: route numbers all over it, waypoints close together, one
+// at the position. No name or number covers another, the facts, the scale
+// bar, the north arrow or the position.
+TEST(TrackPainterTest, LabelsCoverNeitherEachOtherNorTheMapsFurniture) {
+  DayTrack track;
+  const double eastDegree = 111195.0 * std::cos(47.0 * 3.14159265358979 / 180);
+  for (int i = 0; i < 400; ++i) {
+    const double north = (i / 20) * 50.0;
+    const double east = (i % 20) * 50.0;
+    track.AddTrackPoint(47.0 + north / 111195.0, 8.0 + east / eastDegree, 38620.5 + i / 86400.0, false, 0);
+    track.AddRoutePoint({i + 1, 47.0 + north / 111195.0, 8.0 + east / eastDegree});
+  }
+  for (int i = 0; i < 6; ++i) {
+    track.AddWaypoint({"W050925-1200" + std::to_string(i), 47.0 + (500.0 + i * 100.0) / 111195.0,
+                       8.0 + (500.0 + i * 8) / eastDegree});
+  }
+  const LivePosition position{PositionState::kFix, true, 47.0 + 500.0 / 111195.0, 8.0 + 500.0 / eastDegree};
+  const QRect area(0, 0, 400, 300);
+  QImage image(area.size(), QImage::Format_RGB32);
+  TrackProjection projection;
+  projection.SetViewport(area.width(), area.height());
+  projection.Fit(track.bounds(), FactsBandHeight(QPainter(&image).font()));
+  TrackPaintScratch scratch;
+  {
+    QPainter painter(&image);
+    PaintTrackMap(painter, area, track, projection, position, QStringLiteral("2005-09-25"), scratch);
+  }
+  // First the facts, scale bar, north arrow and position; then each
+  // waypoint's flag, which is always drawn; the rest are labels.
+  const std::vector<QRect>& taken = scratch.labels;
+  constexpr size_t kFurniture = 4;
+  ASSERT_GT(taken.size(), kFurniture + 6 + 10) << "numbers and names were drawn";
+  size_t names = 0;
+  for (const QRect& name : scratch.waypointNames) names += name.isNull() ? 0 : 1;
+  EXPECT_GE(names, 2u);
+  auto isFlag = [&](size_t i) { return i >= kFurniture && taken[i].size() == QSize(12, 18); };
+  for (size_t label = kFurniture; label < taken.size(); ++label) {
+    if (isFlag(label)) continue;
+    for (size_t other = 0; other < taken.size(); ++other) {
+      if (other == label) continue;
+      EXPECT_FALSE(taken[label].intersects(taken[other])) << label << " and " << other;
+    }
+  }
 }
 
 }  // namespace

@@ -119,6 +119,32 @@ TEST(TwoStartsTest, SecondStartHandsItsCodeToTheRunningProgramAndEnds) {
   EXPECT_EQ(show.exitStatus, 0) << show.err;
   const auto nothing = testing::RunCommand({PATHMERE_GUI_PATH, "/noup"}, env);
   EXPECT_EQ(nothing.exitStatus, 0) << nothing.err;
+  // A mistyped switch is still handed over as it was (the window shown),
+  // but the start says so and fails, so a hotkey's typo is found.
+  struct Mistyped {
+    std::vector<std::string> command;
+    const char* told;
+  };
+  const Mistyped mistyped[] = {
+      {{PATHMERE_GUI_PATH, "/wtph"}, "pathmere: unknown switch /wtph ("},
+      {{PATHMERE_CLI_PATH, "/wtph"}, "pathmere-cli: unknown switch /wtph ("},
+      {{PATHMERE_CLI_PATH, "wpth"}, "pathmere-cli: unknown switch wpth ("},
+      {{PATHMERE_CLI_PATH, "--bogus"}, "pathmere-cli: unknown switch --bogus ("},
+      {{PATHMERE_GUI_PATH, "/wpts", "-x", "/WPTH"}, "pathmere: unknown switches -x, /WPTH ("},
+      {{PATHMERE_CLI_PATH, "/noup", "noup"}, "pathmere-cli: unknown switch noup ("},
+  };
+  for (const Mistyped& start : mistyped) {
+    SCOPED_TRACE(start.command[1]);
+    const auto told = testing::RunCommand(start.command, env);
+    EXPECT_EQ(told.exitStatus, 2);
+    EXPECT_TRUE(told.err.starts_with(start.told)) << told.err;
+    EXPECT_NE(told.err.find("/wpth: a waypoint"), std::string::npos) << told.err;
+    EXPECT_EQ(std::count(told.err.begin(), told.err.end(), '\n'), 1) << told.err;
+  }
+  // Asking for help forwards nothing and opens nothing.
+  const auto help = testing::RunCommand({PATHMERE_GUI_PATH, "--help"}, env);
+  EXPECT_EQ(help.exitStatus, 0) << help.err;
+  EXPECT_TRUE(help.out.starts_with("Usage: pathmere [/wpth | /wpts | /noup]\n")) << help.out;
   // Handing over needs no display, so a hotkey works from anywhere.
   std::vector<std::string> noDisplay = env;
   std::erase(noDisplay, "QT_QPA_PLATFORM=offscreen");
