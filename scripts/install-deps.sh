@@ -7,7 +7,8 @@ set -euo pipefail
 
 # dpkg-dev: dpkg-shlibdeps finds the package's Depends, dpkg-buildflags its
 # hardening flags.
-packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev)
+# nlohmann-json3-dev: pathmere-cli summary --json (header-only).
+packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev nlohmann-json3-dev)
 if [ "${1:-}" != package ]; then
   # clang and its runtime build the fuzz targets; gpsbabel reads our files back
   # in the tests and is the yardstick in the benchmark; desktop-file-utils and
