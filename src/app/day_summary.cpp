@@ -8,6 +8,9 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 constexpr size_t kHalfWindow = PauseRules::kSmoothingPoints / 2;
+constexpr double kMetresPerDegree = 111195.0;
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr double kReachSquared = PauseRules::kStopRadiusMetres * PauseRules::kStopRadiusMetres;
 
 double SecondsBetween(const DayTrackPoint& from, const DayTrackPoint& to) {
   return (to.dayNumber - from.dayNumber) * kSecondsPerDay;
@@ -180,8 +183,18 @@ void FindStops(std::span<const DayTrackPoint> points, const std::vector<Step>& s
   const size_t n = points.size();
   size_t anchor = 0;
   while (anchor < n) {
+    // Flat metres are exact enough within 50 m, and far cheaper: the scan
+    // measures each point against every anchor before it within reach.
+    const double eastPerDegree = kMetresPerDegree * std::cos(points[anchor].latitude * kRadiansPerDegree);
+    const auto withinReach = [&](const DayTrackPoint& point) {
+      const double north = (point.latitude - points[anchor].latitude) * kMetresPerDegree;
+      double east = std::fabs(point.longitude - points[anchor].longitude);
+      if (east > 180.0) east = 360.0 - east;
+      east *= eastPerDegree;
+      return north * north + east * east <= kReachSquared;
+    };
     size_t last = anchor;
-    while (last + 1 < n && MetresBetween(points[anchor], points[last + 1]) <= PauseRules::kStopRadiusMetres &&
+    while (last + 1 < n && withinReach(points[last + 1]) &&
            points[last + 1].dayNumber >= points[last].dayNumber) {
       ++last;
     }

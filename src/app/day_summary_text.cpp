@@ -61,10 +61,6 @@ std::string DateText(double dayNumber) {
 std::vector<SummaryRow> SummaryRows(const DaySummary& s) {
   std::vector<SummaryRow> rows;
   rows.push_back({"Distance", Format("%.2f km", s.distanceMetres / 1000.0)});
-  if (s.points > 0) {
-    rows.push_back({"From", DateText(s.firstDayNumber) + " " + TimeOfDayText(s.firstDayNumber) + " UTC"});
-    rows.push_back({"To", DateText(s.lastDayNumber) + " " + TimeOfDayText(s.lastDayNumber) + " UTC"});
-  }
   rows.push_back({"Total time", DurationText(s.totalSeconds)});
   rows.push_back({"Moving time", DurationText(s.movingSeconds)});
   rows.push_back({"Stopped time", DurationText(s.stoppedSeconds)});
@@ -84,6 +80,12 @@ std::vector<SummaryRow> SummaryRows(const DaySummary& s) {
   rows.push_back({"Segments", std::to_string(s.segments)});
   rows.push_back({"Stops", std::to_string(s.stops.size())});
   return rows;
+}
+
+std::string SpanText(const DaySummary& summary) {
+  if (summary.points == 0) return "no track points";
+  return DateText(summary.firstDayNumber) + " " + TimeOfDayText(summary.firstDayNumber) + " to " +
+         DateText(summary.lastDayNumber) + " " + TimeOfDayText(summary.lastDayNumber) + " UTC";
 }
 
 std::vector<std::string> StopLines(const DaySummary& summary) {

@@ -17,6 +17,8 @@ struct SummaryRow {
 // both show them, so the two never disagree. Times of day are UTC, as the
 // files keep them.
 std::vector<SummaryRow> SummaryRows(const DaySummary& summary);
+// "2026-12-06 12:00:00 to 2026-12-06 12:25:00 UTC": first and last point.
+std::string SpanText(const DaySummary& summary);
 // One line for each stop: start (UTC), duration, position.
 std::vector<std::string> StopLines(const DaySummary& summary);
 

@@ -60,7 +60,7 @@ nlohmann::json JsonOf(const DaySummary& s) {
 }
 
 void PrintText(const std::string& title, const DaySummary& summary, FILE* out) {
-  std::fprintf(out, "%s\n", title.c_str());
+  std::fprintf(out, "%s: %s\n", title.c_str(), SpanText(summary).c_str());
   const std::vector<SummaryRow> rows = SummaryRows(summary);
   size_t width = 0;
   for (const SummaryRow& row : rows) width = std::max(width, row.label.size());

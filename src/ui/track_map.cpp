@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include "ui/stop_marks.h"
 #include "ui/track_painter.h"
 
 namespace pathmere {
@@ -40,6 +41,11 @@ void TrackMap::SetPosition(const LivePosition& position) {
   if (moved) update();
 }
 
+void TrackMap::SetStops(std::vector<DayStop> stops) {
+  stops_ = std::move(stops);
+  update();
+}
+
 void TrackMap::Fit() {
   follow_ = true;
   TrackChanged();
@@ -49,6 +55,7 @@ void TrackMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   PaintTrackMap(painter, rect(), track_ != nullptr ? *track_ : empty_, projection_, position_, title_,
                 scratch_);
+  PaintStopMarks(painter, projection_, stops_);
 }
 
 void TrackMap::resizeEvent(QResizeEvent*) {

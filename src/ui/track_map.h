@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/day_summary.h"
 #include "app/day_track.h"
 #include "app/live_position.h"
 #include "app/track_projection.h"
@@ -26,10 +27,13 @@ class TrackMap final : public QWidget {
   // The track grew or the marker moved.
   void TrackChanged();
   void SetPosition(const LivePosition& position);
+  // Marked on the map as "P" signs.
+  void SetStops(std::vector<DayStop> stops);
   void Fit();
 
   const TrackProjection& projection() const { return projection_; }
   const LivePosition& position() const { return position_; }
+  const std::vector<DayStop>& stops() const { return stops_; }
   bool followsTrack() const { return follow_; }
 
  protected:
@@ -46,6 +50,7 @@ class TrackMap final : public QWidget {
   DayTrack empty_;
   QString title_;
   LivePosition position_;
+  std::vector<DayStop> stops_;
   TrackProjection projection_;
   TrackPaintScratch scratch_;
   bool follow_ = true;

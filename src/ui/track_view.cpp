@@ -12,6 +12,7 @@
 
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
+#include "ui/track_summary_panel.h"
 
 namespace pathmere {
 namespace {
@@ -70,6 +71,7 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
   content_ = new QWidget(this);
   map_ = new TrackMap(content_);
   profile_ = new TrackProfile(*this, content_);
+  summary_ = new TrackSummaryPanel(this);
   auto* pictures = new QVBoxLayout(content_);
   pictures->setContentsMargins(0, 0, 0, 0);
   pictures->setSpacing(1);
@@ -78,7 +80,10 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
-  layout->addWidget(content_, 1);
+  auto* besideSummary = new QHBoxLayout;
+  besideSummary->addWidget(content_, 1);
+  besideSummary->addWidget(summary_);
+  layout->addLayout(besideSummary, 1);
   resize(800, 640);
 
   ShowDay(CurrentDay());
@@ -98,7 +103,14 @@ void TrackView::ShowDay(LocalDate day) {
   map_->SetTrack(&feed_->track(), DayText(day));
   map_->SetPosition(watch_.Update(program_));
   profile_->update();
+  UpdateSummary();
   UpdateDayButtons();
+}
+
+void TrackView::UpdateSummary() {
+  ticksSinceSummary_ = 0;
+  summary_->Update(feed_->track());
+  map_->SetStops(summary_->summary().stops);
 }
 
 void TrackView::Refresh() {
@@ -115,6 +127,8 @@ void TrackView::Refresh() {
   if (feed_->Update(PendingDayOf(program_.track(), program_.route()))) {
     map_->TrackChanged();
     profile_->update();
+    // A long day takes a few tens of milliseconds to sum up: not every tick.
+    if (++ticksSinceSummary_ >= kTicksPerSummary) UpdateSummary();
   }
   map_->SetPosition(watch_.Update(program_));
   UpdateDayButtons();

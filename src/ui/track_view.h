@@ -17,6 +17,7 @@ class QPushButton;
 namespace pathmere {
 
 class TrackMap;
+class TrackSummaryPanel;
 
 // "Pathmere - Track": a window beside the main one that draws a day's track,
 // route points and waypoints from the output folder, with the points the
@@ -28,6 +29,8 @@ class TrackMap;
 class TrackView final : public QWidget {
  public:
   static constexpr int kProfileHeight = 110;
+  // The day in numbers follows a growing day every so many ticks.
+  static constexpr int kTicksPerSummary = 5;
 
   TrackView(const Program& program, FileSystem& files, QWidget* parent = nullptr);
   ~TrackView() override;
@@ -43,6 +46,7 @@ class TrackView final : public QWidget {
   LocalDate day() const { return feed_->date(); }
   const DayTrack& track() const { return feed_->track(); }
   TrackMap* map() const { return map_; }
+  TrackSummaryPanel* summaryPanel() const { return summary_; }
   QPushButton* previousButton() const { return previous_; }
   QPushButton* nextButton() const { return next_; }
   QPushButton* saveButton() const { return save_; }
@@ -53,6 +57,7 @@ class TrackView final : public QWidget {
 
  private:
   void UpdateDayButtons();
+  void UpdateSummary();
   LocalDate CurrentDay() const;
   void OnSavePicture();
 
@@ -67,6 +72,8 @@ class TrackView final : public QWidget {
   QWidget* content_ = nullptr;
   TrackMap* map_ = nullptr;
   QWidget* profile_ = nullptr;
+  TrackSummaryPanel* summary_ = nullptr;
+  int ticksSinceSummary_ = 0;
   QLabel* dayLabel_ = nullptr;
   QPushButton* previous_ = nullptr;
   QPushButton* next_ = nullptr;

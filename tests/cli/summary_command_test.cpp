@@ -27,7 +27,8 @@ TEST(SummaryCommandTest, DaysOfAFolderAsTextAndJson) {
   const auto one = RunCommand({PATHMERE_CLI_PATH, "summary", "--output", folder, "2026-12-06"});
   EXPECT_EQ(one.exitStatus, 0) << one.err;
   for (const char* line :
-       {"2026-12-06\n", "  Distance:                16.67 km\n", "  Moving time:             0:20:00\n",
+       {"2026-12-06: 2026-12-06 12:00:00 to 2026-12-06 12:25:00 UTC\n",
+        "  Distance:                16.67 km\n", "  Moving time:             0:20:00\n",
         "  Stopped time:            0:05:00\n", "  Total time:              0:25:00\n",
         "  Maximum speed:           50.0 km/h\n", "  Ascent:                  50 m\n",
         "  Stops:                   1\n", "    stop 12:10:00 UTC  0:05:00  51.57494 0.00000\n"}) {
@@ -37,7 +38,7 @@ TEST(SummaryCommandTest, DaysOfAFolderAsTextAndJson) {
   // Without a day: the latest with files, here one without points.
   const auto latest = RunCommand({PATHMERE_CLI_PATH, "summary", "--output", folder});
   EXPECT_EQ(latest.exitStatus, 0) << latest.err;
-  EXPECT_EQ(latest.out.rfind("2026-12-08\n  Distance:", 0), 0u) << latest.out;
+  EXPECT_EQ(latest.out.rfind("2026-12-08: no track points\n  Distance:", 0), 0u) << latest.out;
 
   const auto range =
       RunCommand({PATHMERE_CLI_PATH, "summary", "--json", "--output", folder, "2026-12-01..2026-12-07"});
