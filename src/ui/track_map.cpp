@@ -54,8 +54,9 @@ void TrackMap::Fit() {
 void TrackMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   PaintTrackMap(painter, rect(), track_ != nullptr ? *track_ : empty_, projection_, position_, title_,
-                scratch_);
+                scratch_, [this](QPainter& under) { mapLayer_.Paint(under, projection_); });
   PaintStopMarks(painter, projection_, stops_);
+  if (mapLayer_.source() != nullptr) PaintAttribution(painter, rect(), mapLayer_.source()->attribution);
 }
 
 void TrackMap::resizeEvent(QResizeEvent*) {

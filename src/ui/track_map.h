@@ -8,6 +8,7 @@
 #include "app/day_track.h"
 #include "app/live_position.h"
 #include "app/track_projection.h"
+#include "ui/map_layer.h"
 #include "ui/track_painter.h"
 
 namespace pathmere {
@@ -34,6 +35,8 @@ class TrackMap final : public QWidget {
   const TrackProjection& projection() const { return projection_; }
   const LivePosition& position() const { return position_; }
   const std::vector<DayStop>& stops() const { return stops_; }
+  // The tiles under the track; no source, no map.
+  MapLayer& mapLayer() { return mapLayer_; }
   bool followsTrack() const { return follow_; }
 
  protected:
@@ -51,6 +54,7 @@ class TrackMap final : public QWidget {
   QString title_;
   LivePosition position_;
   std::vector<DayStop> stops_;
+  MapLayer mapLayer_;
   TrackProjection projection_;
   TrackPaintScratch scratch_;
   bool follow_ = true;

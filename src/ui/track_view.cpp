@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/map_choice.h"
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
 #include "ui/track_summary_panel.h"
@@ -66,6 +67,8 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
   buttons->addWidget(dayLabel_, 1);
   buttons->addWidget(next_);
   buttons->addSpacing(16);
+  mapChoice_ = new MapChoice(this);
+  buttons->addWidget(mapChoice_);
   buttons->addWidget(save_);
 
   content_ = new QWidget(this);
@@ -85,6 +88,11 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
   besideSummary->addWidget(summary_);
   layout->addLayout(besideSummary, 1);
   resize(800, 640);
+  mapChoice_->onSource = [this](std::unique_ptr<TileSource> source) {
+    map_->mapLayer().SetSource(std::move(source));
+    map_->update();
+  };
+  mapChoice_->Restore();
 
   ShowDay(CurrentDay());
 }

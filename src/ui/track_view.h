@@ -16,6 +16,7 @@ class QPushButton;
 
 namespace pathmere {
 
+class MapChoice;
 class TrackMap;
 class TrackSummaryPanel;
 
@@ -47,6 +48,7 @@ class TrackView final : public QWidget {
   const DayTrack& track() const { return feed_->track(); }
   TrackMap* map() const { return map_; }
   TrackSummaryPanel* summaryPanel() const { return summary_; }
+  MapChoice* mapChoice() const { return mapChoice_; }
   QPushButton* previousButton() const { return previous_; }
   QPushButton* nextButton() const { return next_; }
   QPushButton* saveButton() const { return save_; }
@@ -73,6 +75,7 @@ class TrackView final : public QWidget {
   TrackMap* map_ = nullptr;
   QWidget* profile_ = nullptr;
   TrackSummaryPanel* summary_ = nullptr;
+  MapChoice* mapChoice_ = nullptr;
   int ticksSinceSummary_ = 0;
   QLabel* dayLabel_ = nullptr;
   QPushButton* previous_ = nullptr;
