@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include <QCache>
 #include <QImage>
@@ -32,9 +33,15 @@ class MapLayer {
  private:
   // The decoded tile, or a null image when the source has none.
   QImage Tile(const TileKey& key) const;
+  // `key`'s picture from `image` (its tile, or the one `levels` zooms
+  // coarser) at `size` device pixels.
+  QImage Scaled(const TileKey& key, int levels, const QImage& image, QSize size, double ratio) const;
+
+  using ScaledKey = std::pair<quint64, quint64>;
 
   std::unique_ptr<TileSource> source_;
   mutable QCache<quint64, QImage> decoded_{kCachedTiles};
+  mutable QCache<ScaledKey, QImage> scaled_{kCachedTiles / 2};
   mutable QSet<quint64> missing_;
 };
 
