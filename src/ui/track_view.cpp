@@ -117,6 +117,7 @@ void TrackView::ShowDay(LocalDate day) {
 
 void TrackView::UpdateSummary() {
   ticksSinceSummary_ = 0;
+  summaryStale_ = false;
   summary_->Update(feed_->track());
   map_->SetStops(summary_->summary().stops);
 }
@@ -135,9 +136,10 @@ void TrackView::Refresh() {
   if (feed_->Update(PendingDayOf(program_.track(), program_.route()))) {
     map_->TrackChanged();
     profile_->update();
-    // A long day takes a few tens of milliseconds to sum up: not every tick.
-    if (++ticksSinceSummary_ >= kTicksPerSummary) UpdateSummary();
+    summaryStale_ = true;
   }
+  // A long day takes a few tens of milliseconds to sum up: not every tick.
+  if (++ticksSinceSummary_ >= kTicksPerSummary && summaryStale_) UpdateSummary();
   map_->SetPosition(watch_.Update(program_));
   UpdateDayButtons();
 }

@@ -77,6 +77,7 @@ class TrackView final : public QWidget {
   TrackSummaryPanel* summary_ = nullptr;
   MapChoice* mapChoice_ = nullptr;
   int ticksSinceSummary_ = 0;
+  bool summaryStale_ = false;
   QLabel* dayLabel_ = nullptr;
   QPushButton* previous_ = nullptr;
   QPushButton* next_ = nullptr;

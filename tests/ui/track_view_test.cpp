@@ -63,6 +63,8 @@ TEST_F(TrackViewTest, ShowTrackOpensAWindowBesideTheMainOneThatFollowsTheTicks) 
   EXPECT_EQ(view->track().points().size(), grown) << "written points are not counted twice";
   // Silence: the marker says so once the panel would.
   for (int i = 0; i < 7; ++i) window->Tick();
+  EXPECT_EQ(view->summaryPanel()->summary().points, view->track().points().size())
+      << "the day in numbers catches up within a few ticks";
   EXPECT_EQ(view->map()->position().state, PositionState::kNoData);
 
   // A second "Show track" brings the same window forward.
