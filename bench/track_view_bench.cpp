@@ -1,7 +1,12 @@
 // pathmere-track-view-bench: how long the track view takes to show a day of
 // a replay's output folder and to repaint it while it is panned and zoomed.
 //
-//   pathmere-track-view-bench --folder DIR [--repaints N]
+//   pathmere-track-view-bench --folder DIR [--repaints N] [--map SCRATCH]
+//
+// With --map, each day is drawn over a map: an MBTiles file generated in
+// SCRATCH with a tile of noise for every tile the views show (so each
+// decodes as a real map tile would), read through the view's map layer
+// with a cold cache at the first paint.
 //
 // For every day with files in DIR, and for all of DIR's track files as one
 // day (the worst case: every point of the replay in one picture), prints the
@@ -19,13 +24,19 @@
 #include <string>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include <QApplication>
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
+#include <QRandomGenerator>
 
 #include "app/day_track_feed.h"
+#include "app/tile_grid.h"
 #include "app/track_projection.h"
 #include "platform/file_system_posix.h"
+#include "ui/map_layer.h"
 #include "ui/track_painter.h"
 
 namespace {
@@ -46,11 +57,13 @@ struct Painting {
   QImage map{kMapWidth, kMapHeight, QImage::Format_RGB32};
   QImage profile{kMapWidth, kProfileHeight, QImage::Format_RGB32};
   TrackPaintScratch scratch;
+  MapLayer layer;
 
   void Paint(const DayTrack& track, const TrackProjection& projection) {
     {
       QPainter painter(&map);
-      PaintTrackMap(painter, map.rect(), track, projection, LivePosition{}, QStringLiteral("bench"), scratch);
+      PaintTrackMap(painter, map.rect(), track, projection, LivePosition{}, QStringLiteral("bench"), scratch,
+                    [&](QPainter& under) { layer.Paint(under, projection); });
     }
     QPainter painter(&profile);
     PaintProfile(painter, profile.rect(), track);
@@ -73,9 +86,75 @@ void Repaints(const DayTrack& track, TrackProjection projection, Painting& paint
   *mean = total / repaints;
 }
 
+// Noise compresses as badly as a real map's tile: 256 x 256 PNG of 30-60 KB.
+QByteArray NoiseTile() {
+  QImage image(256, 256, QImage::Format_RGB32);
+  QRandomGenerator random(7);
+  for (int y = 0; y < 256; ++y) {
+    for (int x = 0; x < 256; ++x)
+      image.setPixel(x, y, 0xff000000u | (random.generate() & 0x3f3f3fu) | 0xc0c0c0u);
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+// An MBTiles file with a tile for every tile the fitted and the zoomed view
+// show, one tile's width around them for the pans.
+bool MakeMap(const fs::path& path, const TrackProjection& fitted) {
+  fs::remove(path);
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  sqlite3_exec(db,
+               "CREATE TABLE metadata (name text, value text); CREATE TABLE tiles (zoom_level integer, "
+               "tile_column integer, tile_row integer, tile_data blob); INSERT INTO metadata VALUES "
+               "('attribution', 'bench tiles'); BEGIN",
+               nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO tiles VALUES (?, ?, ?, ?)", -1, &insert, nullptr);
+  const QByteArray tile = NoiseTile();
+  TrackProjection zoomed = fitted;
+  zoomed.ZoomAbout(kMapWidth / 2.0, kMapHeight / 2.0, 8.0);
+  for (const TrackProjection* view : {&fitted, static_cast<const TrackProjection*>(&zoomed)}) {
+    const int zoom = TileZoomFor(*view, 256, 0, 19);
+    double north = 0.0, west = 0.0, south = 0.0, east = 0.0;
+    view->FromPixel(-256, -256, &north, &west);
+    view->FromPixel(kMapWidth + 256, kMapHeight + 256, &south, &east);
+    const TileKey first = TileAt(north, west, zoom);
+    const TileKey last = TileAt(south, east, zoom);
+    for (int y = first.y; y <= last.y; ++y) {
+      for (int x = first.x; x <= last.x; ++x) {
+        sqlite3_bind_int(insert, 1, zoom);
+        sqlite3_bind_int(insert, 2, x);
+        sqlite3_bind_int(insert, 3, (1 << zoom) - 1 - y);
+        sqlite3_bind_blob(insert, 4, tile.constData(), static_cast<int>(tile.size()), SQLITE_STATIC);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+      }
+    }
+  }
+  sqlite3_finalize(insert);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  return true;
+}
+
 void Measure(FileSystem& files, const std::wstring& folder, LocalDate day, const char* legend, int repaints,
-             int fontBand) {
+             int fontBand, const char* mapScratch) {
   Painting painting;
+  if (mapScratch != nullptr) {
+    DayTrackFeed bounds(files, folder, day);
+    bounds.Update({});
+    TrackProjection fitted;
+    fitted.SetViewport(kMapWidth, kMapHeight);
+    fitted.Fit(bounds.track().bounds(), fontBand);
+    const fs::path path = fs::path(mapScratch) / "bench.mbtiles";
+    QString problem;
+    if (MakeMap(path, fitted))
+      painting.layer.SetSource(OpenMapFile(QString::fromStdString(path.string()), &problem));
+  }
   const Clock::time_point start = Clock::now();
   DayTrackFeed feed(files, folder, day);
   feed.Update({});
@@ -102,12 +181,14 @@ void Measure(FileSystem& files, const std::wstring& folder, LocalDate day, const
 int main(int argc, char** argv) {
   const char* folder = nullptr;
   int repaints = 100;
+  const char* mapScratch = nullptr;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--folder") == 0) folder = argv[i + 1];
     if (std::strcmp(argv[i], "--repaints") == 0) repaints = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--map") == 0) mapScratch = argv[i + 1];
   }
   if (folder == nullptr) {
-    std::fprintf(stderr, "usage: pathmere-track-view-bench --folder DIR [--repaints N]\n");
+    std::fprintf(stderr, "usage: pathmere-track-view-bench --folder DIR [--repaints N] [--map SCRATCH]\n");
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -130,7 +211,7 @@ int main(int argc, char** argv) {
     char legend[32];
     std::snprintf(legend, sizeof legend, "%04d-%02d-%02d", static_cast<int>(day.year),
                   static_cast<int>(day.month), static_cast<int>(day.day));
-    Measure(files, L"", day, legend, repaints, fontBand);
+    Measure(files, L"", day, legend, repaints, fontBand, mapScratch);
   }
 
   // Every track point of the folder in one day's file.
@@ -146,7 +227,7 @@ int main(int argc, char** argv) {
       out << in.rdbuf();
     }
   }
-  Measure(files, L"\\all-in-one-day", {2000, 1, 1}, "all days as one", repaints, fontBand);
+  Measure(files, L"\\all-in-one-day", {2000, 1, 1}, "all days as one", repaints, fontBand, mapScratch);
   fs::remove_all(all);
   return 0;
 }

@@ -45,6 +45,10 @@ void CheckUsable(const CommandLine& command) {
       if (command.gpx.paths.empty()) fuzzing::Fail("gpx without files");
       if (command.gpx.outputDir && command.gpx.outputDir->empty()) fuzzing::Fail("gpx into ''");
       break;
+    case CommandKind::kSummary:
+      if (command.summary.outputDir && command.summary.outputDir->empty()) fuzzing::Fail("summary of ''");
+      if (command.summary.to < command.summary.from) fuzzing::Fail("summary of days backwards");
+      break;
     case CommandKind::kHelp:
     case CommandKind::kVersion:
     case CommandKind::kForward:

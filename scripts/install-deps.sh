@@ -7,7 +7,9 @@ set -euo pipefail
 
 # dpkg-dev: dpkg-shlibdeps finds the package's Depends, dpkg-buildflags its
 # hardening flags.
-packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev)
+# nlohmann-json3-dev: pathmere-cli summary --json (header-only); libsqlite3-dev:
+# the track view reads MBTiles map files, which are SQLite databases.
+packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev nlohmann-json3-dev libsqlite3-dev)
 if [ "${1:-}" != package ]; then
   # clang and its runtime build the fuzz targets; gpsbabel reads our files back
   # in the tests and is the yardstick in the benchmark; desktop-file-utils and

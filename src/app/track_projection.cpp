@@ -9,12 +9,22 @@ namespace pathmere {
 namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr double kMercatorLimit = TrackProjection::kMercatorLatitudeLimit;
 // Pixels further out than this are pinned to it: far outside any viewport,
 // and well inside what the painter's integer coordinates take.
 constexpr double kFarPixel = 1.0e6;
 // Points within this many pixels beyond an edge still count as inside, so
 // the line's width never shows a gap at the edge.
 constexpr int32_t kEdgeSlack = 4;
+
+// The northing of Web Mercator in radians; latitudes beyond what the
+// map tiles cover are held at their edge, so a pole stays finite.
+double MercatorY(double latitude) {
+  const double held = std::clamp(latitude, -kMercatorLimit, kMercatorLimit);
+  return std::asinh(std::tan(held * kRadiansPerDegree));
+}
+
+double LatitudeOfMercatorY(double y) { return std::atan(std::sinh(y)) / kRadiansPerDegree; }
 
 PixelPoint Pinned(double x, double y) {
   return {TruncateToInt32(std::clamp(std::round(x), -kFarPixel, kFarPixel)),
@@ -39,11 +49,16 @@ void TrackProjection::Fit(const GeoBounds& bounds, double reservedTop) {
   const double top = std::isfinite(reservedTop) ? std::clamp(reservedTop, 0.0, height_ / 2.0) : 0.0;
   originLatitude_ = (bounds.south + bounds.north) / 2.0;
   originLongitude_ = (bounds.west + bounds.east) / 2.0;
-  eastMetresPerDegree_ = kMetresPerDegree * std::cos(originLatitude_ * kRadiansPerDegree);
+  // Web Mercator scaled to true metres at the origin: the map tiles' own
+  // projection, so tiles and track agree to the pixel at every zoom.
+  eastMetresPerDegree_ =
+      kMetresPerDegree *
+      std::cos(std::clamp(originLatitude_, -kMercatorLimit, kMercatorLimit) * kRadiansPerDegree);
+  originMercatorY_ = MercatorY(originLatitude_);
   centreEast_ = 0.0;
   centreNorth_ = 0.0;
   const double spanEast = (bounds.east - bounds.west) * eastMetresPerDegree_;
-  const double spanNorth = (bounds.north - bounds.south) * kMetresPerDegree;
+  const double spanNorth = (MercatorY(bounds.north) - MercatorY(bounds.south)) * NorthMetresPerMercatorY();
   const double usable = 1.0 - 2.0 * kFitMargin;
   const double scale = std::max(spanEast / (width_ * usable), spanNorth / ((height_ - top) * usable));
   metresPerPixel_ = scale > 0.0 ? std::clamp(scale, kFinestMetresPerPixel, kCoarsestMetresPerPixel)
@@ -69,15 +84,20 @@ void TrackProjection::PanBy(double dx, double dy) {
 
 void TrackProjection::ToPixel(double latitude, double longitude, double* x, double* y) const {
   const double east = (longitude - originLongitude_) * eastMetresPerDegree_;
-  const double north = (latitude - originLatitude_) * kMetresPerDegree;
+  const double north = (MercatorY(latitude) - originMercatorY_) * NorthMetresPerMercatorY();
   *x = width_ / 2.0 + (east - centreEast_) / metresPerPixel_;
   *y = height_ / 2.0 - (north - centreNorth_) / metresPerPixel_;
+}
+
+double TrackProjection::NorthMetresPerMercatorY() const {
+  // The east scale per radian of longitude; Mercator is the same both ways.
+  return eastMetresPerDegree_ / kRadiansPerDegree;
 }
 
 void TrackProjection::FromPixel(double x, double y, double* latitude, double* longitude) const {
   const double east = centreEast_ + (x - width_ / 2.0) * metresPerPixel_;
   const double north = centreNorth_ - (y - height_ / 2.0) * metresPerPixel_;
-  *latitude = originLatitude_ + north / kMetresPerDegree;
+  *latitude = LatitudeOfMercatorY(originMercatorY_ + north / NorthMetresPerMercatorY());
   // At a pole the east scale is 0; any longitude is as good as another.
   *longitude = originLongitude_ + (eastMetresPerDegree_ > 1e-9 ? east / eastMetresPerDegree_ : 0.0);
 }

@@ -14,10 +14,10 @@ struct PixelPoint {
   bool operator==(const PixelPoint&) const = default;
 };
 
-// A local equirectangular projection (metres east and north of an origin,
-// the east scale taken at the origin's latitude), good for the few hundred
-// kilometres a day's track spans, and the view onto it: a centre, a scale
-// and a viewport in pixels, y downwards.
+// Web Mercator, the projection of map tiles, scaled so that a pixel is
+// `metresPerPixel` at the origin's latitude (metres east and north of the
+// origin), and the view onto it: a centre, a scale and a viewport in
+// pixels, y downwards.
 class TrackProjection {
  public:
   static constexpr double kMetresPerDegree = 111195.0;
@@ -28,6 +28,8 @@ class TrackProjection {
   static constexpr double kDefaultMetresPerPixel = 2.0;
   // The part of the viewport left free around a fitted track, each side.
   static constexpr double kFitMargin = 0.05;
+  // The latitudes Web Mercator tiles cover; beyond, positions are held here.
+  static constexpr double kMercatorLatitudeLimit = 85.0511287798066;
 
   void SetViewport(int32_t width, int32_t height);
   // The origin moves to the middle of `bounds` and the scale shows them
@@ -44,15 +46,21 @@ class TrackProjection {
   void FromPixel(double x, double y, double* latitude, double* longitude) const;
 
   double metresPerPixel() const { return metresPerPixel_; }
+  // Screen pixels per degree of longitude: with Web Mercator this fixes
+  // the map tiles' zoom.
+  double pixelsPerDegreeEast() const { return eastMetresPerDegree_ / metresPerPixel_; }
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
 
  private:
+  double NorthMetresPerMercatorY() const;
+
   int32_t width_ = 1;
   int32_t height_ = 1;
   double originLatitude_ = 0.0;
   double originLongitude_ = 0.0;
   double eastMetresPerDegree_ = kMetresPerDegree;
+  double originMercatorY_ = 0.0;
   // The viewport's centre, in metres east and north of the origin.
   double centreEast_ = 0.0;
   double centreNorth_ = 0.0;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/instance_channel.h"
 #include "platform/second_start_switches.h"
@@ -189,6 +190,61 @@ bool ParseGpxArguments(int argc, const char* const argv[], GpxArguments* args, b
   return true;
 }
 
+// "2026-12-06" as a date; false for anything else.
+bool ParseDate(std::string_view text, LocalDate* date) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  int32_t* const parts[] = {&date->year, &date->month, &date->day};
+  const size_t starts[] = {0, 5, 8};
+  const size_t lengths[] = {4, 2, 2};
+  for (size_t i = 0; i < 3; ++i) {
+    int32_t value = 0;
+    for (char c : text.substr(starts[i], lengths[i])) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    *parts[i] = value;
+  }
+  return date->IsSet();
+}
+
+bool ParseSummaryArguments(int argc, const char* const argv[], SummaryArguments* args, bool* help,
+                           std::string* error) {
+  bool haveDays = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      *help = true;
+    } else if (arg == "--json") {
+      args->json = true;
+    } else if (arg == "--output") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        *error = "--output needs a folder";
+        return false;
+      }
+      args->outputDir = argv[++i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else if (haveDays) {
+      *error = "summary takes one DAY or FROM..TO, not also " + arg;
+      return false;
+    } else {
+      const size_t dots = arg.find("..");
+      const std::string_view text(arg);
+      const bool ok = dots == std::string::npos
+                          ? ParseDate(text, &args->from) && ParseDate(text, &args->to)
+                          : ParseDate(text.substr(0, dots), &args->from) &&
+                                ParseDate(text.substr(dots + 2), &args->to) && !(args->to < args->from);
+      if (!ok) {
+        *error = "summary wants a day as YYYY-MM-DD or days as FROM..TO, not " + arg;
+        return false;
+      }
+      haveDays = true;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const argv[]) {
@@ -209,6 +265,9 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "gpx") == 0) {
     command.kind = CommandKind::kGpx;
     ParseGpxArguments(restCount, rest, &command.gpx, &help, &command.error);
+  } else if (std::strcmp(subcommand, "summary") == 0) {
+    command.kind = CommandKind::kSummary;
+    ParseSummaryArguments(restCount, rest, &command.summary, &help, &command.error);
   } else if (std::strcmp(subcommand, "status") == 0) {
     command.kind = CommandKind::kStatus;
     for (int i = 0; i < restCount && command.usable(); ++i) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/day_track_feed.h"
 #include "platform/source_address.h"
 
 namespace pathmere {
@@ -47,7 +48,16 @@ struct PortsArguments {
   std::vector<std::string> names;  // only these; empty for every port and device
 };
 
-enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus, kGpx };
+// pathmere-cli summary [--output DIR] [--json] [DAY|FROM..TO]
+struct SummaryArguments {
+  std::optional<std::string> outputDir;  // else the saved output folder
+  bool json = false;
+  // Unset: the latest day with files. Equal for one day.
+  LocalDate from;
+  LocalDate to;
+};
+
+enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus, kGpx, kSummary };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.
@@ -59,6 +69,7 @@ struct CommandLine {
   RecordArguments record;              // kRecord
   PortsArguments ports;                // kPorts
   GpxArguments gpx;                    // kGpx
+  SummaryArguments summary;            // kSummary
   std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
   // kForward: the arguments that hold no switch.
   std::vector<std::string> unknownSwitches;

@@ -8,6 +8,7 @@
 #include "cli/record_command.h"
 #include "cli/replay_command.h"
 #include "cli/status_command.h"
+#include "cli/summary_command.h"
 #include "cli/usage.h"
 #include "platform/serial_posix.h"
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
       return pathmere::RunStatusCommand();
     case pathmere::CommandKind::kGpx:
       return pathmere::RunGpxCommand(command.gpx, stdout, stderr);
+    case pathmere::CommandKind::kSummary:
+      return pathmere::RunSummaryCommand(command.summary, stdout, stderr);
     case pathmere::CommandKind::kForward:
       break;
   }

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include "ui/stop_marks.h"
 #include "ui/track_painter.h"
 
 namespace pathmere {
@@ -69,6 +70,11 @@ bool TrackMap::PositionInView(double margin) const {
   return x >= margin && x <= width() - margin && y >= top + margin && y <= height() - margin;
 }
 
+void TrackMap::SetStops(std::vector<DayStop> stops) {
+  stops_ = std::move(stops);
+  update();
+}
+
 void TrackMap::Fit() {
   follow_ = true;
   TrackChanged();
@@ -89,7 +95,9 @@ void TrackMap::PanFraction(double right, double down) {
 void TrackMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   PaintTrackMap(painter, rect(), track_ != nullptr ? *track_ : empty_, projection_, position_, title_,
-                scratch_);
+                scratch_, [this](QPainter& under) { mapLayer_.Paint(under, projection_); });
+  PaintStopMarks(painter, projection_, stops_);
+  if (mapLayer_.source() != nullptr) PaintAttribution(painter, rect(), mapLayer_.source()->attribution);
 }
 
 void TrackMap::resizeEvent(QResizeEvent*) {

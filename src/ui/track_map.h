@@ -4,9 +4,11 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/day_summary.h"
 #include "app/day_track.h"
 #include "app/live_position.h"
 #include "app/track_projection.h"
+#include "ui/map_layer.h"
 #include "ui/track_painter.h"
 
 namespace pathmere {
@@ -31,6 +33,8 @@ class TrackMap final : public QWidget {
   void TrackChanged();
   // `onShownDay`: the position belongs to the day shown, so the fit takes it in.
   void SetPosition(const LivePosition& position, bool onShownDay = true);
+  // Marked on the map as "P" signs.
+  void SetStops(std::vector<DayStop> stops);
   void Fit();
   // From the keyboard: zoom about the middle by `notches` wheel notches (out
   // below 0); move the picture by a fraction of the map's size.
@@ -39,6 +43,9 @@ class TrackMap final : public QWidget {
 
   const TrackProjection& projection() const { return projection_; }
   const LivePosition& position() const { return position_; }
+  const std::vector<DayStop>& stops() const { return stops_; }
+  // The tiles under the track; no source, no map.
+  MapLayer& mapLayer() { return mapLayer_; }
   bool followsTrack() const { return follow_; }
   // The position is shown and lies inside the map, `margin` pixels from
   // its edges and below the facts.
@@ -59,6 +66,8 @@ class TrackMap final : public QWidget {
   QString title_;
   LivePosition position_;
   bool fitsPosition_ = false;
+  std::vector<DayStop> stops_;
+  MapLayer mapLayer_;
   TrackProjection projection_;
   TrackPaintScratch scratch_;
   bool follow_ = true;

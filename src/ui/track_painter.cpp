@@ -133,11 +133,12 @@ QString TimeSpanText(double firstDayNumber, double lastDayNumber) {
 
 void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
                    const TrackProjection& projection, const LivePosition& position, const QString& title,
-                   TrackPaintScratch& scratch) {
+                   TrackPaintScratch& scratch, const std::function<void(QPainter&)>& under) {
   PixelLines& lines = scratch.lines;
   painter.save();
   painter.setClipRect(area);
   painter.fillRect(area, kMapBackground);
+  if (under) under(painter);
   painter.setRenderHint(QPainter::Antialiasing, true);
 
   DecimateTrack(track.points(), projection, &lines);

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 #include "app/day_track.h"
@@ -54,10 +55,11 @@ struct TrackPaintScratch {
 // the distance, time span and number of points. A route dot that would
 // fall on one already drawn is left out: a long day has thousands. A name
 // or number that would cover another, the position or the map's furniture
-// is left out too.
+// is left out too. `under` paints the map tiles over the background, under
+// all the rest.
 void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
                    const TrackProjection& projection, const LivePosition& position, const QString& title,
-                   TrackPaintScratch& scratch);
+                   TrackPaintScratch& scratch, const std::function<void(QPainter&)>& under = {});
 
 // Paints the speed (bars) and, where known, the altitude (a line) over the
 // day's UTC time into `area`.

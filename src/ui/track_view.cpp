@@ -12,9 +12,11 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "ui/map_choice.h"
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
 #include "ui/track_view_keys.h"
+#include "ui/track_summary_panel.h"
 
 namespace pathmere {
 namespace {
@@ -72,11 +74,14 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
   buttons->addWidget(dayLabel_, 1);
   buttons->addWidget(next_);
   buttons->addSpacing(16);
+  mapChoice_ = new MapChoice(this);
+  buttons->addWidget(mapChoice_);
   buttons->addWidget(save_);
 
   content_ = new QWidget(this);
   map_ = new TrackMap(content_);
   profile_ = new TrackProfile(*this, content_);
+  summary_ = new TrackSummaryPanel(this);
   auto* pictures = new QVBoxLayout(content_);
   pictures->setContentsMargins(0, 0, 0, 0);
   pictures->setSpacing(1);
@@ -85,8 +90,16 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
-  layout->addWidget(content_, 1);
+  auto* besideSummary = new QHBoxLayout;
+  besideSummary->addWidget(content_, 1);
+  besideSummary->addWidget(summary_);
+  layout->addLayout(besideSummary, 1);
   resize(800, 640);
+  mapChoice_->onSource = [this](std::unique_ptr<TileSource> source) {
+    map_->mapLayer().SetSource(std::move(source));
+    map_->update();
+  };
+  mapChoice_->Restore();
   AddTrackViewKeys(*this);
 
   ShowDay(CurrentDay());
@@ -104,9 +117,17 @@ void TrackView::ShowDay(LocalDate day) {
   feed_->Update(PendingDayOf(program_.track(), program_.route()));
   dayLabel_->setText(DayText(day));
   map_->SetTrack(&feed_->track(), DayText(day));
+  UpdateSummary();
   UpdateDayButtons();
   map_->SetPosition(watch_.Update(program_), followsWriters_);
   profile_->update();
+}
+
+void TrackView::UpdateSummary() {
+  ticksSinceSummary_ = 0;
+  summaryStale_ = false;
+  summary_->Update(feed_->track());
+  map_->SetStops(summary_->summary().stops);
 }
 
 void TrackView::Refresh() {
@@ -123,7 +144,10 @@ void TrackView::Refresh() {
   if (feed_->Update(PendingDayOf(program_.track(), program_.route()))) {
     map_->TrackChanged();
     profile_->update();
+    summaryStale_ = true;
   }
+  // A long day takes a few tens of milliseconds to sum up: not every tick.
+  if (++ticksSinceSummary_ >= kTicksPerSummary && summaryStale_) UpdateSummary();
   UpdateDayButtons();
   map_->SetPosition(watch_.Update(program_), followsWriters_);
 }

@@ -16,7 +16,9 @@ class QPushButton;
 
 namespace pathmere {
 
+class MapChoice;
 class TrackMap;
+class TrackSummaryPanel;
 
 // "Pathmere - Track": a window beside the main one that draws a day's track,
 // route points and waypoints from the output folder, with the points the
@@ -28,6 +30,8 @@ class TrackMap;
 class TrackView final : public QWidget {
  public:
   static constexpr int kProfileHeight = 110;
+  // The day in numbers follows a growing day every so many ticks.
+  static constexpr int kTicksPerSummary = 5;
 
   TrackView(const Program& program, FileSystem& files, QWidget* parent = nullptr);
   ~TrackView() override;
@@ -45,6 +49,8 @@ class TrackView final : public QWidget {
   LocalDate day() const { return feed_->date(); }
   const DayTrack& track() const { return feed_->track(); }
   TrackMap* map() const { return map_; }
+  TrackSummaryPanel* summaryPanel() const { return summary_; }
+  MapChoice* mapChoice() const { return mapChoice_; }
   QPushButton* previousButton() const { return previous_; }
   QPushButton* nextButton() const { return next_; }
   QPushButton* saveButton() const { return save_; }
@@ -55,6 +61,7 @@ class TrackView final : public QWidget {
 
  private:
   void UpdateDayButtons();
+  void UpdateSummary();
   LocalDate CurrentDay() const;
   void OnSavePicture();
 
@@ -69,6 +76,10 @@ class TrackView final : public QWidget {
   QWidget* content_ = nullptr;
   TrackMap* map_ = nullptr;
   QWidget* profile_ = nullptr;
+  TrackSummaryPanel* summary_ = nullptr;
+  MapChoice* mapChoice_ = nullptr;
+  int ticksSinceSummary_ = 0;
+  bool summaryStale_ = false;
   QLabel* dayLabel_ = nullptr;
   QPushButton* previous_ = nullptr;
   QPushButton* next_ = nullptr;

@@ -112,6 +112,27 @@ TEST(CommandLineTest, GpxSwitchesAndTheGpxCommand) {
   EXPECT_EQ(Parse({"gpx", "--help"}).kind, CommandKind::kHelp);
 }
 
+TEST(CommandLineTest, SummaryTakesOneDayOrARange) {
+  const CommandLine bare = Parse({"summary"});
+  ASSERT_TRUE(bare.usable()) << bare.error;
+  EXPECT_EQ(bare.kind, CommandKind::kSummary);
+  EXPECT_FALSE(bare.summary.from.IsSet() || bare.summary.json || bare.summary.outputDir);
+  const CommandLine range = Parse({"summary", "--json", "2026-12-01..2026-12-31", "--output", "d"});
+  ASSERT_TRUE(range.usable()) << range.error;
+  EXPECT_EQ(range.summary.from, (LocalDate{2026, 12, 1}));
+  EXPECT_EQ(range.summary.to, (LocalDate{2026, 12, 31}));
+  EXPECT_EQ(range.summary.outputDir, "d");
+  EXPECT_TRUE(range.summary.json);
+  EXPECT_EQ(Parse({"summary", "2026-12-06"}).summary.to, (LocalDate{2026, 12, 6}));
+  EXPECT_EQ(Parse({"summary", "--help"}).kind, CommandKind::kHelp);
+  for (const char* bad : {"2026-12-6", "2026-00-01", "2026-12-01..", "..2026-12-01", "2026-12-02..2026-12-01",
+                          "x026-12-01", "--jsn", "2026-12-01...2026-12-02"}) {
+    EXPECT_FALSE(Parse({"summary", bad}).usable()) << bad;
+  }
+  EXPECT_FALSE(Parse({"summary", "--output"}).usable());
+  EXPECT_FALSE(Parse({"summary", "2026-12-01", "2026-12-02"}).usable());
+}
+
 TEST(CommandLineTest, RecordKeepsOnlyWhatWasGiven) {
   const CommandLine bare = Parse({"record"});
   ASSERT_TRUE(bare.usable());

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -16,8 +17,12 @@
 #include "desktop_fixture.h"
 #include "fix/fix_time.h"
 #include "output/ozi_lines.h"
+#include "support/child_process.h"
+#include "support/generated_day.h"
+#include "ui/stop_marks.h"
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
+#include "ui/track_summary_panel.h"
 
 namespace pathmere {
 namespace {
@@ -63,6 +68,8 @@ TEST_F(TrackViewTest, ShowTrackOpensAWindowBesideTheMainOneThatFollowsTheTicks) 
   EXPECT_EQ(view->track().points().size(), grown) << "written points are not counted twice";
   // Silence: the marker says so once the panel would.
   for (int i = 0; i < 7; ++i) window->Tick();
+  EXPECT_EQ(view->summaryPanel()->summary().points, view->track().points().size())
+      << "the day in numbers catches up within a few ticks";
   EXPECT_EQ(view->map()->position().state, PositionState::kNoData);
 
   // A second "Show track" brings the same window forward.
@@ -211,6 +218,47 @@ TEST_F(TrackViewTest, ReplayOverMidnightGivesTwoDaysReachedByTheButtons) {
   QImage saved(QString::fromStdString(picture.string()));
   EXPECT_FALSE(saved.isNull());
   EXPECT_EQ(saved.width(), view.map()->width());
+}
+
+// The panel and pathmere-cli summary show the same numbers of a known day,
+// and its stop is marked on the map.
+TEST_F(TrackViewTest, TheDayInNumbersIsTheCommandsAndItsStopIsMarked) {
+  StoreOutputFolder(L"\\Tracks");
+  fs::create_directories(Device("Tracks"));
+  std::ofstream(Device("Tracks/2026-12-06.plt"), std::ios::binary) << testing::DriveWithStopTrackFile(6);
+  auto window = MakeWindow();
+  Start(*window);
+  window->ShowTrack();
+  TrackView& view = *window->trackView();
+  view.ShowDay({2026, 12, 6});
+  const QStringList shown = view.summaryPanel()->lines();
+  EXPECT_TRUE(shown.contains("Moving time: 0:20:00")) << shown.join("|").toStdString();
+  EXPECT_TRUE(shown.contains("Stops: 1")) << shown.join("|").toStdString();
+
+  // The command reads the saved output folder, as the view does.
+  const auto printed = testing::RunCommand({PATHMERE_CLI_PATH, "summary", "2026-12-06"});
+  ASSERT_EQ(printed.exitStatus, 0) << printed.err;
+  QStringList rows;
+  for (const QString& line : QString::fromStdString(printed.out).split('\n')) {
+    if (!line.startsWith("  ") || line.startsWith("    ")) continue;
+    const qsizetype colon = line.indexOf(':');
+    rows << line.left(colon).trimmed() + ": " + line.mid(colon + 1).trimmed();
+  }
+  EXPECT_EQ(rows, shown);
+
+  TrackMap& map = *view.map();
+  ASSERT_EQ(map.stops().size(), 1u);
+  double x = 0.0;
+  double y = 0.0;
+  map.projection().ToPixel(map.stops()[0].latitude, map.stops()[0].longitude, &x, &y);
+  const QImage image = map.grab().toImage();
+  bool marked = false;
+  for (int dy = -4; dy <= 4; ++dy) {
+    for (int dx = -4; dx <= 4; ++dx) {
+      marked = marked || image.pixelColor(static_cast<int>(x) + dx, static_cast<int>(y) + dy) == kStopColour;
+    }
+  }
+  EXPECT_TRUE(marked);
 }
 
 // A known day painted into an image: the track's pixels lie where the

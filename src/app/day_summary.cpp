@@ -1,0 +1,310 @@
+#include "app/day_summary.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pathmere {
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+constexpr size_t kHalfWindow = PauseRules::kSmoothingPoints / 2;
+constexpr double kMetresPerDegree = 111195.0;
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr double kReachSquared = PauseRules::kStopRadiusMetres * PauseRules::kStopRadiusMetres;
+
+double SecondsBetween(const DayTrackPoint& from, const DayTrackPoint& to) {
+  return (to.dayNumber - from.dayNumber) * kSecondsPerDay;
+}
+
+double MetresBetween(const DayTrackPoint& from, const DayTrackPoint& to) {
+  return GroundDistanceMetres(from.latitude, from.longitude, to.latitude, to.longitude);
+}
+
+// The way from point k - 1 to point k; for k == 0 and at a piece's first
+// point there is none (`joined` false).
+struct Step {
+  bool joined = false;
+  double seconds = 0.0;
+  double metres = 0.0;
+  // Point to point; negative when the two points share a second.
+  double rawSpeed = -1.0;
+  // Straight across the few points around the step, which averages out the
+  // wandering of a receiver that stands still.
+  double spanSpeed = 0.0;
+  // The median of the point-to-point speeds around it.
+  double medianSpeed = 0.0;
+};
+
+std::vector<Step> StepsOf(std::span<const DayTrackPoint> points) {
+  const size_t n = points.size();
+  std::vector<Step> steps(n);
+  std::vector<size_t> pieceStart(n, 0);
+  std::vector<size_t> pieceEnd(n, n);  // one past the piece's last point
+  for (size_t i = 0, start = 0; i < n; ++i) {
+    if (i == 0 || points[i].startsPiece) start = i;
+    pieceStart[i] = start;
+  }
+  for (size_t i = n, end = n; i-- > 0;) {
+    pieceEnd[i] = end;
+    if (i == 0 || points[i].startsPiece) end = i;
+  }
+  for (size_t k = 1; k < n; ++k) {
+    if (points[k].startsPiece) continue;
+    Step& step = steps[k];
+    step.joined = true;
+    step.seconds = SecondsBetween(points[k - 1], points[k]);
+    step.metres = MetresBetween(points[k - 1], points[k]);
+    if (step.seconds >= 0.5) step.rawSpeed = step.metres / step.seconds;
+  }
+  std::vector<double> window;
+  for (size_t k = 1; k < n; ++k) {
+    Step& step = steps[k];
+    if (!step.joined) continue;
+    const size_t from = std::max(pieceStart[k], k - 1 >= kHalfWindow ? k - 1 - kHalfWindow : 0);
+    const size_t to = std::min(pieceEnd[k] - 1, k + kHalfWindow);
+    const double seconds = SecondsBetween(points[from], points[to]);
+    step.spanSpeed = seconds >= 0.5 ? MetresBetween(points[from], points[to]) / seconds : 0.0;
+    window.clear();
+    for (size_t j = std::max(from + 1, k >= kHalfWindow ? k - kHalfWindow : 0); j <= to; ++j) {
+      if (steps[j].rawSpeed >= 0.0) window.push_back(steps[j].rawSpeed);
+    }
+    if (!window.empty()) {
+      std::nth_element(window.begin(), window.begin() + window.size() / 2, window.end());
+      step.medianSpeed = window[window.size() / 2];
+    }
+  }
+  return steps;
+}
+
+bool IsSlow(const Step& step, double pauseSpeed) {
+  const double speed = step.rawSpeed >= 0.0 ? std::min(step.rawSpeed, step.spanSpeed) : step.spanSpeed;
+  return speed <= pauseSpeed;
+}
+
+// Climbing and descending counted only once a turn exceeds the hysteresis.
+class ClimbCounter {
+ public:
+  void Add(double altitude) {
+    if (!started_) {
+      low_ = high_ = altitude;
+      started_ = true;
+      return;
+    }
+    constexpr double kH = PauseRules::kClimbHysteresisMetres;
+    switch (direction_) {
+      case Direction::kNone:
+        if (altitude >= low_ + kH) {
+          direction_ = Direction::kUp;
+          high_ = altitude;
+        } else if (altitude <= high_ - kH) {
+          direction_ = Direction::kDown;
+          low_ = altitude;
+        } else {
+          low_ = std::min(low_, altitude);
+          high_ = std::max(high_, altitude);
+        }
+        break;
+      case Direction::kUp:
+        if (altitude > high_) {
+          high_ = altitude;
+        } else if (altitude <= high_ - kH) {
+          ascent_ += high_ - low_;
+          direction_ = Direction::kDown;
+          low_ = altitude;
+        }
+        break;
+      case Direction::kDown:
+        if (altitude < low_) {
+          low_ = altitude;
+        } else if (altitude >= low_ + kH) {
+          descent_ += high_ - low_;
+          direction_ = Direction::kUp;
+          high_ = altitude;
+        }
+        break;
+    }
+  }
+  // The last leg counts too; the counter starts again.
+  void Finish(double* ascent, double* descent) {
+    if (direction_ == Direction::kUp) ascent_ += high_ - low_;
+    if (direction_ == Direction::kDown) descent_ += high_ - low_;
+    *ascent += ascent_;
+    *descent += descent_;
+    *this = ClimbCounter();
+  }
+
+ private:
+  enum class Direction { kNone, kUp, kDown };
+  bool started_ = false;
+  Direction direction_ = Direction::kNone;
+  double low_ = 0.0;
+  double high_ = 0.0;
+  double ascent_ = 0.0;
+  double descent_ = 0.0;
+};
+
+void SummariseAltitude(std::span<const DayTrackPoint> points, DaySummary* summary) {
+  ClimbCounter climb;
+  const size_t n = points.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (points[i].startsPiece) climb.Finish(&summary->ascentMetres, &summary->descentMetres);
+    if (!points[i].hasAltitude) continue;
+    // The mean of the altitudes around it within its piece.
+    double sum = 0.0;
+    int count = 0;
+    const size_t from = i >= kHalfWindow ? i - kHalfWindow : 0;
+    for (size_t j = from; j <= std::min(n - 1, i + kHalfWindow); ++j) {
+      // Points of another piece do not count.
+      bool samePiece = true;
+      for (size_t m = std::min(i, j) + 1; m <= std::max(i, j); ++m)
+        samePiece = samePiece && !points[m].startsPiece;
+      if (samePiece && points[j].hasAltitude) {
+        sum += points[j].altitudeMetres;
+        ++count;
+      }
+    }
+    const double altitude = sum / count;
+    climb.Add(altitude);
+    if (!summary->hasAltitude) {
+      summary->highestMetres = summary->lowestMetres = altitude;
+      summary->hasAltitude = true;
+    }
+    summary->highestMetres = std::max(summary->highestMetres, altitude);
+    summary->lowestMetres = std::min(summary->lowestMetres, altitude);
+  }
+  climb.Finish(&summary->ascentMetres, &summary->descentMetres);
+}
+
+// Every stretch of at least kStopSeconds within kStopRadiusMetres of its
+// first point, from the first slow step to the last, so that arriving and
+// leaving are not part of the stop.
+void FindStops(std::span<const DayTrackPoint> points, const std::vector<Step>& steps, double pauseSpeed,
+               std::vector<DayStop>* stops) {
+  const size_t n = points.size();
+  size_t anchor = 0;
+  while (anchor < n) {
+    // Flat metres are exact enough within 50 m, and far cheaper: the scan
+    // measures each point against every anchor before it within reach.
+    const double eastPerDegree = kMetresPerDegree * std::cos(points[anchor].latitude * kRadiansPerDegree);
+    const auto withinReach = [&](const DayTrackPoint& point) {
+      const double north = (point.latitude - points[anchor].latitude) * kMetresPerDegree;
+      double east = std::fabs(point.longitude - points[anchor].longitude);
+      if (east > 180.0) east = 360.0 - east;
+      east *= eastPerDegree;
+      return north * north + east * east <= kReachSquared;
+    };
+    size_t last = anchor;
+    while (last + 1 < n && withinReach(points[last + 1]) &&
+           points[last + 1].dayNumber >= points[last].dayNumber) {
+      ++last;
+    }
+    size_t first = n;
+    size_t end = anchor;
+    for (size_t k = anchor + 1; k <= last; ++k) {
+      if (steps[k].joined && !IsSlow(steps[k], pauseSpeed)) continue;
+      if (first == n) first = k - 1;
+      end = k;
+    }
+    if (first == n || SecondsBetween(points[first], points[end]) < PauseRules::kStopSeconds) {
+      ++anchor;
+      continue;
+    }
+    DayStop stop;
+    stop.startDayNumber = points[first].dayNumber;
+    stop.seconds = SecondsBetween(points[first], points[end]);
+    for (size_t i = first; i <= end; ++i) {
+      stop.latitude += points[i].latitude;
+      stop.longitude += points[i].longitude;
+    }
+    stop.latitude /= static_cast<double>(end - first + 1);
+    stop.longitude /= static_cast<double>(end - first + 1);
+    stops->push_back(stop);
+    anchor = last + 1;
+  }
+}
+
+}  // namespace
+
+DaySummary SummarisePoints(std::span<const DayTrackPoint> points) {
+  DaySummary summary;
+  summary.points = points.size();
+  if (points.empty()) return summary;
+  summary.firstDayNumber = points.front().dayNumber;
+  summary.lastDayNumber = points.back().dayNumber;
+  const std::vector<Step> steps = StepsOf(points);
+
+  double joinedSeconds = 0.0;
+  for (size_t k = 0; k < points.size(); ++k) {
+    if (k == 0 || points[k].startsPiece) {
+      ++summary.segments;
+      // A point earlier than the one before starts a piece too; no time passes.
+      if (k > 0) summary.withoutPointsSeconds += std::max(0.0, SecondsBetween(points[k - 1], points[k]));
+      continue;
+    }
+    summary.distanceMetres += steps[k].metres;
+    joinedSeconds += std::max(0.0, steps[k].seconds);
+    summary.maxSpeed = std::max(summary.maxSpeed, steps[k].medianSpeed);
+  }
+  const double meanSpeed = joinedSeconds > 0.0 ? summary.distanceMetres / joinedSeconds : 0.0;
+  summary.pauseSpeed = meanSpeed <= PauseRules::kWalkingPaceMetresPerSecond
+                           ? PauseRules::kWalkingPauseMetresPerSecond
+                           : PauseRules::kPauseMetresPerSecond;
+
+  // Slow steps count as stopped once a run of them lasts kPauseSeconds.
+  double slowRun = 0.0;
+  const auto endRun = [&] {
+    (slowRun >= PauseRules::kPauseSeconds ? summary.stoppedSeconds : summary.movingSeconds) += slowRun;
+    slowRun = 0.0;
+  };
+  for (size_t k = 1; k < points.size(); ++k) {
+    const Step& step = steps[k];
+    if (!step.joined) {
+      endRun();
+      continue;
+    }
+    const double seconds = std::max(0.0, step.seconds);
+    if (IsSlow(step, summary.pauseSpeed)) {
+      slowRun += seconds;
+    } else {
+      endRun();
+      summary.movingSeconds += seconds;
+    }
+  }
+  endRun();
+  summary.totalSeconds = summary.movingSeconds + summary.stoppedSeconds + summary.withoutPointsSeconds;
+
+  SummariseAltitude(points, &summary);
+  FindStops(points, steps, summary.pauseSpeed, &summary.stops);
+  return summary;
+}
+
+void AddDaySummary(DaySummary* total, const DaySummary& day) {
+  if (day.points == 0) return;
+  if (total->points == 0) {
+    *total = day;
+    return;
+  }
+  total->points += day.points;
+  total->segments += day.segments;
+  total->firstDayNumber = std::min(total->firstDayNumber, day.firstDayNumber);
+  total->lastDayNumber = std::max(total->lastDayNumber, day.lastDayNumber);
+  total->distanceMetres += day.distanceMetres;
+  total->totalSeconds += day.totalSeconds;
+  total->movingSeconds += day.movingSeconds;
+  total->stoppedSeconds += day.stoppedSeconds;
+  total->withoutPointsSeconds += day.withoutPointsSeconds;
+  total->maxSpeed = std::max(total->maxSpeed, day.maxSpeed);
+  total->pauseSpeed = std::max(total->pauseSpeed, day.pauseSpeed);
+  if (day.hasAltitude) {
+    total->highestMetres =
+        total->hasAltitude ? std::max(total->highestMetres, day.highestMetres) : day.highestMetres;
+    total->lowestMetres =
+        total->hasAltitude ? std::min(total->lowestMetres, day.lowestMetres) : day.lowestMetres;
+    total->hasAltitude = true;
+  }
+  total->ascentMetres += day.ascentMetres;
+  total->descentMetres += day.descentMetres;
+  total->stops.insert(total->stops.end(), day.stops.begin(), day.stops.end());
+}
+
+}  // namespace pathmere

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "app/day_track.h"
+
+namespace pathmere {
+
+// When the receiver counts as standing still, and what a stop is. The
+// README's "The day in numbers" tells these; change them there too.
+struct PauseRules {
+  // At or below this speed for kPauseSeconds the receiver is paused...
+  static constexpr double kPauseMetresPerSecond = 0.4;
+  // ...or below this one on a day whose mean speed is walking pace, where
+  // 0.4 m/s would count a slow climb as standing.
+  static constexpr double kWalkingPauseMetresPerSecond = 0.15;
+  static constexpr double kWalkingPaceMetresPerSecond = 2.0;
+  static constexpr double kPauseSeconds = 10.0;
+  // A stop: at least this long spent within this distance of where it began.
+  static constexpr double kStopSeconds = 180.0;
+  static constexpr double kStopRadiusMetres = 50.0;
+  // Speeds are the median of this many point-to-point speeds, so one stray
+  // position makes no maximum; altitudes the mean of this many points.
+  static constexpr int kSmoothingPoints = 5;
+  // A climb or a descent counts once it exceeds this, so that the
+  // receiver's altitude noise is not climbing.
+  static constexpr double kClimbHysteresisMetres = 5.0;
+};
+
+struct DayStop {
+  double startDayNumber = 0.0;  // UTC, days since 1899-12-30
+  double seconds = 0.0;
+  double latitude = 0.0;  // the mean of its positions
+  double longitude = 0.0;
+};
+
+// A day (or several) in numbers. Times in seconds, distances in metres,
+// speeds in metres per second. Total time runs from the first point to the
+// last; it is moving, stopped, or without points (between two pieces of the
+// line, when the logger was off or the receiver had no fix).
+struct DaySummary {
+  size_t points = 0;
+  int32_t segments = 0;
+  double firstDayNumber = 0.0;
+  double lastDayNumber = 0.0;
+  double distanceMetres = 0.0;
+  double totalSeconds = 0.0;
+  double movingSeconds = 0.0;
+  double stoppedSeconds = 0.0;
+  double withoutPointsSeconds = 0.0;
+  double maxSpeed = 0.0;
+  // The pause threshold used (the walking one on a walking day).
+  double pauseSpeed = PauseRules::kPauseMetresPerSecond;
+  bool hasAltitude = false;
+  double ascentMetres = 0.0;
+  double descentMetres = 0.0;
+  double highestMetres = 0.0;
+  double lowestMetres = 0.0;
+  std::vector<DayStop> stops;
+
+  double movingAverageSpeed() const { return movingSeconds > 0.0 ? distanceMetres / movingSeconds : 0.0; }
+  double totalAverageSpeed() const { return totalSeconds > 0.0 ? distanceMetres / totalSeconds : 0.0; }
+};
+
+// The numbers of a day's track points, in file order.
+DaySummary SummarisePoints(std::span<const DayTrackPoint> points);
+inline DaySummary SummariseDay(const DayTrack& track) { return SummarisePoints(track.points()); }
+// Adds a later day's numbers to `total` (for a range of days).
+void AddDaySummary(DaySummary* total, const DaySummary& day);
+
+}  // namespace pathmere

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+
+#include "ui/tile_source.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace pathmere {
+
+// An MBTiles file: an SQLite database of tiles whose rows count from the
+// south (TMS), with the map's name, zooms, bounds and attribution in its
+// metadata table. Opened read-only; the user's file is never changed.
+class MbTilesSource final : public TileSource {
+ public:
+  static std::unique_ptr<MbTilesSource> Open(const QString& path, QString* problem);
+  ~MbTilesSource() override;
+
+  QByteArray TileBytes(const TileKey& key) override;
+
+  // From the metadata: west, south, east, north; empty when not given.
+  QString bounds;
+
+ private:
+  MbTilesSource() = default;
+
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* tile_ = nullptr;
+};
+
+}  // namespace pathmere

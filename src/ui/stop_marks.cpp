@@ -1,0 +1,30 @@
+#include "ui/stop_marks.h"
+
+#include <QPainter>
+
+namespace pathmere {
+
+void PaintStopMarks(QPainter& painter, const TrackProjection& projection, const std::vector<DayStop>& stops) {
+  if (stops.empty()) return;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  QFont font = painter.font();
+  font.setBold(true);
+  painter.setFont(font);
+  const int side = painter.fontMetrics().height() + 2;
+  for (const DayStop& stop : stops) {
+    double x = 0.0;
+    double y = 0.0;
+    projection.ToPixel(stop.latitude, stop.longitude, &x, &y);
+    if (x < -side || y < -side || x > projection.width() + side || y > projection.height() + side) continue;
+    const QRectF sign(x - side / 2.0, y - side / 2.0, side, side);
+    painter.setPen(QPen(Qt::white, 1.5));
+    painter.setBrush(kStopColour);
+    painter.drawRoundedRect(sign, 3, 3);
+    painter.setPen(Qt::white);
+    painter.drawText(sign, Qt::AlignCenter, QStringLiteral("P"));
+  }
+  painter.restore();
+}
+
+}  // namespace pathmere

@@ -1,0 +1,181 @@
+// The day in numbers over generated days whose answers are known.
+#include "app/day_summary.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/day_summary_text.h"
+
+namespace pathmere {
+namespace {
+
+constexpr double kNoon = 46362.5;  // 2026-12-06 12:00 UTC
+constexpr double kMetresPerDegree = 111195.0;
+
+// A day made of legs, one point a second, heading north (or east) from
+// 51.5 N 0 E.
+class DayMaker {
+ public:
+  // `seconds` at `speed` m/s, the altitude changing by `climb` m/s, with
+  // `noise` metres of wander along the way and up and down, as a receiver's
+  // position drifts over a minute.
+  DayMaker& Leg(int seconds, double speed, double climb = 0.0, double noise = 0.0) {
+    for (int i = 0; i < seconds; ++i) {
+      ++second_;
+      north_ += speed;
+      altitude_ += climb;
+      const double wander = noise * std::sin(2.0 * M_PI * second_ / 60.0);
+      Add(north_ + wander, 0.0, altitude_ + wander);
+    }
+    return *this;
+  }
+  // No points for `seconds` while moving `metres`.
+  DayMaker& Gap(int seconds, double metres) {
+    second_ += seconds;
+    north_ += metres;
+    Add(north_, 0.0, altitude_);
+    return *this;
+  }
+  // One position `metres` east of the line, then back on it.
+  DayMaker& Spike(double metres) {
+    ++second_;
+    Add(north_, metres, altitude_);
+    return *this;
+  }
+  DaySummary Summary() const { return SummariseDay(track_); }
+  DayMaker& Start() {
+    Add(north_, 0.0, altitude_);
+    return *this;
+  }
+
+ private:
+  void Add(double north, double east, double altitude) {
+    track_.AddTrackPoint(51.5 + north / kMetresPerDegree,
+                         east / (kMetresPerDegree * std::cos(51.5 * M_PI / 180)), kNoon + second_ / 86400.0,
+                         true, altitude);
+  }
+  DayTrack track_;
+  int second_ = 0;
+  double north_ = 0.0;
+  double altitude_ = 100.0;
+};
+
+constexpr double k50Kmh = 50.0 / 3.6;
+
+TEST(DaySummaryTest, GeneratedDaysGiveTheirKnownNumbers) {
+  const struct Row {
+    const char* legend;
+    DaySummary summary;
+    double km;
+    double movingMinutes;
+    double stoppedMinutes;
+    double withoutPointsMinutes;
+    size_t stops;
+    double maxKmh;
+    int segments;
+  } rows[] = {
+      {"drive 10 min at 50 km/h, stop 5 min, drive on 10 min",
+       DayMaker().Start().Leg(600, k50Kmh).Leg(300, 0.0).Leg(600, k50Kmh).Summary(), 16.667, 20, 5, 0, 1, 50,
+       1},
+      {"the same stop with 2 m of wander is still a stop",
+       DayMaker().Start().Leg(600, k50Kmh).Leg(300, 0.0, 0.0, 2.0).Leg(600, k50Kmh).Summary(), 16.667, 20, 5,
+       0, 1, 50, 1},
+      {"a walk at 5 km/h with a slow climb at 0.3 m/s and a minute's rest",
+       DayMaker().Start().Leg(1200, 5 / 3.6).Leg(600, 0.3).Leg(60, 0.0).Leg(600, 5 / 3.6).Summary(), 2.680,
+       40, 1, 0, 0, 5, 1},
+      {"a day with a gap: 30 min without points, 5 km further",
+       DayMaker().Start().Leg(600, k50Kmh).Gap(1800, 5000).Leg(600, k50Kmh).Summary(), 16.667, 20, 0, 30, 0,
+       50, 2},
+      {"a light stays red 8 s: no pause, no stop",
+       DayMaker().Start().Leg(300, k50Kmh).Leg(8, 0.0).Leg(300, k50Kmh).Summary(), 8.333, 10.133, 0, 0, 0, 50,
+       1},
+      {"one stray position 300 m aside makes no maximum speed",
+       DayMaker().Start().Leg(300, k50Kmh).Spike(300).Leg(300, k50Kmh).Summary(), 8.933, 10.017, 0, 0, 0, 50,
+       1},
+      {"no points", DaySummary{}, 0, 0, 0, 0, 0, 0, 0},
+  };
+  for (const Row& row : rows) {
+    const DaySummary& s = row.summary;
+    EXPECT_NEAR(s.distanceMetres / 1000.0, row.km, row.km * 0.01 + 1e-9) << row.legend;
+    EXPECT_NEAR(s.movingSeconds / 60.0, row.movingMinutes, 0.05) << row.legend;
+    EXPECT_NEAR(s.stoppedSeconds / 60.0, row.stoppedMinutes, 0.05) << row.legend;
+    EXPECT_NEAR(s.withoutPointsSeconds / 60.0, row.withoutPointsMinutes, 0.05) << row.legend;
+    EXPECT_NEAR(s.totalSeconds, s.movingSeconds + s.stoppedSeconds + s.withoutPointsSeconds, 1e-6)
+        << row.legend;
+    EXPECT_NEAR(s.totalSeconds, (s.lastDayNumber - s.firstDayNumber) * 86400.0, 1e-3) << row.legend;
+    EXPECT_EQ(s.stops.size(), row.stops) << row.legend;
+    EXPECT_NEAR(s.maxSpeed * 3.6, row.maxKmh, 0.5) << row.legend;
+    EXPECT_EQ(s.segments, row.segments) << row.legend;
+  }
+  // The stop of the first drive: when, how long, where.
+  const DayStop stop = rows[0].summary.stops.at(0);
+  EXPECT_EQ(TimeOfDayText(stop.startDayNumber), "12:10:00");
+  EXPECT_NEAR(stop.seconds, 300.0, 0.01);
+  EXPECT_NEAR((stop.latitude - 51.5) * kMetresPerDegree, 600 * k50Kmh, 1.0);
+  EXPECT_NEAR(stop.longitude, 0.0, 1e-7);
+  EXPECT_NEAR(rows[0].summary.movingAverageSpeed() * 3.6, 50.0, 0.5);
+  EXPECT_NEAR(rows[0].summary.totalAverageSpeed() * 3.6, 40.0, 0.5);
+  EXPECT_DOUBLE_EQ(rows[0].summary.pauseSpeed, PauseRules::kPauseMetresPerSecond);
+  EXPECT_DOUBLE_EQ(rows[2].summary.pauseSpeed, PauseRules::kWalkingPauseMetresPerSecond) << "a walking day";
+}
+
+TEST(DaySummaryTest, ClimbIsCountedPastTheNoiseOnly) {
+  const struct Row {
+    const char* legend;
+    DaySummary summary;
+    double ascent;
+    double descent;
+    double highest;
+    double lowest;
+  } rows[] = {
+      {"flat with 2 m of noise is no climb", DayMaker().Start().Leg(600, 1.0, 0.0, 2.0).Summary(), 0, 0, 102,
+       98},
+      {"up 100 m, down 40 m", DayMaker().Start().Leg(500, 1.0, 0.2).Leg(200, 1.0, -0.2).Summary(), 100, 40,
+       200, 100},
+      {"up 100 m with 1 m of noise", DayMaker().Start().Leg(1000, 1.0, 0.1, 1.0).Summary(), 100, 0, 200, 100},
+      {"4 m waves never count", DayMaker().Start().Leg(20, 1, 0.2).Leg(20, 1, -0.2).Leg(20, 1, 0.2).Summary(),
+       0, 0, 104, 100},
+  };
+  for (const Row& row : rows) {
+    const DaySummary& s = row.summary;
+    ASSERT_TRUE(s.hasAltitude) << row.legend;
+    EXPECT_NEAR(s.ascentMetres, row.ascent, 3.0) << row.legend;
+    EXPECT_NEAR(s.descentMetres, row.descent, 3.0) << row.legend;
+    EXPECT_NEAR(s.highestMetres, row.highest, 3.0) << row.legend;
+    EXPECT_NEAR(s.lowestMetres, row.lowest, 3.0) << row.legend;
+  }
+}
+
+TEST(DaySummaryTest, DaysAddUpAndTextsAreReadable) {
+  const DaySummary one = DayMaker().Start().Leg(600, k50Kmh).Leg(300, 0.0).Leg(600, k50Kmh).Summary();
+  DaySummary total;
+  AddDaySummary(&total, one);
+  AddDaySummary(&total, DaySummary{});
+  AddDaySummary(&total, one);
+  EXPECT_EQ(total.points, 2 * one.points);
+  EXPECT_NEAR(total.distanceMetres, 2 * one.distanceMetres, 1e-6);
+  EXPECT_EQ(total.stops.size(), 2u);
+
+  const struct {
+    double seconds;
+    const char* text;
+  } durations[] = {{0, "0:00:00"},  {59.6, "0:01:00"}, {3725, "1:02:05"},
+                   {-5, "0:00:00"}, {NAN, "0:00:00"},  {1e300, "596523:14:07"}};
+  for (const auto& row : durations) EXPECT_EQ(DurationText(row.seconds), row.text) << row.seconds;
+  EXPECT_EQ(TimeOfDayText(kNoon + 59.6 / 86400.0), "12:01:00");
+  EXPECT_EQ(TimeOfDayText(kNoon + 0.5 - 0.2 / 86400.0), "00:00:00") << "rounds to the next midnight";
+  EXPECT_EQ(DateText(kNoon), "2026-12-06");
+  EXPECT_EQ(DateText(36526.0), "2000-01-01");
+
+  const std::vector<SummaryRow> rows = SummaryRows(one);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0].label, "Distance");
+  EXPECT_EQ(rows[0].value, "16.67 km");
+  EXPECT_EQ(StopLines(one), std::vector<std::string>{"12:10:00 UTC  0:05:00  51.57494 0.00000"});
+}
+
+}  // namespace
+}  // namespace pathmere
