@@ -7,7 +7,9 @@ set -euo pipefail
 
 # dpkg-dev: dpkg-shlibdeps finds the package's Depends, dpkg-buildflags its
 # hardening flags.
-packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev)
+# nlohmann-json3-dev: the JSON of the OwnTracks messages; libmosquitto-dev:
+# the MQTT client that publishes them (MQTT is not written by hand).
+packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev nlohmann-json3-dev libmosquitto-dev)
 if [ "${1:-}" != package ]; then
   # clang and its runtime build the fuzz targets; gpsbabel reads our files back
   # in the tests and is the yardstick in the benchmark; desktop-file-utils and
