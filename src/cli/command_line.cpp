@@ -69,7 +69,7 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device" ||
-                            arg == "--source" || arg == "--flush-every";
+                            arg == "--source" || arg == "--flush-every" || arg == "--publish";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -118,6 +118,9 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
         return false;
       }
       args->source = std::move(source);
+    } else if (arg == "--publish") {
+      // Checked with the settings file's part of the target, at the start.
+      args->publishUrl = argv[++i];
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
     } else if (arg == "--gps-only") {

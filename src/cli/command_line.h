@@ -20,7 +20,7 @@ struct ReplayArguments {
 
 // pathmere-cli record [--port N|none | --device PATH | --source ADDRESS] [--speed BPS] [--output DIR]
 //                     [--nmea-log] [--gps-only] [--status|--no-status] [--flush-every SECONDS]
-//                     [--gpx|--no-gpx]
+//                     [--gpx|--no-gpx] [--publish URL]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
   std::optional<std::string> device;
@@ -29,9 +29,10 @@ struct RecordArguments {
   std::optional<std::string> outputDir;
   bool nmeaLog = false;
   bool gpsOnly = false;
-  int showStatus = -1;                  // -1: when standard output is a terminal
-  std::optional<int32_t> flushSeconds;  // 0: the writers' own intervals
-  std::optional<bool> gpx;              // else the saved "GpxLog"
+  int showStatus = -1;                    // -1: when standard output is a terminal
+  std::optional<int32_t> flushSeconds;    // 0: the writers' own intervals
+  std::optional<bool> gpx;                // else the saved "GpxLog"
+  std::optional<std::string> publishUrl;  // else the publish settings file's, if any
 };
 
 // pathmere-cli gpx [--output DIR] [--mend] PATH...
