@@ -19,6 +19,9 @@ if [ "${1:-}" != package ]; then
              desktop-file-utils man-db gpsd)
   # xmllint validates the GPX files the tests write against the GPX 1.1 schema.
   packages+=(libxml2-utils)
+  # mosquitto is the real MQTT broker the publishing tests start on a port of
+  # their own (never as the system's service).
+  packages+=(mosquitto)
   # gpxpy, the GPX reader of Python programs, reads them back in the tests.
   packages+=(python3-gpxpy)
 fi
@@ -40,12 +43,14 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 fresh_gpsd=0
-if [[ " ${missing[*]} " == *" gpsd "* ]]; then
-  fresh_gpsd=1
-  # The package would start a system gpsd on port 2947 and let it take USB
-  # receivers as they are plugged in, away from Pathmere and the tests. While
-  # it installs, policy-rc.d refuses to start services (unless the machine has
-  # one of its own).
+fresh_mosquitto=0
+[[ " ${missing[*]} " == *" gpsd "* ]] && fresh_gpsd=1
+[[ " ${missing[*]} " == *" mosquitto "* ]] && fresh_mosquitto=1
+if [ $fresh_gpsd -eq 1 ] || [ $fresh_mosquitto -eq 1 ]; then
+  # The packages would start a system gpsd on port 2947 (and let it take USB
+  # receivers as they are plugged in, away from Pathmere and the tests) and a
+  # system broker on port 1883. While they install, policy-rc.d refuses to
+  # start services (unless the machine has one of its own).
   if [ ! -e /usr/sbin/policy-rc.d ]; then
     printf '#!/bin/sh\nexit 101\n' | $sudo tee /usr/sbin/policy-rc.d >/dev/null
     $sudo chmod 755 /usr/sbin/policy-rc.d
@@ -61,4 +66,8 @@ if [ $fresh_gpsd -eq 1 ]; then
     $sudo systemctl disable --now gpsd.socket gpsd.service >/dev/null 2>&1 || true
   fi
   $sudo sed -i 's/^USBAUTO=.*/USBAUTO="false"/' /etc/default/gpsd
+fi
+if [ $fresh_mosquitto -eq 1 ] && [ -d /run/systemd/system ]; then
+  # Installed only for the tests, which start their own: no broker at boot.
+  $sudo systemctl disable --now mosquitto.service >/dev/null 2>&1 || true
 fi
