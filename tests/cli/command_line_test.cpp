@@ -75,6 +75,7 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
        {"record", "--flush-every", "10s"},
        "--flush-every wants seconds, not 10s"},
       {"status with an argument", {"status", "now"}, "status takes no arguments, not now"},
+      {"record publish address missing", {"record", "--publish"}, "--publish needs a value"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);
