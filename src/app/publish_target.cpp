@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "output/owntracks_message.h"
 #include "platform/user_config_folder.h"
 
 namespace pathmere {
@@ -54,16 +55,6 @@ bool ReadPassword(const std::filesystem::path& file, std::string* password, std:
 std::filesystem::path PublishSettingsPath() {
   const std::filesystem::path folder = BrenixConfigFolder();
   return folder.empty() ? std::filesystem::path() : folder / "publish";
-}
-
-bool IsTopicPart(const std::string& part) {
-  if (part.empty() || part.size() > 64 || part == "." || part == "..") return false;
-  for (const char c : part) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                    c == '_' || c == '.';
-    if (!ok) return false;
-  }
-  return true;
 }
 
 bool ParsePublishUrl(const std::string& url, PublishTarget* target, std::string* error) {

@@ -19,10 +19,6 @@ struct PublishTarget {
   std::string topic() const { return "owntracks/" + user + "/" + device; }
 };
 
-// A part of a topic that stays one safe folder name: letters, digits, "-",
-// "_" and "." (not "." or ".." alone), at most 64 bytes.
-bool IsTopicPart(const std::string& part);
-
 // "mqtt://[USER@]HOST[:PORT]" or "mqtts://..." (ports 1883 and 8883 unless
 // given; an IPv6 address in brackets) into `target`; false with `error`.
 bool ParsePublishUrl(const std::string& url, PublishTarget* target, std::string* error);
