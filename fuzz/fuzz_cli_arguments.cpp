@@ -45,6 +45,9 @@ void CheckUsable(const CommandLine& command) {
       if (command.gpx.paths.empty()) fuzzing::Fail("gpx without files");
       if (command.gpx.outputDir && command.gpx.outputDir->empty()) fuzzing::Fail("gpx into ''");
       break;
+    case CommandKind::kCollect:
+      if (command.collect.url.empty()) fuzzing::Fail("collect without an address");
+      break;
     case CommandKind::kHelp:
     case CommandKind::kVersion:
     case CommandKind::kForward:

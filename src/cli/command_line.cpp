@@ -191,6 +191,34 @@ bool ParseGpxArguments(int argc, const char* const argv[], GpxArguments* args, b
   return true;
 }
 
+bool ParseCollectArguments(int argc, const char* const argv[], CollectArguments* args, bool* help,
+                           std::string* error) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      *help = true;
+    } else if (arg == "--output") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        *error = "--output needs a folder";
+        return false;
+      }
+      args->outputDir = argv[++i];
+    } else if (arg == "--gpx" || arg == "--no-gpx") {
+      args->gpx = arg == "--gpx";
+    } else if (arg[0] == '-' || !args->url.empty()) {
+      *error = "unknown argument " + arg;
+      return false;
+    } else {
+      args->url = arg;
+    }
+  }
+  if (!*help && args->url.empty()) {
+    *error = "collect needs the broker's URL";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const argv[]) {
@@ -211,6 +239,9 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "gpx") == 0) {
     command.kind = CommandKind::kGpx;
     ParseGpxArguments(restCount, rest, &command.gpx, &help, &command.error);
+  } else if (std::strcmp(subcommand, "collect") == 0) {
+    command.kind = CommandKind::kCollect;
+    ParseCollectArguments(restCount, rest, &command.collect, &help, &command.error);
   } else if (std::strcmp(subcommand, "status") == 0) {
     command.kind = CommandKind::kStatus;
     for (int i = 0; i < restCount && command.usable(); ++i) {

@@ -48,7 +48,14 @@ struct PortsArguments {
   std::vector<std::string> names;  // only these; empty for every port and device
 };
 
-enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus, kGpx };
+// pathmere-cli collect URL [--output DIR] [--gpx|--no-gpx]
+struct CollectArguments {
+  std::string url;
+  std::optional<std::string> outputDir;  // else the default output folder
+  bool gpx = true;
+};
+
+enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus, kGpx, kCollect };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.
@@ -60,6 +67,7 @@ struct CommandLine {
   RecordArguments record;              // kRecord
   PortsArguments ports;                // kPorts
   GpxArguments gpx;                    // kGpx
+  CollectArguments collect;            // kCollect
   std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
 
   bool usable() const { return error.empty(); }
