@@ -235,5 +235,40 @@ TEST_F(PublishTest, ALoggerKilledDuringAnOutageLosesNoPointOfItsTrack) {
                             << ::testing::PrintToString(plt);
 }
 
+// Faults of the broker are one line each; recording goes on untouched.
+TEST_F(PublishTest, ARefusedLoginAndAnUnknownHostAreToldAndRecordingGoesOn) {
+  const fs::path wrong = home.root() / "wrong-password";
+  std::ofstream(wrong) << "not the password\n";
+  fs::permissions(wrong, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app)
+      << "password-file = " << wrong.string() << "\n";
+  auto logger = StartLogger();
+  receiver.Send(parts_[0]);
+  std::this_thread::sleep_for(3s);
+  const auto result = logger->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.err.find("pathmere-cli: broker at 127.0.0.1:" + std::to_string(broker.port()) +
+                            " refused the connection: Connection Refused: not authorised., retrying\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("publishing to"), std::string::npos) << result.err;
+  EXPECT_GT(PltPoints(home.out() / "2004-08-07.plt").size(), 0u);
+
+  // A password file that others may read is refused at the start, and so is
+  // an address that is not an MQTT one.
+  fs::permissions(wrong, fs::perms::group_read, fs::perm_options::add);
+  const auto readable =
+      testing::RunCommand({PATHMERE_CLI_PATH, "record", "--publish", broker.url()}, home.Environment("UTC"));
+  EXPECT_EQ(readable.exitStatus, 2);
+  EXPECT_EQ(readable.err, "pathmere-cli: cannot publish: the password file " + wrong.string() +
+                              " may be read by others: chmod 600 " + wrong.string() + "\n");
+  const auto notUrl =
+      testing::RunCommand({PATHMERE_CLI_PATH, "record", "--publish", "http://x"}, home.Environment("UTC"));
+  EXPECT_EQ(notUrl.exitStatus, 2);
+  EXPECT_EQ(
+      notUrl.err,
+      "pathmere-cli: cannot publish: the publish address must begin with mqtt:// or mqtts://: http://x\n");
+}
+
 }  // namespace
 }  // namespace pathmere
