@@ -20,8 +20,8 @@ if [ "${1:-}" != package ]; then
   # xmllint validates the GPX files the tests write against the GPX 1.1 schema.
   packages+=(libxml2-utils)
   # mosquitto is the real MQTT broker the publishing tests start on a port of
-  # their own (never as the system's service).
-  packages+=(mosquitto)
+  # their own (never as the system's service); openssl makes their test CA.
+  packages+=(mosquitto openssl)
   # gpxpy, the GPX reader of Python programs, reads them back in the tests.
   packages+=(python3-gpxpy)
 fi

@@ -84,6 +84,7 @@ std::string ErrorText(int code) {
   if (code == MOSQ_ERR_ERRNO) return std::strerror(errno);
   if (code == MOSQ_ERR_EAI) return "the host name is not known";
   if (code == MOSQ_ERR_CONN_LOST || code == MOSQ_ERR_NO_CONN) return "the broker closed the connection";
+  if (code == MOSQ_ERR_TLS) return "TLS failed (wrong CA file, or not a TLS port?)";
   return mosquitto_strerror(code);
 }
 
@@ -145,12 +146,7 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
           servedOnce = servedOnce || shared->connected;
           if (shared->stopping || shared->refused) break;
           if (loop != MOSQ_ERR_SUCCESS) {
-            if (loop == MOSQ_ERR_TLS) {
-              shared->problem =
-                  "broker at " + shared->Where() + ": TLS failed (wrong CA file, or not a TLS port?)";
-            } else {
-              shared->problem = "broker at " + shared->Where() + ": " + ErrorText(loop);
-            }
+            shared->problem = "broker at " + shared->Where() + ": " + ErrorText(loop);
             break;
           }
         }

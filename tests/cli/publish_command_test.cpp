@@ -138,10 +138,12 @@ class PublishTest : public ::testing::Test {
   }
 
   // Running once it answers `status`.
-  std::unique_ptr<ChildProcess> StartLogger(const std::string& flushEvery = "0") {
+  std::unique_ptr<ChildProcess> StartLogger(const std::string& flushEvery = "0",
+                                            const std::string& url = "") {
     auto logger = std::make_unique<ChildProcess>(
         std::vector<std::string>{PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(),
-                                 "--no-status", "--flush-every", flushEvery, "--publish", broker.url()},
+                                 "--no-status", "--flush-every", flushEvery, "--publish",
+                                 url.empty() ? broker.url() : url},
         home.Environment("UTC"));
     EXPECT_TRUE(WaitUntil(
         [&] {
@@ -233,6 +235,44 @@ TEST_F(PublishTest, ALoggerKilledDuringAnOutageLosesNoPointOfItsTrack) {
   EXPECT_EQ(at, plt.size()) << "first point missing: " << (at < plt.size() ? plt[at] : Point{})
                             << "\nreceived " << ::testing::PrintToString(seen) << "\n.plt "
                             << ::testing::PrintToString(plt);
+}
+
+TEST_F(PublishTest, OverTlsWithTheTestCaAndAWrongCaToldOnce) {
+  ASSERT_NE(broker.tlsPort(), 0) << "openssl could not make the test certificates";
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app)
+      << "ca-file = " << broker.caFile() << "\n";
+  const std::string url = "mqtts://car@127.0.0.1:" + std::to_string(broker.tlsPort());
+  {
+    auto logger = StartLogger("0", url);
+    receiver.Send(parts_[0]);
+    std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(OutboxEmpty());
+    const auto result = logger->Stop(SIGINT);
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.err.find("pathmere-cli: publishing to owntracks/car/van7"), std::string::npos)
+        << result.err;
+  }
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_FALSE(plt.empty());
+  ASSERT_TRUE(WaitUntil([&] { return FirstSeen(subscriber.Take()).size() >= plt.size(); }, 100));
+  EXPECT_EQ(FirstSeen(subscriber.Take()), plt);
+
+  // A CA that did not sign the broker's certificate: one line, no publishing.
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app)
+      << "ca-file = /etc/ssl/certs/ca-certificates.crt\n";
+  auto logger = StartLogger("0", url);
+  receiver.Send(parts_[1]);
+  std::this_thread::sleep_for(3s);
+  const auto result = logger->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.err.find("pathmere-cli: broker at 127.0.0.1:" + std::to_string(broker.tlsPort()) +
+                            ": TLS failed (wrong CA file, or not a TLS port?), retrying\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("publishing to"), std::string::npos) << result.err;
+  EXPECT_GT(PltPoints(home.out() / "2004-08-07.plt").size(), plt.size());
 }
 
 // Faults of the broker are one line each; recording goes on untouched.

@@ -23,6 +23,7 @@ namespace {
 
 const char* const kMosquitto = "/usr/sbin/mosquitto";
 const char* const kMosquittoPasswd = "/usr/bin/mosquitto_passwd";
+const char* const kOpenssl = "/usr/bin/openssl";
 
 bool Listening(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -57,6 +58,26 @@ MosquittoBroker::MosquittoBroker() : port_(FreeLoopbackPort(SOCK_STREAM)) {
   if (made.exitStatus != 0) ADD_FAILURE() << "mosquitto_passwd: " << made.err;
   RunCommand({kMosquittoPasswd, "-b", folder + "/passwords", "collector", "secret"});
   std::ofstream(folder_.path() / "password") << "secret\n";
+  // A test CA and a server certificate for 127.0.0.1, valid for a day.
+  std::ofstream(folder_.path() / "san.ext") << "subjectAltName=IP:127.0.0.1,DNS:localhost\n";
+  const bool madeCertificates =
+      RunCommand({kOpenssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", folder + "/ca.key",
+                  "-out", folder + "/ca.crt", "-days", "1", "-subj", "/CN=Pathmere test CA"})
+              .exitStatus == 0 &&
+      RunCommand({kOpenssl, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", folder + "/server.key", "-out",
+                  folder + "/server.csr", "-subj", "/CN=127.0.0.1"})
+              .exitStatus == 0 &&
+      RunCommand({kOpenssl, "x509", "-req", "-in", folder + "/server.csr", "-CA", folder + "/ca.crt",
+                  "-CAkey", folder + "/ca.key", "-CAcreateserial", "-out", folder + "/server.crt", "-days",
+                  "1", "-extfile", folder + "/san.ext"})
+              .exitStatus == 0;
+  if (madeCertificates) {
+    tlsPort_ = FreeLoopbackPort(SOCK_STREAM);
+    std::ofstream(folder_.path() / "mosquitto.conf", std::ios::app)
+        << "listener " << tlsPort_ << " 127.0.0.1\n"
+        << "certfile " << folder << "/server.crt\n"
+        << "keyfile " << folder << "/server.key\n";
+  }
   chmod((folder_.path() / "password").c_str(), 0600);
 }
 
@@ -71,6 +92,8 @@ bool MosquittoBroker::SkipWithoutMosquitto() {
 std::string MosquittoBroker::url(const std::string& user) const {
   return "mqtt://" + user + "@127.0.0.1:" + std::to_string(port_);
 }
+
+std::string MosquittoBroker::caFile() const { return (folder_.path() / "ca.crt").string(); }
 
 std::string MosquittoBroker::passwordFile() const { return (folder_.path() / "password").string(); }
 

@@ -21,6 +21,10 @@ class MosquittoBroker {
   static bool SkipWithoutMosquitto();
 
   int port() const { return port_; }
+  // A second listener with TLS, its server certificate signed by a CA the
+  // broker made with openssl (caFile()); 0 when openssl failed.
+  int tlsPort() const { return tlsPort_; }
+  std::string caFile() const;
   std::string url(const std::string& user = "car") const;
   // The password file for the logger: mode 0600, the password on one line.
   std::string passwordFile() const;
@@ -33,6 +37,7 @@ class MosquittoBroker {
  private:
   TempFolder folder_;
   int port_ = 0;
+  int tlsPort_ = 0;
   std::string log_;
   std::unique_ptr<ChildProcess> process_;
 };
