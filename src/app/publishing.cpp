@@ -7,9 +7,9 @@
 
 namespace pathmere {
 
-std::filesystem::path OutboxFolder() {
+std::filesystem::path OutboxFolder(const char* name) {
   const std::filesystem::path state = UserStateFolder();
-  return state.empty() ? std::filesystem::path() : state / "pathmere" / "outbox";
+  return state.empty() ? std::filesystem::path() : state / "pathmere" / name;
 }
 
 MqttOptions Publishing::WithWill(MqttOptions options) {
@@ -17,8 +17,8 @@ MqttOptions Publishing::WithWill(MqttOptions options) {
   return options;
 }
 
-Publishing::Publishing(const PublishTarget& target)
-    : outbox_(OutboxFolder()),
+Publishing::Publishing(const PublishTarget& target, const char* outboxName)
+    : outbox_(OutboxFolder(outboxName)),
       connection_(WithWill(target.connection)),
       publisher_(outbox_, connection_, {target.topic(), target.trackerId, target.url}) {}
 

@@ -15,7 +15,8 @@ namespace pathmere {
 // will, and the publisher the program hands each track point.
 class Publishing {
  public:
-  explicit Publishing(const PublishTarget& target);
+  // `outboxName`: the outbox's folder under $XDG_STATE_HOME/pathmere.
+  explicit Publishing(const PublishTarget& target, const char* outboxName = "outbox");
   PositionPublisher& publisher() { return publisher_; }
   const Outbox& outbox() const { return outbox_; }
 
@@ -27,7 +28,7 @@ class Publishing {
   PositionPublisher publisher_;
 };
 
-// $XDG_STATE_HOME/pathmere/outbox (or ~/.local/state/...).
-std::filesystem::path OutboxFolder();
+// $XDG_STATE_HOME/pathmere/NAME (or ~/.local/state/...).
+std::filesystem::path OutboxFolder(const char* name = "outbox");
 
 }  // namespace pathmere

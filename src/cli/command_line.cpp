@@ -27,6 +27,12 @@ bool ParseReplayArguments(int argc, const char* const argv[], ReplayArguments* a
       outputDir = argv[++i];
     } else if (std::strncmp(arg, "--output=", 9) == 0) {
       outputDir = arg + 9;
+    } else if (std::strcmp(arg, "--publish") == 0) {
+      if (i + 1 >= argc) {
+        *error = "--publish needs a value";
+        return false;
+      }
+      args->publishUrl = argv[++i];
     } else if (std::strcmp(arg, "--status") == 0) {
       args->showStatus = true;
     } else if (std::strcmp(arg, "--gps-only") == 0) {

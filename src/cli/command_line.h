@@ -9,13 +9,14 @@
 
 namespace pathmere {
 
-// pathmere-cli replay FILE... --output DIR [--status] [--gps-only] [--gpx|--no-gpx]
+// pathmere-cli replay FILE... --output DIR [--status] [--gps-only] [--gpx|--no-gpx] [--publish URL]
 struct ReplayArguments {
   std::vector<std::string> files;
   std::string outputDir;
   bool showStatus = false;
   bool gpsOnly = false;
-  std::optional<bool> gpx;  // the day's GPX file; on unless --no-gpx
+  std::optional<bool> gpx;                // the day's GPX file; on unless --no-gpx
+  std::optional<std::string> publishUrl;  // the points to this broker as a backlog
 };
 
 // pathmere-cli record [--port N|none | --device PATH | --source ADDRESS] [--speed BPS] [--output DIR]

@@ -54,7 +54,7 @@ void PositionPublisher::Pump() {
 }
 
 void PositionPublisher::Send(int32_t budget) {
-  if (session_ == 0 || session_ != connection_.session()) return;
+  if (held_ || session_ == 0 || session_ != connection_.session()) return;
   std::string message;
   while (budget-- > 0 && static_cast<int32_t>(inFlight_.size()) < options_.inFlightLimit) {
     Outbox::Position after = next_;

@@ -35,6 +35,9 @@ class PositionPublisher {
   // Once a tick: takes the acknowledgements, moves the outbox's cursor,
   // sends what the backlog allows.
   void Pump();
+  // While held (a replay running), points only go into the outbox; the
+  // backlog goes out once it is released, its newest point retained.
+  void Hold(bool on) { held_ = on; }
   // The outbox made durable (when the day files are written).
   void Sync() { outbox_.Sync(); }
 
@@ -65,6 +68,7 @@ class PositionPublisher {
   bool outboxProblemTold_ = false;
   std::string problemTold_;
   bool connectedTold_ = false;
+  bool held_ = false;
 };
 
 }  // namespace pathmere

@@ -275,6 +275,22 @@ TEST_F(PublishTest, OverTlsWithTheTestCaAndAWrongCaToldOnce) {
   EXPECT_GT(PltPoints(home.out() / "2004-08-07.plt").size(), plt.size());
 }
 
+TEST_F(PublishTest, AReplayIsPublishedAsABacklogWithTheLastPointRetained) {
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  const auto replay = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                           home.out().string(), "--publish", broker.url()},
+                                          home.Environment("UTC"));
+  ASSERT_EQ(replay.exitStatus, 0) << replay.err;
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_GT(plt.size(), 12u);
+  ASSERT_TRUE(WaitUntil([&] { return FirstSeen(subscriber.Take()).size() >= plt.size(); }, 100));
+  EXPECT_EQ(FirstSeen(subscriber.Take()), plt);
+  Subscriber late(broker, false, "test-late");
+  ASSERT_TRUE(WaitUntil([&] { return !late.Take().empty(); }, 100));
+  EXPECT_EQ(late.Take(), std::vector<Point>{plt.back()});
+}
+
 // Faults of the broker are one line each; recording goes on untouched.
 TEST_F(PublishTest, ARefusedLoginAndAnUnknownHostAreToldAndRecordingGoesOn) {
   const fs::path wrong = home.root() / "wrong-password";
