@@ -48,6 +48,8 @@ void CheckUsable(const CommandLine& command) {
     case CommandKind::kSummary:
       if (command.summary.outputDir && command.summary.outputDir->empty()) fuzzing::Fail("summary of ''");
       if (command.summary.to < command.summary.from) fuzzing::Fail("summary of days backwards");
+    case CommandKind::kCollect:
+      if (command.collect.url.empty()) fuzzing::Fail("collect without an address");
       break;
     case CommandKind::kHelp:
     case CommandKind::kVersion:

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 all_targets=(fuzz_sentence_stream fuzz_rmc_decoder fuzz_gga_decoder fuzz_route_continuation
-             fuzz_settings_store fuzz_cli_arguments fuzz_network_input)
+             fuzz_settings_store fuzz_cli_arguments fuzz_network_input fuzz_owntracks_message)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 jobs=${FUZZ_JOBS:-2}
 build=build-fuzz
@@ -139,6 +139,13 @@ for log in "$testdata"/*.nmea; do
   { printf '\x01\x07'; printf "$replies"; head -c 2000 "$log"; printf '{"class":"WATCH","enable":true}\n'; head -c 1000 "$log"; } \
     > "$net/seed-gpsd-$(basename "$log")"
 done
+
+# Collector messages: the first byte is the topic's length (18 for
+# owntracks/car/van7), then topic and payload.
+own=$corpus/fuzz_owntracks_message
+printf '\x12owntracks/car/van7{"_type":"location","lat":52.3705,"lon":-4.9094,"tst":1796655969,"alt":3,"vel":80,"cog":271,"tid":"v7","created_at":1796655970}' > "$own/seed-location"
+printf '\x12owntracks/car/van7{"_type":"lwt","tst":1796655969}' > "$own/seed-lwt"
+printf '\x12owntracks/../van7{"_type":"location","lat":1,"lon":2,"tst":1796655969}' > "$own/seed-dotdot"
 
 # ---- Runs ----
 

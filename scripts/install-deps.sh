@@ -7,9 +7,11 @@ set -euo pipefail
 
 # dpkg-dev: dpkg-shlibdeps finds the package's Depends, dpkg-buildflags its
 # hardening flags.
-# nlohmann-json3-dev: pathmere-cli summary --json (header-only); libsqlite3-dev:
-# the track view reads MBTiles map files, which are SQLite databases.
-packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev nlohmann-json3-dev libsqlite3-dev)
+# nlohmann-json3-dev: the JSON of pathmere-cli summary --json and of the
+# OwnTracks messages (header-only); libsqlite3-dev: the track view reads
+# MBTiles map files, which are SQLite databases; libmosquitto-dev: the MQTT
+# client that publishes the positions (MQTT is not written by hand).
+packages=(cmake g++ make pkgconf qt6-base-dev dpkg-dev nlohmann-json3-dev libsqlite3-dev libmosquitto-dev)
 if [ "${1:-}" != package ]; then
   # clang and its runtime build the fuzz targets; gpsbabel reads our files back
   # in the tests and is the yardstick in the benchmark; desktop-file-utils and
@@ -19,6 +21,9 @@ if [ "${1:-}" != package ]; then
              desktop-file-utils man-db gpsd)
   # xmllint validates the GPX files the tests write against the GPX 1.1 schema.
   packages+=(libxml2-utils)
+  # mosquitto is the real MQTT broker the publishing tests start on a port of
+  # their own (never as the system's service); openssl makes their test CA.
+  packages+=(mosquitto openssl)
   # gpxpy, the GPX reader of Python programs, reads them back in the tests.
   packages+=(python3-gpxpy)
 fi
@@ -40,12 +45,14 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 fresh_gpsd=0
-if [[ " ${missing[*]} " == *" gpsd "* ]]; then
-  fresh_gpsd=1
-  # The package would start a system gpsd on port 2947 and let it take USB
-  # receivers as they are plugged in, away from Pathmere and the tests. While
-  # it installs, policy-rc.d refuses to start services (unless the machine has
-  # one of its own).
+fresh_mosquitto=0
+[[ " ${missing[*]} " == *" gpsd "* ]] && fresh_gpsd=1
+[[ " ${missing[*]} " == *" mosquitto "* ]] && fresh_mosquitto=1
+if [ $fresh_gpsd -eq 1 ] || [ $fresh_mosquitto -eq 1 ]; then
+  # The packages would start a system gpsd on port 2947 (and let it take USB
+  # receivers as they are plugged in, away from Pathmere and the tests) and a
+  # system broker on port 1883. While they install, policy-rc.d refuses to
+  # start services (unless the machine has one of its own).
   if [ ! -e /usr/sbin/policy-rc.d ]; then
     printf '#!/bin/sh\nexit 101\n' | $sudo tee /usr/sbin/policy-rc.d >/dev/null
     $sudo chmod 755 /usr/sbin/policy-rc.d
@@ -61,4 +68,8 @@ if [ $fresh_gpsd -eq 1 ]; then
     $sudo systemctl disable --now gpsd.socket gpsd.service >/dev/null 2>&1 || true
   fi
   $sudo sed -i 's/^USBAUTO=.*/USBAUTO="false"/' /etc/default/gpsd
+fi
+if [ $fresh_mosquitto -eq 1 ] && [ -d /run/systemd/system ]; then
+  # Installed only for the tests, which start their own: no broker at boot.
+  $sudo systemctl disable --now mosquitto.service >/dev/null 2>&1 || true
 fi

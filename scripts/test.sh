@@ -11,6 +11,7 @@ jobs=$(nproc)
 # the absence of either is a failure.
 export PATHMERE_REQUIRE_GPSBABEL=1
 export PATHMERE_REQUIRE_GPSD=1
+export PATHMERE_REQUIRE_MOSQUITTO=1
 export PATHMERE_REQUIRE_GPX_SCHEMA=1
 
 # Unformatted code fails the run, so the tree stays as clang-format leaves it

@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <ctime>
+
 #include "app/program_version.h"
 #include "platform/instance_channel.h"
 #include "settings/settings_operations.h"
@@ -41,6 +43,16 @@ void Program::Tick() {
   // A replay starts between ticks and ends inside one, with its own flush.
   UpdateSyncToDisk();
   tick_.HandleTick();
+  if (publisher_ != nullptr) {
+    publisher_->Pump();
+    SyncPublisher();
+  }
+}
+
+void Program::SyncPublisher() {
+  if (publisher_ == nullptr || track_.output().writtenFlushes() == publishedFlushes_) return;
+  publishedFlushes_ = track_.output().writtenFlushes();
+  publisher_->Sync();
 }
 
 int Program::ShutDown() {
@@ -53,6 +65,10 @@ int Program::ShutDown() {
   result |= gpx_.Flush();
   result |= route_.Flush();
   if (settings_.enableNmeaLog != 0) result |= nmeaLog_.Flush();
+  if (publisher_ != nullptr) {
+    publisher_->Pump();
+    publisher_->Sync();
+  }
   if (captureState_.portOpen != 0) capture_.ClosePort();
   capture_.CloseReplay();
   return result;
@@ -153,6 +169,7 @@ void Program::Wiring::AddTrackPoint(const GpsFix& fix) {
   // The GPX writer first: the .plt's flushes write it too.
   if (program_.settings_.gpxLog != 0) program_.gpx_.AddPoint(fix);
   program_.track_.AddPoint(fix);
+  if (program_.publisher_ != nullptr) program_.publisher_->AddPoint(fix, std::time(nullptr));
   // The point has settled the file's day by now.
   const DayFile& file = program_.track_.output().file();
   const int32_t day = (file.fileYear() * 100 + file.fileMonth()) * 100 + file.fileDay();

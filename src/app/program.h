@@ -15,6 +15,7 @@
 #include "messages/panel_text.h"
 #include "output/gpx_file_writer.h"
 #include "output/nmea_log_writer.h"
+#include "output/position_publisher.h"
 #include "output/track_file_writer.h"
 #include "output/waypoint_file_writer.h"
 #include "platform/file_system.h"
@@ -98,6 +99,11 @@ class Program {
   void AppendToMessageLog(std::string_view text);
   // Where the status area and the message log are shown; null for nowhere.
   void AttachPanel(PanelText* panel);
+  // Where each track point is also published as it is taken (null: nowhere,
+  // the default). The publisher is pumped each tick and its outbox synced
+  // whenever the track file is written.
+  void AttachPublisher(PositionPublisher* publisher) { publisher_ = publisher; }
+  const PositionPublisher* publisher() const { return publisher_; }
   // Receiver bytes straight into the sentence assemblers, as the capture
   // step hands them on (benchmarks, tests).
   void FeedReceiverBytes(const uint8_t* bytes, int32_t count);
@@ -155,6 +161,8 @@ class Program {
   // Live flushes are made durable; a replay's are not: its data is
   // already on disk in the file it reads.
   void UpdateSyncToDisk();
+  // The outbox follows the track file to disk.
+  void SyncPublisher();
 
   Wiring wiring_{*this};
   OtherSystemsSentences otherSystemsSentences_{*this};
@@ -173,6 +181,8 @@ class Program {
   SentencePaths paths_;
   CaptureLoop capture_;
   TimerTick tick_;
+  PositionPublisher* publisher_ = nullptr;
+  uint32_t publishedFlushes_ = 0;  // the track file's writes the outbox has been synced after
   int32_t trackPointsToday_ = 0;
   int32_t trackPointsDay_ = 0;  // day, month and year of the file they went into, as one key
 };

@@ -179,6 +179,13 @@ std::string ComposeStatusReport(const StatusSources& in, DayFileCensus& census) 
   text += "Written to disk every: track and NMEA log " + FlushInterval(program.track().output()) +
           ", route " + FlushInterval(program.route().output()) + " (FlushSeconds " +
           std::to_string(program.settings().flushSeconds) + "), or sooner when a buffer fills\n";
+  // Only where publishing is configured: the report stays as it was without.
+  if (const PositionPublisher* publisher = program.publisher(); publisher != nullptr) {
+    text += "Publishing: " + publisher->target() + " as " + publisher->topic() + ", " +
+            (publisher->connected() ? "connected" : "not connected") + ", " +
+            Counted(static_cast<long>(publisher->waiting()), "point") + " waiting in " +
+            publisher->outbox().folder().string() + "\n";
+  }
   return text;
 }
 

@@ -29,6 +29,12 @@ bool ParseReplayArguments(int argc, const char* const argv[], ReplayArguments* a
       outputDir = argv[++i];
     } else if (std::strncmp(arg, "--output=", 9) == 0) {
       outputDir = arg + 9;
+    } else if (std::strcmp(arg, "--publish") == 0) {
+      if (i + 1 >= argc) {
+        *error = "--publish needs a value";
+        return false;
+      }
+      args->publishUrl = argv[++i];
     } else if (std::strcmp(arg, "--status") == 0) {
       args->showStatus = true;
     } else if (std::strcmp(arg, "--gps-only") == 0) {
@@ -71,7 +77,7 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool takesValue = arg == "--port" || arg == "--speed" || arg == "--output" || arg == "--device" ||
-                            arg == "--source" || arg == "--flush-every";
+                            arg == "--source" || arg == "--flush-every" || arg == "--publish";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -120,6 +126,9 @@ bool ParseRecordArguments(int argc, const char* const argv[], RecordArguments* a
         return false;
       }
       args->source = std::move(source);
+    } else if (arg == "--publish") {
+      // Checked with the settings file's part of the target, at the start.
+      args->publishUrl = argv[++i];
     } else if (arg == "--nmea-log") {
       args->nmeaLog = true;
     } else if (arg == "--gps-only") {
@@ -245,6 +254,34 @@ bool ParseSummaryArguments(int argc, const char* const argv[], SummaryArguments*
   return true;
 }
 
+bool ParseCollectArguments(int argc, const char* const argv[], CollectArguments* args, bool* help,
+                           std::string* error) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      *help = true;
+    } else if (arg == "--output") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        *error = "--output needs a folder";
+        return false;
+      }
+      args->outputDir = argv[++i];
+    } else if (arg == "--gpx" || arg == "--no-gpx") {
+      args->gpx = arg == "--gpx";
+    } else if (arg[0] == '-' || !args->url.empty()) {
+      *error = "unknown argument " + arg;
+      return false;
+    } else {
+      args->url = arg;
+    }
+  }
+  if (!*help && args->url.empty()) {
+    *error = "collect needs the broker's URL";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const argv[]) {
@@ -268,6 +305,9 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "summary") == 0) {
     command.kind = CommandKind::kSummary;
     ParseSummaryArguments(restCount, rest, &command.summary, &help, &command.error);
+  } else if (std::strcmp(subcommand, "collect") == 0) {
+    command.kind = CommandKind::kCollect;
+    ParseCollectArguments(restCount, rest, &command.collect, &help, &command.error);
   } else if (std::strcmp(subcommand, "status") == 0) {
     command.kind = CommandKind::kStatus;
     for (int i = 0; i < restCount && command.usable(); ++i) {

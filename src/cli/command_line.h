@@ -10,18 +10,19 @@
 
 namespace pathmere {
 
-// pathmere-cli replay FILE... --output DIR [--status] [--gps-only] [--gpx|--no-gpx]
+// pathmere-cli replay FILE... --output DIR [--status] [--gps-only] [--gpx|--no-gpx] [--publish URL]
 struct ReplayArguments {
   std::vector<std::string> files;
   std::string outputDir;
   bool showStatus = false;
   bool gpsOnly = false;
-  std::optional<bool> gpx;  // the day's GPX file; on unless --no-gpx
+  std::optional<bool> gpx;                // the day's GPX file; on unless --no-gpx
+  std::optional<std::string> publishUrl;  // the points to this broker as a backlog
 };
 
 // pathmere-cli record [--port N|none | --device PATH | --source ADDRESS] [--speed BPS] [--output DIR]
 //                     [--nmea-log] [--gps-only] [--status|--no-status] [--flush-every SECONDS]
-//                     [--gpx|--no-gpx]
+//                     [--gpx|--no-gpx] [--publish URL]
 struct RecordArguments {
   std::optional<int32_t> port;  // -1: none
   std::optional<std::string> device;
@@ -30,9 +31,10 @@ struct RecordArguments {
   std::optional<std::string> outputDir;
   bool nmeaLog = false;
   bool gpsOnly = false;
-  int showStatus = -1;                  // -1: when standard output is a terminal
-  std::optional<int32_t> flushSeconds;  // 0: the writers' own intervals
-  std::optional<bool> gpx;              // else the saved "GpxLog"
+  int showStatus = -1;                    // -1: when standard output is a terminal
+  std::optional<int32_t> flushSeconds;    // 0: the writers' own intervals
+  std::optional<bool> gpx;                // else the saved "GpxLog"
+  std::optional<std::string> publishUrl;  // else the publish settings file's, if any
 };
 
 // pathmere-cli gpx [--output DIR] [--mend] PATH...
@@ -57,7 +59,14 @@ struct SummaryArguments {
   LocalDate to;
 };
 
-enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus, kGpx, kSummary };
+// pathmere-cli collect URL [--output DIR] [--gpx|--no-gpx]
+struct CollectArguments {
+  std::string url;
+  std::optional<std::string> outputDir;  // else the default output folder
+  bool gpx = true;
+};
+
+enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus, kGpx, kSummary, kCollect };
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.
@@ -70,6 +79,7 @@ struct CommandLine {
   PortsArguments ports;                // kPorts
   GpxArguments gpx;                    // kGpx
   SummaryArguments summary;            // kSummary
+  CollectArguments collect;            // kCollect
   std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
   // kForward: the arguments that hold no switch.
   std::vector<std::string> unknownSwitches;

@@ -1,6 +1,7 @@
 // pathmere-cli: the logger without a window.
 #include <cstdio>
 
+#include "cli/collect_command.h"
 #include "cli/command_line.h"
 #include "cli/forward_command.h"
 #include "cli/gpx_command.h"
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
       return pathmere::RunGpxCommand(command.gpx, stdout, stderr);
     case pathmere::CommandKind::kSummary:
       return pathmere::RunSummaryCommand(command.summary, stdout, stderr);
+    case pathmere::CommandKind::kCollect:
+      return pathmere::RunCollectCommand(command.collect);
     case pathmere::CommandKind::kForward:
       break;
   }

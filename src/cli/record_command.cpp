@@ -18,6 +18,7 @@
 #include "app/logger_report.h"
 #include "app/port_watch.h"
 #include "app/program.h"
+#include "app/publishing.h"
 #include "app/state_lines.h"
 #include "app/status_report.h"
 #include "cli/console_panel.h"
@@ -160,6 +161,12 @@ class PortProblems {
 int RunRecordCommand(const RecordArguments& args) {
   const char* outputDir = args.outputDir ? args.outputDir->c_str() : nullptr;
   if (outputDir != nullptr && !PrepareOutputFolder(outputDir)) return 2;
+  std::string publishError;
+  const std::optional<PublishTarget> publishTarget = LoadPublishTarget(args.publishUrl, &publishError);
+  if (!publishError.empty()) {
+    std::fprintf(stderr, "pathmere-cli: cannot publish: %s\n", publishError.c_str());
+    return 2;
+  }
 
   InstanceClaim claim = ClaimInstance(std::nullopt);
   switch (claim.role) {
@@ -221,6 +228,15 @@ int RunRecordCommand(const RecordArguments& args) {
   if (args.gpx) program.SetGpxLog(*args.gpx);
   if (args.flushSeconds) program.SetFlushSeconds(*args.flushSeconds);
   if (outputDir != nullptr) program.SetOutputFolder(L"");
+  // Publishing is off until a target is configured.
+  std::unique_ptr<Publishing> publishing;
+  if (publishTarget) {
+    publishing = std::make_unique<Publishing>(*publishTarget);
+    if (!publishing->outbox().usable()) {
+      std::fprintf(stderr, "pathmere-cli: outbox: %s\n", publishing->outbox().problem().c_str());
+    }
+    program.AttachPublisher(&publishing->publisher());
+  }
 
   DayFileCensus census;
   auto statusReport = [&] {
@@ -261,6 +277,11 @@ int RunRecordCommand(const RecordArguments& args) {
     if (static_cast<int32_t>(clock.NowMs() - nextTick) >= 0) {
       program.Tick();
       problems.ExplainOnce(port);
+      if (publishing) {
+        for (const std::string& note : publishing->publisher().TakeNotes()) {
+          std::fprintf(stderr, "pathmere-cli: %s\n", note.c_str());
+        }
+      }
       for (const std::string& line : stateLines.Observe(program)) {
         if (!showStatus) panel.PrintNote(line);
       }

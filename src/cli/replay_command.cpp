@@ -1,9 +1,13 @@
 #include "cli/replay_command.h"
 
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "app/program.h"
+#include "app/publishing.h"
 #include "cli/console_panel.h"
 #include "cli/output_folder.h"
 #include "platform/file_system_posix.h"
@@ -11,8 +15,48 @@
 #include "platform/tick_clock.h"
 
 namespace pathmere {
+
+namespace {
+
+// The replayed points go out oldest first, at most 200 a second; the replay
+// ends when the broker has acknowledged them all, or after a minute without
+// progress, when they wait in the outbox for the next replay.
+int PublishBacklog(PositionPublisher& publisher) {
+  publisher.Hold(false);
+  int64_t waiting = publisher.waiting();
+  int idle = 0;
+  while (waiting > 0 && idle < 60) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    publisher.Pump();
+    for (const std::string& note : publisher.TakeNotes())
+      std::fprintf(stderr, "pathmere-cli: %s\n", note.c_str());
+    const int64_t now = publisher.waiting();
+    idle = now < waiting ? 0 : idle + 1;
+    waiting = now;
+  }
+  publisher.Sync();
+  if (waiting == 0) return 0;
+  std::fprintf(stderr, "pathmere-cli: %lld points not acknowledged by the broker wait in %s\n",
+               static_cast<long long>(waiting), publisher.outbox().folder().c_str());
+  return 1;
+}
+
+}  // namespace
+
 int RunReplayCommand(const ReplayArguments& args) {
   if (!PrepareOutputFolder(args.outputDir.c_str())) return 2;
+  std::unique_ptr<Publishing> publishing;
+  if (args.publishUrl) {
+    std::string error;
+    const std::optional<PublishTarget> target = LoadPublishTarget(args.publishUrl, &error);
+    if (!target) {
+      std::fprintf(stderr, "pathmere-cli: cannot publish: %s\n", error.c_str());
+      return 2;
+    }
+    // An outbox of the replays' own, so a running logger's is left alone.
+    publishing = std::make_unique<Publishing>(*target, "outbox-replay");
+    publishing->publisher().Hold(true);
+  }
   // The output folder is the root of the writers' device: files land
   // directly in it.
   PosixFileSystem files(args.outputDir);
@@ -27,6 +71,7 @@ int RunReplayCommand(const ReplayArguments& args) {
   program.SetOutputFolder(L"");
   if (args.gpsOnly) program.SetGpsOnly(true);
   if (args.gpx) program.SetGpxLog(*args.gpx);
+  if (publishing) program.AttachPublisher(&publishing->publisher());
 
   program.Start();
   program.Tick();
@@ -39,6 +84,7 @@ int RunReplayCommand(const ReplayArguments& args) {
     while (program.IsReplaying()) program.Tick();
   }
   program.ShutDown();
+  if (publishing) status |= PublishBacklog(publishing->publisher());
   return status;
 }
 

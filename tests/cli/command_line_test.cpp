@@ -75,6 +75,9 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
        {"record", "--flush-every", "10s"},
        "--flush-every wants seconds, not 10s"},
       {"status with an argument", {"status", "now"}, "status takes no arguments, not now"},
+      {"record publish address missing", {"record", "--publish"}, "--publish needs a value"},
+      {"collect without an address", {"collect", "--output", "d"}, "collect needs the broker's URL"},
+      {"collect with two addresses", {"collect", "mqtt://a", "mqtt://b"}, "unknown argument mqtt://b"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);

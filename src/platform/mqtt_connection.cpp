@@ -1,0 +1,243 @@
+#include "platform/mqtt_connection.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+namespace pathmere {
+
+namespace {
+
+constexpr int kKeepAliveSeconds = 30;
+constexpr int kLongestPauseSeconds = 30;
+// A backlog of more than this waits in the caller's store, not in memory.
+constexpr size_t kMessagesKept = 100000;
+
+}  // namespace
+
+struct MqttConnection::Shared {
+  explicit Shared(MqttOptions opts) : options(std::move(opts)) {}
+
+  const MqttOptions options;
+  std::mutex clientMutex;  // the client, against Publish while it is replaced
+  mosquitto* client = nullptr;
+  std::mutex eventMutex;
+  std::condition_variable wake;
+  bool stopping = false;
+  bool finished = false;
+  uint64_t session = 0;
+  bool connected = false;
+  bool refused = false;
+  std::string problem;
+  std::vector<MqttSent> acknowledged;
+  std::vector<MqttMessage> messages;
+
+  void SetProblem(const std::string& text) {
+    const std::lock_guard<std::mutex> lock(eventMutex);
+    problem = text;
+  }
+  std::string Where() const { return options.host + ":" + std::to_string(options.port); }
+};
+
+namespace {
+
+void OnConnect(mosquitto* client, void* data, int code) {
+  auto* shared = static_cast<MqttConnection::Shared*>(data);
+  if (code != 0) {
+    shared->SetProblem("broker at " + shared->Where() +
+                       " refused the connection: " + mosquitto_connack_string(code));
+    const std::lock_guard<std::mutex> lock(shared->eventMutex);
+    shared->refused = true;
+    return;
+  }
+  if (!shared->options.subscribeTo.empty()) {
+    mosquitto_subscribe(client, nullptr, shared->options.subscribeTo.c_str(), 1);
+  }
+  const std::lock_guard<std::mutex> lock(shared->eventMutex);
+  ++shared->session;
+  shared->connected = true;
+  shared->problem.clear();
+}
+
+void OnPublish(mosquitto*, void* data, int id) {
+  auto* shared = static_cast<MqttConnection::Shared*>(data);
+  const std::lock_guard<std::mutex> lock(shared->eventMutex);
+  shared->acknowledged.push_back({shared->session, id});
+}
+
+void OnMessage(mosquitto*, void* data, const mosquitto_message* message) {
+  auto* shared = static_cast<MqttConnection::Shared*>(data);
+  const std::lock_guard<std::mutex> lock(shared->eventMutex);
+  if (shared->messages.size() >= kMessagesKept) return;
+  shared->messages.push_back({message->topic != nullptr ? message->topic : "",
+                              std::string(static_cast<const char*>(message->payload),
+                                          static_cast<size_t>(std::max(message->payloadlen, 0))),
+                              message->retain});
+}
+
+std::string ErrorText(int code) {
+  if (code == MOSQ_ERR_ERRNO) return std::strerror(errno);
+  if (code == MOSQ_ERR_EAI) return "the host name is not known";
+  if (code == MOSQ_ERR_CONN_LOST || code == MOSQ_ERR_NO_CONN) return "the broker closed the connection";
+  if (code == MOSQ_ERR_TLS) return "TLS failed (wrong CA file, or not a TLS port?)";
+  return mosquitto_strerror(code);
+}
+
+mosquitto* NewClient(MqttConnection::Shared& shared) {
+  const MqttOptions& options = shared.options;
+  mosquitto* client = mosquitto_new(options.clientId.empty() ? nullptr : options.clientId.c_str(),
+                                    options.cleanSession, &shared);
+  if (client == nullptr) return nullptr;
+  mosquitto_threaded_set(client, true);
+  mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+  if (!options.user.empty()) {
+    mosquitto_username_pw_set(client, options.user.c_str(),
+                              options.password.empty() ? nullptr : options.password.c_str());
+  }
+  if (!options.willTopic.empty()) {
+    mosquitto_will_set(client, options.willTopic.c_str(), static_cast<int>(options.willPayload.size()),
+                       options.willPayload.data(), 1, false);
+  }
+  if (options.tls) {
+    if (options.caFile.empty()) {
+      mosquitto_int_option(client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+    } else {
+      mosquitto_tls_set(client, options.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  mosquitto_connect_callback_set(client, OnConnect);
+  mosquitto_publish_callback_set(client, OnPublish);
+  mosquitto_message_callback_set(client, OnMessage);
+  return client;
+}
+
+// Connects, serves the connection until it ends, and starts again after a
+// pause that doubles with each failure, until told to stop.
+void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
+  int pauseSeconds = 1;
+  for (;;) {
+    {
+      const std::lock_guard<std::mutex> lock(shared->eventMutex);
+      if (shared->stopping) return;
+      shared->refused = false;
+    }
+    mosquitto* client = NewClient(*shared);
+    bool servedOnce = false;
+    if (client == nullptr) {
+      shared->SetProblem("cannot make an MQTT client: " + std::string(std::strerror(errno)));
+    } else {
+      const int code = mosquitto_connect_async(client, shared->options.host.c_str(), shared->options.port,
+                                               kKeepAliveSeconds);
+      if (code != MOSQ_ERR_SUCCESS) {
+        shared->SetProblem("broker at " + shared->Where() + ": " + ErrorText(code));
+      } else {
+        {
+          const std::lock_guard<std::mutex> lock(shared->clientMutex);
+          shared->client = client;
+        }
+        for (;;) {
+          const int loop = mosquitto_loop(client, 250, 1);
+          const std::lock_guard<std::mutex> lock(shared->eventMutex);
+          servedOnce = servedOnce || shared->connected;
+          if (shared->stopping || shared->refused) break;
+          if (loop != MOSQ_ERR_SUCCESS) {
+            shared->problem = "broker at " + shared->Where() + ": " + ErrorText(loop);
+            break;
+          }
+        }
+      }
+      {
+        const std::lock_guard<std::mutex> lock(shared->clientMutex);
+        shared->client = nullptr;
+      }
+      mosquitto_destroy(client);
+    }
+    std::unique_lock<std::mutex> lock(shared->eventMutex);
+    shared->connected = false;
+    if (servedOnce) pauseSeconds = 1;
+    shared->wake.wait_for(lock, std::chrono::seconds(pauseSeconds), [&] { return shared->stopping; });
+    pauseSeconds = std::min(pauseSeconds * 2, kLongestPauseSeconds);
+  }
+}
+
+}  // namespace
+
+MqttConnection::MqttConnection(MqttOptions options) : shared_(std::make_shared<Shared>(std::move(options))) {
+  static std::once_flag initialised;
+  std::call_once(initialised, [] { mosquitto_lib_init(); });
+  worker_ = std::thread([shared = shared_] {
+    Work(shared);
+    const std::lock_guard<std::mutex> lock(shared->eventMutex);
+    shared->finished = true;
+    shared->wake.notify_all();
+  });
+}
+
+MqttConnection::~MqttConnection() {
+  std::unique_lock<std::mutex> lock(shared_->eventMutex);
+  shared_->stopping = true;
+  shared_->wake.notify_all();
+  // A host name lookup cannot be interrupted: a thread still in one after
+  // a while keeps what it needs and ends by itself.
+  const bool finished =
+      shared_->wake.wait_for(lock, std::chrono::seconds(3), [&] { return shared_->finished; });
+  lock.unlock();
+  if (finished) {
+    worker_.join();
+  } else {
+    worker_.detach();
+  }
+}
+
+uint64_t MqttConnection::session() const {
+  const std::lock_guard<std::mutex> lock(shared_->eventMutex);
+  return shared_->session;
+}
+
+bool MqttConnection::connected() const {
+  const std::lock_guard<std::mutex> lock(shared_->eventMutex);
+  return shared_->connected;
+}
+
+std::string MqttConnection::problem() const {
+  const std::lock_guard<std::mutex> lock(shared_->eventMutex);
+  return shared_->problem;
+}
+
+MqttSent MqttConnection::Publish(const std::string& topic, const std::string& payload, bool retain) {
+  uint64_t session = 0;
+  {
+    const std::lock_guard<std::mutex> lock(shared_->eventMutex);
+    if (!shared_->connected) return {};
+    session = shared_->session;
+  }
+  const std::lock_guard<std::mutex> lock(shared_->clientMutex);
+  if (shared_->client == nullptr) return {};
+  int id = 0;
+  if (mosquitto_publish(shared_->client, &id, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
+                        1, retain) != MOSQ_ERR_SUCCESS) {
+    return {};
+  }
+  return {session, id};
+}
+
+std::vector<MqttSent> MqttConnection::TakeAcknowledged() {
+  const std::lock_guard<std::mutex> lock(shared_->eventMutex);
+  std::vector<MqttSent> taken;
+  taken.swap(shared_->acknowledged);
+  return taken;
+}
+
+std::vector<MqttMessage> MqttConnection::TakeMessages() {
+  const std::lock_guard<std::mutex> lock(shared_->eventMutex);
+  std::vector<MqttMessage> taken;
+  taken.swap(shared_->messages);
+  return taken;
+}
+
+}  // namespace pathmere

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pathmere {
+
+// Where and how to reach an MQTT broker.
+struct MqttOptions {
+  std::string host;
+  int port = 1883;
+  bool tls = false;
+  std::string caFile;  // empty: the system's certificates
+  std::string user;
+  std::string password;
+  std::string clientId;
+  bool cleanSession = true;
+  std::string willTopic;  // empty: no last will
+  std::string willPayload;
+  std::string subscribeTo;  // a pattern subscribed to (QoS 1) on each connection; empty: none
+};
+
+struct MqttMessage {
+  std::string topic;
+  std::string payload;
+  bool retained = false;  // kept by the broker from before the subscription
+};
+
+// A message handed to the broker: the connection it went out on and its id.
+struct MqttSent {
+  uint64_t session = 0;
+  int id = 0;
+};
+
+// One MQTT client (libmosquitto) that connects, and after a loss or a
+// refusal connects again with a growing pause, on a thread of its own: no
+// caller ever waits for the network or a host name. Each connection is a
+// new session of the library, so nothing it held is sent again behind the
+// caller's back; the caller resends from its own store.
+class MqttConnection {
+ public:
+  explicit MqttConnection(MqttOptions options);
+  ~MqttConnection();
+  MqttConnection(const MqttConnection&) = delete;
+  MqttConnection& operator=(const MqttConnection&) = delete;
+
+  // Counts the connections made; 0 before the first.
+  uint64_t session() const;
+  bool connected() const;
+  // Why the last attempt or connection failed ("" while all is well).
+  std::string problem() const;
+  // QoS 1. A session of 0 when not connected or refused.
+  MqttSent Publish(const std::string& topic, const std::string& payload, bool retain);
+  // The acknowledged (PUBACK) messages since the last call.
+  std::vector<MqttSent> TakeAcknowledged();
+  // Messages received on the subscription since the last call.
+  std::vector<MqttMessage> TakeMessages();
+
+  struct Shared;
+
+ private:
+  std::shared_ptr<Shared> shared_;
+  std::thread worker_;
+};
+
+}  // namespace pathmere

@@ -1,0 +1,126 @@
+// The collector against a real Mosquitto broker: locations of two vehicles,
+// duplicates, malformed messages and path tricks, and a stop and a start
+// while messages arrive.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/mqtt_connection.h"
+#include "support/child_process.h"
+#include "support/logger_home.h"
+#include "support/mosquitto_broker.h"
+#include "support/test_environment.h"
+
+namespace pathmere {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::MosquittoBroker;
+
+std::string Location(int64_t tst, double lat) {
+  return R"({"_type":"location","lat":)" + std::to_string(lat) + R"(,"lon":4.9094,"tst":)" +
+         std::to_string(tst) + R"(,"alt":3,"vel":80,"cog":90,"tid":"v7"})";
+}
+
+size_t TrackPoints(const fs::path& plt) {
+  std::ifstream in(plt);
+  size_t lines = 0;
+  for (std::string line; std::getline(in, line);) ++lines;
+  return lines > 6 ? lines - 6 : 0;
+}
+
+class CollectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (MosquittoBroker::SkipWithoutMosquitto()) GTEST_SKIP() << "mosquitto not installed";
+    ASSERT_TRUE(broker.Start()) << broker.log();
+    fs::create_directories(home.config() / "Brenix");
+    std::ofstream(home.config() / "Brenix" / "publish")
+        << "password-file = " << broker.passwordFile() << "\n";
+    ASSERT_TRUE(WaitConnected());
+  }
+
+  bool WaitConnected() {
+    for (int i = 0; i < 100 && !sender.connected(); ++i) std::this_thread::sleep_for(100ms);
+    return sender.connected();
+  }
+
+  std::unique_ptr<ChildProcess> StartCollector() {
+    auto collector = std::make_unique<ChildProcess>(
+        std::vector<std::string>{PATHMERE_CLI_PATH, "collect", broker.url("collector"), "--output",
+                                 home.out().string()},
+        home.Environment("UTC"));
+    for (int i = 0; i < 100 && collector->err().find("collecting from") == std::string::npos; ++i) {
+      collector->Pump(100);
+    }
+    EXPECT_NE(collector->err().find("collecting from"), std::string::npos) << collector->err();
+    return collector;
+  }
+
+  void Send(const std::string& topic, const std::string& payload) {
+    ASSERT_NE(sender.Publish(topic, payload, false).session, 0u);
+  }
+
+  MosquittoBroker broker;
+  testing::LoggerHome home;
+  MqttConnection sender{
+      {"127.0.0.1", broker.port(), false, "", "car", "secret", "test-sender", true, "", "", ""}};
+};
+
+TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
+  auto collector = StartCollector();
+  // 2026-12-07 15:06:09 UTC and on.
+  Send("owntracks/car/van7", Location(1796655969, 52.1));
+  Send("owntracks/car/van7", Location(1796655970, 52.2));
+  Send("owntracks/car/van7", Location(1796655970, 52.2));  // a duplicate
+  Send("owntracks/car/boat1", Location(1796655971, 53.0));
+  Send("owntracks/car/van7", "not json");
+  Send("owntracks/../van7", Location(1796655972, 1.0));
+  Send("owntracks/car/..", Location(1796655973, 1.0));
+  Send("owntracks/car/van7", R"({"_type":"location","lat":1})");
+  Send("owntracks/car/van7", std::string(1 << 20, '{'));
+  Send("owntracks/car/van7", R"({"_type":"lwt","tst":1796655969})");
+  std::this_thread::sleep_for(2s);
+  const auto result = collector->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.err.find("3 points written, 1 duplicates dropped"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("skipping messages: not a JSON object"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("skipping messages: not owntracks/USER/DEVICE"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("skipping messages: too large"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("skipping messages: lat, lon or tst missing"), std::string::npos) << result.err;
+
+  std::vector<std::string> folders;
+  for (const auto& entry : fs::directory_iterator(home.out()))
+    folders.push_back(entry.path().filename().string());
+  std::sort(folders.begin(), folders.end());
+  EXPECT_EQ(folders, (std::vector<std::string>{"car-boat1", "car-van7"}));
+  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 2u);
+  EXPECT_EQ(TrackPoints(home.out() / "car-boat1" / "2026-12-07.plt"), 1u);
+  EXPECT_TRUE(fs::exists(home.out() / "car-van7" / "2026-12-07.gpx"));
+  EXPECT_FALSE(fs::exists(home.root() / "van7"));
+}
+
+TEST_F(CollectTest, WhatArrivesWhileTheCollectorIsDownWaitsAtTheBroker) {
+  auto collector = StartCollector();
+  Send("owntracks/car/van7", Location(1796655969, 52.1));
+  std::this_thread::sleep_for(1s);
+  ASSERT_EQ(collector->Stop(SIGINT).exitStatus, 0);
+  Send("owntracks/car/van7", Location(1796655970, 52.2));
+  Send("owntracks/car/van7", Location(1796655971, 52.3));
+  collector = StartCollector();
+  std::this_thread::sleep_for(2s);
+  const auto result = collector->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 3u);
+}
+
+}  // namespace
+}  // namespace pathmere

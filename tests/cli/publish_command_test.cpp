@@ -1,0 +1,330 @@
+// The headless logger publishing to a real Mosquitto broker: a real log fed
+// through a pseudo-terminal, a subscriber of the test's own, the broker
+// stopped and started mid-drive, the logger killed during the outage.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output/owntracks_location.h"
+#include "platform/mqtt_connection.h"
+#include "support/child_process.h"
+#include "support/fake_receiver.h"
+#include "support/logger_home.h"
+#include "support/mosquitto_broker.h"
+#include "support/test_environment.h"
+
+namespace pathmere {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::MosquittoBroker;
+
+// One position as both sides can state it: `tst`, lat and lon to 6 decimals.
+struct Point {
+  int64_t tst = 0;
+  double lat = 0;
+  double lon = 0;
+  bool operator==(const Point& other) const {
+    return tst == other.tst && std::abs(lat - other.lat) < 5e-7 && std::abs(lon - other.lon) < 5e-7;
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const Point& p) {
+  return out << p.tst << " " << p.lat << "," << p.lon;
+}
+
+std::vector<Point> PltPoints(const fs::path& plt) {
+  std::vector<Point> points;
+  std::istringstream in(testing::ReadWholeFile(plt));
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (++number <= 6) continue;  // the header
+    Point point;
+    GpsFix fix;
+    int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+    double days = 0, altitude = 0;
+    if (std::sscanf(line.c_str(), "%lf, %lf,%*d, %lf,%lf, %d.%d.%d, %d:%d:%d", &point.lat, &point.lon,
+                    &altitude, &days, &day, &month, &year, &hour, &minute, &second) != 10) {
+      ADD_FAILURE() << "not a track line: " << line;
+      continue;
+    }
+    fix.day = static_cast<uint8_t>(day);
+    fix.month = static_cast<uint8_t>(month);
+    fix.year = static_cast<uint8_t>(year);
+    fix.hour = static_cast<uint8_t>(hour);
+    fix.minute = static_cast<uint8_t>(minute);
+    fix.seconds = second;
+    point.tst = FixEpochSeconds(fix).value_or(-1);
+    points.push_back(point);
+  }
+  return points;
+}
+
+// A subscriber to owntracks/#: with `persistent`, a fixed id and a session
+// the broker keeps, so nothing published while it is away is missed.
+class Subscriber {
+ public:
+  Subscriber(const MosquittoBroker& broker, bool persistent, const std::string& id)
+      : connection_({"127.0.0.1", broker.port(), false, "", "collector", "secret", id, !persistent, "", "",
+                     "owntracks/#"}) {}
+
+  // Locations received so far, in arrival order; the retained flag of each.
+  const std::vector<Point>& Take() {
+    for (const MqttMessage& message : connection_.TakeMessages()) {
+      const nlohmann::json json = nlohmann::json::parse(message.payload, nullptr, false);
+      if (json.is_discarded() || json.value("_type", "") != "location") continue;
+      EXPECT_EQ(message.topic, "owntracks/car/van7");
+      points_.push_back({json.value("tst", int64_t{0}), json.value("lat", 0.0), json.value("lon", 0.0)});
+      retained_.push_back(message.retained);
+    }
+    return points_;
+  }
+  const std::vector<bool>& retained() const { return retained_; }
+  bool connected() const { return connection_.connected(); }
+
+ private:
+  MqttConnection connection_;
+  std::vector<Point> points_;
+  std::vector<bool> retained_;
+};
+
+// `received` in order, a point seen again after a reconnect counted once.
+std::vector<Point> FirstSeen(const std::vector<Point>& received) {
+  std::vector<Point> seen;
+  for (const Point& point : received) {
+    if (std::find(seen.begin(), seen.end(), point) == seen.end()) seen.push_back(point);
+  }
+  return seen;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int tenths) {
+  for (int i = 0; i < tenths; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return done();
+}
+
+class PublishTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (MosquittoBroker::SkipWithoutMosquitto()) GTEST_SKIP() << "mosquitto not installed";
+    log_ = testing::RecordedLogFolder() / "gpsbabel-track-2004.nmea";
+    if (!fs::exists(log_)) GTEST_SKIP() << "recorded logs not found";
+    ASSERT_TRUE(broker.Start()) << broker.log();
+    fs::create_directories(home.config() / "Brenix");
+    std::ofstream(home.config() / "Brenix" / "publish")
+        << "# the test's van\n"
+        << "device = van7\n"
+        << "tracker-id = v7\n"
+        << "password-file = " << broker.passwordFile() << "\n";
+    home.LinkPort(0, receiver.slaveName());
+    receiver.HoldRawSlave();
+    const std::string content = testing::ReadWholeFile(log_);
+    const size_t third = content.find('\n', content.size() / 3) + 1;
+    const size_t twoThirds = content.find('\n', 2 * content.size() / 3) + 1;
+    parts_ = {content.substr(0, third), content.substr(third, twoThirds - third), content.substr(twoThirds)};
+  }
+
+  // Running once it answers `status`.
+  std::unique_ptr<ChildProcess> StartLogger(const std::string& flushEvery = "0",
+                                            const std::string& url = "") {
+    auto logger = std::make_unique<ChildProcess>(
+        std::vector<std::string>{PATHMERE_CLI_PATH, "record", "--port", "0", "--output", home.out().string(),
+                                 "--no-status", "--flush-every", flushEvery, "--publish",
+                                 url.empty() ? broker.url() : url},
+        home.Environment("UTC"));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          return testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC")).exitStatus == 0;
+        },
+        100));
+    return logger;
+  }
+
+  // Until the running logger says nothing waits for the broker.
+  bool OutboxEmpty() {
+    return WaitUntil(
+        [&] {
+          const auto status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+          return status.out.find("as owntracks/car/van7, connected, 0 points waiting in ") !=
+                 std::string::npos;
+        },
+        300);
+  }
+
+  MosquittoBroker broker;
+  testing::LoggerHome home;
+  testing::FakeReceiver receiver;
+  fs::path log_;
+  std::vector<std::string> parts_;
+};
+
+TEST_F(PublishTest, EveryPointArrivesInOrderThroughABrokerRestartAndTheNewestIsRetained) {
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  auto logger = StartLogger();
+  receiver.Send(parts_[0]);
+  std::this_thread::sleep_for(3s);
+  EXPECT_FALSE(subscriber.Take().empty()) << "nothing published while connected";
+  broker.Stop();
+  receiver.Send(parts_[1]);
+  std::this_thread::sleep_for(3s);
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  receiver.Send(parts_[2]);
+  std::this_thread::sleep_for(2s);
+  ASSERT_TRUE(OutboxEmpty());
+  const auto result = logger->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.err.find("pathmere-cli: publishing to owntracks/car/van7"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("the broker closed the connection, retrying"), std::string::npos) << result.err;
+
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_GT(plt.size(), 12u);
+  ASSERT_TRUE(WaitUntil([&] { return FirstSeen(subscriber.Take()).size() >= plt.size(); }, 100));
+  EXPECT_EQ(FirstSeen(subscriber.Take()), plt);
+
+  // A subscriber that comes later finds the newest position.
+  Subscriber late(broker, false, "test-late");
+  ASSERT_TRUE(WaitUntil([&] { return !late.Take().empty(); }, 100));
+  EXPECT_EQ(late.Take().front(), plt.back());
+  EXPECT_TRUE(late.retained().front());
+}
+
+TEST_F(PublishTest, ALoggerKilledDuringAnOutageLosesNoPointOfItsTrack) {
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  // Written every second, so the killed run leaves its points in the .plt.
+  auto logger = StartLogger("1");
+  receiver.Send(parts_[0]);
+  std::this_thread::sleep_for(3s);
+  broker.Stop();
+  receiver.Send(parts_[1]);
+  std::this_thread::sleep_for(3s);
+  logger->Kill();
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  logger = StartLogger("1");
+  receiver.Send(parts_[2]);
+  std::this_thread::sleep_for(2s);
+  ASSERT_TRUE(OutboxEmpty());
+  ASSERT_EQ(logger->Stop(SIGINT).exitStatus, 0);
+
+  // The killed run's last points never reached the .plt but did reach the
+  // broker: every point of the .plt is there, in order.
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_GT(plt.size(), 8u);
+  // The subscriber comes back after a pause of its own.
+  WaitUntil([&] { return FirstSeen(subscriber.Take()).size() >= plt.size(); }, 150);
+  const std::vector<Point> seen = FirstSeen(subscriber.Take());
+  size_t at = 0;
+  for (const Point& point : seen) {
+    if (at < plt.size() && point == plt[at]) ++at;
+  }
+  EXPECT_EQ(at, plt.size()) << "first point missing: " << (at < plt.size() ? plt[at] : Point{})
+                            << "\nreceived " << ::testing::PrintToString(seen) << "\n.plt "
+                            << ::testing::PrintToString(plt);
+}
+
+TEST_F(PublishTest, OverTlsWithTheTestCaAndAWrongCaToldOnce) {
+  ASSERT_NE(broker.tlsPort(), 0) << "openssl could not make the test certificates";
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app)
+      << "ca-file = " << broker.caFile() << "\n";
+  const std::string url = "mqtts://car@127.0.0.1:" + std::to_string(broker.tlsPort());
+  {
+    auto logger = StartLogger("0", url);
+    receiver.Send(parts_[0]);
+    std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(OutboxEmpty());
+    const auto result = logger->Stop(SIGINT);
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.err.find("pathmere-cli: publishing to owntracks/car/van7"), std::string::npos)
+        << result.err;
+  }
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_FALSE(plt.empty());
+  ASSERT_TRUE(WaitUntil([&] { return FirstSeen(subscriber.Take()).size() >= plt.size(); }, 100));
+  EXPECT_EQ(FirstSeen(subscriber.Take()), plt);
+
+  // A CA that did not sign the broker's certificate: one line, no publishing.
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app)
+      << "ca-file = /etc/ssl/certs/ca-certificates.crt\n";
+  auto logger = StartLogger("0", url);
+  receiver.Send(parts_[1]);
+  std::this_thread::sleep_for(3s);
+  const auto result = logger->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.err.find("pathmere-cli: broker at 127.0.0.1:" + std::to_string(broker.tlsPort()) +
+                            ": TLS failed (wrong CA file, or not a TLS port?), retrying\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("publishing to"), std::string::npos) << result.err;
+  EXPECT_GT(PltPoints(home.out() / "2004-08-07.plt").size(), plt.size());
+}
+
+TEST_F(PublishTest, AReplayIsPublishedAsABacklogWithTheLastPointRetained) {
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  const auto replay = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                           home.out().string(), "--publish", broker.url()},
+                                          home.Environment("UTC"));
+  ASSERT_EQ(replay.exitStatus, 0) << replay.err;
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_GT(plt.size(), 12u);
+  ASSERT_TRUE(WaitUntil([&] { return FirstSeen(subscriber.Take()).size() >= plt.size(); }, 100));
+  EXPECT_EQ(FirstSeen(subscriber.Take()), plt);
+  Subscriber late(broker, false, "test-late");
+  ASSERT_TRUE(WaitUntil([&] { return !late.Take().empty(); }, 100));
+  EXPECT_EQ(late.Take(), std::vector<Point>{plt.back()});
+}
+
+// Faults of the broker are one line each; recording goes on untouched.
+TEST_F(PublishTest, ARefusedLoginAndAnUnknownHostAreToldAndRecordingGoesOn) {
+  const fs::path wrong = home.root() / "wrong-password";
+  std::ofstream(wrong) << "not the password\n";
+  fs::permissions(wrong, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app)
+      << "password-file = " << wrong.string() << "\n";
+  auto logger = StartLogger();
+  receiver.Send(parts_[0]);
+  std::this_thread::sleep_for(3s);
+  const auto result = logger->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.err.find("pathmere-cli: broker at 127.0.0.1:" + std::to_string(broker.port()) +
+                            " refused the connection: Connection Refused: not authorised., retrying\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("publishing to"), std::string::npos) << result.err;
+  EXPECT_GT(PltPoints(home.out() / "2004-08-07.plt").size(), 0u);
+
+  // A password file that others may read is refused at the start, and so is
+  // an address that is not an MQTT one.
+  fs::permissions(wrong, fs::perms::group_read, fs::perm_options::add);
+  const auto readable =
+      testing::RunCommand({PATHMERE_CLI_PATH, "record", "--publish", broker.url()}, home.Environment("UTC"));
+  EXPECT_EQ(readable.exitStatus, 2);
+  EXPECT_EQ(readable.err, "pathmere-cli: cannot publish: the password file " + wrong.string() +
+                              " may be read by others: chmod 600 " + wrong.string() + "\n");
+  const auto notUrl =
+      testing::RunCommand({PATHMERE_CLI_PATH, "record", "--publish", "http://x"}, home.Environment("UTC"));
+  EXPECT_EQ(notUrl.exitStatus, 2);
+  EXPECT_EQ(
+      notUrl.err,
+      "pathmere-cli: cannot publish: the publish address must begin with mqtt:// or mqtts://: http://x\n");
+}
+
+}  // namespace
+}  // namespace pathmere
