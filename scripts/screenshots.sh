@@ -14,5 +14,9 @@ command -v xvfb-run >/dev/null || { echo "screenshots: xvfb-run is missing (apt-
 [[ -f build/CMakeCache.txt ]] || cmake -S . -B build >/dev/null
 cmake --build build -j 2 --target pathmere-screenshots >/dev/null
 rm -f docs/track-*.png
+# Replayed from its own folder by its bare name, so the message log in the
+# pictures shows no path of the machine that took them.
+here=$PWD
+cd "$(dirname "$log")"
 TZ=UTC QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
-  build/tools/pathmere-screenshots --log "$(realpath "$log")" --out docs
+  "$here/build/tools/pathmere-screenshots" --log "$(basename "$log")" --out "$here/docs"
