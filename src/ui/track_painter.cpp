@@ -337,12 +337,22 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track) {
     painter.setRenderHint(QPainter::Antialiasing, false);
   }
   painter.setPen(Qt::black);
-  QString legend = QStringLiteral("speed up to %1 km/h").arg(std::lround(topSpeed));
+  // The legend is the colour key too: a swatch before each part.
+  const int swatch = std::max(6, metrics.ascent() - 2);
+  int x = area.left() + 4;
+  auto legendPart = [&](const QColor& colour, const QString& text) {
+    painter.fillRect(QRect(x, area.top() + (labelHeight - swatch) / 2, swatch, swatch), colour);
+    x += swatch + 4;
+    painter.drawText(QRect(x, area.top(), area.right() - x, labelHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                     text);
+    x += metrics.horizontalAdvance(text) + 16;
+  };
+  legendPart(kSpeedColour, QStringLiteral("speed up to %1 km/h").arg(std::lround(topSpeed)));
   if (hasAltitude) {
-    legend +=
-        QStringLiteral("    altitude %1-%2 m").arg(std::lround(lowAltitude)).arg(std::lround(highAltitude));
+    legendPart(
+        kAltitudeColour,
+        QStringLiteral("altitude %1-%2 m").arg(std::lround(lowAltitude)).arg(std::lround(highAltitude)));
   }
-  painter.drawText(area.adjusted(4, 0, -4, 0), Qt::AlignTop | Qt::AlignLeft, legend);
   painter.drawText(area.adjusted(4, 0, -4, 0), Qt::AlignBottom | Qt::AlignLeft,
                    ClockText(track.firstDayNumber()) + QStringLiteral(" UTC"));
   painter.drawText(area.adjusted(4, 0, -4, 0), Qt::AlignBottom | Qt::AlignRight,

@@ -344,6 +344,15 @@ TEST(TrackPainterTest, ShortDaysProfileJoinsItsFewPointsButNotAcrossABreak) {
       {"the pause", column(88) + 8, column(89) - 8, false},
       {"second piece", column(90), column(176), true},
   };
+  // The legend above the plot keys both colours.
+  const int labels = QFontMetrics(QFont()).height() + 2;
+  for (const QColor& colour : {kSpeedColour, kAltitudeColour}) {
+    bool keyed = false;
+    for (int y = 0; y < labels - 2; ++y) {
+      for (int x = 0; x < 400 && !keyed; ++x) keyed = image.pixelColor(x, y) == colour;
+    }
+    EXPECT_TRUE(keyed) << colour.name().toStdString();
+  }
   for (const Stretch& stretch : stretches) {
     SCOPED_TRACE(stretch.legend);
     ASSERT_LT(stretch.from, stretch.to);
@@ -352,7 +361,6 @@ TEST(TrackPainterTest, ShortDaysProfileJoinsItsFewPointsButNotAcrossABreak) {
     for (int x = stretch.from; x <= stretch.to; ++x) {
       bool hasAltitude = false;
       bool hasSpeed = false;
-      const int labels = QFontMetrics(QFont()).height() + 2;
       for (int y = labels; y < image.height() - labels; ++y) {
         hasAltitude = hasAltitude || IsAltitudeLine(image.pixelColor(x, y));
         hasSpeed = hasSpeed || image.pixelColor(x, y) == kSpeedColour;
