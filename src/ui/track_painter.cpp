@@ -19,6 +19,7 @@ constexpr int kRouteLabelSpacing = 28;
 constexpr size_t kPointsPerStroke = 32;
 // A route dot is drawn only in a cell of this many pixels that has none yet.
 constexpr int kDotCell = 5;
+constexpr int kDotRadius = 4;
 
 // The time of day as the track file's time column has it: the day number
 // keeps eight decimals (under a millisecond), so it is rounded to the
@@ -97,6 +98,22 @@ QPoint Pixel(const TrackProjection& projection, const QRect& area, double latitu
   // Far-off places only need to be off the picture.
   return {area.left() + static_cast<int>(std::clamp(x, -1.0e6, 1.0e6)),
           area.top() + static_cast<int>(std::clamp(y, -1.0e6, 1.0e6))};
+}
+
+// The route dot at the device's pixel ratio, centred in its picture.
+const QImage& RouteDot(TrackPaintScratch& scratch, qreal ratio) {
+  constexpr int kSide = 2 * kDotRadius + 3;
+  if (!scratch.routeDot.isNull() && scratch.routeDot.devicePixelRatio() == ratio) return scratch.routeDot;
+  const int pixels = static_cast<int>(std::ceil(kSide * ratio));
+  scratch.routeDot = QImage(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+  scratch.routeDot.setDevicePixelRatio(ratio);
+  scratch.routeDot.fill(Qt::transparent);
+  QPainter painter(&scratch.routeDot);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(QPen(Qt::white, 1));
+  painter.setBrush(kRouteColour);
+  painter.drawEllipse(QPoint(kDotRadius + 1, kDotRadius + 1), kDotRadius, kDotRadius);
+  return scratch.routeDot;
 }
 
 }  // namespace
@@ -206,8 +223,7 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   }
 
   // Route points: a dot each, a number where there is room for it.
-  painter.setPen(QPen(Qt::white, 1));
-  painter.setBrush(kRouteColour);
+  const QImage& dot = RouteDot(scratch, painter.device()->devicePixelRatioF());
   QPoint lastLabel(-100000, -100000);
   const int cellColumns = area.width() / kDotCell + 1;
   const int cellRows = area.height() / kDotCell + 1;
@@ -220,7 +236,7 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
         static_cast<size_t>((at.x() - area.left()) / kDotCell);
     if (scratch.dotCells[cell]) continue;
     scratch.dotCells[cell] = true;
-    painter.drawEllipse(at, 4, 4);
+    painter.drawImage(at - QPoint(kDotRadius + 1, kDotRadius + 1), dot);
     if ((at - lastLabel).manhattanLength() >= kRouteLabelSpacing) {
       const QString number = QString::number(point.number);
       const QRect place(at + QPoint(6, -6 - metrics.ascent()),
@@ -228,7 +244,6 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
       if (TakeLabelPlace(taken, place)) {
         painter.setPen(kRouteColour);
         painter.drawText(at + QPoint(6, -6), number);
-        painter.setPen(QPen(Qt::white, 1));
         lastLabel = at;
       }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QRect>
 #include <QString>
 
@@ -47,6 +48,9 @@ struct TrackPaintScratch {
   std::vector<QRect> labels;
   // Where each waypoint's name went; empty where it had no room.
   std::vector<QRect> waypointNames;
+  // One route dot, drawn once and copied for each: an antialiased ellipse
+  // costs the painter many times a copy, and a long day shows hundreds.
+  QImage routeDot;
 };
 
 // Paints the day's map into `area` with the projection's viewport: the
