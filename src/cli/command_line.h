@@ -66,7 +66,18 @@ struct CollectArguments {
   bool gpx = true;
 };
 
-enum class CommandKind { kHelp, kVersion, kReplay, kRecord, kPorts, kForward, kStatus, kGpx, kSummary, kCollect };
+enum class CommandKind {
+  kHelp,
+  kVersion,
+  kReplay,
+  kRecord,
+  kPorts,
+  kForward,
+  kStatus,
+  kGpx,
+  kSummary,
+  kCollect
+};
 
 // What a command line asks for, read without touching anything, so the
 // program and its checks share one reading of it.

@@ -283,7 +283,11 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   const QRect band(area.left(), area.top(), area.width(), factsHeight);
   painter.fillRect(band, QColor(255, 255, 255, 210));
   painter.setPen(Qt::black);
-  painter.drawText(band.adjusted(8, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter, facts);
+  // A narrow map (the summary beside it) ends the line in "..." rather than
+  // in half a word.
+  const QRect line = band.adjusted(8, 0, -8, 0);
+  painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetrics(painter.font()).elidedText(facts, Qt::ElideRight, line.width()));
   painter.restore();
 }
 

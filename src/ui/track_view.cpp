@@ -15,8 +15,8 @@
 #include "ui/map_choice.h"
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
-#include "ui/track_view_keys.h"
 #include "ui/track_summary_panel.h"
+#include "ui/track_view_keys.h"
 
 namespace pathmere {
 namespace {
