@@ -176,8 +176,8 @@ void Measure(FileSystem& files, const std::wstring& folder, LocalDate day, const
   double zoomedWorst = 0.0;
   Repaints(feed.track(), projection, painting, repaints, &zoomedMean, &zoomedWorst);
   std::printf("%-22s %8zu %6zu %9.1f %9.1f %8.2f %8.2f %8.2f %8.2f\n", legend, feed.track().points().size(),
-              painting.scratch.lines.points.size(), read, first, fittedMean, fittedWorst, zoomedMean,
-              zoomedWorst);
+              painting.scratch.trackLine.lines().points.size(), read, first, fittedMean, fittedWorst,
+              zoomedMean, zoomedWorst);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/track_projection.h"
 #include "fix/units.h"
 #include "output/ozi_line_reader.h"
 
@@ -49,6 +50,7 @@ void DayTrack::AddTrackPoint(double latitude, double longitude, double dayNumber
   const DayTrackPoint* previous = points_.empty() ? nullptr : &points_.back();
   const double seconds = previous != nullptr ? (dayNumber - previous->dayNumber) * kSecondsPerDay : 0.0;
   point.startsPiece = StartsTrackPiece(previous == nullptr, seconds);
+  point.mercatorY = MercatorY(latitude);
   if (point.startsPiece) {
     ++totals_.pieces;
   } else {

@@ -34,6 +34,9 @@ struct DayTrackPoint {
   double speedKmh = 0.0;
   // The line is broken before this point (and it is the day's first).
   bool startsPiece = false;
+  // Web Mercator's northing of the latitude, worked out once: the view
+  // projects every point of the day at every repaint.
+  double mercatorY = 0.0;
 };
 
 struct DayRoutePoint {

@@ -17,13 +17,6 @@ constexpr double kFarPixel = 1.0e6;
 // the line's width never shows a gap at the edge.
 constexpr int32_t kEdgeSlack = 4;
 
-// The northing of Web Mercator in radians; latitudes beyond what the
-// map tiles cover are held at their edge, so a pole stays finite.
-double MercatorY(double latitude) {
-  const double held = std::clamp(latitude, -kMercatorLimit, kMercatorLimit);
-  return std::asinh(std::tan(held * kRadiansPerDegree));
-}
-
 double LatitudeOfMercatorY(double y) { return std::atan(std::sinh(y)) / kRadiansPerDegree; }
 
 PixelPoint Pinned(double x, double y) {
@@ -38,6 +31,11 @@ uint32_t Outside(PixelPoint p, int32_t width, int32_t height) {
 }
 
 }  // namespace
+
+double MercatorY(double latitude) {
+  const double held = std::clamp(latitude, -kMercatorLimit, kMercatorLimit);
+  return std::asinh(std::tan(held * kRadiansPerDegree));
+}
 
 void TrackProjection::SetViewport(int32_t width, int32_t height) {
   width_ = std::max(width, 1);
@@ -83,8 +81,12 @@ void TrackProjection::PanBy(double dx, double dy) {
 }
 
 void TrackProjection::ToPixel(double latitude, double longitude, double* x, double* y) const {
+  MercatorToPixel(MercatorY(latitude), longitude, x, y);
+}
+
+void TrackProjection::MercatorToPixel(double mercatorY, double longitude, double* x, double* y) const {
   const double east = (longitude - originLongitude_) * eastMetresPerDegree_;
-  const double north = (MercatorY(latitude) - originMercatorY_) * NorthMetresPerMercatorY();
+  const double north = (mercatorY - originMercatorY_) * NorthMetresPerMercatorY();
   *x = width_ / 2.0 + (east - centreEast_) / metresPerPixel_;
   *y = height_ / 2.0 - (north - centreNorth_) / metresPerPixel_;
 }
@@ -116,7 +118,7 @@ void DecimateTrack(const std::vector<DayTrackPoint>& points, const TrackProjecti
   for (const DayTrackPoint& point : points) {
     double x = 0.0;
     double y = 0.0;
-    projection.ToPixel(point.latitude, point.longitude, &x, &y);
+    projection.MercatorToPixel(point.mercatorY, point.longitude, &x, &y);
     const PixelPoint pixel = Pinned(x, y);
     const uint32_t outside = Outside(pixel, width, height);
     if (point.startsPiece || lines->starts.empty()) {

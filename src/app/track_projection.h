@@ -8,6 +8,10 @@
 
 namespace pathmere {
 
+// The northing of Web Mercator in radians; latitudes beyond what the map
+// tiles cover are held at their edge, so a pole stays finite.
+double MercatorY(double latitude);
+
 struct PixelPoint {
   int32_t x = 0;
   int32_t y = 0;
@@ -43,6 +47,8 @@ class TrackProjection {
   void PanBy(double dx, double dy);
 
   void ToPixel(double latitude, double longitude, double* x, double* y) const;
+  // The same from a northing MercatorY() gave.
+  void MercatorToPixel(double mercatorY, double longitude, double* x, double* y) const;
   void FromPixel(double x, double y, double* latitude, double* longitude) const;
 
   double metresPerPixel() const { return metresPerPixel_; }

@@ -15,8 +15,6 @@ namespace {
 constexpr double kSecondsPerDay = 86400.0;
 // Route numbers closer than this to the last one written would overlap it.
 constexpr int kRouteLabelSpacing = 28;
-// Points of the track stroked at a time.
-constexpr size_t kPointsPerStroke = 32;
 // A route dot is drawn only in a cell of this many pixels that has none yet.
 constexpr int kDotCell = 5;
 constexpr int kDotRadius = 4;
@@ -151,36 +149,13 @@ QString TimeSpanText(double firstDayNumber, double lastDayNumber) {
 void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
                    const TrackProjection& projection, const LivePosition& position, const QString& title,
                    TrackPaintScratch& scratch, const std::function<void(QPainter&)>& under) {
-  PixelLines& lines = scratch.lines;
   painter.save();
   painter.setClipRect(area);
   painter.fillRect(area, kMapBackground);
   if (under) under(painter);
   painter.setRenderHint(QPainter::Antialiasing, true);
 
-  DecimateTrack(track.points(), projection, &lines);
-  // Round joins and caps would cost the painter twice as much as the rest
-  // of the picture together.
-  painter.setPen(QPen(kTrackColour, 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-  painter.translate(area.topLeft());
-  for (size_t line = 0; line < lines.LineCount(); ++line) {
-    const size_t begin = lines.starts[line];
-    const size_t end = lines.LineEnd(line);
-    if (end - begin == 1) {
-      painter.drawPoint(lines.points[begin].x, lines.points[begin].y);
-      continue;
-    }
-    // In short runs: the painter strokes a long self-crossing line as one
-    // shape, which costs far more than the same line in pieces. The caps
-    // cover the joins between the runs.
-    for (size_t from = begin; from + 1 < end; from += kPointsPerStroke - 1) {
-      const size_t to = std::min(end, from + kPointsPerStroke);
-      QPoint run[kPointsPerStroke];
-      for (size_t i = from; i < to; ++i) run[i - from] = QPoint(lines.points[i].x, lines.points[i].y);
-      painter.drawPolyline(run, static_cast<int>(to - from));
-    }
-  }
-  painter.translate(-area.topLeft());
+  scratch.trackLine.Paint(painter, area, track, projection);
 
   // The facts, the scale bar, the north arrow and the position come first:
   // labels keep off them and off each other.

@@ -11,6 +11,7 @@
 #include "app/day_track.h"
 #include "app/live_position.h"
 #include "app/track_projection.h"
+#include "ui/track_line_layer.h"
 
 class QFont;
 class QPainter;
@@ -39,7 +40,6 @@ QString TimeSpanText(double firstDayNumber, double lastDayNumber);
 
 // What a repaint reuses, so that once grown it allocates nothing.
 struct TrackPaintScratch {
-  PixelLines lines;
   // Cells of the map that already hold a route dot.
   std::vector<bool> dotCells;
   // What the last picture's labels keep clear of and the labels themselves:
@@ -51,6 +51,7 @@ struct TrackPaintScratch {
   // One route dot, drawn once and copied for each: an antialiased ellipse
   // costs the painter many times a copy, and a long day shows hundreds.
   QImage routeDot;
+  TrackLineLayer trackLine;
 };
 
 // Paints the day's map into `area` with the projection's viewport: the
