@@ -48,6 +48,7 @@ void CheckUsable(const CommandLine& command) {
     case CommandKind::kSummary:
       if (command.summary.outputDir && command.summary.outputDir->empty()) fuzzing::Fail("summary of ''");
       if (command.summary.to < command.summary.from) fuzzing::Fail("summary of days backwards");
+      break;
     case CommandKind::kCollect:
       if (command.collect.url.empty()) fuzzing::Fail("collect without an address");
       break;
