@@ -24,6 +24,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The MQTT client is loaded when publishing starts, so dpkg-shlibdeps cannot
+# see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmosquitto1 (>= 1.6)")
 # GPSBabel turns the day files into GPX for other programs.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS gpsbabel)
 # pathmere_0.1_amd64.deb

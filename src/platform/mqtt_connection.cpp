@@ -1,6 +1,6 @@
 #include "platform/mqtt_connection.h"
 
-#include <mosquitto.h>
+#include "platform/mqtt_library.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,10 +21,11 @@ constexpr size_t kMessagesKept = 100000;
 }  // namespace
 
 struct MqttConnection::Shared {
-  explicit Shared(MqttOptions opts) : options(std::move(opts)) {}
+  Shared(MqttOptions opts, const MqttLibrary* library) : options(std::move(opts)), api(library) {}
 
   const MqttOptions options;
-  std::mutex clientMutex;  // the client, against Publish while it is replaced
+  const MqttLibrary* const api;  // null when the library is missing
+  std::mutex clientMutex;        // the client, against Publish while it is replaced
   mosquitto* client = nullptr;
   std::mutex eventMutex;
   std::condition_variable wake;
@@ -50,13 +51,13 @@ void OnConnect(mosquitto* client, void* data, int code) {
   auto* shared = static_cast<MqttConnection::Shared*>(data);
   if (code != 0) {
     shared->SetProblem("broker at " + shared->Where() +
-                       " refused the connection: " + mosquitto_connack_string(code));
+                       " refused the connection: " + shared->api->connack_string(code));
     const std::lock_guard<std::mutex> lock(shared->eventMutex);
     shared->refused = true;
     return;
   }
   if (!shared->options.subscribeTo.empty()) {
-    mosquitto_subscribe(client, nullptr, shared->options.subscribeTo.c_str(), 1);
+    shared->api->subscribe(client, nullptr, shared->options.subscribeTo.c_str(), 1);
   }
   const std::lock_guard<std::mutex> lock(shared->eventMutex);
   ++shared->session;
@@ -80,45 +81,47 @@ void OnMessage(mosquitto*, void* data, const mosquitto_message* message) {
                               message->retain});
 }
 
-std::string ErrorText(int code) {
+std::string ErrorText(const MqttLibrary& api, int code) {
   if (code == MOSQ_ERR_ERRNO) return std::strerror(errno);
   if (code == MOSQ_ERR_EAI) return "the host name is not known";
   if (code == MOSQ_ERR_CONN_LOST || code == MOSQ_ERR_NO_CONN) return "the broker closed the connection";
   if (code == MOSQ_ERR_TLS) return "TLS failed (wrong CA file, or not a TLS port?)";
-  return mosquitto_strerror(code);
+  return api.strerror(code);
 }
 
 mosquitto* NewClient(MqttConnection::Shared& shared) {
   const MqttOptions& options = shared.options;
-  mosquitto* client = mosquitto_new(options.clientId.empty() ? nullptr : options.clientId.c_str(),
-                                    options.cleanSession, &shared);
+  const MqttLibrary& api = *shared.api;
+  mosquitto* client = api.new_client(options.clientId.empty() ? nullptr : options.clientId.c_str(),
+                                     options.cleanSession, &shared);
   if (client == nullptr) return nullptr;
-  mosquitto_threaded_set(client, true);
-  mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+  api.threaded_set(client, true);
+  api.int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
   if (!options.user.empty()) {
-    mosquitto_username_pw_set(client, options.user.c_str(),
-                              options.password.empty() ? nullptr : options.password.c_str());
+    api.username_pw_set(client, options.user.c_str(),
+                        options.password.empty() ? nullptr : options.password.c_str());
   }
   if (!options.willTopic.empty()) {
-    mosquitto_will_set(client, options.willTopic.c_str(), static_cast<int>(options.willPayload.size()),
-                       options.willPayload.data(), 1, false);
+    api.will_set(client, options.willTopic.c_str(), static_cast<int>(options.willPayload.size()),
+                 options.willPayload.data(), 1, false);
   }
   if (options.tls) {
     if (options.caFile.empty()) {
-      mosquitto_int_option(client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+      api.int_option(client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
     } else {
-      mosquitto_tls_set(client, options.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+      api.tls_set(client, options.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
     }
   }
-  mosquitto_connect_callback_set(client, OnConnect);
-  mosquitto_publish_callback_set(client, OnPublish);
-  mosquitto_message_callback_set(client, OnMessage);
+  api.connect_callback_set(client, OnConnect);
+  api.publish_callback_set(client, OnPublish);
+  api.message_callback_set(client, OnMessage);
   return client;
 }
 
 // Connects, serves the connection until it ends, and starts again after a
 // pause that doubles with each failure, until told to stop.
 void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
+  const MqttLibrary& api = *shared->api;
   int pauseSeconds = 1;
   for (;;) {
     {
@@ -131,22 +134,22 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
     if (client == nullptr) {
       shared->SetProblem("cannot make an MQTT client: " + std::string(std::strerror(errno)));
     } else {
-      const int code = mosquitto_connect_async(client, shared->options.host.c_str(), shared->options.port,
-                                               kKeepAliveSeconds);
+      const int code =
+          api.connect_async(client, shared->options.host.c_str(), shared->options.port, kKeepAliveSeconds);
       if (code != MOSQ_ERR_SUCCESS) {
-        shared->SetProblem("broker at " + shared->Where() + ": " + ErrorText(code));
+        shared->SetProblem("broker at " + shared->Where() + ": " + ErrorText(api, code));
       } else {
         {
           const std::lock_guard<std::mutex> lock(shared->clientMutex);
           shared->client = client;
         }
         for (;;) {
-          const int loop = mosquitto_loop(client, 250, 1);
+          const int loop = api.loop(client, 250, 1);
           const std::lock_guard<std::mutex> lock(shared->eventMutex);
           servedOnce = servedOnce || shared->connected;
           if (shared->stopping || shared->refused) break;
           if (loop != MOSQ_ERR_SUCCESS) {
-            shared->problem = "broker at " + shared->Where() + ": " + ErrorText(loop);
+            shared->problem = "broker at " + shared->Where() + ": " + ErrorText(api, loop);
             break;
           }
         }
@@ -155,7 +158,7 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
         const std::lock_guard<std::mutex> lock(shared->clientMutex);
         shared->client = nullptr;
       }
-      mosquitto_destroy(client);
+      api.destroy(client);
     }
     std::unique_lock<std::mutex> lock(shared->eventMutex);
     shared->connected = false;
@@ -167,9 +170,17 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
 
 }  // namespace
 
-MqttConnection::MqttConnection(MqttOptions options) : shared_(std::make_shared<Shared>(std::move(options))) {
-  static std::once_flag initialised;
-  std::call_once(initialised, [] { mosquitto_lib_init(); });
+MqttConnection::MqttConnection(MqttOptions options) {
+  std::string missing;
+  const MqttLibrary* api = LoadMqttLibrary(missing);
+  shared_ = std::make_shared<Shared>(std::move(options), api);
+  if (api == nullptr) {
+    // Nothing to connect with: the problem is told like a broker's, and
+    // the caller's store keeps what waits.
+    shared_->problem = missing;
+    shared_->finished = true;
+    return;
+  }
   worker_ = std::thread([shared = shared_] {
     Work(shared);
     const std::lock_guard<std::mutex> lock(shared->eventMutex);
@@ -187,6 +198,7 @@ MqttConnection::~MqttConnection() {
   const bool finished =
       shared_->wake.wait_for(lock, std::chrono::seconds(3), [&] { return shared_->finished; });
   lock.unlock();
+  if (!worker_.joinable()) return;
   if (finished) {
     worker_.join();
   } else {
@@ -219,8 +231,8 @@ MqttSent MqttConnection::Publish(const std::string& topic, const std::string& pa
   const std::lock_guard<std::mutex> lock(shared_->clientMutex);
   if (shared_->client == nullptr) return {};
   int id = 0;
-  if (mosquitto_publish(shared_->client, &id, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
-                        1, retain) != MOSQ_ERR_SUCCESS) {
+  if (shared_->api->publish(shared_->client, &id, topic.c_str(), static_cast<int>(payload.size()),
+                            payload.data(), 1, retain) != MOSQ_ERR_SUCCESS) {
     return {};
   }
   return {session, id};

@@ -38,10 +38,10 @@ arch=$(dpkg --print-architecture)
 [ "$(basename "$deb")" = "pathmere_${version}_${arch}.deb" ] || fail "package named $(basename "$deb")"
 
 # Control fields: the version is the project's; Depends came from the
-# programs' shared libraries.
+# programs' shared libraries, and names the MQTT client they load.
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version $(dpkg-deb -f "$deb" Version)"
 depends=$(dpkg-deb -f "$deb" Depends)
-expected_libs=(libc6 libstdc++6)
+expected_libs=(libc6 libstdc++6 libmosquitto1)
 [ "$desktop" = ON ] && expected_libs+=(libqt6widgets6)
 for lib in "${expected_libs[@]}"; do
   [[ "$depends" == *"$lib "* ]] || fail "Depends lacks $lib: $depends"

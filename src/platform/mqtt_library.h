@@ -1,0 +1,36 @@
+#pragma once
+
+#include <mosquitto.h>
+
+#include <string>
+
+namespace pathmere {
+
+// The MQTT client library, loaded on first use rather than linked: linking
+// it maps it and the TLS libraries beneath it into every run, which costs a
+// logger that never publishes about 2 MiB of memory.
+struct MqttLibrary {
+  decltype(&mosquitto_lib_init) lib_init = nullptr;
+  decltype(&mosquitto_new) new_client = nullptr;
+  decltype(&mosquitto_destroy) destroy = nullptr;
+  decltype(&mosquitto_threaded_set) threaded_set = nullptr;
+  decltype(&mosquitto_int_option) int_option = nullptr;
+  decltype(&mosquitto_username_pw_set) username_pw_set = nullptr;
+  decltype(&mosquitto_will_set) will_set = nullptr;
+  decltype(&mosquitto_tls_set) tls_set = nullptr;
+  decltype(&mosquitto_connect_callback_set) connect_callback_set = nullptr;
+  decltype(&mosquitto_publish_callback_set) publish_callback_set = nullptr;
+  decltype(&mosquitto_message_callback_set) message_callback_set = nullptr;
+  decltype(&mosquitto_connect_async) connect_async = nullptr;
+  decltype(&mosquitto_loop) loop = nullptr;
+  decltype(&mosquitto_subscribe) subscribe = nullptr;
+  decltype(&mosquitto_publish) publish = nullptr;
+  decltype(&mosquitto_strerror) strerror = nullptr;
+  decltype(&mosquitto_connack_string) connack_string = nullptr;
+};
+
+// The library with every function found and initialised, or null with why
+// not in `problem`. Loaded once per process; later calls return the same.
+const MqttLibrary* LoadMqttLibrary(std::string& problem);
+
+}  // namespace pathmere
