@@ -3,6 +3,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pathmere {
 namespace {
 
@@ -23,6 +27,19 @@ uint64_t SpecialBytes(const uint8_t* p) {
   const auto zeroByte = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
   return zeroByte(word ^ (kOnes * kCR)) | zeroByte(word ^ (kOnes * kLF)) | zeroByte(word ^ (kOnes * '$'));
 }
+
+#if defined(__SSE2__)
+// The same for sixteen bytes, one bit per byte, lowest bit first; the bytes
+// are copied to `to` whatever they hold.
+uint32_t CopySpecialBytes16(const uint8_t* p, char* to) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), v);
+  const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(kCR))),
+                                                 _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(kLF)))),
+                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('$')));
+  return static_cast<uint32_t>(_mm_movemask_epi8(hits));
+}
+#endif
 
 uint32_t Three(uint8_t a, uint8_t b, uint8_t c) {
   return static_cast<uint32_t>(a) << 16 | static_cast<uint32_t>(b) << 8 | c;
@@ -99,14 +116,29 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
     // Collecting: the same three cases as FeedByte, in the same order.
     int32_t length = sentenceLength_;
     while (i < count) {
-      // Eight bytes at a time while none of them can end the sentence, start
-      // a new one or overflow it: no CR, LF or "$" among them, and no "$"
-      // just before them whose start they could complete.
-      // The run of such bytes is measured first and copied in one go; within
-      // it no byte is "$", so only its start needs the look back.
+      // Sixteen or eight bytes at a time while none of them can end the
+      // sentence, start a new one or overflow it: no CR, LF or "$" among
+      // them, and no "$" just before them whose start they could complete.
+      // Within such a run no byte is "$", so only its start needs the look
+      // back.
       if (bytes[i - 1] != '$' && bytes[i - 2] != '$') {
+        // Each block is copied whole before it is looked at: bytes from the
+        // first special one on are overwritten later or lie past the end.
         int32_t plain = 0;
-        while (i + plain + 8 <= count && length + plain + 8 <= kMaxSentenceLength) {
+        bool found = false;
+#if defined(__SSE2__)
+        while (i + plain + 16 <= count && length + plain + 16 <= kMaxSentenceLength) {
+          const uint32_t special = CopySpecialBytes16(bytes + i + plain, sentenceBuffer_ + length + plain);
+          if (special != 0) {
+            plain += std::countr_zero(special);
+            found = true;
+            break;
+          }
+          plain += 16;
+        }
+#endif
+        while (!found && i + plain + 8 <= count && length + plain + 8 <= kMaxSentenceLength) {
+          std::memcpy(sentenceBuffer_ + length + plain, bytes + i + plain, 8);
           const uint64_t special = SpecialBytes(bytes + i + plain);
           if (special != 0) {
             plain += std::countr_zero(special) / 8;
@@ -114,7 +146,6 @@ void SentenceAssembler::Feed(const uint8_t* bytes, int32_t count) {
           }
           plain += 8;
         }
-        std::memcpy(sentenceBuffer_ + length, bytes + i, static_cast<size_t>(plain));
         length += plain;
         i += plain;
         if (i == count) break;

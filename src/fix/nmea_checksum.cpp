@@ -1,6 +1,7 @@
 #include "fix/nmea_checksum.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "text/ascii.h"
 
@@ -12,11 +13,22 @@ int VerifyChecksum(const char* sentence) {
   const auto* p = reinterpret_cast<const unsigned char*>(sentence);
   if (*p != '$') return 1;
   ++p;
-  unsigned sum = 0;
-  while (*p != '*') {
-    if (*p == '\0') return 2;
-    sum ^= *p++;
+  // strchr stops at the terminator too, and is far quicker than a byte loop.
+  const auto* star =
+      reinterpret_cast<const unsigned char*>(std::strchr(reinterpret_cast<const char*>(p), '*'));
+  if (star == nullptr) return 2;
+  // Eight bytes XORed at a time, then folded into one.
+  uint64_t wide = 0;
+  for (; star - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    wide ^= word;
   }
+  wide ^= wide >> 32;
+  wide ^= wide >> 16;
+  wide ^= wide >> 8;
+  unsigned sum = static_cast<unsigned>(wide & 0xFF);
+  while (p < star) sum ^= *p++;
   const unsigned char* field = ++p;
   while (IsCSpace(*p)) ++p;
   // Saturates far above 255: a value that large never matches anyway.

@@ -23,11 +23,13 @@ DayFile::DayFile(FileSystem& files, MessageLog& log, const DayFileKind& kind)
 void DayFile::SetFolder(std::wstring_view path) {
   // The folder is used up to its first NUL, as a C string would be.
   CopyWideCut(folder_, kFolderCapacity, path.substr(0, path.find(L'\0')));
+  endedWithLineFeedAt_ = -1;
 }
 
 void DayFile::GetFolder(wchar_t* buffer, size_t capacity) const { CopyWideCut(buffer, capacity, folder_); }
 
 void DayFile::SetFileDate(int32_t day, int32_t month, int32_t twoDigitYear) {
+  if (day != fileDay_ || month != fileMonth_ || twoDigitYear != fileYear_) endedWithLineFeedAt_ = -1;
   fileDay_ = day;
   fileMonth_ = month;
   fileYear_ = twoDigitYear;
@@ -52,6 +54,7 @@ void DayFile::PostError(const char* format, uint32_t error) {
 int DayFile::Fail(FileHandle file, const char* format, int code, int64_t keepBytes) {
   // The error code is taken before anything else could replace it.
   lastError_ = files_.LastError();
+  endedWithLineFeedAt_ = -1;
   if (file != kInvalidFile && keepBytes >= 0) files_.Truncate(file, keepBytes);
   if (file != kInvalidFile) files_.Close(file);
   Post(format);
@@ -71,15 +74,21 @@ int DayFile::Write(std::string_view data) {
 }
 
 int DayFile::WriteSteps(std::string_view data) {
-  bool madeFolder = false;
-  if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory) {
-    if (!files_.CreateDirectory(folder_))
-      return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
-    madeFolder = true;
-  }
   FormatFileName();
-  const FileHandle file = files_.OpenOrCreate(fileName_);
-  if (file == kInvalidFile) return Fail(kInvalidFile, kFileOpenError, kOpenFailed);
+  // The folder is looked at only when the file cannot be opened: it is
+  // there nearly every time, and a look before each write cost a call per
+  // flush. A second open after it gives the error the open really met.
+  bool madeFolder = false;
+  FileHandle file = files_.OpenOrCreate(fileName_);
+  if (file == kInvalidFile) {
+    if (files_.LookUp(folder_) != FileSystem::PathKind::kDirectory) {
+      if (!files_.CreateDirectory(folder_))
+        return Fail(kInvalidFile, kCreateDirectoryError, kCreateDirectoryFailed);
+      madeFolder = true;
+    }
+    file = files_.OpenOrCreate(fileName_);
+    if (file == kInvalidFile) return Fail(kInvalidFile, kFileOpenError, kOpenFailed);
+  }
 
   // A size that cannot be read counts as not empty: better no header than
   // a header in the middle of the file.
@@ -108,17 +117,23 @@ int DayFile::WriteSteps(std::string_view data) {
   }
 
   // A header always ends its last line; only older content can end inside one.
-  const bool lastLineCut = !headerWritten && size > 0 && !EndsWithLineFeed(file);
+  const bool lastLineCut =
+      !headerWritten && size > 0 && size != endedWithLineFeedAt_ && !EndsWithLineFeed(file);
   if (!files_.SeekToEnd(file)) return Fail(file, kSetFilePointerError, kSeekFailed);
   uint32_t written = 0;
   if (lastLineCut && (!files_.Write(file, "\r\n", 2, &written) || written != 2)) {
     return Fail(file, kFileWriteError, kDataWriteFailed, written > 0 ? size : -1);
   }
-  const int64_t end = files_.FileSize(file);
+  // Where the data starts, for taking a half-written block back; asked of
+  // the file only after a header, which may lie over older bytes.
+  const int64_t end = !headerWritten && size != FileSystem::kSizeUnknown ? size + (lastLineCut ? 2 : 0)
+                                                                         : files_.FileSize(file);
   const auto length = static_cast<uint32_t>(data.size());
   if (!files_.Write(file, data.data(), length, &written) || written != length) {
     return Fail(file, kFileWriteError, kDataWriteFailed, written > 0 ? end : -1);
   }
+  endedWithLineFeedAt_ =
+      end != FileSystem::kSizeUnknown && !data.empty() && data.back() == '\n' ? end + length : -1;
   if (syncToDisk_) {
     // An empty file at the open was (almost always) made by it.
     Sync(file, size == 0, madeFolder);

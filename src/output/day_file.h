@@ -125,6 +125,10 @@ class DayFile {
   wchar_t folder_[kFolderCapacity] = {};
   wchar_t fileName_[kFileNameCapacity] = {};
   wchar_t message_[kMessageCapacity] = {};
+  // The file's size after this writer's last write, when that write ended
+  // in a line feed; -1 when unknown. At that size the last byte need not be
+  // read back.
+  int64_t endedWithLineFeedAt_ = -1;
 };
 
 }  // namespace pathmere

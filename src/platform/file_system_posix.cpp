@@ -103,8 +103,9 @@ FileHandle PosixFileSystem::Open(std::wstring_view path, int flags) {
     return kInvalidFile;
   }
   // Linux opens a directory read-only without complaint; the device did not.
+  // For writing, open itself refuses it (EISDIR).
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if ((flags & O_ACCMODE) == O_RDONLY && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     close(fd);
     Fail(EISDIR);
     return kInvalidFile;

@@ -13,12 +13,36 @@ __extension__ typedef unsigned __int128 Wide;
 constexpr uint64_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
                                      100000, 1000000, 10000000, 100000000, 1000000000};
 
+// "00" to "99": two digits per division halves the work of every number.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* PairBefore(char* end, uint64_t pair) {
+  end -= 2;
+  std::memcpy(end, kDigitPairs + 2 * pair, 2);
+  return end;
+}
+
 // Decimal digits of `value`, written backwards from `end`; returns the start.
 char* DigitsBefore(char* end, uint64_t value) {
-  do {
-    *--end = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
+  while (value >= 100) {
+    end = PairBefore(end, value % 100);
+    value /= 100;
+  }
+  if (value >= 10) return PairBefore(end, value);
+  *--end = static_cast<char>('0' + value);
+  return end;
+}
+
+// Exactly `count` digits of `value` (below 10^count), zeros first.
+char* FixedDigitsBefore(char* end, uint64_t value, int count) {
+  for (; count >= 2; count -= 2) {
+    end = PairBefore(end, value % 100);
+    value /= 100;
+  }
+  if (count == 1) *--end = static_cast<char>('0' + value % 10);
   return end;
 }
 
@@ -135,10 +159,7 @@ void DecimalText::AppendFixed(double value, int decimals, int width) {
   char* const end = text + sizeof text;
   char* start = end;
   if (decimals > 0) {
-    for (int i = 0; i < decimals; ++i) {
-      *--start = static_cast<char>('0' + fraction % 10);
-      fraction /= 10;
-    }
+    start = FixedDigitsBefore(start, fraction, decimals);
     *--start = '.';
   }
   start = DigitsBefore(start, whole);

@@ -28,6 +28,15 @@ const ChecksumCase kChecksumCases[] = {
     {"very long hex field", "$GPAB*ffffffffffffffffffffffff14", 4},
     {"digits stop at first non-hex", "$GPAB*14xyz", 0},
     {"high bytes take part in the XOR", "$GP\xC1*D6", 0},
+    // The sum is taken eight bytes at a time: bodies of a whole word, a word
+    // and one, and two words and three, with high bytes inside the words.
+    {"body of exactly eight bytes", "$GPABCDEF*10", 0},
+    {"body of nine bytes with high bytes",
+     "$GP\xC1\xFF\x80"
+     "ABCD*AD",
+     0},
+    {"body of nineteen bytes", "$GPGSV,3,1,12,01,02\xFE*85", 0},
+    {"body of nineteen bytes, one bit off", "$GPGSV,3,1,12,01,02\xFE*84", 4},
 };
 
 TEST(VerifyChecksumTest, TableOfCases) {

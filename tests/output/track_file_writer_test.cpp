@@ -92,6 +92,14 @@ TEST_F(TrackFileWriterTest, PointsAfterALineCutByACrashStartOnALineOfTheirOwn) {
   EXPECT_EQ(after.substr(after.size() - 82),
             "09:00:00\r\n51.47788000, -0.00147000,0, 115.49, 46362.37511574, "
             "06.12.26, 09:00:10\r\n");
+  // The writer remembers where its own last line ended; a file cut short
+  // behind its back since then is still noticed.
+  bench.Write("2026-12-06.plt", after.substr(0, after.size() - 5));
+  writer.AddPoint(FixAt(6, 12, 26, 9, 0, 20.0));
+  ASSERT_EQ(writer.Flush(), 0);
+  EXPECT_EQ(bench.Read("2026-12-06.plt"),
+            after.substr(0, after.size() - 5) +
+                "\r\n51.47788000, -0.00147000,0, 115.49, 46362.37523148, 06.12.26, 09:00:20\r\n");
 }
 
 TEST_F(TrackFileWriterTest, LocalMidnightSplitsTheFilesButNotTheUtcColumns) {
