@@ -142,6 +142,21 @@ void AppendMotion(DecimalText& text, const GpsFix& fix) {
   text.Append("</gpxtpx:TrackPointExtension></extensions>");
 }
 
+// "<TAG lat=... lon=...>", the altitude where asked for, and the time; false
+// (the buffer emptied) when the position is not a real place.
+bool AppendPointHead(DecimalText& text, char* buffer, const char* tag, const GpsFix& fix, bool withAltitude) {
+  text.Append(tag);
+  if (!AppendPosition(text, fix)) {
+    buffer[0] = '\0';
+    return false;
+  }
+  if (withAltitude) AppendAltitude(text, fix);
+  text.Append("<time>");
+  AppendUtcTime(text, fix);
+  text.Append("</time>");
+  return true;
+}
+
 void AppendTwoDigitsEach(DecimalText& text, int64_t first, int64_t second, int64_t third) {
   text.AppendInt(first, 2, true);
   text.AppendInt(second, 2, true);
@@ -182,15 +197,7 @@ size_t ComposeGpxTrackStart(int32_t day, int32_t month, int32_t twoDigitYear, ch
 
 size_t ComposeGpxTrackPoint(const GpsFix& fix, bool withMotion, char* buffer, size_t capacity) {
   DecimalText text(buffer, capacity);
-  text.Append("<trkpt");
-  if (!AppendPosition(text, fix)) {
-    buffer[0] = '\0';
-    return 0;
-  }
-  AppendAltitude(text, fix);
-  text.Append("<time>");
-  AppendUtcTime(text, fix);
-  text.Append("</time>");
+  if (!AppendPointHead(text, buffer, "<trkpt", fix, true)) return 0;
   AppendFixKind(text, fix);
   AppendSatellitesAndHdop(text, fix);
   if (withMotion) AppendMotion(text, fix);
@@ -209,15 +216,8 @@ size_t ComposeWaypointName(const GpsFix& fix, const GpsFix& local, char* buffer,
 
 size_t ComposeGpxWaypoint(const GpsFix& fix, std::string_view name, char* buffer, size_t capacity) {
   DecimalText text(buffer, capacity);
-  text.Append("<wpt");
-  if (!AppendPosition(text, fix)) {
-    buffer[0] = '\0';
-    return 0;
-  }
-  AppendAltitude(text, fix);
-  text.Append("<time>");
-  AppendUtcTime(text, fix);
-  text.Append("</time><name>");
+  if (!AppendPointHead(text, buffer, "<wpt", fix, true)) return 0;
+  text.Append("<name>");
   for (const char c : name) {
     switch (c) {
       case '&':
@@ -246,14 +246,8 @@ size_t ComposeGpxWaypoint(const GpsFix& fix, std::string_view name, char* buffer
 
 size_t ComposeGpxRoutePoint(const GpsFix& fix, int32_t number, char* buffer, size_t capacity) {
   DecimalText text(buffer, capacity);
-  text.Append("<rtept");
-  if (!AppendPosition(text, fix)) {
-    buffer[0] = '\0';
-    return 0;
-  }
-  text.Append("<time>");
-  AppendUtcTime(text, fix);
-  text.Append("</time><name>");
+  if (!AppendPointHead(text, buffer, "<rtept", fix, false)) return 0;
+  text.Append("<name>");
   text.AppendInt(number);
   text.Append("</name></rtept>\n");
   return WholeOrNothing(text, buffer);
