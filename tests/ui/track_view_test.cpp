@@ -23,6 +23,8 @@
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
 #include "ui/track_summary_panel.h"
+#include "ui/view_clock.h"
+#include "ui/view_colours.h"
 
 namespace pathmere {
 namespace {
@@ -269,6 +271,101 @@ TEST_F(TrackViewTest, TheDayInNumbersIsTheCommandsAndItsStopIsMarked) {
   EXPECT_TRUE(marked);
 }
 
+// The view tells the day's times on the local clock, as the day files are
+// named, and UTC in its tooltips: over the facts, the profile, a stop sign
+// and the panel's stops.
+TEST_F(TrackViewTest, TimesAreLocalWithUtcInTheTooltips) {
+  testing::ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+  StoreOutputFolder(L"\\Tracks");
+  fs::create_directories(Device("Tracks"));
+  std::ofstream(Device("Tracks/2026-12-06.plt"), std::ios::binary) << testing::DriveWithStopTrackFile(6);
+  auto window = MakeWindow();
+  Start(*window);
+  window->ShowTrack();
+  TrackView& view = *window->trackView();
+  view.ShowDay({2026, 12, 6});
+  const DayTrack& track = view.track();
+  EXPECT_EQ(TimeSpanText(track.firstDayNumber(), track.lastDayNumber()).toStdString(),
+            "13:00:00-13:25:00 CET (0 h 25 min)");
+  TrackMap& map = *view.map();
+  EXPECT_EQ(map.ToolTipAt(QPoint(20, 3)).toStdString(), "12:00:00-12:25:00 UTC");
+  EXPECT_EQ(map.ToolTipAt(QPoint(map.width() / 2, map.height() - 2)).toStdString(), "") << "plain map";
+
+  ASSERT_EQ(map.stops().size(), 1u);
+  const double stop = map.stops()[0].startDayNumber;
+  double x = 0.0;
+  double y = 0.0;
+  map.projection().ToPixel(map.stops()[0].latitude, map.stops()[0].longitude, &x, &y);
+  const QString stopTip = map.ToolTipAt(QPoint(static_cast<int>(x), static_cast<int>(y)));
+  EXPECT_TRUE(stopTip.startsWith(ClockText(stop + 1.0 / 24) + " CET (" + ClockText(stop) + " UTC)  0:0"))
+      << stopTip.toStdString();
+  EXPECT_TRUE(stopTip.startsWith("13:1")) << stopTip.toStdString();
+  EXPECT_EQ(view.summaryPanel()->toolTip(), "Stops:\n" + stopTip);
+
+  const QWidget* profile = view.findChild<QWidget*>("trackProfile");
+  ASSERT_NE(profile, nullptr);
+  const ProfileLayout layout = LayOutProfile(profile->rect(), track, profile->fontMetrics());
+  EXPECT_EQ(ProfileToolTip(profile->rect(), track, profile->fontMetrics(), layout.plot.left()).toStdString(),
+            "13:00:00 CET (12:00:00 UTC)\n0 km/h, 100 m");
+  EXPECT_TRUE(ProfileToolTip(profile->rect(), track, profile->fontMetrics(), layout.plot.right())
+                  .startsWith("13:25:00 CET (12:25:00 UTC)\n"));
+  EXPECT_EQ(ProfileToolTip(profile->rect(), track, profile->fontMetrics(), layout.plot.left() - 2), "")
+      << "beside the plot";
+}
+
+// A dark palette darkens the map and the profile, and their text is light
+// on it; a light one keeps the paper-white map and dark text.
+TEST_F(TrackViewTest, MapAndProfileFollowALightOrADarkPalette) {
+  StoreOutputFolder(L"\\Tracks");
+  fs::create_directories(Device("Tracks"));
+  std::ofstream(Device("Tracks/2026-12-06.plt"), std::ios::binary) << testing::DriveWithStopTrackFile(6);
+  auto window = MakeWindow();
+  Start(*window);
+  window->ShowTrack();
+  TrackView& view = *window->trackView();
+  view.ShowDay({2026, 12, 6});
+  QPalette dark(QColor(53, 53, 53), QColor(53, 53, 53));
+  dark.setColor(QPalette::Base, QColor(35, 35, 35));
+  dark.setColor(QPalette::Text, Qt::white);
+  dark.setColor(QPalette::WindowText, Qt::white);
+  struct Row {
+    const char* legend;
+    QPalette palette;
+    bool dark;
+  };
+  const Row rows[] = {{"light", QPalette(), false}, {"dark", dark, true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.legend);
+    view.setPalette(row.palette);
+    const ViewColours colours = ViewColoursFor(row.palette);
+    EXPECT_EQ(IsDarkPalette(row.palette), row.dark);
+    EXPECT_EQ(colours.mapBackground.lightness() < 128, row.dark);
+    // Text stands apart from its background either way.
+    EXPECT_GT(std::abs(colours.text.lightness() - colours.mapBackground.lightness()), 150);
+    auto count = [&](const QImage& image, const QRect& part, const QColor& colour) {
+      int found = 0;
+      for (int y = part.top(); y <= part.bottom(); ++y) {
+        for (int x = part.left(); x <= part.right(); ++x) found += image.pixelColor(x, y) == colour ? 1 : 0;
+      }
+      return found;
+    };
+    const QImage map = view.map()->grab().toImage();
+    // The east edge is plain map: the day drives north.
+    EXPECT_EQ(map.pixelColor(map.width() - 3, map.height() / 2), colours.mapBackground);
+    const QRect facts(0, 0, map.width(), FactsBandHeight(view.map()->font()));
+    EXPECT_GT(count(map, facts, colours.text), 10) << "the facts in the text colour";
+    EXPECT_GT(count(map, map.rect(), colours.track), 10);
+
+    QWidget* profile = view.findChild<QWidget*>("trackProfile");
+    ASSERT_NE(profile, nullptr);
+    const QImage drawn = profile->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(1, 1), colours.profileBackground);
+    EXPECT_EQ(colours.profileBackground.lightness() < 128, row.dark);
+    EXPECT_GT(count(drawn, drawn.rect(), colours.text), 10) << "values and key in the text colour";
+    EXPECT_GT(count(drawn, drawn.rect(), colours.speed), 10);
+  }
+}
+
 // A known day painted into an image: the track's pixels lie where the
 // projection puts its points, and nowhere far from them.
 TEST(TrackPainterTest, TrackPixelsLieWhereTheProjectionPutsThePoints) {
@@ -315,9 +412,12 @@ TEST(TrackPainterTest, TrackPixelsLieWhereTheProjectionPutsThePoints) {
                    MarkerColour(PositionState::kDropped)));
 }
 
-// Inside the plot, all that is neither a speed bar nor the background is the
-// altitude line (drawn smooth, so blended with both).
-bool IsAltitudeLine(QColor colour) { return colour != kSpeedColour && colour != QColor(Qt::white); }
+// Inside the plot, all that is neither a speed bar, the background nor a
+// value line is the altitude line (drawn smooth, so blended with them).
+bool IsAltitudeLine(QColor colour) {
+  const ViewColours colours = ViewColoursFor(QPalette());
+  return colour != colours.speed && colour != colours.profileBackground && colour != colours.grid;
+}
 
 // A short day has far fewer points than the profile is wide: the altitude
 // line still joins them and the speed bars still fill the time, except
@@ -332,14 +432,18 @@ TEST(TrackPainterTest, ShortDaysProfileJoinsItsFewPointsButNotAcrossABreak) {
   }
   ASSERT_EQ(track.pieceCount(), 2);
   QImage image(800, TrackView::kProfileHeight, QImage::Format_RGB32);
+  ProfileLayout layout;
   {
     QPainter painter(&image);
     PaintProfile(painter, image.rect(), track);
+    layout = LayOutProfile(image.rect(), track, painter.fontMetrics());
   }
-  // Columns by where the day's time puts them (the plot is inset by 4).
+  const QRect plot = layout.plot;
+  // Columns by where the day's time puts them.
   const double span = track.lastDayNumber() - track.firstDayNumber();
   auto column = [&](size_t point) {
-    return 4 + static_cast<int>((track.points()[point].dayNumber - track.firstDayNumber()) / span * 792);
+    return plot.left() +
+           static_cast<int>((track.points()[point].dayNumber - track.firstDayNumber()) / span * plot.width());
   };
   struct Stretch {
     const char* legend;
@@ -352,11 +456,10 @@ TEST(TrackPainterTest, ShortDaysProfileJoinsItsFewPointsButNotAcrossABreak) {
       {"the pause", column(88) + 8, column(89) - 8, false},
       {"second piece", column(90), column(176), true},
   };
-  // The legend above the plot keys both colours.
-  const int labels = QFontMetrics(QFont()).height() + 2;
+  // The key above the plot shows both colours.
   for (const QColor& colour : {kSpeedColour, kAltitudeColour}) {
     bool keyed = false;
-    for (int y = 0; y < labels - 2; ++y) {
+    for (int y = 0; y < layout.keyHeight; ++y) {
       for (int x = 0; x < 400 && !keyed; ++x) keyed = image.pixelColor(x, y) == colour;
     }
     EXPECT_TRUE(keyed) << colour.name().toStdString();
@@ -369,7 +472,7 @@ TEST(TrackPainterTest, ShortDaysProfileJoinsItsFewPointsButNotAcrossABreak) {
     for (int x = stretch.from; x <= stretch.to; ++x) {
       bool hasAltitude = false;
       bool hasSpeed = false;
-      for (int y = labels; y < image.height() - labels; ++y) {
+      for (int y = plot.top(); y <= plot.bottom(); ++y) {
         hasAltitude = hasAltitude || IsAltitudeLine(image.pixelColor(x, y));
         hasSpeed = hasSpeed || image.pixelColor(x, y) == kSpeedColour;
       }
@@ -379,6 +482,78 @@ TEST(TrackPainterTest, ShortDaysProfileJoinsItsFewPointsButNotAcrossABreak) {
     const int columns = stretch.to - stretch.from + 1;
     EXPECT_EQ(altitude, stretch.drawn ? columns : 0);
     EXPECT_EQ(speed, stretch.drawn ? columns : 0);
+  }
+}
+
+// The axes tell the truth: a bar reaches the height the speed axis gives
+// its speed, the line the height the altitude axis gives its altitude, and
+// the values, times and key all find room without covering each other.
+TEST(TrackPainterTest, ProfileAxesAgreeWithTheBarsAndTheLineAndKeepApart) {
+  struct Day {
+    const char* legend;
+    double kmh;
+    double lowMetres;
+    double climbMetres;
+    int seconds;
+    int width;
+  };
+  const Day days[] = {
+      {"an hour's drive in the hills", 72.0, 1377.0, 196.0, 3600, 800},
+      {"a walk by the sea", 4.5, -3.0, 12.0, 5400, 800},
+      {"two hours of a flight", 820.0, 200.0, 11000.0, 2 * 3600, 800},
+      {"a narrow window", 36.0, 400.0, 80.0, 900, 300},
+  };
+  for (const Day& day : days) {
+    SCOPED_TRACE(day.legend);
+    DayTrack track;
+    const double metresPerSecond = day.kmh / 3.6;
+    for (int second = 0; second <= day.seconds; second += 10) {
+      track.AddTrackPoint(47.0 + second * metresPerSecond / 111195.0, 8.0, 38620.4 + second / 86400.0, true,
+                          day.lowMetres + day.climbMetres * second / day.seconds);
+    }
+    QImage image(day.width, TrackView::kProfileHeight, QImage::Format_RGB32);
+    std::vector<QRect> labels;
+    ProfileLayout layout;
+    {
+      QPainter painter(&image);
+      PaintProfile(painter, image.rect(), track, QPalette(), &labels);
+      layout = LayOutProfile(image.rect(), track, painter.fontMetrics());
+    }
+    const QRect plot = layout.plot;
+    ASSERT_TRUE(layout.hasAltitude);
+    EXPECT_LE(layout.lowAltitudeMetres, day.lowMetres);
+    EXPECT_GE(layout.highAltitudeMetres, day.lowMetres + day.climbMetres);
+    EXPECT_GE(layout.topSpeedKmh, day.kmh * 0.999);
+    // Every label inside the picture, none on another; values on both
+    // sides and times below.
+    int left = 0;
+    int right = 0;
+    int below = 0;
+    for (size_t i = 0; i < labels.size(); ++i) {
+      EXPECT_TRUE(image.rect().contains(labels[i])) << i;
+      for (size_t j = i + 1; j < labels.size(); ++j) EXPECT_FALSE(labels[i].intersects(labels[j])) << i << j;
+      left += labels[i].right() < plot.left() ? 1 : 0;
+      right += labels[i].left() > plot.right() ? 1 : 0;
+      below += labels[i].top() > plot.bottom() ? 1 : 0;
+    }
+    EXPECT_GE(left, 2);
+    EXPECT_GE(right, 2);
+    EXPECT_GE(below, 2);
+    // In the middle of the day: the bar's top and the line where the axes
+    // put the speed and the altitude.
+    const int x = plot.left() + plot.width() / 2;
+    int barTop = -1;
+    int lineAt = -1;
+    for (int y = plot.top(); y <= plot.bottom(); ++y) {
+      if (barTop < 0 && image.pixelColor(x, y) == kSpeedColour) barTop = y;
+      if (lineAt < 0 && IsAltitudeLine(image.pixelColor(x, y))) lineAt = y;
+    }
+    const double speedY = plot.bottom() + 1 - day.kmh / layout.topSpeedKmh * plot.height();
+    const double altitudeY = plot.bottom() + 1 -
+                             (day.lowMetres + day.climbMetres / 2 - layout.lowAltitudeMetres) /
+                                 (layout.highAltitudeMetres - layout.lowAltitudeMetres) * plot.height();
+    EXPECT_NEAR(barTop, speedY, 2.0);
+    EXPECT_NEAR(lineAt, altitudeY, 3.0);
   }
 }
 
