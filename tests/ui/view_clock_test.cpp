@@ -1,13 +1,25 @@
 #include "ui/view_clock.h"
 
-#include <gtest/gtest.h>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
 
+#include <gtest/gtest.h>
+#include <QWidget>
+
+#include "desktop_fixture.h"
 #include "fix/fix_time.h"
+#include "support/generated_day.h"
 #include "support/test_environment.h"
+#include "ui/track_map.h"
 #include "ui/track_painter.h"
+#include "ui/track_summary_panel.h"
+#include "ui/track_view.h"
 
 namespace pathmere {
 namespace {
+
+namespace fs = std::filesystem;
 
 // The track view's clocks against the zone's rules at the point's own date,
 // as the day files are named; the real tzdata where old rules are the point.
@@ -57,6 +69,50 @@ TEST(ViewClockTest, SpanIsLocalAndNamesBothZonesAcrossAClockChange) {
   const double before = FixTimeToDays(30, 10, 2005, 0, 30, 0);
   const double after = FixTimeToDays(30, 10, 2005, 1, 30, 0);
   EXPECT_EQ(TimeSpanText(before, after).toStdString(), "02:30:00 CEST-02:30:00 CET (1 h 0 min)");
+}
+
+class ViewClockViewTest : public testing::DesktopTest {};
+
+// The view tells the day's times on the local clock, as the day files are
+// named, and UTC in its tooltips: over the facts, the profile, a stop sign
+// and the panel's stops.
+TEST_F(ViewClockViewTest, TimesAreLocalWithUtcInTheTooltips) {
+  testing::ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+  StoreOutputFolder(L"\\Tracks");
+  fs::create_directories(Device("Tracks"));
+  std::ofstream(Device("Tracks/2026-12-06.plt"), std::ios::binary) << testing::DriveWithStopTrackFile(6);
+  auto window = MakeWindow();
+  Start(*window);
+  window->ShowTrack();
+  TrackView& view = *window->trackView();
+  view.ShowDay({2026, 12, 6});
+  const DayTrack& track = view.track();
+  EXPECT_EQ(TimeSpanText(track.firstDayNumber(), track.lastDayNumber()).toStdString(),
+            "13:00:00-13:25:00 CET (0 h 25 min)");
+  TrackMap& map = *view.map();
+  EXPECT_EQ(map.ToolTipAt(QPoint(20, 3)).toStdString(), "12:00:00-12:25:00 UTC");
+  EXPECT_EQ(map.ToolTipAt(QPoint(map.width() / 2, map.height() - 2)).toStdString(), "") << "plain map";
+
+  ASSERT_EQ(map.stops().size(), 1u);
+  const double stop = map.stops()[0].startDayNumber;
+  double x = 0.0;
+  double y = 0.0;
+  map.projection().ToPixel(map.stops()[0].latitude, map.stops()[0].longitude, &x, &y);
+  const QString stopTip = map.ToolTipAt(QPoint(static_cast<int>(x), static_cast<int>(y)));
+  EXPECT_TRUE(stopTip.startsWith(ClockText(stop + 1.0 / 24) + " CET (" + ClockText(stop) + " UTC)  0:0"))
+      << stopTip.toStdString();
+  EXPECT_TRUE(stopTip.startsWith("13:1")) << stopTip.toStdString();
+  EXPECT_EQ(view.summaryPanel()->toolTip(), "Stops:\n" + stopTip);
+
+  const QWidget* profile = view.findChild<QWidget*>("trackProfile");
+  ASSERT_NE(profile, nullptr);
+  const ProfileLayout layout = LayOutProfile(profile->rect(), track, profile->fontMetrics());
+  EXPECT_EQ(ProfileToolTip(profile->rect(), track, profile->fontMetrics(), layout.plot.left()).toStdString(),
+            "13:00:00 CET (12:00:00 UTC)\n0 km/h, 100 m");
+  EXPECT_TRUE(ProfileToolTip(profile->rect(), track, profile->fontMetrics(), layout.plot.right())
+                  .startsWith("13:25:00 CET (12:25:00 UTC)\n"));
+  EXPECT_EQ(ProfileToolTip(profile->rect(), track, profile->fontMetrics(), layout.plot.left() - 2), "")
+      << "beside the plot";
 }
 
 }  // namespace
