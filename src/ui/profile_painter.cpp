@@ -59,8 +59,7 @@ QRect ValuePlace(const QFontMetrics& metrics, const QRect& column, const Profile
   const int top = std::clamp(static_cast<int>(std::lround(y)) - height / 2, layout.plot.top(),
                              std::max(layout.plot.top(), layout.plot.bottom() + kTickLength + 1 - height));
   const int width = metrics.horizontalAdvance(text);
-  const int left = column.left() == layout.plot.right() + 1 ? column.left() + kTickLength + 2
-                                                            : column.right() - kTickLength - 1 - width;
+  const int left = column.left() == layout.plot.right() + 1 ? column.left() + 3 : column.right() - 2 - width;
   return QRect(left, top, width, height);
 }
 
@@ -229,8 +228,10 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track, c
     painter.drawText(place.adjusted(swatch + 4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
     x = place.right() + 16;
   };
+  double topSpeed = 0.0;
+  for (const ProfileColumn& column : columns) topSpeed = std::max(topSpeed, column.topSpeedKmh);
   keyPart(colours.speed, false,
-          QStringLiteral("speed, km/h (up to %1)").arg(std::lround(std::min(layout.topSpeedKmh, 1e9))));
+          QStringLiteral("speed, km/h (up to %1)").arg(Number(std::min(topSpeed, 1e9))));
   if (layout.hasAltitude) {
     double low = 1e300;
     double high = -1e300;
@@ -249,10 +250,12 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track, c
   // Altitudes on the left, speeds on the right, each at its tick.
   const QRect leftColumn(area.left(), plot.top(), plot.left() - area.left(), plot.height());
   const QRect rightColumn(plot.right() + 1, plot.top(), area.right() - plot.right(), plot.height());
+  // Ticks point into the plot, so none reads as a minus sign before a value.
   auto value = [&](const QRect& column, double y, const QString& text) {
-    const int tickX = column == leftColumn ? plot.left() - 1 : plot.right() + 1;
+    const bool onLeft = column == leftColumn;
     const int iy = static_cast<int>(y);
-    painter.drawLine(tickX, iy, column == leftColumn ? tickX - kTickLength : tickX + kTickLength, iy);
+    const int edge = onLeft ? plot.left() : plot.right();
+    painter.drawLine(edge, iy, onLeft ? edge + kTickLength : edge - kTickLength, iy);
     const QRect place = ValuePlace(metrics, column, layout, y, text);
     if (Take(taken, place)) painter.drawText(place, Qt::AlignCenter, text);
   };
