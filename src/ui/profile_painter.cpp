@@ -8,6 +8,7 @@
 #include <QPolygonF>
 
 #include "app/track_projection.h"
+#include "text/safe_convert.h"
 #include "ui/view_clock.h"
 #include "ui/view_colours.h"
 
@@ -16,6 +17,8 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 constexpr int kTickLength = 3;
+// Values on an axis at most: an absurd range in tiny steps stops here.
+constexpr int kMostValues = 50;
 // Steps of the time axis, in seconds: the shortest whose labels fit.
 constexpr int kTimeSteps[] = {10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200};
 
@@ -56,7 +59,7 @@ double SpeedY(const ProfileLayout& layout, double kmh) {
 QRect ValuePlace(const QFontMetrics& metrics, const QRect& column, const ProfileLayout& layout, double y,
                  const QString& text) {
   const int height = metrics.height();
-  const int top = std::clamp(static_cast<int>(std::lround(y)) - height / 2, layout.plot.top(),
+  const int top = std::clamp(TruncateToInt32(std::round(y)) - height / 2, layout.plot.top(),
                              std::max(layout.plot.top(), layout.plot.bottom() + kTickLength + 1 - height));
   const int width = metrics.horizontalAdvance(text);
   const int left = column.left() == layout.plot.right() + 1 ? column.left() + 3 : column.right() - 2 - width;
@@ -89,7 +92,7 @@ void PaintTimeAxis(QPainter& painter, const QFontMetrics& metrics, const QRect& 
     utc = local - (LocalDayNumber(utc) - utc);
     if (utc > track.lastDayNumber()) break;
     if (utc < first) continue;
-    const int x = plot.left() + static_cast<int>((utc - first) / span * plot.width());
+    const int x = plot.left() + TruncateToInt32((utc - first) / span * plot.width());
     painter.drawLine(x, plot.bottom() + 1, x, plot.bottom() + kTickLength);
     QString text = ClockText(LocalDayNumber(utc));
     if (step >= 60) text.truncate(5);
@@ -120,7 +123,8 @@ ProfileLayout LayOutProfile(const QRect& area, const DayTrack& track, const QFon
   layout.speedStepKmh = NiceStep(topSpeed, intervals);
   layout.topSpeedKmh =
       std::max(layout.speedStepKmh, std::ceil(topSpeed / layout.speedStepKmh) * layout.speedStepKmh);
-  layout.hasAltitude = high >= low;
+  // A range past what a double holds has no scale to draw.
+  layout.hasAltitude = high >= low && std::isfinite(high - low);
   if (layout.hasAltitude) {
     layout.altitudeStepMetres = NiceStep(std::max(high - low, 1.0), intervals);
     layout.lowAltitudeMetres = std::floor(low / layout.altitudeStepMetres) * layout.altitudeStepMetres;
@@ -164,8 +168,10 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track, c
   const double gridStep = layout.hasAltitude ? layout.altitudeStepMetres : layout.speedStepKmh;
   const double gridTop = layout.hasAltitude ? layout.highAltitudeMetres : layout.topSpeedKmh;
   const double gridBottom = layout.hasAltitude ? layout.lowAltitudeMetres : 0.0;
-  for (double value = gridBottom + gridStep; value <= gridTop + gridStep / 2; value += gridStep) {
-    const int y = static_cast<int>(layout.hasAltitude ? AltitudeY(layout, value) : SpeedY(layout, value));
+  for (int i = 1; i <= kMostValues; ++i) {
+    const double value = gridBottom + i * gridStep;
+    if (!(value <= gridTop + gridStep / 2)) break;
+    const int y = TruncateToInt32(layout.hasAltitude ? AltitudeY(layout, value) : SpeedY(layout, value));
     painter.drawLine(plot.left(), y, plot.right(), y);
   }
 
@@ -186,7 +192,7 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track, c
     const int width =
         pieceGoesOn ? static_cast<int>(next - i) : std::min(lastBarWidth, static_cast<int>(next - i));
     const double share = std::clamp(columns[i].topSpeedKmh / layout.topSpeedKmh, 0.0, 1.0);
-    const int height = static_cast<int>(share * plot.height());
+    const int height = TruncateToInt32(share * plot.height());
     if (height > 0)
       painter.drawRect(plot.left() + static_cast<int>(i), plot.bottom() + 1 - height, width, height);
   }
@@ -205,8 +211,9 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track, c
       if (column.startsPiece || (column.points > 0 && column.altitudes == 0)) drawLine();
       if (column.altitudes == 0) continue;
       const double x = plot.left() + static_cast<double>(&column - columns.data());
+      const double y = AltitudeY(layout, column.meanAltitudeMetres);
       line << QPointF(
-          x, std::clamp(AltitudeY(layout, column.meanAltitudeMetres), 1.0 * plot.top(), plot.bottom() + 1.0));
+          x, std::isfinite(y) ? std::clamp(y, 1.0 * plot.top(), plot.bottom() + 1.0) : plot.bottom() + 1.0);
     }
     drawLine();
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -253,20 +260,21 @@ void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track, c
   // Ticks point into the plot, so none reads as a minus sign before a value.
   auto value = [&](const QRect& column, double y, const QString& text) {
     const bool onLeft = column == leftColumn;
-    const int iy = static_cast<int>(y);
+    const int iy = TruncateToInt32(y);
     const int edge = onLeft ? plot.left() : plot.right();
     painter.drawLine(edge, iy, onLeft ? edge + kTickLength : edge - kTickLength, iy);
+    // A value too wide for its side (a damaged file's) is left out.
     const QRect place = ValuePlace(metrics, column, layout, y, text);
-    if (Take(taken, place)) painter.drawText(place, Qt::AlignCenter, text);
+    if (area.contains(place) && Take(taken, place)) painter.drawText(place, Qt::AlignCenter, text);
   };
-  if (layout.hasAltitude) {
-    for (double metres = layout.lowAltitudeMetres;
-         metres <= layout.highAltitudeMetres + layout.altitudeStepMetres / 2;
-         metres += layout.altitudeStepMetres) {
-      value(leftColumn, AltitudeY(layout, metres), Number(metres));
-    }
+  for (int i = 0; i <= kMostValues && layout.hasAltitude; ++i) {
+    const double metres = layout.lowAltitudeMetres + i * layout.altitudeStepMetres;
+    if (!(metres <= layout.highAltitudeMetres + layout.altitudeStepMetres / 2)) break;
+    value(leftColumn, AltitudeY(layout, metres), Number(metres));
   }
-  for (double kmh = 0.0; kmh <= layout.topSpeedKmh + layout.speedStepKmh / 2; kmh += layout.speedStepKmh) {
+  for (int i = 0; i <= kMostValues; ++i) {
+    const double kmh = i * layout.speedStepKmh;
+    if (!(kmh <= layout.topSpeedKmh + layout.speedStepKmh / 2)) break;
     value(rightColumn, SpeedY(layout, kmh), Number(kmh));
   }
   PaintTimeAxis(painter, metrics, area, layout, track, taken);
@@ -285,8 +293,10 @@ QString ProfileToolTip(const QRect& area, const DayTrack& track, const QFontMetr
   for (const DayTrackPoint& point : track.points()) {
     if (std::fabs(point.dayNumber - at) < std::fabs(nearest->dayNumber - at)) nearest = &point;
   }
-  QString text = BothClocksText(nearest->dayNumber) +
-                 QStringLiteral("\n%1 km/h").arg(std::lround(std::clamp(nearest->speedKmh, 0.0, 1e9)));
+  QString text =
+      BothClocksText(nearest->dayNumber) +
+      QStringLiteral("\n%1 km/h")
+          .arg(Number(std::isfinite(nearest->speedKmh) ? std::clamp(nearest->speedKmh, 0.0, 1e9) : 0.0));
   if (nearest->hasAltitude) text += QStringLiteral(", %1 m").arg(Number(nearest->altitudeMetres));
   return text;
 }

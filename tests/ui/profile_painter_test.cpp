@@ -159,5 +159,37 @@ TEST(TrackPainterTest, ProfileAxesAgreeWithTheBarsAndTheLineAndKeepApart) {
   }
 }
 
+// Absurd values from a damaged file still give a picture, labels inside it
+// and a tooltip, in bounded time and without undefined conversions.
+TEST(TrackPainterTest, AbsurdValuesGiveADefinedProfile) {
+  struct Day {
+    const char* legend;
+    double altitudes[3];
+    double degreesApart;
+  };
+  const double nan = std::nan("");
+  const Day days[] = {
+      {"altitudes from one end of a double to the other", {-1e308, 0.0, 1e308}, 0.001},
+      {"a huge altitude in tiny steps", {1e300, 1e300 + 1e285, 1e300}, 0.001},
+      {"altitudes that are no numbers", {nan, nan, 400.0}, 0.001},
+      {"half the earth in a second", {400.0, 410.0, 420.0}, 90.0},
+  };
+  for (const Day& day : days) {
+    SCOPED_TRACE(day.legend);
+    DayTrack track;
+    for (int i = 0; i < 3; ++i)
+      track.AddTrackPoint(0.0, i * day.degreesApart, 38620.5 + i / 86400.0, true, day.altitudes[i]);
+    QImage image(500, TrackView::kProfileHeight, QImage::Format_RGB32);
+    std::vector<QRect> labels;
+    {
+      QPainter painter(&image);
+      PaintProfile(painter, image.rect(), track, QPalette(), &labels);
+      for (int x = 0; x < image.width(); x += 7)
+        ProfileToolTip(image.rect(), track, painter.fontMetrics(), x);
+    }
+    for (const QRect& label : labels) EXPECT_TRUE(image.rect().contains(label));
+  }
+}
+
 }  // namespace
 }  // namespace pathmere
