@@ -10,7 +10,8 @@
 set -euo pipefail
 scale=$1 out=$2 program=$3
 home=$(mktemp -d)
-trap 'kill "$pid" "$wm" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$home"' EXIT
+pid='' wm=''
+trap 'kill $pid $wm 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$home"' EXIT
 mkdir -p "$home/config/Brenix" "$home/run" "$home/root/Pathmere"
 chmod 700 "$home/run"
 printf '%s\r\n' '[HKEY_CURRENT_USER\Software\Brenix\Pathmere]' '"OutputDir"="\\Pathmere"' \
