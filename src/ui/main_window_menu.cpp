@@ -76,10 +76,11 @@ void MainWindow::CreateMenu() {
   connect(AddCommand(toolsMenu_, kCommandFindReceiver, QStringLiteral("Find receiver")), &QAction::triggered,
           this, &MainWindow::FindReceiver);
   toolsMenu_->addSeparator();
-  connect(AddCommand(toolsMenu_, kCommandExit, QStringLiteral("Exit")), &QAction::triggered, this,
-          &MainWindow::Exit);
+  QAction* exit = AddCommand(toolsMenu_, kCommandExit, QStringLiteral("Exit"));
+  ShowQuitKey(*exit);
+  connect(exit, &QAction::triggered, this, &MainWindow::Exit);
 
-  // Ctrl+Q is an accelerator only, without a menu entry.
+  // Ctrl+Q is the window's accelerator, without a menu entry of its own.
   auto* quit = new QAction(this);
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   addAction(quit);

@@ -17,4 +17,14 @@ void AddMenuKeys(QMainWindow& window, QMenu& menu) {
   }
 }
 
+void ShowQuitKey(QAction& exit) {
+  exit.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  // A menu entry's widget shortcut is never live (the menu bar or the tray
+  // menu never holds the focus), so Ctrl+Q keeps reaching the window's own
+  // action; the menu still writes the key beside the entry, also in the
+  // tray's context menu.
+  exit.setShortcutContext(Qt::WidgetShortcut);
+  exit.setShortcutVisibleInContextMenu(true);
+}
+
 }  // namespace pathmere

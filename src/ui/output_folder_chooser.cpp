@@ -10,8 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 
 #include "settings/settings_operations.h"
@@ -59,6 +61,35 @@ std::wstring NameOf(const QTreeWidgetItem* item) { return item->text(0).toStdWSt
 
 bool IsUpRow(const QTreeWidgetItem* item) { return item->data(0, kUpRowRole).toBool(); }
 
+// The row the keys act on, framed while the list has the focus: styles
+// frame it only once a key has moved the focus, or not at all in a list
+// that selects whole rows, and the chooser opens with the focus in the list.
+class FocusFrameDelegate final : public QStyledItemDelegate {
+ public:
+  explicit FocusFrameDelegate(QTreeWidget* list) : QStyledItemDelegate(list), list_(list) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    const QModelIndex current = list_->currentIndex();
+    if (!list_->hasFocus() || !current.isValid() || current.row() != index.row() ||
+        current.parent() != index.parent()) {
+      return;
+    }
+    const QRect row = option.rect.adjusted(0, 0, -1, -1);
+    painter->save();
+    painter->setPen(option.palette.color(QPalette::Highlight));
+    painter->drawLine(row.topLeft(), row.topRight());
+    painter->drawLine(row.bottomLeft(), row.bottomRight());
+    if (index.column() == 0) painter->drawLine(row.topLeft(), row.bottomLeft());
+    if (index.column() == index.model()->columnCount(index.parent()) - 1)
+      painter->drawLine(row.topRight(), row.bottomRight());
+    painter->restore();
+  }
+
+ private:
+  const QTreeWidget* list_;
+};
+
 }  // namespace
 
 OutputFolderChooser::OutputFolderChooser(Program& program, FileSystem& files, SettingsStore& store,
@@ -85,6 +116,10 @@ OutputFolderChooser::OutputFolderChooser(Program& program, FileSystem& files, Se
   connect(folderList_, &QTreeWidget::itemSelectionChanged, this, [this] { Tap(MarkedRow()); });
   connect(folderList_, &QTreeWidget::itemDoubleClicked, this,
           [this](QTreeWidgetItem* item) { DoubleTap(item); });
+  folderList_->setItemDelegate(new FocusFrameDelegate(folderList_));
+  connect(folderList_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+    if (current != nullptr) folderList_->scrollToItem(current);
+  });
   folderList_->installEventFilter(this);
   folderList_->viewport()->installEventFilter(this);
   nameField_->installEventFilter(this);
@@ -102,6 +137,9 @@ OutputFolderChooser::OutputFolderChooser(Program& program, FileSystem& files, Se
   depth_ = 0;
   levelLengths_[0] = 0;
   FillFolderList();
+  // The keys start in the list, on its first row, which they can then take
+  // with Space or go into with Enter.
+  folderList_->setFocus();
 }
 
 template <class Form>
@@ -137,6 +175,12 @@ void OutputFolderChooser::FillFolderList() {
   });
   for (const QString& name : names)
     new QTreeWidgetItem(folderList_, QStringList{name, QStringLiteral("Folder")});
+  // The first row is where the keys begin; it is not marked, so the
+  // candidate stays what it was.
+  if (folderList_->topLevelItemCount() > 0) {
+    folderList_->selectionModel()->setCurrentIndex(folderList_->model()->index(0, 0),
+                                                   QItemSelectionModel::NoUpdate);
+  }
 }
 
 QTreeWidgetItem* OutputFolderChooser::MarkedRow() const {
@@ -192,11 +236,25 @@ void OutputFolderChooser::CreateFolder() {
   nameField_->clear();
   if (!IsUsableFolderName(typed) || !JoinPath(selectedPath_, browsePath_, typed.toStdWString())) return;
   // A failure is not reported; the list simply shows no new folder.
-  if (files_.CreateDirectory(selectedPath_)) FillFolderList();
+  if (!files_.CreateDirectory(selectedPath_)) return;
+  FillFolderList();
+  // The folder just made is what the user wants next: it becomes the
+  // candidate, marked where it is listed, so OK takes it.
+  const QList<QTreeWidgetItem*> made =
+      folderList_->findItems(typed, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  for (QTreeWidgetItem* item : made) {
+    if (IsUpRow(item)) continue;
+    folderList_->setCurrentItem(item);
+    return;
+  }
+  Unmark();
+  ShowCandidate(selectedPath_);
 }
 
 void OutputFolderChooser::TakeCandidate() {
-  const std::wstring candidate = candidateField_->text().toStdWString();
+  std::wstring candidate = candidateField_->text().toStdWString();
+  // The root is shown as "\" and is the empty path to the writers.
+  if (candidate == L"\\") candidate.clear();
   const size_t length = std::min(candidate.size(), kPathCapacity - 1);
   std::wmemcpy(selectedPath_, candidate.data(), length);
   selectedPath_[length] = L'\0';
@@ -206,7 +264,8 @@ void OutputFolderChooser::TakeCandidate() {
 }
 
 void OutputFolderChooser::ShowCandidate(const wchar_t* path) {
-  candidateField_->setText(QString::fromWCharArray(path));
+  // The root's path is empty; "\" is how the dialog names it to the user.
+  candidateField_->setText(path[0] == L'\0' ? QStringLiteral("\\") : QString::fromWCharArray(path));
   // Shown only where the folder stands for another path on this computer.
   const std::string host = files_.DisplayPath(path);
   hostPathLabel_->setText(host == WideToUtf8(path) ? QString()
@@ -216,8 +275,10 @@ void OutputFolderChooser::ShowCandidate(const wchar_t* path) {
 // Enter in the list and in the name field act there; the dialog's own
 // handling would take it as OK.
 bool OutputFolderChooser::eventFilter(QObject* watched, QEvent* event) {
+  // Enter acts on the row the keys are on, marked or only framed.
   if (watched == folderList_ && IsEnter(event)) {
-    DoubleTap(MarkedRow());
+    QTreeWidgetItem* marked = MarkedRow();
+    DoubleTap(marked != nullptr ? marked : folderList_->currentItem());
     return true;
   }
   if (watched == nameField_ && IsEnter(event)) {

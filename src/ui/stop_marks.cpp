@@ -2,6 +2,9 @@
 
 #include <QPainter>
 
+#include "app/day_summary_text.h"
+#include "ui/view_clock.h"
+
 namespace pathmere {
 
 void PaintStopMarks(QPainter& painter, const TrackProjection& projection, const std::vector<DayStop>& stops) {
@@ -25,6 +28,13 @@ void PaintStopMarks(QPainter& painter, const TrackProjection& projection, const 
     painter.drawText(sign, Qt::AlignCenter, QStringLiteral("P"));
   }
   painter.restore();
+}
+
+QString StopText(const DayStop& stop) {
+  return QStringLiteral("%1  %2  %3 %4")
+      .arg(BothClocksText(stop.startDayNumber), QString::fromStdString(DurationText(stop.seconds)))
+      .arg(stop.latitude, 0, 'f', 5)
+      .arg(stop.longitude, 0, 'f', 5);
 }
 
 }  // namespace pathmere

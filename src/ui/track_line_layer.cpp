@@ -7,18 +7,16 @@
 #include <QPen>
 #include <QPoint>
 
-#include "ui/track_painter.h"
-
 namespace pathmere {
 namespace {
 
 // Points of the track stroked at a time.
 constexpr size_t kPointsPerStroke = 32;
 
-void StrokeLines(QPainter& painter, const PixelLines& lines) {
+void StrokeLines(QPainter& painter, const PixelLines& lines, const QColor& colour) {
   // Round joins and caps would cost the painter twice as much as the rest
   // of the picture together.
-  painter.setPen(QPen(kTrackColour, 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+  painter.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
   for (size_t line = 0; line < lines.LineCount(); ++line) {
     const size_t begin = lines.starts[line];
     const size_t end = lines.LineEnd(line);
@@ -41,11 +39,11 @@ void StrokeLines(QPainter& painter, const PixelLines& lines) {
 }  // namespace
 
 bool TrackLineLayer::Serves(const QRect& area, const DayTrack& track, const TrackProjection& projection,
-                            double ratio, double* x, double* y) const {
+                            double ratio, const QColor& colour, double* x, double* y) const {
   if (image_.isNull() || track_ != &track || points_ != track.points().size() ||
       firstDayNumber_ != track.firstDayNumber() || lastDayNumber_ != track.lastDayNumber() ||
       metresPerPixel_ != projection.metresPerPixel() || viewSize_ != area.size() ||
-      image_.devicePixelRatio() != ratio) {
+      image_.devicePixelRatio() != ratio || colour_ != colour) {
     return false;
   }
   projection.ToPixel(cornerLatitude_, cornerLongitude_, x, y);
@@ -54,7 +52,7 @@ bool TrackLineLayer::Serves(const QRect& area, const DayTrack& track, const Trac
 }
 
 void TrackLineLayer::Stroke(const QRect& area, const DayTrack& track, const TrackProjection& projection,
-                            double ratio) {
+                            double ratio, const QColor& colour) {
   TrackProjection wide = projection;
   wide.SetViewport(area.width() + 2 * kMargin, area.height() + 2 * kMargin);
   DecimateTrack(track.points(), wide, &lines_);
@@ -65,7 +63,7 @@ void TrackLineLayer::Stroke(const QRect& area, const DayTrack& track, const Trac
   {
     QPainter painter(&image_);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    StrokeLines(painter, lines_);
+    StrokeLines(painter, lines_, colour);
   }
   track_ = &track;
   points_ = track.points().size();
@@ -73,16 +71,17 @@ void TrackLineLayer::Stroke(const QRect& area, const DayTrack& track, const Trac
   lastDayNumber_ = track.lastDayNumber();
   metresPerPixel_ = projection.metresPerPixel();
   viewSize_ = area.size();
+  colour_ = colour;
   projection.FromPixel(-kMargin, -kMargin, &cornerLatitude_, &cornerLongitude_);
 }
 
 void TrackLineLayer::Paint(QPainter& painter, const QRect& area, const DayTrack& track,
-                           const TrackProjection& projection) {
+                           const TrackProjection& projection, const QColor& colour) {
   const double ratio = painter.device()->devicePixelRatioF();
   double x = 0.0;
   double y = 0.0;
-  if (!Serves(area, track, projection, ratio, &x, &y)) {
-    Stroke(area, track, projection, ratio);
+  if (!Serves(area, track, projection, ratio, colour, &x, &y)) {
+    Stroke(area, track, projection, ratio, colour);
     x = -kMargin;
     y = -kMargin;
   }

@@ -2,8 +2,10 @@
 
 #include <cmath>
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include "ui/stop_marks.h"
@@ -94,10 +96,38 @@ void TrackMap::PanFraction(double right, double down) {
 
 void TrackMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  PaintTrackMap(painter, rect(), track_ != nullptr ? *track_ : empty_, projection_, position_, title_,
-                scratch_, [this](QPainter& under) { mapLayer_.Paint(under, projection_); });
+  PaintTrackMap(
+      painter, rect(), track_ != nullptr ? *track_ : empty_, projection_, position_, title_, scratch_,
+      [this](QPainter& under) { mapLayer_.Paint(under, projection_); }, palette());
   PaintStopMarks(painter, projection_, stops_);
   if (mapLayer_.source() != nullptr) PaintAttribution(painter, rect(), mapLayer_.source()->attribution);
+}
+
+QString TrackMap::ToolTipAt(QPoint at) const {
+  const DayTrack& track = track_ != nullptr ? *track_ : empty_;
+  // The facts tell local times; here they are in UTC, as the files keep them.
+  if (at.y() < FactsBandHeight(font()) && !track.points().empty())
+    return UtcTimeSpanText(track.firstDayNumber(), track.lastDayNumber());
+  const int reach = fontMetrics().height() / 2 + 1;
+  for (const DayStop& stop : stops_) {
+    double x = 0.0;
+    double y = 0.0;
+    projection_.ToPixel(stop.latitude, stop.longitude, &x, &y);
+    if (std::fabs(x - at.x()) <= reach && std::fabs(y - at.y()) <= reach) return StopText(stop);
+  }
+  return QString();
+}
+
+bool TrackMap::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const QString text = ToolTipAt(help->pos());
+  if (text.isEmpty()) {
+    QToolTip::hideText();
+  } else {
+    QToolTip::showText(help->globalPos(), text, this);
+  }
+  return true;
 }
 
 void TrackMap::resizeEvent(QResizeEvent*) {

@@ -50,8 +50,12 @@ class TrackMap final : public QWidget {
   // The position is shown and lies inside the map, `margin` pixels from
   // its edges and below the facts.
   bool PositionInView(double margin) const;
+  // What the tooltip says at `at`: the day's span in UTC over the facts, a
+  // stop's times and length over its sign.
+  QString ToolTipAt(QPoint at) const;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;

@@ -7,30 +7,18 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
-#include <QPolygonF>
+
+#include "ui/view_clock.h"
+#include "ui/view_colours.h"
 
 namespace pathmere {
 namespace {
 
-constexpr double kSecondsPerDay = 86400.0;
 // Route numbers closer than this to the last one written would overlap it.
 constexpr int kRouteLabelSpacing = 28;
 // A route dot is drawn only in a cell of this many pixels that has none yet.
 constexpr int kDotCell = 5;
 constexpr int kDotRadius = 4;
-
-// The time of day as the track file's time column has it: the day number
-// keeps eight decimals (under a millisecond), so it is rounded to the
-// millisecond first, then the seconds are cut as the file cuts them.
-QString ClockText(double dayNumber) {
-  const double fraction = std::fmod(std::max(dayNumber, 0.0), 1.0);
-  const long milliseconds = std::lround(std::isfinite(fraction) ? fraction * kSecondsPerDay * 1000.0 : 0.0);
-  const long whole = milliseconds / 1000 % 86400;
-  return QStringLiteral("%1:%2:%3")
-      .arg(whole / 3600, 2, 10, QLatin1Char('0'))
-      .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
-      .arg(whole % 60, 2, 10, QLatin1Char('0'));
-}
 
 // The longest 1, 2 or 5 times a power of ten metres that fits `maxMetres`.
 double RoundScaleLength(double maxMetres) {
@@ -48,13 +36,13 @@ QRect ScaleBarRect(const QRect& area, double metresPerPixel, int* length, double
   return QRect(area.left() + 10, area.bottom() - 38, std::max(*length, 80) + 4, 32);
 }
 
-void PaintScaleBar(QPainter& painter, const QRect& area, double metresPerPixel) {
+void PaintScaleBar(QPainter& painter, const QRect& area, double metresPerPixel, const QColor& colour) {
   double metres = 0.0;
   int length = 0;
   ScaleBarRect(area, metresPerPixel, &length, &metres);
   const int x = area.left() + 12;
   const int y = area.bottom() - 14;
-  painter.setPen(QPen(Qt::black, 2));
+  painter.setPen(QPen(colour, 2));
   painter.drawLine(x, y, x + length, y);
   painter.drawLine(x, y - 5, x, y + 1);
   painter.drawLine(x + length, y - 5, x + length, y + 1);
@@ -67,14 +55,14 @@ QRect NorthArrowRect(const QRect& area, int factsHeight) {
   return QRect(area.right() - 34, area.top() + factsHeight + 4, 26, 46);
 }
 
-void PaintNorthArrow(QPainter& painter, const QRect& area, int factsHeight) {
+void PaintNorthArrow(QPainter& painter, const QRect& area, int factsHeight, const QColor& colour) {
   const QRect place = NorthArrowRect(area, factsHeight);
   const int cx = place.center().x() + 1;
   const int top = place.top() + 2;
   QPolygon arrow;
   arrow << QPoint(cx, top) << QPoint(cx + 8, top + 24) << QPoint(cx, top + 18) << QPoint(cx - 8, top + 24);
-  painter.setPen(QPen(Qt::black, 1));
-  painter.setBrush(Qt::black);
+  painter.setPen(QPen(colour, 1));
+  painter.setBrush(colour);
   painter.drawPolygon(arrow);
   painter.setBrush(Qt::NoBrush);
   painter.drawText(QRect(cx - 10, top + 24, 20, 18), Qt::AlignCenter, QStringLiteral("N"));
@@ -140,22 +128,33 @@ QString DistanceText(double metres) {
 
 QString TimeSpanText(double firstDayNumber, double lastDayNumber) {
   const long minutes = std::lround(std::max(lastDayNumber - firstDayNumber, 0.0) * 1440.0);
-  return QStringLiteral("%1-%2 UTC (%3 h %4 min)")
-      .arg(ClockText(firstDayNumber), ClockText(lastDayNumber))
+  const QString firstZone = ZoneText(firstDayNumber);
+  const QString lastZone = ZoneText(lastDayNumber);
+  // A day that changes its clock names the zone at both ends.
+  const QString first = ClockText(LocalDayNumber(firstDayNumber)) +
+                        (firstZone == lastZone ? QString() : QLatin1Char(' ') + firstZone);
+  return QStringLiteral("%1-%2 %3 (%4 h %5 min)")
+      .arg(first, ClockText(LocalDayNumber(lastDayNumber)), lastZone)
       .arg(minutes / 60)
       .arg(minutes % 60);
 }
 
+QString UtcTimeSpanText(double firstDayNumber, double lastDayNumber) {
+  return ClockText(firstDayNumber) + QLatin1Char('-') + UtcClockText(lastDayNumber);
+}
+
 void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
                    const TrackProjection& projection, const LivePosition& position, const QString& title,
-                   TrackPaintScratch& scratch, const std::function<void(QPainter&)>& under) {
+                   TrackPaintScratch& scratch, const std::function<void(QPainter&)>& under,
+                   const QPalette& palette) {
+  const ViewColours colours = ViewColoursFor(palette);
   painter.save();
   painter.setClipRect(area);
-  painter.fillRect(area, kMapBackground);
+  painter.fillRect(area, colours.mapBackground);
   if (under) under(painter);
   painter.setRenderHint(QPainter::Antialiasing, true);
 
-  scratch.trackLine.Paint(painter, area, track, projection);
+  scratch.trackLine.Paint(painter, area, track, projection, colours.track);
 
   // The facts, the scale bar, the north arrow and the position come first:
   // labels keep off them and off each other.
@@ -237,15 +236,15 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   }
   if (showsPosition) {
     const QPoint at = positionAt;
-    painter.setPen(QPen(Qt::black, 1.5));
+    painter.setPen(QPen(colours.text, 1.5));
     painter.setBrush(MarkerColour(position.state));
     painter.drawEllipse(at, 7, 7);
   }
   painter.setBrush(Qt::NoBrush);
   painter.setRenderHint(QPainter::Antialiasing, false);
 
-  PaintScaleBar(painter, area, projection.metresPerPixel());
-  PaintNorthArrow(painter, area, factsHeight);
+  PaintScaleBar(painter, area, projection.metresPerPixel(), colours.text);
+  PaintNorthArrow(painter, area, factsHeight, colours.text);
   QString facts = title;
   if (!track.points().empty()) {
     facts += QStringLiteral("    %1    %2    %3 points")
@@ -256,101 +255,13 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
     facts += QStringLiteral("    no track points");
   }
   const QRect band(area.left(), area.top(), area.width(), factsHeight);
-  painter.fillRect(band, QColor(255, 255, 255, 210));
-  painter.setPen(Qt::black);
+  painter.fillRect(band, colours.band);
+  painter.setPen(colours.text);
   // A narrow map (the summary beside it) ends the line in "..." rather than
   // in half a word.
   const QRect line = band.adjusted(8, 0, -8, 0);
   painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
                    QFontMetrics(painter.font()).elidedText(facts, Qt::ElideRight, line.width()));
-  painter.restore();
-}
-
-void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track) {
-  painter.save();
-  painter.setClipRect(area);
-  painter.fillRect(area, Qt::white);
-  const QFontMetrics metrics(painter.font());
-  const int labelHeight = metrics.height();
-  const QRect plot = area.adjusted(4, labelHeight + 2, -4, -labelHeight - 2);
-  if (track.points().size() < 2 || plot.width() < 2 || plot.height() < 2) {
-    painter.setPen(Qt::gray);
-    painter.drawText(area, Qt::AlignCenter, QStringLiteral("no speed profile"));
-    painter.restore();
-    return;
-  }
-  const std::vector<ProfileColumn> columns =
-      ProfileColumns(track.points(), track.firstDayNumber(), track.lastDayNumber(), plot.width());
-  double topSpeed = 1.0;
-  double lowAltitude = 1e300;
-  double highAltitude = -1e300;
-  for (const ProfileColumn& column : columns) {
-    topSpeed = std::max(topSpeed, column.topSpeedKmh);
-    if (column.altitudes == 0) continue;
-    lowAltitude = std::min(lowAltitude, column.meanAltitudeMetres);
-    highAltitude = std::max(highAltitude, column.meanAltitudeMetres);
-  }
-  // A day with fewer points than the plot is wide leaves empty columns
-  // between its points: a bar reaches to the next point's column and the
-  // altitude line joins the points, both only within a piece of the track.
-  const int pointCount = static_cast<int>(std::min<size_t>(track.points().size(), 1u << 30));
-  const int lastBarWidth = std::max(1, plot.width() / pointCount);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(kSpeedColour);
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].points == 0) continue;
-    size_t next = i + 1;
-    while (next < columns.size() && columns[next].points == 0) ++next;
-    const bool pieceGoesOn = next < columns.size() && !columns[next].startsPiece;
-    const int width =
-        pieceGoesOn ? static_cast<int>(next - i) : std::min(lastBarWidth, static_cast<int>(next - i));
-    const int height = static_cast<int>(columns[i].topSpeedKmh / topSpeed * plot.height());
-    if (height > 0)
-      painter.drawRect(plot.left() + static_cast<int>(i), plot.bottom() + 1 - height, width, height);
-  }
-  painter.setBrush(Qt::NoBrush);
-  const bool hasAltitude = highAltitude >= lowAltitude;
-  if (hasAltitude) {
-    const double range = std::max(highAltitude - lowAltitude, 1.0);
-    painter.setPen(QPen(kAltitudeColour, 1.5));
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    QPolygonF line;
-    auto drawLine = [&] {
-      if (line.size() == 1) painter.drawPoint(line.front());
-      if (line.size() > 1) painter.drawPolyline(line);
-      line.clear();
-    };
-    for (const ProfileColumn& column : columns) {
-      // Points without an altitude break the line; columns without points do not.
-      if (column.startsPiece || (column.points > 0 && column.altitudes == 0)) drawLine();
-      if (column.altitudes == 0) continue;
-      const double x = plot.left() + static_cast<double>(&column - columns.data());
-      line << QPointF(x, plot.bottom() - (column.meanAltitudeMetres - lowAltitude) / range * plot.height());
-    }
-    drawLine();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-  }
-  painter.setPen(Qt::black);
-  // The legend is the colour key too: a swatch before each part.
-  const int swatch = std::max(6, metrics.ascent() - 2);
-  int x = area.left() + 4;
-  auto legendPart = [&](const QColor& colour, const QString& text) {
-    painter.fillRect(QRect(x, area.top() + (labelHeight - swatch) / 2, swatch, swatch), colour);
-    x += swatch + 4;
-    painter.drawText(QRect(x, area.top(), area.right() - x, labelHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     text);
-    x += metrics.horizontalAdvance(text) + 16;
-  };
-  legendPart(kSpeedColour, QStringLiteral("speed up to %1 km/h").arg(std::lround(topSpeed)));
-  if (hasAltitude) {
-    legendPart(
-        kAltitudeColour,
-        QStringLiteral("altitude %1-%2 m").arg(std::lround(lowAltitude)).arg(std::lround(highAltitude)));
-  }
-  painter.drawText(area.adjusted(4, 0, -4, 0), Qt::AlignBottom | Qt::AlignLeft,
-                   ClockText(track.firstDayNumber()) + QStringLiteral(" UTC"));
-  painter.drawText(area.adjusted(4, 0, -4, 0), Qt::AlignBottom | Qt::AlignRight,
-                   ClockText(track.lastDayNumber()) + QStringLiteral(" UTC"));
   painter.restore();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPalette>
 #include <QRect>
 #include <QString>
 
@@ -11,6 +12,7 @@
 #include "app/day_track.h"
 #include "app/live_position.h"
 #include "app/track_projection.h"
+#include "ui/profile_painter.h"
 #include "ui/track_line_layer.h"
 
 class QFont;
@@ -26,6 +28,10 @@ inline const QColor kMapBackground(250, 250, 246);
 // The profile's speed bars and altitude line.
 inline const QColor kSpeedColour(120, 160, 220);
 inline const QColor kAltitudeColour(121, 85, 72);
+// Lighter lines for a dark palette.
+inline const QColor kDarkTrackColour(100, 175, 255);
+inline const QColor kDarkSpeedColour(60, 100, 160);
+inline const QColor kDarkAltitudeColour(240, 180, 120);
 
 // The colour of the position marker for each state.
 QColor MarkerColour(PositionState state);
@@ -35,8 +41,11 @@ int FactsBandHeight(const QFont& font);
 
 // "12.3 km", "850 m".
 QString DistanceText(double metres);
-// "08:01:12-17:45:00 UTC (9 h 43 min)" for two day numbers.
+// "10:01:12-19:45:00 CEST (9 h 43 min)" for two UTC day numbers: the
+// local time, as the day files are named.
 QString TimeSpanText(double firstDayNumber, double lastDayNumber);
+// "08:01:12-17:45:00 UTC".
+QString UtcTimeSpanText(double firstDayNumber, double lastDayNumber);
 
 // What a repaint reuses, so that once grown it allocates nothing.
 struct TrackPaintScratch {
@@ -61,13 +70,10 @@ struct TrackPaintScratch {
 // fall on one already drawn is left out: a long day has thousands. A name
 // or number that would cover another, the position or the map's furniture
 // is left out too. `under` paints the map tiles over the background, under
-// all the rest.
+// all the rest. The background and the text follow `palette`.
 void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
                    const TrackProjection& projection, const LivePosition& position, const QString& title,
-                   TrackPaintScratch& scratch, const std::function<void(QPainter&)>& under = {});
-
-// Paints the speed (bars) and, where known, the altitude (a line) over the
-// day's UTC time into `area`.
-void PaintProfile(QPainter& painter, const QRect& area, const DayTrack& track);
+                   TrackPaintScratch& scratch, const std::function<void(QPainter&)>& under = {},
+                   const QPalette& palette = QPalette());
 
 }  // namespace pathmere

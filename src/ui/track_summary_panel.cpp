@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "app/day_summary_text.h"
+#include "ui/stop_marks.h"
 
 namespace pathmere {
 
@@ -17,7 +18,8 @@ TrackSummaryPanel::TrackSummaryPanel(QWidget* parent) : QWidget(parent) {
   for (int row = 0; row < kMostRows; ++row) {
     auto* label = new QLabel(this);
     auto* value = new QLabel(this);
-    label->setStyleSheet(QStringLiteral("color: #555"));
+    // Quieter than the values, in a light or a dark palette alike.
+    label->setForegroundRole(QPalette::PlaceholderText);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid_->addWidget(label, row, 0);
@@ -43,9 +45,10 @@ void TrackSummaryPanel::Update(const DayTrack& track) {
     cells_[i].second->setText(value);
     lines_ << label + QStringLiteral(": ") + value;
   }
+  // Local times, as the day's files are named, with UTC beside them.
   QStringList stops;
-  for (const std::string& line : StopLines(summary_)) stops << QString::fromStdString(line);
-  setToolTip(stops.isEmpty() ? QString() : QStringLiteral("Stops (UTC):\n") + stops.join(QLatin1Char('\n')));
+  for (const DayStop& stop : summary_.stops) stops << StopText(stop);
+  setToolTip(stops.isEmpty() ? QString() : QStringLiteral("Stops:\n") + stops.join(QLatin1Char('\n')));
 }
 
 }  // namespace pathmere

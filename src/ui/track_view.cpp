@@ -4,12 +4,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "ui/map_choice.h"
@@ -27,7 +29,8 @@ QString DayText(LocalDate day) {
   return QLocale::c().toString(date, QStringLiteral("dddd yyyy-MM-dd"));
 }
 
-// The speed and altitude profile below the map.
+// The speed and altitude profile below the map; its tooltip tells the
+// time, speed and altitude under the cursor.
 class TrackProfile final : public QWidget {
  public:
   TrackProfile(const TrackView& view, QWidget* parent) : QWidget(parent), view_(view) {
@@ -39,7 +42,18 @@ class TrackProfile final : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    PaintProfile(painter, rect(), view_.track());
+    PaintProfile(painter, rect(), view_.track(), palette());
+  }
+  bool event(QEvent* event) override {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = ProfileToolTip(rect(), view_.track(), fontMetrics(), help->pos().x());
+    if (text.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), text, this);
+    }
+    return true;
   }
 
  private:

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "ui/main_window.h"
+#include "ui/menu_keys.h"
 
 namespace pathmere {
 
@@ -19,8 +20,9 @@ QMenu* MakeTrayMenu(MainWindow& window) {
   QObject::connect(menu->addAction(QStringLiteral("Flush")), &QAction::triggered, &window,
                    [&window] { window.panel()->flushButton()->click(); });
   menu->addSeparator();
-  QObject::connect(menu->addAction(QStringLiteral("Exit")), &QAction::triggered, &window,
-                   [&window] { window.action(kCommandExit)->trigger(); });
+  QAction* exit = menu->addAction(QStringLiteral("Exit"));
+  ShowQuitKey(*exit);
+  QObject::connect(exit, &QAction::triggered, &window, [&window] { window.action(kCommandExit)->trigger(); });
   return menu;
 }
 

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -43,6 +44,7 @@ TEST_F(MainWindowKeysTest, TheTrayIconsMenuShowsMarksFlushesAndExits) {
   QStringList captions;
   for (QAction* action : menu->actions()) captions << (action->isSeparator() ? "-" : action->text());
   EXPECT_EQ(captions, QStringList({"Show", "Wpt", "Flush", "-", "Exit"}));
+  EXPECT_EQ(menu->actions().last()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q)) << "Exit shows its key";
   auto choose = [&](const char* caption) {
     for (QAction* action : menu->actions()) {
       if (action->text() == caption) action->trigger();
@@ -75,6 +77,24 @@ TEST_F(MainWindowKeysTest, TheTrayIconsMenuShowsMarksFlushesAndExits) {
   };
   choose("Exit");
   EXPECT_EQ(asked, "Exit") << "the question the Tools menu's Exit asks";
+}
+
+// Exit shows Ctrl+Q, and the key stays the window's way out without a
+// question: Exit's shortcut never competes with it (an ambiguous key would
+// do nothing at all).
+TEST_F(MainWindowKeysTest, ExitShowsCtrlQWhichStillLeavesWithoutAQuestion) {
+  StoreOutputFolder(L"\\Tracks");
+  auto window = MakeWindow();
+  Start(*window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QAction* exit = window->action(kCommandExit);
+  EXPECT_EQ(exit->text(), "Exit");
+  EXPECT_EQ(exit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  EXPECT_TRUE(exit->isShortcutVisibleInContextMenu());
+  QSignalSpy ended(window.get(), &MainWindow::shutDownDone);
+  QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_TRUE(dialogsShown.empty()) << "no question";
 }
 
 // The status area says "COM-port open error (1)!" every second; the message

@@ -96,6 +96,8 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   expected.insert(expected.end(), {"Find receiver", "-", "Exit"});
   EXPECT_EQ(Describe(window->toolsMenu()), expected);
   EXPECT_EQ(window->action(kCommandAbout)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+  // Exit shows the key that leaves the program; its caption stays "Exit".
+  EXPECT_EQ(window->action(kCommandExit)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
   // Port and speed each carry one radio mark.
   EXPECT_TRUE(window->action(kCommandPortNone)->actionGroup()->isExclusive());
   EXPECT_EQ(window->action(kCommandPortNone)->actionGroup(), window->action(kCommandPortLast)->actionGroup());

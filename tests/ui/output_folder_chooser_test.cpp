@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,85 +18,14 @@
 
 #include "app/program.h"
 #include "desktop_fixture.h"
+#include "output_folder_chooser_fixture.h"
 #include "settings/settings_operations.h"
 
 namespace pathmere {
 namespace {
 
 namespace fs = std::filesystem;
-
-class OutputFolderChooserTest : public testing::DesktopTest {
- protected:
-  void MakeFolders(const std::vector<std::string>& relatives) {
-    for (const std::string& relative : relatives) fs::create_directories(root.path() / relative);
-  }
-
-  // A chooser as the main window opens it, shown so that taps land on rows.
-  std::unique_ptr<OutputFolderChooser> Open(Orientation orientation = Orientation::kLandscape) {
-    auto chooser = std::make_unique<OutputFolderChooser>(program, files, store, orientation, nullptr);
-    chooser->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(chooser.get()));
-    return chooser;
-  }
-
-  static std::vector<std::string> Rows(const OutputFolderChooser& chooser) {
-    std::vector<std::string> rows;
-    QTreeWidget* list = chooser.folderList();
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-      const QTreeWidgetItem* item = list->topLevelItem(i);
-      rows.push_back(item->text(0).toStdString() +
-                     (item->text(1).isEmpty() ? "" : " | " + item->text(1).toStdString()));
-    }
-    return rows;
-  }
-
-  static QPoint RowCentre(const OutputFolderChooser& chooser, const std::string& name) {
-    QTreeWidget* list = chooser.folderList();
-    const auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
-    EXPECT_EQ(found.size(), 1) << name;
-    if (found.isEmpty()) return {};
-    list->scrollToItem(found.first());
-    return list->visualItemRect(found.first()).center();
-  }
-
-  static void Tap(const OutputFolderChooser& chooser, const std::string& name) {
-    QTest::mouseClick(chooser.folderList()->viewport(), Qt::LeftButton, {}, RowCentre(chooser, name));
-  }
-  // As the mouse does it: a click, then a press that arrives as a double
-  // click, then its release.
-  static void DoubleTap(const OutputFolderChooser& chooser, const std::string& name) {
-    QWidget* viewport = chooser.folderList()->viewport();
-    const QPoint at = RowCentre(chooser, name);
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
-  }
-  static void Create(const OutputFolderChooser& chooser, const QString& name) {
-    chooser.nameField()->setText(name);
-    QTest::mouseClick(chooser.createButton(), Qt::LeftButton);
-  }
-  static std::string Candidate(const OutputFolderChooser& chooser) {
-    return chooser.candidateField()->text().toStdString();
-  }
-
-  // Every path below the device root.
-  std::vector<std::string> Tree() const {
-    std::vector<std::string> paths;
-    for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
-      paths.push_back(fs::relative(entry.path(), root.path()).string());
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-  }
-
-  int32_t LoadStoredFolder(std::wstring* folder) {
-    return LoadOutputDir(store, [folder](const wchar_t* path) { *folder = path; });
-  }
-
-  TickHost host;
-  testing::QueuedSerialPort receiver;
-  Program program{files, clock, receiver, host};
-};
+using testing::OutputFolderChooserTest;
 
 TEST_F(OutputFolderChooserTest, ListsRealSubfoldersInNameOrderWithTheWayUpFirst) {
   MakeFolders(
@@ -145,11 +75,11 @@ TEST_F(OutputFolderChooserTest, TapMakesACandidateAndDoubleTapWalksDownAndUp) {
   DoubleTap(*chooser, "..");
   EXPECT_EQ(chooser->depth(), 0);
   EXPECT_EQ(chooser->browsePath(), L"");
-  EXPECT_EQ(Candidate(*chooser), "") << "the root";
+  EXPECT_EQ(Candidate(*chooser), "\\") << "the root, as the dialog names it";
   EXPECT_EQ(chooser->hostPathLabel()->text().toStdString(), "= " + root.path().string());
 
-  // OK at the root hands the empty path on; the next start finds no usable
-  // folder and asks again.
+  // OK at the root hands the empty path on, though "\" is shown; the next
+  // start finds no usable folder and asks again.
   QTest::mouseClick(chooser->okButton(), Qt::LeftButton);
   EXPECT_EQ(chooser->result(), QDialog::Accepted);
   EXPECT_STREQ(program.track().folder(), L"");
@@ -175,51 +105,6 @@ TEST_F(OutputFolderChooserTest, DoubleTapBesideTheRowsNamesTheBrowsedFolder) {
   EXPECT_EQ(Candidate(*chooser), "\\Tracks");
   EXPECT_TRUE(chooser->folderList()->selectedItems().isEmpty());
   EXPECT_EQ(chooser->depth(), 1) << "nothing to go into";
-}
-
-// Arrows move the highlight as taps do, Enter goes down in the list, creates
-// in the name field, presses a focused button and is OK anywhere else;
-// Escape is Cancel.
-TEST_F(OutputFolderChooserTest, KeysActAsTapsAndButtonsWhereTheFocusIs) {
-  MakeFolders({"A/inner", "B"});
-  auto chooser = Open();
-  QTreeWidget* list = chooser->folderList();
-  // Focus alone frames the first row without marking it.
-  list->setFocus();
-  EXPECT_EQ(Candidate(*chooser), "\\Pathmere");
-  QTest::keyClick(list, Qt::Key_Down);
-  EXPECT_EQ(Candidate(*chooser), "\\B");
-  QTest::keyClick(list, Qt::Key_Up);
-  EXPECT_EQ(Candidate(*chooser), "\\A");
-  QTest::keyClick(list, Qt::Key_Return);
-  EXPECT_EQ(chooser->browsePath(), L"\\A");
-  EXPECT_EQ(Rows(*chooser), (std::vector<std::string>{"..", "inner | Folder"}));
-  EXPECT_TRUE(chooser->isVisible()) << "Enter in the list is not OK";
-
-  chooser->nameField()->setText("new");
-  QTest::keyClick(chooser->nameField(), Qt::Key_Return);
-  EXPECT_TRUE(fs::is_directory(root.path() / "A" / "new"));
-  EXPECT_EQ(Candidate(*chooser), "\\A") << "the candidate stays after Create";
-  EXPECT_TRUE(chooser->isVisible()) << "Enter in the name field is not OK";
-
-  QTest::keyClick(chooser->candidateField(), Qt::Key_Return);
-  EXPECT_EQ(chooser->result(), QDialog::Accepted);
-  EXPECT_STREQ(program.track().folder(), L"\\A");
-
-  for (const bool onCancel : {false, true}) {
-    SCOPED_TRACE(onCancel ? "Enter on Cancel" : "Escape");
-    auto again = Open();
-    Tap(*again, "B");
-    if (onCancel) {
-      again->cancelButton()->setFocus();
-      QTest::keyClick(again->cancelButton(), Qt::Key_Return);
-    } else {
-      QTest::keyClick(again->folderList(), Qt::Key_Escape);
-    }
-    EXPECT_EQ(again->result(), QDialog::Rejected);
-    EXPECT_FALSE(again->isVisible());
-    EXPECT_STREQ(program.track().folder(), L"\\A");
-  }
 }
 
 TEST_F(OutputFolderChooserTest, OkAtOnceStoresTheCurrentFolderAndCancelChangesNothing) {
@@ -267,8 +152,9 @@ TEST_F(OutputFolderChooserTest, CreateAddsAFolderHereAndSilentlyRefusesNamesThat
   Create(*chooser, "2026");
   EXPECT_TRUE(fs::is_directory(root.path() / "Tracks" / "2026"));
   EXPECT_EQ(Rows(*chooser), (std::vector<std::string>{"..", "2026 | Folder"}));
-  EXPECT_TRUE(chooser->folderList()->selectedItems().isEmpty()) << "listed, not selected";
-  EXPECT_EQ(Candidate(*chooser), "\\Tracks") << "the candidate stays";
+  ASSERT_EQ(chooser->folderList()->selectedItems().size(), 1) << "listed and selected";
+  EXPECT_EQ(chooser->folderList()->selectedItems().first()->text(0), "2026");
+  EXPECT_EQ(Candidate(*chooser), "\\Tracks\\2026") << "the folder made is the candidate";
   EXPECT_TRUE(chooser->nameField()->text().isEmpty());
 
   const std::vector<std::string> before = Tree();
@@ -279,7 +165,7 @@ TEST_F(OutputFolderChooserTest, CreateAddsAFolderHereAndSilentlyRefusesNamesThat
     SCOPED_TRACE(name);
     Create(*chooser, QString::fromUtf8(name));
     EXPECT_TRUE(chooser->nameField()->text().isEmpty());
-    EXPECT_EQ(Candidate(*chooser), "\\Tracks");
+    EXPECT_EQ(Candidate(*chooser), "\\Tracks\\2026") << "a refused name changes nothing";
   }
   EXPECT_EQ(Tree(), before);
   EXPECT_EQ(Rows(*chooser), (std::vector<std::string>{"..", "2026 | Folder"}));
@@ -313,7 +199,7 @@ TEST_F(OutputFolderChooserTest, PathsThatWouldNotFitAreRefusedAndChangeNothing) 
   Create(*chooser, QString(57, QLatin1Char('n')));
   EXPECT_FALSE(fs::exists(root.path() / longName / std::string(58, 'n')));
   EXPECT_TRUE(fs::is_directory(root.path() / longName / std::string(57, 'n')));
-  EXPECT_EQ(Candidate(*chooser), here);
+  EXPECT_EQ(Candidate(*chooser), here + "\\" + std::string(57, 'n')) << "259 characters, the longest path";
 }
 
 TEST_F(OutputFolderChooserTest, DescentStopsAtTheDeepestLevelItCanRecord) {
