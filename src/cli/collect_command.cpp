@@ -95,6 +95,7 @@ int RunCollectCommand(const CollectArguments& args) {
   options.cleanSession = false;
   options.willTopic.clear();
   options.subscribeTo = "owntracks/+/+";
+  if (args.version5) options.version5 = *args.version5;
   MqttConnection connection(options);
 
   PosixFileSystem files = outputDir != nullptr ? PosixFileSystem(outputDir) : PosixFileSystem();
@@ -102,9 +103,10 @@ int RunCollectCommand(const CollectArguments& args) {
   MessageLog log;
   // Without --output, each vehicle's folder goes into the logger's own default.
   Collector collector(files, clock, log, args.gpx, outputDir != nullptr ? L"" : L"\\Pathmere");
+  const std::string shownBroker = target->url + (options.version5 ? " (MQTT 5)" : "");
   auto sources = [&] {
     return CollectorSources{
-        collector, files, clock, target->url, options.subscribeTo, options.clientId, connection.connected(),
+        collector, files, clock, shownBroker, options.subscribeTo, options.clientId, connection.connected(),
         ""};
   };
   auto report = [&] {

@@ -75,7 +75,7 @@ class CollectTest : public ::testing::Test {
   MosquittoBroker broker;
   testing::LoggerHome home;
   MqttConnection sender{
-      {"127.0.0.1", broker.port(), false, "", "car", "secret", "test-sender", true, "", "", ""}};
+      {"127.0.0.1", broker.port(), false, "", "car", "secret", "test-sender", true, "", "", "", false}};
 };
 
 TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
@@ -185,6 +185,37 @@ TEST_F(CollectTest, TellsSystemdAndStatusWhatItCollects) {
   const auto after = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
   EXPECT_EQ(after.exitStatus, 1);
   EXPECT_EQ(after.err, "pathmere-cli: no Pathmere is running\n");
+}
+
+// MQTT 5 for the replay and the collector from `protocol = 5` (the broker's
+// log names the version each client speaks), and the collector's session
+// outlives it as a 3.1.1 one does: MQTT 5 ends a session with its
+// connection unless the client asks for an expiry.
+TEST_F(CollectTest, Mqtt5PublishesAndCollectsWithASessionThatOutlivesTheCollector) {
+  const fs::path log = testing::RecordedLogFolder() / "gpsbabel-track-2004.nmea";
+  if (!fs::exists(log)) GTEST_SKIP() << "recorded logs not found";
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app) << "device = van7\nprotocol = 5\n";
+  auto collector = StartCollector();
+  ASSERT_EQ(collector->Stop(SIGTERM).exitStatus, 0);
+  const fs::path replayed = home.root() / "replayed";
+  const auto replay = testing::RunCommand(
+      {PATHMERE_CLI_PATH, "replay", log.string(), "--output", replayed.string(), "--publish", broker.url()},
+      home.Environment("UTC"));
+  ASSERT_EQ(replay.exitStatus, 0) << replay.err;
+  collector = StartCollector();
+  const auto status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+  EXPECT_NE(status.out.find("Broker: " + broker.url("collector") + " (MQTT 5), connected\n"),
+            std::string::npos)
+      << status.out;
+  std::this_thread::sleep_for(2s);
+  ASSERT_EQ(collector->Stop(SIGTERM).exitStatus, 0);
+  const size_t points = TrackPoints(replayed / "2004-08-07.plt");
+  EXPECT_GT(points, 12u);
+  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2004-08-07.plt"), points);
+  broker.Stop();
+  EXPECT_NE(broker.log().find(" as pathmere-collector-collector (p5, c0,"), std::string::npos)
+      << broker.log();
+  EXPECT_NE(broker.log().find(" as pathmere-car-van7 (p5, c1,"), std::string::npos) << broker.log();
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ class Subscriber {
  public:
   Subscriber(const MosquittoBroker& broker, bool persistent, const std::string& id)
       : connection_({"127.0.0.1", broker.port(), false, "", "collector", "secret", id, !persistent, "", "",
-                     "owntracks/#"}) {}
+                     "owntracks/#", false}) {}
 
   // Locations received so far, in arrival order; the retained flag of each.
   const std::vector<Point>& Take() {
