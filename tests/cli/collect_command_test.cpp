@@ -218,5 +218,24 @@ TEST_F(CollectTest, Mqtt5PublishesAndCollectsWithASessionThatOutlivesTheCollecto
   EXPECT_NE(broker.log().find(" as pathmere-car-van7 (p5, c1,"), std::string::npos) << broker.log();
 }
 
+// --protocol 5 on the command line, and a refused login told once in
+// MQTT 5's words; the collector keeps running and stops as ever.
+TEST_F(CollectTest, AnMqtt5LoginTheBrokerRefusesIsOneLine) {
+  const fs::path wrong = home.root() / "wrong-password";
+  std::ofstream(wrong) << "not the password\n";
+  fs::permissions(wrong, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app)
+      << "password-file = " << wrong.string() << "\n";
+  ChildProcess collector({PATHMERE_CLI_PATH, "collect", broker.url("collector"), "--protocol", "5",
+                          "--output", home.out().string()},
+                         home.Environment("UTC"));
+  std::this_thread::sleep_for(4s);
+  const auto result = collector.Stop(SIGTERM);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  const std::string line = "pathmere-cli: broker at 127.0.0.1:" + std::to_string(broker.port()) +
+                           " refused the connection: Not authorized, retrying\n";
+  EXPECT_EQ(result.err, line + "pathmere-cli: 0 points written, 0 duplicates dropped\n");
+}
+
 }  // namespace
 }  // namespace pathmere
