@@ -14,10 +14,12 @@ else()
 endif()
 
 set(readable OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-configure_file("${PATHMERE_SOURCE_DIR}/packaging/pathmere-record.service.in"
-               "${PATHMERE_STAGING_DIR}/pathmere-record.service" @ONLY)
-file(INSTALL "${PATHMERE_STAGING_DIR}/pathmere-record.service" DESTINATION "${unit_dir}"
-     FILE_PERMISSIONS ${readable})
+foreach(unit pathmere-record pathmere-collect)
+  configure_file("${PATHMERE_SOURCE_DIR}/packaging/${unit}.service.in"
+                 "${PATHMERE_STAGING_DIR}/${unit}.service" @ONLY)
+  file(INSTALL "${PATHMERE_STAGING_DIR}/${unit}.service" DESTINATION "${unit_dir}"
+       FILE_PERMISSIONS ${readable})
+endforeach()
 if(PATHMERE_WITH_DESKTOP)
   configure_file("${PATHMERE_SOURCE_DIR}/packaging/pathmere.desktop.in"
                  "${PATHMERE_STAGING_DIR}/pathmere.desktop" @ONLY)

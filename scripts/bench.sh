@@ -6,7 +6,8 @@
 # resident memory and the ratios, and what the GPX files cost (the replay
 # again with --no-gpx) and their bytes per point. Then, where Qt is installed, how long the
 # track view takes to show each day of that replay's output folder and to
-# repaint it while panning (reported, no target).
+# repaint it while panning (reported, no target). Last, 100 simulated
+# vehicles publishing into one broker with one collector (bench-fleet.sh).
 #
 #   scripts/bench.sh [--days N]         (or: cmake --build build --target bench)
 #
@@ -129,4 +130,12 @@ missed=0
 # Pages of the C library and the program differ by a few KiB from run to run.
 [[ $((p_rss - d_rss)) -le 256 && $((d_rss - p_rss)) -le 256 ]] ||
   { echo "MISSED: the same peak RSS for 1 and $days days"; missed=1; }
+
+# Many vehicles: replays of the recorded logs into one Mosquitto on loopback
+# with one collector (scripts/bench-fleet.sh); a lost point is a miss.
+echo
+fleet=0
+"$source_dir/scripts/bench-fleet.sh" "$cli" "$scratch" "${PATHMERE_BENCH_VEHICLES:-100}" || fleet=$?
+((fleet != 2)) || echo "Fleet: not measured"
+((fleet != 1)) || { echo "MISSED: every published point in the collector's files"; missed=1; }
 exit $missed

@@ -1,21 +1,28 @@
 #include "app/collector.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "app/logger_report.h"
 #include "app/program_version.h"
+#include "fix/fix_time.h"
+#include "output/ozi_line_reader.h"
 #include "text/wide_text.h"
 
 namespace pathmere {
 
 namespace {
 
-// The collector writes at least this often: it runs on a server, not a card.
-constexpr int32_t kFlushSeconds = 10;
+// 1970-01-01 as a day number of the day files (days since 1899-12-30).
+constexpr double kUnixEpochDayNumber = 25569.0;
 
 }  // namespace
 
-Collector::Device::Device(FileSystem& files, TickClock& clock, MessageLog& log, const std::wstring& folder)
-    : track(files, clock, log), gpx(files, log, ProgramVersion()) {
-  track.SetFolder(folder);
-  gpx.SetFolder(folder);
+Collector::Device::Device(FileSystem& files, TickClock& clock, MessageLog& log, const std::wstring& where)
+    : track(files, clock, log), gpx(files, log, ProgramVersion()), folder(where) {
+  track.SetFolder(where);
+  gpx.SetFolder(where);
   track.SetSyncToDisk(true);
   gpx.SetSyncToDisk(true);
   track.SetFlushSeconds(kFlushSeconds);
@@ -25,6 +32,8 @@ Collector::Collector(FileSystem& files, TickClock& clock, MessageLog& log, bool 
     : files_(files), clock_(clock), log_(log), gpxOn_(gpx), base_(std::move(base)) {}
 
 MessageProblem Collector::Take(std::string_view topic, std::string_view payload) {
+  ++messages_;
+  lastMessageTick_ = clock_.NowMs();
   const DecodedLocation decoded = DecodeOwnTracksMessage(topic, payload);
   if (decoded.problem != MessageProblem::kNone) {
     ++skipped_[decoded.problem];
@@ -37,14 +46,61 @@ MessageProblem Collector::Take(std::string_view topic, std::string_view payload)
     device = std::make_unique<Device>(files_, clock_, log_, base_ + L"\\" + Utf8ToWide(folder));
     if (gpxOn_) device->track.SetFollower(&device->gpx);
   }
-  if (!device->seen.insert(decoded.tst).second) {
+  std::vector<int64_t>& seen = Seen(*device, decoded.fix);
+  // Points mostly come in order: the search ends at the back.
+  const auto at = !seen.empty() && seen.back() < decoded.tst
+                      ? seen.end()
+                      : std::lower_bound(seen.begin(), seen.end(), decoded.tst);
+  if (at != seen.end() && *at == decoded.tst) {
     ++duplicates_;
     return MessageProblem::kNone;
   }
+  seen.insert(at, decoded.tst);
   if (gpxOn_) device->gpx.AddPoint(decoded.fix);
   device->track.AddPoint(decoded.fix);
+  ++device->written;
+  device->lastTst = decoded.tst;
   ++written_;
   return MessageProblem::kNone;
+}
+
+std::vector<int64_t>& Collector::Seen(Device& device, const GpsFix& fix) {
+  GpsFix local;
+  UtcToLocal(fix, &local);
+  const int32_t key = DayKey(local);
+  device.dayUse.erase(std::remove(device.dayUse.begin(), device.dayUse.end(), key), device.dayUse.end());
+  device.dayUse.push_back(key);
+  const auto known = device.days.find(key);
+  if (known != device.days.end()) return known->second;
+  // The least recently used day goes; its points are in its file (a day
+  // change flushes them), so it is read again when it comes back.
+  if (device.dayUse.size() > kDaysKept) {
+    device.days.erase(device.dayUse.front());
+    device.dayUse.erase(device.dayUse.begin());
+  }
+  std::vector<int64_t>& seen = device.days[key];
+  char name[40];
+  std::snprintf(name, sizeof name, "\\%04d-%02d-%02d.plt", 2000 + local.year, local.month, local.day);
+  const FileHandle file = files_.OpenExistingForRead(device.folder + Utf8ToWide(name));
+  if (file == kInvalidFile) return seen;
+  std::string text;
+  char buffer[65536];
+  uint32_t got = 0;
+  while (files_.Read(file, buffer, sizeof buffer, &got) && got > 0) {
+    text.append(buffer, got);
+    const size_t used = ForEachWholeLine(text, [&](std::string_view line) {
+      TrackLine point;
+      if (!ParseTrackPointLine(line, &point)) return;
+      // The day number holds the second to 8 decimals of a day.
+      const double tst = std::round((point.dayNumber - kUnixEpochDayNumber) * 86400.0);
+      if (tst >= 0.0 && tst < 1e12) seen.push_back(static_cast<int64_t>(tst));
+    });
+    text.erase(0, used);
+  }
+  files_.Close(file);
+  std::sort(seen.begin(), seen.end());
+  seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+  return seen;
 }
 
 int Collector::Flush() {
@@ -56,9 +112,44 @@ int Collector::Flush() {
   return result;
 }
 
+std::vector<std::string> Collector::ObserveWrites() {
+  std::vector<std::string> lines;
+  for (auto& [name, device] : devices_) {
+    const DayFile& file = device->track.output().file();
+    const int code = file.lastWriteCode();
+    const uint32_t error = code == kWriteOk ? 0u : file.lastError();
+    if (code != device->toldCode || error != device->toldError) {
+      // The logger's words, with the device's folder before the file's name.
+      std::string line = code == kWriteOk ? DayFileName(file) + " written again"
+                                          : DescribeWriteFailure(file, device->track.output().lines().View());
+      const size_t at = line.find(DayFileName(file));
+      lines.push_back(line.insert(at == std::string::npos ? 0 : at, name + "/"));
+    }
+    device->toldCode = code;
+    device->toldError = error;
+  }
+  return lines;
+}
+
+std::vector<Collector::DeviceCount> Collector::Devices() const {
+  std::vector<DeviceCount> counts;
+  for (const auto& [name, device] : devices_) {
+    const std::string_view pending = device->track.output().lines().View();
+    counts.push_back({name, device->written, device->lastTst,
+                      static_cast<long>(std::count(pending.begin(), pending.end(), '\n'))});
+  }
+  return counts;
+}
+
 int64_t Collector::skipped(MessageProblem problem) const {
   const auto it = skipped_.find(problem);
   return it == skipped_.end() ? 0 : it->second;
+}
+
+int64_t Collector::skippedTotal() const {
+  int64_t total = 0;
+  for (const auto& [problem, count] : skipped_) total += count;
+  return total;
 }
 
 }  // namespace pathmere

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "messages/message_log.h"
 #include "output/gpx_file_writer.h"
@@ -20,9 +20,17 @@ namespace pathmere {
 // owntracks/USER/DEVICE go into the folder USER-DEVICE of the output folder,
 // through the logger's own track and GPX writers and day keys. A message
 // that is not a usable location is counted and skipped; one with a `tst`
-// the device has given before is a duplicate and dropped.
+// the device has given before is a duplicate and dropped, also when the
+// point was written before this run: a day's .plt is read back the first
+// time a point of that day arrives, whatever order the points come in.
 class Collector {
  public:
+  // Written at least this often: the collector runs on a server, not a card.
+  static constexpr int32_t kFlushSeconds = 10;
+  // Days of each device whose `tst` values are kept; an older one is read
+  // from its file again when a point of it comes back.
+  static constexpr size_t kDaysKept = 3;
+
   // `base`: the folder the device folders go into ("" for the root).
   Collector(FileSystem& files, TickClock& clock, MessageLog& log, bool gpx, std::wstring base);
 
@@ -31,18 +39,47 @@ class Collector {
   // Every device's pending points to its files (synced).
   int Flush();
 
+  // One line per change of a device's track file writes: "cannot write
+  // car-van7/2026-12-07.plt: ...", then "... written again".
+  std::vector<std::string> ObserveWrites();
+
+  struct DeviceCount {
+    std::string name;  // USER-DEVICE
+    int64_t written = 0;
+    int64_t lastTst = 0;  // of the last point written
+    long pending = 0;     // points not on disk yet
+  };
+  // In name order.
+  std::vector<DeviceCount> Devices() const;
+
   int64_t written() const { return written_; }
   int64_t duplicates() const { return duplicates_; }
   int64_t skipped(MessageProblem problem) const;
+  int64_t skippedTotal() const;
+  int64_t messages() const { return messages_; }
+  // Tick of the last message taken; valid once messages() is above 0.
+  uint32_t lastMessageTick() const { return lastMessageTick_; }
   size_t devices() const { return devices_.size(); }
+  const std::wstring& base() const { return base_; }
 
  private:
   struct Device {
-    Device(FileSystem& files, TickClock& clock, MessageLog& log, const std::wstring& folder);
+    Device(FileSystem& files, TickClock& clock, MessageLog& log, const std::wstring& where);
     TrackFileWriter track;
     GpxFileWriter gpx;
-    std::set<int64_t> seen;
+    std::wstring folder;
+    // The `tst` of each local day's points, sorted: those of its file when
+    // the day was first met in this run, and those taken since.
+    std::map<int32_t, std::vector<int64_t>> days;
+    std::vector<int32_t> dayUse;  // day keys, the most recently used last
+    int64_t written = 0;
+    int64_t lastTst = 0;
+    int toldCode = kWriteOk;
+    uint32_t toldError = 0;
   };
+
+  // The `tst` values of a day of `device`, read from its .plt the first time.
+  std::vector<int64_t>& Seen(Device& device, const GpsFix& fix);
 
   FileSystem& files_;
   TickClock& clock_;
@@ -53,6 +90,8 @@ class Collector {
   std::map<MessageProblem, int64_t> skipped_;
   int64_t written_ = 0;
   int64_t duplicates_ = 0;
+  int64_t messages_ = 0;
+  uint32_t lastMessageTick_ = 0;
 };
 
 }  // namespace pathmere

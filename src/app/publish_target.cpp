@@ -52,6 +52,12 @@ bool ReadPassword(const std::filesystem::path& file, std::string* password, std:
 
 }  // namespace
 
+bool ParseMqttProtocol(const std::string& text, bool* version5) {
+  if (text != "3.1.1" && text != "5") return false;
+  *version5 = text == "5";
+  return true;
+}
+
 std::filesystem::path PublishSettingsPath() {
   const std::filesystem::path folder = BrenixConfigFolder();
   return folder.empty() ? std::filesystem::path() : folder / "publish";
@@ -147,6 +153,11 @@ std::optional<PublishTarget> LoadPublishTarget(const std::optional<std::string>&
       passwordFile = value;
     } else if (key == "ca-file") {
       target.connection.caFile = value;
+    } else if (key == "protocol") {
+      if (!ParseMqttProtocol(value, &target.connection.version5)) {
+        *error = path.string() + " line " + std::to_string(number) + ": protocol must be 3.1.1 or 5";
+        return std::nullopt;
+      }
     } else {
       *error = path.string() + " line " + std::to_string(number) + ": unknown key \"" + key + "\"";
       return std::nullopt;

@@ -24,11 +24,15 @@ struct PublishTarget {
 bool ParsePublishUrl(const std::string& url, PublishTarget* target, std::string* error);
 
 // The file $XDG_CONFIG_HOME/Brenix/publish: "key = value" lines (url, user,
-// device, tracker-id, password-file, ca-file; "#" starts a comment). `url`,
+// device, tracker-id, password-file, ca-file, protocol; "#" starts a
+// comment). `url`,
 // when given, replaces the file's. Nullopt with an empty `error` when
 // publishing is not configured; with `error` set when it is configured but
 // unusable (a password file that others may read, say).
 std::optional<PublishTarget> LoadPublishTarget(const std::optional<std::string>& url, std::string* error);
+
+// "3.1.1" or "5", the MQTT versions there are a choice of.
+bool ParseMqttProtocol(const std::string& text, bool* version5);
 
 // The settings file's path, for messages.
 std::filesystem::path PublishSettingsPath();

@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/collector.h"
+#include "app/collector_channel.h"
+#include "app/collector_report.h"
 #include "app/publish_target.h"
 #include "cli/output_folder.h"
 #include "messages/message_log.h"
@@ -20,7 +23,32 @@ namespace pathmere {
 
 namespace {
 
-constexpr uint32_t kFlushMs = 10000;
+constexpr uint32_t kTickMs = 1000;
+constexpr int kPollMs = 200;
+
+// Tells the journal each change of the connection, once per problem.
+class ConnectionLines {
+ public:
+  explicit ConnectionLines(std::string url) : url_(std::move(url)) {}
+
+  void Observe(const MqttConnection& connection) {
+    const bool connected = connection.connected();
+    const std::string problem = connection.problem();
+    if (connected && !connectedTold_) {
+      std::fprintf(stderr, "pathmere-cli: collecting from %s\n", url_.c_str());
+      toldProblem_.clear();
+    } else if (!connected && !problem.empty() && problem != toldProblem_) {
+      std::fprintf(stderr, "pathmere-cli: %s, retrying\n", problem.c_str());
+      toldProblem_ = problem;
+    }
+    connectedTold_ = connected;
+  }
+
+ private:
+  std::string url_;
+  std::string toldProblem_;
+  bool connectedTold_ = false;
+};
 
 }  // namespace
 
@@ -35,6 +63,26 @@ int RunCollectCommand(const CollectArguments& args) {
     std::fprintf(stderr, "pathmere-cli: cannot collect: %s\n", error.c_str());
     return 2;
   }
+  std::string channelProblem;
+  std::unique_ptr<InstanceChannel> channel = CollectorChannel(&channelProblem);
+  if (channel != nullptr) {
+    switch (channel->Listen()) {
+      case InstanceChannel::ListenResult::kListening:
+        break;
+      case InstanceChannel::ListenResult::kOtherInstance:
+        std::fprintf(stderr,
+                     "pathmere-cli: a collector is already running ('pathmere-cli status' tells what it "
+                     "does)\n");
+        return 1;
+      case InstanceChannel::ListenResult::kFailed:
+        channelProblem = channel->listenProblem();
+        break;
+    }
+  }
+  if (!channelProblem.empty()) {
+    std::fprintf(stderr, "pathmere-cli: 'pathmere-cli status' cannot reach this collector: %s\n",
+                 channelProblem.c_str());
+  }
   const StopSignals stopSignals;
   if (!stopSignals.installed()) {
     std::fprintf(stderr, "pathmere-cli: cannot install the stop signals\n");
@@ -47,6 +95,7 @@ int RunCollectCommand(const CollectArguments& args) {
   options.cleanSession = false;
   options.willTopic.clear();
   options.subscribeTo = "owntracks/+/+";
+  if (args.version5) options.version5 = *args.version5;
   MqttConnection connection(options);
 
   PosixFileSystem files = outputDir != nullptr ? PosixFileSystem(outputDir) : PosixFileSystem();
@@ -54,45 +103,68 @@ int RunCollectCommand(const CollectArguments& args) {
   MessageLog log;
   // Without --output, each vehicle's folder goes into the logger's own default.
   Collector collector(files, clock, log, args.gpx, outputDir != nullptr ? L"" : L"\\Pathmere");
+  const std::string shownBroker = target->url + (options.version5 ? " (MQTT 5)" : "");
+  auto sources = [&] {
+    return CollectorSources{
+        collector, files, clock, shownBroker, options.subscribeTo, options.clientId, connection.connected(),
+        ""};
+  };
+  auto report = [&] {
+    const std::string problem = connection.problem();
+    CollectorSources in = sources();
+    in.problem = problem;
+    return ComposeCollectorReport(in);
+  };
+
+  // Under systemd (Type=notify): ready at once, a watchdog ping every
+  // second from the loop that takes the messages, and the state whenever
+  // it changes.
   ServiceNotifier systemd;
+  std::string toldStatus;
   std::set<MessageProblem> told;
-  std::string toldProblem;
-  bool connectedTold = false;
-  uint32_t lastFlush = clock.NowMs();
+  ConnectionLines connectionLines(target->url);
   if (systemd.enabled()) systemd.Send("READY=1");
+  uint32_t nextTick = clock.NowMs() + kTickMs;
+  uint32_t lastFlush = clock.NowMs();
   for (;;) {
-    pollfd fd = {stopSignals.wakeFd(), POLLIN, 0};
-    if (poll(&fd, 1, 200) > 0 && (fd.revents & POLLIN) != 0) break;
+    std::vector<pollfd> fds = {{stopSignals.wakeFd(), POLLIN, 0},
+                               {channel ? channel->listenFd() : -1, POLLIN, 0}};
+    if (channel) {
+      for (const int fd : channel->waitingFds()) fds.push_back({fd, POLLIN, 0});
+    }
+    if (poll(fds.data(), fds.size(), kPollMs) > 0 && (fds[0].revents & POLLIN) != 0) break;
+    // Nothing to forward to a collector: only `status` is answered.
+    if (channel) channel->ServeOnce([](int32_t) {}, report);
     for (const MqttMessage& message : connection.TakeMessages()) {
       const MessageProblem problem = collector.Take(message.topic, message.payload);
       if (problem != MessageProblem::kNone && problem != MessageProblem::kNotLocation &&
           told.insert(problem).second) {
-        // Once per kind; `status` of the journal tells the counts.
+        // Once per kind; `status` tells the counts.
         std::fprintf(stderr, "pathmere-cli: skipping messages: %s (first on %.80s)\n",
                      MessageProblemText(problem), message.topic.c_str());
       }
     }
-    const bool connected = connection.connected();
-    const std::string problem = connection.problem();
-    if (connected && !connectedTold) {
-      std::fprintf(stderr, "pathmere-cli: collecting from %s\n", target->url.c_str());
-      toldProblem.clear();
-    } else if (!connected && !problem.empty() && problem != toldProblem) {
-      std::fprintf(stderr, "pathmere-cli: %s, retrying\n", problem.c_str());
-      toldProblem = problem;
-    }
-    connectedTold = connected;
-    if (clock.NowMs() - lastFlush >= kFlushMs) {
+    connectionLines.Observe(connection);
+    if (clock.NowMs() - lastFlush >= 1000u * Collector::kFlushSeconds) {
       collector.Flush();
       lastFlush = clock.NowMs();
+    }
+    for (const std::string& line : collector.ObserveWrites())
+      std::fprintf(stderr, "pathmere-cli: %s\n", line.c_str());
+    if (static_cast<int32_t>(clock.NowMs() - nextTick) >= 0) {
+      nextTick = clock.NowMs() + kTickMs;
       if (systemd.enabled()) {
-        systemd.Send("WATCHDOG=1\nSTATUS=" + std::to_string(collector.devices()) + " devices, " +
-                     std::to_string(collector.written()) + " points written");
+        const std::string status = ComposeCollectorServiceStatus(sources());
+        std::string message = "WATCHDOG=1";
+        if (status != toldStatus) message += "\nSTATUS=" + status;
+        if (systemd.Send(message)) toldStatus = status;
       }
     }
   }
   if (systemd.enabled()) systemd.Send("STOPPING=1");
   const int result = collector.Flush();
+  for (const std::string& line : collector.ObserveWrites())
+    std::fprintf(stderr, "pathmere-cli: %s\n", line.c_str());
   std::fprintf(stderr, "pathmere-cli: %lld points written, %lld duplicates dropped\n",
                static_cast<long long>(collector.written()), static_cast<long long>(collector.duplicates()));
   return result == 0 ? 0 : 1;

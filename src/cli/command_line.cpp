@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/publish_target.h"
 #include "platform/instance_channel.h"
 #include "platform/second_start_switches.h"
 
@@ -268,6 +269,14 @@ bool ParseCollectArguments(int argc, const char* const argv[], CollectArguments*
       args->outputDir = argv[++i];
     } else if (arg == "--gpx" || arg == "--no-gpx") {
       args->gpx = arg == "--gpx";
+    } else if (arg == "--protocol") {
+      bool version5 = false;
+      if (i + 1 >= argc || !ParseMqttProtocol(argv[i + 1], &version5)) {
+        *error = "--protocol needs 3.1.1 or 5";
+        return false;
+      }
+      args->version5 = version5;
+      ++i;
     } else if (arg[0] == '-' || !args->url.empty()) {
       *error = "unknown argument " + arg;
       return false;

@@ -59,11 +59,12 @@ struct SummaryArguments {
   LocalDate to;
 };
 
-// pathmere-cli collect URL [--output DIR] [--gpx|--no-gpx]
+// pathmere-cli collect URL [--output DIR] [--gpx|--no-gpx] [--protocol 3.1.1|5]
 struct CollectArguments {
   std::string url;
   std::optional<std::string> outputDir;  // else the default output folder
   bool gpx = true;
+  std::optional<bool> version5;  // else the publish file's protocol, else 3.1.1
 };
 
 enum class CommandKind {

@@ -22,6 +22,9 @@ struct MqttOptions {
   std::string willTopic;  // empty: no last will
   std::string willPayload;
   std::string subscribeTo;  // a pattern subscribed to (QoS 1) on each connection; empty: none
+  // MQTT 5 instead of 3.1.1. A session the broker keeps (cleanSession
+  // false) is then asked never to expire, as a 3.1.1 one does not.
+  bool version5 = false;
 };
 
 struct MqttMessage {

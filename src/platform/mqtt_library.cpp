@@ -53,6 +53,10 @@ Loaded Load() {
   Find(handle, "mosquitto_publish", l.publish, missing);
   Find(handle, "mosquitto_strerror", l.strerror, missing);
   Find(handle, "mosquitto_connack_string", l.connack_string, missing);
+  Find(handle, "mosquitto_connect_bind_v5", l.connect_bind_v5, missing);
+  Find(handle, "mosquitto_property_add_int32", l.property_add_int32, missing);
+  Find(handle, "mosquitto_property_free_all", l.property_free_all, missing);
+  Find(handle, "mosquitto_reason_string", l.reason_string, missing);
   if (!missing.empty()) {
     // Too old a library; the handle stays open, as a loaded library would.
     loaded.problem = std::string("the MQTT client library ") + kLibraryName + " lacks " + missing;

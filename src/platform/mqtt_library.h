@@ -27,6 +27,11 @@ struct MqttLibrary {
   decltype(&mosquitto_publish) publish = nullptr;
   decltype(&mosquitto_strerror) strerror = nullptr;
   decltype(&mosquitto_connack_string) connack_string = nullptr;
+  // MQTT 5: the session's expiry on connecting, and the refusals' words.
+  decltype(&mosquitto_connect_bind_v5) connect_bind_v5 = nullptr;
+  decltype(&mosquitto_property_add_int32) property_add_int32 = nullptr;
+  decltype(&mosquitto_property_free_all) property_free_all = nullptr;
+  decltype(&mosquitto_reason_string) reason_string = nullptr;
 };
 
 // The library with every function found and initialised, or null with why

@@ -15,6 +15,7 @@
 #include "support/child_process.h"
 #include "support/logger_home.h"
 #include "support/mosquitto_broker.h"
+#include "support/notify_socket.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -53,11 +54,13 @@ class CollectTest : public ::testing::Test {
     return sender.connected();
   }
 
-  std::unique_ptr<ChildProcess> StartCollector() {
+  std::unique_ptr<ChildProcess> StartCollector(const std::string& extraEnv = "") {
+    std::vector<std::string> env = home.Environment("UTC");
+    if (!extraEnv.empty()) env.push_back(extraEnv);
     auto collector = std::make_unique<ChildProcess>(
         std::vector<std::string>{PATHMERE_CLI_PATH, "collect", broker.url("collector"), "--output",
                                  home.out().string()},
-        home.Environment("UTC"));
+        env);
     for (int i = 0; i < 100 && collector->err().find("collecting from") == std::string::npos; ++i) {
       collector->Pump(100);
     }
@@ -72,7 +75,7 @@ class CollectTest : public ::testing::Test {
   MosquittoBroker broker;
   testing::LoggerHome home;
   MqttConnection sender{
-      {"127.0.0.1", broker.port(), false, "", "car", "secret", "test-sender", true, "", "", ""}};
+      {"127.0.0.1", broker.port(), false, "", "car", "secret", "test-sender", true, "", "", "", false}};
 };
 
 TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
@@ -120,6 +123,118 @@ TEST_F(CollectTest, WhatArrivesWhileTheCollectorIsDownWaitsAtTheBroker) {
   const auto result = collector->Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 3u);
+}
+
+// Under systemd: ready, a watchdog ping every second with the state when it
+// changes, stopping at the end; `status` shows what it subscribes to, the
+// devices and the counts; a second collector of the same user is refused.
+TEST_F(CollectTest, TellsSystemdAndStatusWhatItCollects) {
+  testing::NotifySocket systemd((home.root() / "notify").string());
+  auto collector = StartCollector(systemd.Environment());
+  Send("owntracks/car/van7", Location(1796655969, 52.1));
+  Send("owntracks/car/van7", Location(1796655970, 52.2));
+  Send("owntracks/car/van7", Location(1796655970, 52.2));
+  Send("owntracks/car/boat1", Location(1796655971, 53.0));
+  Send("owntracks/car/van7", "not json");
+  Send("owntracks/car/van7", R"({"_type":"lwt","tst":1796655969})");
+  const std::vector<std::string> messages = systemd.Receive(4, 10000);
+
+  testing::CommandResult status;
+  for (int i = 0; i < 50 && status.out.find("Devices: 2") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(100ms);
+    status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+  }
+  EXPECT_EQ(status.exitStatus, 0) << status.err;
+  const std::string expected[] = {
+      "Pathmere collector (pathmere-cli collect, process " + std::to_string(collector->pid()) + ")\n",
+      "Broker: " + broker.url("collector") + ", connected\n",
+      "Subscribed to: owntracks/+/+ (QoS 1) as pathmere-collector-collector, a session the broker keeps\n",
+      "Output folder: " + home.out().string() + "\n",
+      "Messages: 6 taken, the last ",
+      "  3 points written, 1 duplicate dropped\n",
+      "  1 skipped: 1 not a JSON object; 1 not a location (last wills)\n",
+      // How many are still in memory depends on when the last write was.
+      "Devices: 2\n  car-boat1: 1 point, the last of 2026-12-07 15:06:11 UTC, ",
+      " in memory\n  car-van7: 2 points, the last of 2026-12-07 15:06:10 UTC, ",
+      "Written to disk every 10 s and at the end\n",
+  };
+  for (const std::string& line : expected)
+    EXPECT_NE(status.out.find(line), std::string::npos) << line << status.out;
+
+  const auto second = testing::RunCommand(
+      {PATHMERE_CLI_PATH, "collect", broker.url("collector"), "--output", home.out().string()},
+      home.Environment("UTC"));
+  EXPECT_EQ(second.exitStatus, 1);
+  EXPECT_EQ(second.err,
+            "pathmere-cli: a collector is already running ('pathmere-cli status' tells what it does)\n");
+
+  const auto result = collector->Stop(SIGTERM);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  ASSERT_GE(messages.size(), 2u);
+  EXPECT_EQ(messages[0], "READY=1");
+  bool countsTold = false;
+  for (size_t i = 1; i < messages.size(); ++i) {
+    EXPECT_EQ(messages[i].rfind("WATCHDOG=1", 0), 0u) << messages[i];
+    countsTold |=
+        messages[i].find("\nSTATUS=connected to " + broker.url("collector") + "; ") != std::string::npos;
+  }
+  EXPECT_TRUE(countsTold) << ::testing::PrintToString(messages);
+  const std::vector<std::string> last = systemd.Receive(20, 1000);
+  ASSERT_FALSE(last.empty());
+  EXPECT_EQ(last.back(), "STOPPING=1");
+  const auto after = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+  EXPECT_EQ(after.exitStatus, 1);
+  EXPECT_EQ(after.err, "pathmere-cli: no Pathmere is running\n");
+}
+
+// MQTT 5 for the replay and the collector from `protocol = 5` (the broker's
+// log names the version each client speaks), and the collector's session
+// outlives it as a 3.1.1 one does: MQTT 5 ends a session with its
+// connection unless the client asks for an expiry.
+TEST_F(CollectTest, Mqtt5PublishesAndCollectsWithASessionThatOutlivesTheCollector) {
+  const fs::path log = testing::RecordedLogFolder() / "gpsbabel-track-2004.nmea";
+  if (!fs::exists(log)) GTEST_SKIP() << "recorded logs not found";
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app) << "device = van7\nprotocol = 5\n";
+  auto collector = StartCollector();
+  ASSERT_EQ(collector->Stop(SIGTERM).exitStatus, 0);
+  const fs::path replayed = home.root() / "replayed";
+  const auto replay = testing::RunCommand(
+      {PATHMERE_CLI_PATH, "replay", log.string(), "--output", replayed.string(), "--publish", broker.url()},
+      home.Environment("UTC"));
+  ASSERT_EQ(replay.exitStatus, 0) << replay.err;
+  collector = StartCollector();
+  const auto status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+  EXPECT_NE(status.out.find("Broker: " + broker.url("collector") + " (MQTT 5), connected\n"),
+            std::string::npos)
+      << status.out;
+  std::this_thread::sleep_for(2s);
+  ASSERT_EQ(collector->Stop(SIGTERM).exitStatus, 0);
+  const size_t points = TrackPoints(replayed / "2004-08-07.plt");
+  EXPECT_GT(points, 12u);
+  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2004-08-07.plt"), points);
+  broker.Stop();
+  EXPECT_NE(broker.log().find(" as pathmere-collector-collector (p5, c0,"), std::string::npos)
+      << broker.log();
+  EXPECT_NE(broker.log().find(" as pathmere-car-van7 (p5, c1,"), std::string::npos) << broker.log();
+}
+
+// --protocol 5 on the command line, and a refused login told once in
+// MQTT 5's words; the collector keeps running and stops as ever.
+TEST_F(CollectTest, AnMqtt5LoginTheBrokerRefusesIsOneLine) {
+  const fs::path wrong = home.root() / "wrong-password";
+  std::ofstream(wrong) << "not the password\n";
+  fs::permissions(wrong, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+  std::ofstream(home.config() / "Brenix" / "publish", std::ios::app)
+      << "password-file = " << wrong.string() << "\n";
+  ChildProcess collector({PATHMERE_CLI_PATH, "collect", broker.url("collector"), "--protocol", "5",
+                          "--output", home.out().string()},
+                         home.Environment("UTC"));
+  std::this_thread::sleep_for(4s);
+  const auto result = collector.Stop(SIGTERM);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  const std::string line = "pathmere-cli: broker at 127.0.0.1:" + std::to_string(broker.port()) +
+                           " refused the connection: Not authorized, retrying\n";
+  EXPECT_EQ(result.err, line + "pathmere-cli: 0 points written, 0 duplicates dropped\n");
 }
 
 }  // namespace

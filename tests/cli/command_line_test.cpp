@@ -78,6 +78,8 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"record publish address missing", {"record", "--publish"}, "--publish needs a value"},
       {"collect without an address", {"collect", "--output", "d"}, "collect needs the broker's URL"},
       {"collect with two addresses", {"collect", "mqtt://a", "mqtt://b"}, "unknown argument mqtt://b"},
+      {"collect protocol 3", {"collect", "mqtt://a", "--protocol", "3"}, "--protocol needs 3.1.1 or 5"},
+      {"collect protocol missing", {"collect", "mqtt://a", "--protocol"}, "--protocol needs 3.1.1 or 5"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);

@@ -5,21 +5,19 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "output/owntracks_location.h"
 #include "platform/mqtt_connection.h"
 #include "support/child_process.h"
 #include "support/fake_receiver.h"
 #include "support/logger_home.h"
 #include "support/mosquitto_broker.h"
+#include "support/plt_points.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -30,46 +28,8 @@ using namespace std::chrono_literals;
 using testing::ChildProcess;
 using testing::MosquittoBroker;
 
-// One position as both sides can state it: `tst`, lat and lon to 6 decimals.
-struct Point {
-  int64_t tst = 0;
-  double lat = 0;
-  double lon = 0;
-  bool operator==(const Point& other) const {
-    return tst == other.tst && std::abs(lat - other.lat) < 5e-7 && std::abs(lon - other.lon) < 5e-7;
-  }
-};
-
-std::ostream& operator<<(std::ostream& out, const Point& p) {
-  return out << p.tst << " " << p.lat << "," << p.lon;
-}
-
-std::vector<Point> PltPoints(const fs::path& plt) {
-  std::vector<Point> points;
-  std::istringstream in(testing::ReadWholeFile(plt));
-  int number = 0;
-  for (std::string line; std::getline(in, line);) {
-    if (++number <= 6) continue;  // the header
-    Point point;
-    GpsFix fix;
-    int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
-    double days = 0, altitude = 0;
-    if (std::sscanf(line.c_str(), "%lf, %lf,%*d, %lf,%lf, %d.%d.%d, %d:%d:%d", &point.lat, &point.lon,
-                    &altitude, &days, &day, &month, &year, &hour, &minute, &second) != 10) {
-      ADD_FAILURE() << "not a track line: " << line;
-      continue;
-    }
-    fix.day = static_cast<uint8_t>(day);
-    fix.month = static_cast<uint8_t>(month);
-    fix.year = static_cast<uint8_t>(year);
-    fix.hour = static_cast<uint8_t>(hour);
-    fix.minute = static_cast<uint8_t>(minute);
-    fix.seconds = second;
-    point.tst = FixEpochSeconds(fix).value_or(-1);
-    points.push_back(point);
-  }
-  return points;
-}
+using Point = testing::PltPoint;
+using testing::PltPoints;
 
 // A subscriber to owntracks/#: with `persistent`, a fixed id and a session
 // the broker keeps, so nothing published while it is away is missed.
@@ -77,7 +37,7 @@ class Subscriber {
  public:
   Subscriber(const MosquittoBroker& broker, bool persistent, const std::string& id)
       : connection_({"127.0.0.1", broker.port(), false, "", "collector", "secret", id, !persistent, "", "",
-                     "owntracks/#"}) {}
+                     "owntracks/#", false}) {}
 
   // Locations received so far, in arrival order; the retained flag of each.
   const std::vector<Point>& Take() {
@@ -85,7 +45,8 @@ class Subscriber {
       const nlohmann::json json = nlohmann::json::parse(message.payload, nullptr, false);
       if (json.is_discarded() || json.value("_type", "") != "location") continue;
       EXPECT_EQ(message.topic, "owntracks/car/van7");
-      points_.push_back({json.value("tst", int64_t{0}), json.value("lat", 0.0), json.value("lon", 0.0)});
+      points_.push_back({json.value("tst", int64_t{0}), json.value("lat", 0.0), json.value("lon", 0.0),
+                         json.value("alt", 0.0)});
       retained_.push_back(message.retained);
     }
     return points_;
@@ -151,6 +112,22 @@ class PublishTest : public ::testing::Test {
         },
         100));
     return logger;
+  }
+
+  // Running once it has said `told` (that it is connected).
+  std::unique_ptr<ChildProcess> StartCollector(const std::string& url,
+                                               const std::string& told = "pathmere-cli: collecting from") {
+    auto collector =
+        std::make_unique<ChildProcess>(std::vector<std::string>{PATHMERE_CLI_PATH, "collect", url, "--output",
+                                                                (home.root() / "fleet").string()},
+                                       home.Environment("UTC"));
+    WaitUntil(
+        [&] {
+          collector->Pump(0);
+          return collector->err().find(told) != std::string::npos;
+        },
+        100);
+    return collector;
   }
 
   // Until the running logger says nothing waits for the broker.
@@ -324,6 +301,75 @@ TEST_F(PublishTest, ARefusedLoginAndAnUnknownHostAreToldAndRecordingGoesOn) {
   EXPECT_EQ(
       notUrl.err,
       "pathmere-cli: cannot publish: the publish address must begin with mqtt:// or mqtts://: http://x\n");
+}
+
+// The logger and the collector on one broker, the collector stopped and
+// started again mid-drive: what it missed waits in its session at the
+// broker, and its day file has the logger's .plt line for line. The lines
+// differ only below what a message carries: the time column's fraction of
+// a second, lat and lon beyond 6 decimals, the altitude beyond whole metres.
+TEST_F(PublishTest, TheCollectorsDayFileIsTheLoggersTrackThroughACollectorRestart) {
+  auto collector = StartCollector(broker.url("collector"));
+  auto logger = StartLogger();
+  receiver.Send(parts_[0]);
+  std::this_thread::sleep_for(3s);
+  // Both answer `status`, the logger first.
+  const auto status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+  EXPECT_EQ(status.out.rfind("Pathmere (pathmere-cli record, process ", 0), 0u) << status.out;
+  EXPECT_NE(status.out.find("\n\nPathmere collector (pathmere-cli collect, process "), std::string::npos)
+      << status.out;
+  ASSERT_EQ(collector->Stop(SIGTERM).exitStatus, 0);
+  receiver.Send(parts_[1]);
+  std::this_thread::sleep_for(2s);
+  collector = StartCollector(broker.url("collector"));
+  receiver.Send(parts_[2]);
+  std::this_thread::sleep_for(2s);
+  ASSERT_TRUE(OutboxEmpty());
+  ASSERT_EQ(logger->Stop(SIGINT).exitStatus, 0);
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_GT(plt.size(), 12u);
+  // The broker has everything: until the collector has heard nothing for a
+  // second.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const auto asked = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+        return asked.out.find(" taken, the last ") != std::string::npos &&
+               asked.out.find(" taken, the last 0 s ago") == std::string::npos;
+      },
+      50));
+  const auto result = collector->Stop(SIGTERM);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+
+  const fs::path collected = home.root() / "fleet" / "car-van7" / "2004-08-07.plt";
+  EXPECT_EQ(PltPoints(collected), plt);
+  // The header names the same local day in both.
+  const std::string ours = testing::ReadWholeFile(home.out() / "2004-08-07.plt");
+  const std::string theirs = testing::ReadWholeFile(collected);
+  EXPECT_EQ(theirs.substr(0, theirs.find("\r\n", theirs.find("Track-"))),
+            ours.substr(0, ours.find("\r\n", ours.find("Track-"))));
+}
+
+// An unknown host: one line from the logger and one from the collector,
+// however long it lasts; the logger's track is written as ever.
+TEST_F(PublishTest, AnUnknownHostIsOneLineAndRecordingGoesOn) {
+  const std::string url = "mqtt://car@no-such-host.invalid";
+  auto collector = StartCollector(url, "the host name is not known");
+  auto logger = StartLogger("0", url);
+  receiver.Send(parts_[0]);
+  std::this_thread::sleep_for(4s);
+  const auto recorded = logger->Stop(SIGINT);
+  const auto collected = collector->Stop(SIGTERM);
+  ASSERT_EQ(recorded.exitStatus, 0) << recorded.err;
+  ASSERT_EQ(collected.exitStatus, 0) << collected.err;
+  const std::string line =
+      "pathmere-cli: broker at no-such-host.invalid:1883: the host name is not known, retrying\n";
+  for (const auto* err : {&recorded.err, &collected.err}) {
+    const size_t first = err->find(line);
+    EXPECT_NE(first, std::string::npos) << *err;
+    EXPECT_EQ(err->find(line, first + 1), std::string::npos) << *err;
+    EXPECT_EQ(err->find("broker at", first + line.size()), std::string::npos) << *err;
+  }
+  EXPECT_FALSE(PltPoints(home.out() / "2004-08-07.plt").empty());
 }
 
 }  // namespace

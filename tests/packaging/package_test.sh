@@ -55,6 +55,7 @@ listing=$(dpkg-deb -c "$deb")
 expected=(
   /usr/bin/pathmere-cli
   /usr/lib/systemd/user/pathmere-record.service
+  /usr/lib/systemd/user/pathmere-collect.service
   /usr/share/man/man1/pathmere-cli.1.gz
   /usr/share/doc/pathmere/README.md
   /usr/share/doc/pathmere/copyright
@@ -119,6 +120,10 @@ check_desktop_entry() {  # FILE BINDIR
 check_unit() {  # FILE BINDIR
   grep -qx "ExecStart=$2/pathmere-cli record --no-status" "$1" || fail "$1: ExecStart is not $2/pathmere-cli"
 }
+check_collect_unit() {  # FILE BINDIR
+  grep -qx "ExecStart=$2/pathmere-cli collect \${PATHMERE_BROKER} --output \${PATHMERE_FLEET}" "$1" ||
+    fail "$1: ExecStart is not $2/pathmere-cli collect"
+}
 check_man_page() {  # FILE
   local errors
   if ! command -v man >/dev/null; then
@@ -133,6 +138,7 @@ check_man_page() {  # FILE
 [ "$desktop" = ON ] && check_desktop_entry "$root/usr/share/applications/pathmere.desktop" /usr/bin
 unit=$root/usr/lib/systemd/user/pathmere-record.service
 check_unit "$unit" /usr/bin
+check_collect_unit "$root/usr/lib/systemd/user/pathmere-collect.service" /usr/bin
 for page in "$root"/usr/share/man/man1/*.1.gz; do check_man_page "$page"; done
 
 # systemd-analyze needs a user manager it can start; containers often lack
@@ -147,11 +153,14 @@ else
     echo "systemd-analyze verify --user does not work here, the user unit is not verified: $probe"
   else
     # Same unit, pointed at the extracted program, which is not in /usr/bin.
-    sed "s|^ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$unit" >"$work/units/pathmere-record.service"
-    report=$(XDG_RUNTIME_DIR=$work/runtime systemd-analyze verify --user --man=no \
-               "$work/units/pathmere-record.service" 2>&1) || fail "systemd-analyze verify: $report"
-    [ -z "$report" ] || fail "systemd-analyze verify complained: $report"
-    echo "systemd-analyze verify --user: the unit is fine"
+    for name in pathmere-record pathmere-collect; do
+      sed "s|^ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$root/usr/lib/systemd/user/$name.service" \
+        >"$work/units/$name.service"
+      report=$(XDG_RUNTIME_DIR=$work/runtime systemd-analyze verify --user --man=no \
+                 "$work/units/$name.service" 2>&1) || fail "systemd-analyze verify $name: $report"
+      [ -z "$report" ] || fail "systemd-analyze verify $name complained: $report"
+      echo "systemd-analyze verify --user: $name.service is fine"
+    done
   fi
 fi
 
@@ -161,10 +170,11 @@ prefix=$work/local
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install --prefix"
 for file in "${expected[@]}"; do
   file=${file#/usr}
-  [ "$file" = /lib/systemd/user/pathmere-record.service ] && file=/share/systemd/user/pathmere-record.service
+  [[ "$file" == /lib/systemd/user/* ]] && file=/share/systemd/user/${file##*/}
   [ -f "$prefix$file" ] || fail "cmake --install put no $file into the prefix"
 done
 check_unit "$prefix/share/systemd/user/pathmere-record.service" "$prefix/bin"
+check_collect_unit "$prefix/share/systemd/user/pathmere-collect.service" "$prefix/bin"
 [ "$desktop" = ON ] && check_desktop_entry "$prefix/share/applications/pathmere.desktop" "$prefix/bin"
 
 if [ "$failures" -ne 0 ]; then
