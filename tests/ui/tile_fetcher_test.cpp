@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 #include <QDateTime>
 #include <QNetworkDiskCache>
-#include <QTimer>
+#include <QPainter>
 
 #include "desktop_fixture.h"
 #include "support/map_tiles.h"
@@ -52,7 +52,8 @@ std::string PathOf(const TileKey& key) {
 TileServer::Reply GoodTile(const TileServer::Request& request, int maxAge = 3600) {
   TileKey key;
   if (!TileOf(request.path, &key)) return {404, "", {}};
-  const QByteArray png = testing::TilePng(key);
+  const bool doubled = request.path.find("@2x") != std::string::npos;
+  const QByteArray png = testing::TilePng(key, doubled ? 512 : 256);
   return {200,
           png.toStdString(),
           {{"Content-Type", "image/png"},
@@ -70,10 +71,12 @@ class TileFetcherTest : public ::testing::Test {
     view.Fit(bounds);
   }
 
-  std::unique_ptr<TileSource> Source(const TileServer& server) {
+  std::unique_ptr<TileSource> Source(const TileServer& server) { return SourceAt(server.address()); }
+  static std::unique_ptr<TileSource> SourceAt(const std::string& address,
+                                              const char* tail = "/{z}/{x}/{y}.png") {
     MapSourceFile file;
     file.name = QStringLiteral("Loopback");
-    file.urlTemplate = QString::fromStdString(server.address()) + QStringLiteral("/{z}/{x}/{y}.png");
+    file.urlTemplate = QString::fromStdString(address) + QLatin1String(tail);
     file.attribution = QStringLiteral("(c) Loopback");
     return std::make_unique<OnlineTileSource>(file);
   }
@@ -176,6 +179,79 @@ TEST_F(TileFetcherTest, AStaleTileIsRevalidatedAndA304KeepsIt) {
   const QNetworkCacheMetaData renewed =
       cache->metaData(QUrl(QString::fromStdString(server.address() + *VisiblePaths(view).begin())));
   EXPECT_GT(renewed.expirationDate(), QDateTime::currentDateTimeUtc().addDays(6));
+}
+
+// With no network (the server gone, its port refusing) every tile on
+// disk still shows, however old.
+TEST_F(TileFetcherTest, WithoutTheServerEveryTileOnDiskStillShows) {
+  std::string address;
+  {
+    TileServer server([](const TileServer::Request& request) { return GoodTile(request); });
+    address = server.address();
+    MapLayer layer;
+    layer.SetSource(Source(server));
+    PaintSettled(layer, view);
+    ASSERT_EQ(server.RequestCount(), VisiblePaths(view).size());
+  }
+  MapLayer layer;
+  layer.SetSource(SourceAt(address));
+  QNetworkDiskCache* cache = layer.fetcher().cache();
+  for (const std::string& path : VisiblePaths(view)) {
+    QNetworkCacheMetaData stored = cache->metaData(QUrl(QString::fromStdString(address + path)));
+    stored.setExpirationDate(QDateTime::currentDateTimeUtc().addDays(-30));
+    cache->updateMetaData(stored);
+  }
+  const QImage image = PaintSettled(layer, view);
+  ExpectTileColour(image, view, 51.48, -0.01, ColourAt(51.48, -0.01));
+  ExpectTileColour(image, view, 51.475, 0.005, ColourAt(51.475, 0.005));
+}
+
+// On a high-density screen a server with "{r}" gives tiles of twice the
+// pixels for the same zoom; one without it gives the next zoom's tiles.
+TEST_F(TileFetcherTest, HighDensityScreensGetTheServersDoubleTiles) {
+  TileServer server([](const TileServer::Request& request) { return GoodTile(request); });
+  const int zoom = TileZoomFor(view, 256, 0, 19);
+  // legend: url's tail | device pixel ratio | zoom asked for | "@2x" asked for
+  const struct {
+    const char* tail;
+    double ratio;
+    int zoom;
+    bool doubled;
+  } rows[] = {
+      {"/{z}/{x}/{y}{r}.png", 2.0, zoom, true},
+      {"/{z}/{x}/{y}.png", 2.0, zoom + 1, false},
+      {"/{z}/{x}/{y}{r}.png", 1.0, zoom, false},
+  };
+  for (const auto& row : rows) {
+    server.ClearRequests();
+    MapLayer layer;
+    layer.SetSource(SourceAt(server.address(), row.tail));
+    QImage image;
+    for (int round = 0; round < 4; ++round) {
+      image = QImage(QSize(view.width(), view.height()) * row.ratio, QImage::Format_RGB32);
+      image.setDevicePixelRatio(row.ratio);
+      image.fill(Qt::white);
+      {
+        QPainter painter(&image);
+        layer.Paint(painter, view);
+      }
+      if (!layer.loading()) break;
+      SpinUntil([&] { return !layer.loading(); });
+    }
+    ASSERT_GT(server.RequestCount(), 0u) << row.tail;
+    for (const TileServer::Request& request : server.requests()) {
+      TileKey key;
+      ASSERT_TRUE(TileOf(request.path, &key)) << request.path;
+      EXPECT_EQ(key.zoom, row.zoom) << row.tail << " " << row.ratio;
+      EXPECT_EQ(request.path.find("@2x") != std::string::npos, row.doubled) << request.path;
+    }
+    double x = 0.0;
+    double y = 0.0;
+    view.ToPixel(51.48, -0.01, &x, &y);
+    EXPECT_EQ(image.pixelColor(static_cast<int>(x * row.ratio), static_cast<int>(y * row.ratio)),
+              TileColour(TileAt(51.48, -0.01, row.zoom)))
+        << row.tail << " " << row.ratio;
+  }
 }
 
 // 404 and 500 draw nothing and are not asked for again within the minute,
