@@ -177,6 +177,10 @@ void MapLayer::Paint(QPainter& painter, const TrackProjection& projection) {
         break;
       }
       if (!ask || missing_.contains(id)) continue;
+      if (!source_->Holds(key)) {
+        missing_.insert(id);
+        continue;
+      }
       const auto failed = failed_.find(id);
       if (failed != failed_.end()) {
         if (now < failed.value()) break;  // drawn empty for now

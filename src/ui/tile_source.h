@@ -27,6 +27,13 @@ class TileSource {
     return {};
   }
 
+  // False for a tile the map surely lacks (outside its bounds): it is not
+  // looked up.
+  virtual bool Holds(const TileKey& key) const {
+    (void)key;
+    return true;
+  }
+
   // The file or folder it reads.
   QString path;
   QString name;

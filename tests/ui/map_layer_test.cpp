@@ -122,6 +122,24 @@ TEST(MapLayerTest, ThePixelUnderAPositionHasTheColourOfItsTileAtTwoZooms) {
     }
   }
 
+  // Its bounds hold Greenwich, not Paris: no tile of Paris is looked up.
+  {
+    QString problem;
+    MapLayer layer;
+    layer.SetSource(
+        OpenMapFile(QString::fromStdString((temp.path() / "greenwich.mbtiles").string()), &problem));
+    EXPECT_TRUE(layer.source()->Holds(TileAt(51.48, -0.01, closeZoom)));
+    EXPECT_FALSE(layer.source()->Holds(TileAt(48.85, 2.35, closeZoom)));
+    EXPECT_FALSE(layer.source()->Holds(TileAt(51.48, 1.5, wideZoom)));
+    TrackProjection paris = close;
+    GeoBounds city;
+    city.Include(48.85, 2.33);
+    city.Include(48.86, 2.36);
+    paris.Fit(city);
+    testing::PaintOnce(layer, paris);
+    EXPECT_FALSE(layer.loading()) << "nothing read for tiles outside the bounds";
+  }
+
   QString problem;
   std::ofstream(temp.path() / "notes.mbtiles") << "not a database";
   EXPECT_EQ(OpenMapFile(QString::fromStdString((temp.path() / "notes.mbtiles").string()), &problem), nullptr);
