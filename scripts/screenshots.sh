@@ -19,4 +19,4 @@ rm -f docs/track-*.png
 here=$PWD
 cd "$(dirname "$log")"
 TZ=UTC QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
-  "$here/build/tools/pathmere-screenshots" --log "$(basename "$log")" --out "$here/docs"
+  "$here/build/tools/pathmere-screenshots" --log "$(basename "$log")" --out "$here/docs" --map
