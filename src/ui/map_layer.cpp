@@ -60,13 +60,19 @@ TileFetcher& MapLayer::fetcher() {
     fetcher_ = std::make_unique<TileFetcher>(TileCacheFolder());
     fetcher_->onTile = [this](quint64 id, QByteArray bytes) {
       if (bytes.isEmpty()) {
-        failed_.insert(id, clock() + kRetryAfter);
+        Fail(id);
         return;
       }
       Decode(id, std::move(bytes), true);
     };
   }
   return *fetcher_;
+}
+
+void MapLayer::Fail(quint64 id) {
+  // Bounded: after a long time without network, the oldest are asked again.
+  if (failed_.size() > 4096) failed_.clear();
+  failed_.insert(id, clock() + kRetryAfter);
 }
 
 bool MapLayer::loading() const { return !pending_.isEmpty() || (fetcher_ != nullptr && fetcher_->busy()); }
@@ -104,7 +110,7 @@ void MapLayer::Deliver(quint64 generation, quint64 id, const QImage& image, bool
   pending_.remove(id);
   if (image.isNull()) {
     if (online) {
-      failed_.insert(id, clock() + kRetryAfter);
+      Fail(id);
     } else {
       // Bounded: a map with holes everywhere forgets them now and then.
       if (missing_.size() > 4096) missing_.clear();
@@ -157,7 +163,7 @@ void MapLayer::Paint(QPainter& painter, const TrackProjection& projection) {
         QPoint(static_cast<int>(std::lround(placement.right)) - 1,
                static_cast<int>(std::lround(placement.bottom)) - 1));
     // Only the finest tile not known to be missing is asked for; coarser
-    // ones stand in from memory meanwhile.
+    // ones stand in from memory meanwhile (`ask` false: one is on its way).
     bool ask = true;
     for (int levels = 0; levels <= kCoarserLevels && levels <= zoom; ++levels) {
       const TileKey key = placement.key.Parent(levels);
@@ -167,8 +173,16 @@ void MapLayer::Paint(QPainter& painter, const TrackProjection& projection) {
         // Scaled once to the size it is drawn at; panning only copies it.
         const QSize device(std::max(1, static_cast<int>(std::lround(target.width() * ratio))),
                            std::max(1, static_cast<int>(std::lround(target.height() * ratio))));
-        if (device.width() > 4 * image->width() * (1 << levels) ||
-            device.height() > 4 * image->height() * (1 << levels)) {
+        if (!ask) {
+          // A stand-in while the tile comes: its part stretched roughly,
+          // as that costs the window nothing.
+          const int part = 1 << levels;
+          const QRectF piece((placement.key.x % part) * image->width() / double(part),
+                             (placement.key.y % part) * image->height() / double(part),
+                             image->width() / double(part), image->height() / double(part));
+          painter.drawImage(QRectF(target), *image, piece);
+        } else if (device.width() > 4 * image->width() * (1 << levels) ||
+                   device.height() > 4 * image->height() * (1 << levels)) {
           painter.drawImage(QRectF(target), *image);  // absurd sizes are not cached
         } else {
           painter.drawImage(target.topLeft(), Scaled(KeyOf(placement.key, highDensity), placement.key, levels,

@@ -64,6 +64,7 @@ class MapLayer {
 
   void Read(const TileKey& key, quint64 id);
   void Decode(quint64 id, QByteArray bytes, bool online);
+  void Fail(quint64 id);
   void Deliver(quint64 generation, quint64 id, const QImage& image, bool online);
   // `key`'s picture from `image` (its tile, or the one `levels` zooms
   // coarser) at `size` device pixels.
