@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 
 namespace pathmere {
@@ -16,8 +18,18 @@ quint64 KeyOf(const TileKey& key, bool highDensity) {
 
 qsizetype KiB(const QImage& image) { return image.sizeInBytes() / 1024 + 1; }
 
+// A tile is at most this many pixels a side; a larger picture is no tile
+// (and would not fit the memory cache).
+constexpr int kMostTileSide = 2048;
+
 QImage DecodeTile(const QByteArray& bytes) {
-  QImage image = QImage::fromData(bytes);
+  QBuffer buffer;
+  buffer.setData(bytes);
+  QImageReader reader(&buffer);
+  const QSize size = reader.size();
+  if (size.width() > kMostTileSide || size.height() > kMostTileSide) return {};
+  QImage image = reader.read();
+  if (image.width() > kMostTileSide || image.height() > kMostTileSide) return {};
   // Palette PNGs draw slowly; 32 bits draw as a copy.
   if (!image.isNull()) {
     image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied

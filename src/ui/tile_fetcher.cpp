@@ -66,6 +66,10 @@ void TileFetcher::Start(const Wanted& tile) {
   request.setTransferTimeout(timeoutMs);
   QNetworkReply* reply = manager_->get(request);
   inFlight_.insert(tile.id, reply);
+  // A tile is tens of kilobytes; a server sending megabytes is cut off.
+  connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+    if (received > kMostTileBytes) reply->abort();
+  });
   connect(reply, &QNetworkReply::finished, this,
           [this, reply, tile, askedServer] { Finished(reply, tile, askedServer); });
 }

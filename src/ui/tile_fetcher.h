@@ -33,6 +33,7 @@ class TileFetcher final : public QObject {
   static constexpr int kFreshDays = 7;
   // A request with no byte for this long has failed.
   static constexpr int kTimeoutMs = 10'000;
+  static constexpr qint64 kMostTileBytes = 4 * 1024 * 1024;
 
   struct Wanted {
     quint64 id = 0;

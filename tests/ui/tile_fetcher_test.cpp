@@ -10,6 +10,7 @@
 #include <set>
 
 #include <gtest/gtest.h>
+#include <QBuffer>
 #include <QDateTime>
 #include <QNetworkDiskCache>
 #include <QPainter>
@@ -292,6 +293,45 @@ TEST_F(TileFetcherTest, FailedTilesAreDrawnEmptyAndAskedForAgainAfterAMinute) {
   PaintSettled(layer, view);
   EXPECT_EQ(asked(lost), 2) << "a minute later, once";
   EXPECT_EQ(asked(broken), 2);
+}
+
+// What no tile is: drawn empty, asked for once, and no repaint of the view
+// asks again (a picture too big for the memory cache would otherwise come
+// back from the disk at every paint).
+TEST_F(TileFetcherTest, WhatIsNoTileIsDrawnEmptyAndNotAskedForAgain) {
+  const TileKey odd = TileAt(51.48, -0.01, TileZoomFor(view, 256, 0, 19));
+  QImage huge(4096, 4096, QImage::Format_RGB32);
+  huge.fill(Qt::red);
+  QByteArray hugePng;
+  QBuffer buffer(&hugePng);
+  buffer.open(QIODevice::WriteOnly);
+  huge.save(&buffer, "PNG");
+  // legend: what the server sends for the tile, with 200 OK
+  const struct {
+    const char* legend;
+    std::string body;
+  } rows[] = {
+      {"not a picture", "<html>busy</html>"},
+      {"binary noise", std::string("\x89PNG\r\n\x1a\n\xff\xfe\x00\x01garbage", 20)},
+      {"a picture of 4096 x 4096 pixels", hugePng.toStdString()},
+      {"five megabytes", std::string(5 * 1024 * 1024, 'x')},
+  };
+  for (const auto& row : rows) {
+    TileServer server([&](const TileServer::Request& request) {
+      if (request.path != PathOf(odd)) return GoodTile(request);
+      return TileServer::Reply{
+          200, row.body, {{"Content-Type", "image/png"}, {"Cache-Control", "max-age=3600"}}};
+    });
+    MapLayer layer;
+    layer.SetSource(Source(server));
+    QImage image;
+    for (int i = 0; i < 4; ++i) image = PaintSettled(layer, view);
+    size_t asked = 0;
+    for (const TileServer::Request& request : server.requests()) asked += request.path == PathOf(odd) ? 1 : 0;
+    EXPECT_EQ(asked, 1u) << row.legend;
+    ExpectTileColour(image, view, 51.48, -0.01, Qt::white);
+    ExpectTileColour(image, view, 51.486, -0.025, ColourAt(51.486, -0.025));
+  }
 }
 
 // However many tiles a view lacks, four are asked for at a time, and the
