@@ -151,6 +151,9 @@ TEST(MapLayerTest, ThePixelUnderAPositionHasTheColourOfItsTileAtTwoZooms) {
 TEST(MapLayerTest, TheMapChoiceIsKeptForTheNextStart) {
   testing::TempFolder temp;
   testing::ScopedEnv config("XDG_CONFIG_HOME", temp.path().c_str());
+  // No map source file of this machine's installation.
+  testing::ScopedEnv dataHome("XDG_DATA_HOME", (temp.path() / "data").c_str());
+  testing::ScopedEnv dataDirs("XDG_DATA_DIRS", (temp.path() / "data").c_str());
   WriteFolder(temp.path() / "tiles", {{3, 4, 2}});
   const QString folder = QString::fromStdString((temp.path() / "tiles").string());
   int sources = 0;

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <QFile>
 
+#include "support/scoped_env.h"
 #include "support/test_environment.h"
+#include "ui/map_choice.h"
 
 namespace pathmere {
 namespace {
@@ -89,6 +91,37 @@ TEST(MapSourceFileTest, TheUsersFileReplacesTheProgramsAndABadFileIsLeftOut) {
   ASSERT_EQ(problems.size(), 1);
   EXPECT_TRUE(problems[0].contains(QLatin1String("broken.txt left out: the url lacks")))
       << problems[0].toStdString();
+}
+
+// The program's own files are found in the data folders; the servers come
+// right after "No map", which stays the choice of a first start.
+TEST(MapSourceFileTest, TheProgramsServersFollowNoMapInTheChoice) {
+  testing::TempFolder temp;
+  testing::ScopedEnv config("XDG_CONFIG_HOME", (temp.path() / "config").c_str());
+  testing::ScopedEnv dataHome("XDG_DATA_HOME", (temp.path() / "home").c_str());
+  testing::ScopedEnv dataDirs("XDG_DATA_DIRS", (temp.path() / "usr/share").c_str());
+  fs::create_directories(temp.path() / "usr/share/pathmere/maps");
+  fs::copy_file(fs::path(PATHMERE_SOURCE_DIR) / "resources/maps/openstreetmap.txt",
+                temp.path() / "usr/share/pathmere/maps/openstreetmap.txt");
+  EXPECT_TRUE(
+      MapSourceFolders().contains(QString::fromStdString((temp.path() / "config/Brenix/maps").string())));
+  MapChoice choice;
+  int sources = 0;
+  choice.onSource = [&](std::unique_ptr<TileSource> source) { sources += source != nullptr ? 1 : 0; };
+  choice.Restore();
+  ASSERT_EQ(choice.count(), 3);
+  EXPECT_EQ(choice.itemText(0), "No map");
+  EXPECT_EQ(choice.currentIndex(), 0);
+  EXPECT_EQ(sources, 0) << "no network until asked";
+  EXPECT_EQ(choice.itemText(1), "OpenStreetMap");
+  choice.activated(1);
+  EXPECT_EQ(sources, 1);
+  MapChoice again;
+  again.onSource = choice.onSource;
+  again.Restore();
+  EXPECT_EQ(again.currentText(), "OpenStreetMap") << "the choice is kept";
+  EXPECT_EQ(sources, 2);
+  EXPECT_EQ(again.toolTip(), "© OpenStreetMap contributors");
 }
 
 }  // namespace
