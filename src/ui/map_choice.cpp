@@ -110,6 +110,8 @@ void MapChoice::Rebuild() {
   const QSignalBlocker quiet(this);
   clear();
   addItem(QStringLiteral("No map"));
+  // Where a map source file is missing from the list, "No map" says why.
+  if (!sourceProblems_.isEmpty()) setItemData(0, sourceProblems_.join(QLatin1Char('\n')), Qt::ToolTipRole);
   for (const MapSourceFile& server : servers_)
     addItem(server.name, kOnline + QFileInfo(server.file).fileName());
   for (const QString& path : files_) addItem(QFileInfo(path).fileName(), path);

@@ -122,6 +122,15 @@ TEST(MapSourceFileTest, TheProgramsServersFollowNoMapInTheChoice) {
   EXPECT_EQ(again.currentText(), "OpenStreetMap") << "the choice is kept";
   EXPECT_EQ(sources, 2);
   EXPECT_EQ(again.toolTip(), "© OpenStreetMap contributors");
+  EXPECT_FALSE(again.itemData(0, Qt::ToolTipRole).isValid()) << "no file is bad";
+  // A bad file of the user's is told where the choice is made.
+  fs::create_directories(temp.path() / "config/Brenix/maps");
+  std::ofstream(temp.path() / "config/Brenix/maps/hills.txt") << "name = Hills\nurll = x\n";
+  MapChoice third;
+  EXPECT_EQ(third.count(), 3);
+  EXPECT_TRUE(
+      third.itemData(0, Qt::ToolTipRole).toString().contains("hills.txt left out: line 2: unknown key"))
+      << third.itemData(0, Qt::ToolTipRole).toString().toStdString();
 }
 
 }  // namespace
