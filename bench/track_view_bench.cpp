@@ -1,12 +1,15 @@
 // pathmere-track-view-bench: how long the track view takes to show a day of
 // a replay's output folder and to repaint it while it is panned and zoomed.
 //
-//   pathmere-track-view-bench --folder DIR [--repaints N] [--map SCRATCH]
+//   pathmere-track-view-bench --folder DIR [--repaints N] [--map SCRATCH] [--server SCRATCH]
 //
 // With --map, each day is drawn over a map: an MBTiles file generated in
 // SCRATCH with a tile of noise for every tile the views show (so each
 // decodes as a real map tile would), read through the view's map layer
-// with a cold cache at the first paint.
+// with a cold cache at the first paint. With --server, over the same tiles
+// from a tile server on 127.0.0.1 (the tests' own) through the tile cache
+// in SCRATCH, measured once the cache holds them (a second opening of the
+// view): what panning a map already seen costs.
 //
 // For every day with files in DIR, and for all of DIR's track files as one
 // day (the worst case: every point of the replay in one picture), prints the
@@ -37,7 +40,9 @@
 #include "app/tile_grid.h"
 #include "app/track_projection.h"
 #include "platform/file_system_posix.h"
+#include "support/tile_server.h"
 #include "ui/map_layer.h"
+#include "ui/online_tile_source.h"
 #include "ui/track_painter.h"
 
 namespace {
@@ -145,9 +150,38 @@ bool MakeMap(const fs::path& path, const TrackProjection& fitted) {
   return true;
 }
 
+std::unique_ptr<TileSource> ServerSource(const pathmere::testing::TileServer& server) {
+  MapSourceFile file;
+  file.name = QStringLiteral("bench");
+  file.urlTemplate = QString::fromStdString(server.address()) + QStringLiteral("/{z}/{x}/{y}.png");
+  return std::make_unique<OnlineTileSource>(file);
+}
+
 void Measure(FileSystem& files, const std::wstring& folder, LocalDate day, const char* legend, int repaints,
-             int fontBand, const char* mapScratch) {
+             int fontBand, const char* mapScratch, const pathmere::testing::TileServer* server) {
   Painting painting;
+  if (server != nullptr) {
+    // Fills the cache: the view as first opened, fitted and zoomed in.
+    DayTrackFeed bounds(files, folder, day);
+    bounds.Update({});
+    TrackProjection fitted;
+    fitted.SetViewport(kMapWidth, kMapHeight);
+    fitted.Fit(bounds.track().bounds(), fontBand);
+    MapLayer warm;
+    warm.SetSource(ServerSource(*server));
+    for (int zoomed = 0; zoomed < 2; ++zoomed) {
+      for (int pans = 0; pans < 3; ++pans) {
+        QImage image(kMapWidth, kMapHeight, QImage::Format_RGB32);
+        QPainter painter(&image);
+        warm.Paint(painter, fitted);
+        while (warm.loading()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        fitted.PanBy(pans == 0 ? 100.0 : -200.0, 0.0);
+      }
+      fitted.PanBy(100.0, 0.0);
+      fitted.ZoomAbout(kMapWidth / 2.0, kMapHeight / 2.0, 8.0);
+    }
+    painting.layer.SetSource(ServerSource(*server));
+  }
   if (mapScratch != nullptr) {
     DayTrackFeed bounds(files, folder, day);
     bounds.Update({});
@@ -168,6 +202,13 @@ void Measure(FileSystem& files, const std::wstring& folder, LocalDate day, const
   projection.Fit(feed.track().bounds(), fontBand);
   painting.Paint(feed.track(), projection);
   const double first = MillisecondsSince(start);
+  // Tiles are read and decoded in the background; the view repaints as
+  // they come. Until all have come and are drawn:
+  while (painting.layer.loading()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (!painting.layer.loading()) painting.PaintMap(feed.track(), projection);
+  }
+  const double tiles = MillisecondsSince(start);
   double fittedMean = 0.0;
   double fittedWorst = 0.0;
   Repaints(feed.track(), projection, painting, repaints, &fittedMean, &fittedWorst);
@@ -175,9 +216,9 @@ void Measure(FileSystem& files, const std::wstring& folder, LocalDate day, const
   double zoomedMean = 0.0;
   double zoomedWorst = 0.0;
   Repaints(feed.track(), projection, painting, repaints, &zoomedMean, &zoomedWorst);
-  std::printf("%-22s %8zu %6zu %9.1f %9.1f %8.2f %8.2f %8.2f %8.2f\n", legend, feed.track().points().size(),
-              painting.scratch.trackLine.lines().points.size(), read, first, fittedMean, fittedWorst,
-              zoomedMean, zoomedWorst);
+  std::printf("%-22s %8zu %6zu %9.1f %9.1f %9.1f %8.2f %8.2f %8.2f %8.2f\n", legend,
+              feed.track().points().size(), painting.scratch.trackLine.lines().points.size(), read, first,
+              tiles, fittedMean, fittedWorst, zoomedMean, zoomedWorst);
 }
 
 }  // namespace
@@ -186,17 +227,35 @@ int main(int argc, char** argv) {
   const char* folder = nullptr;
   int repaints = 100;
   const char* mapScratch = nullptr;
+  const char* serverScratch = nullptr;
   for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--server") == 0) serverScratch = argv[i + 1];
     if (std::strcmp(argv[i], "--folder") == 0) folder = argv[i + 1];
     if (std::strcmp(argv[i], "--repaints") == 0) repaints = std::max(1, std::atoi(argv[i + 1]));
     if (std::strcmp(argv[i], "--map") == 0) mapScratch = argv[i + 1];
   }
   if (folder == nullptr) {
-    std::fprintf(stderr, "usage: pathmere-track-view-bench --folder DIR [--repaints N] [--map SCRATCH]\n");
+    std::fprintf(stderr,
+                 "usage: pathmere-track-view-bench --folder DIR [--repaints N] [--map SCRATCH] [--server "
+                 "SCRATCH]\n");
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
+  std::unique_ptr<pathmere::testing::TileServer> server;
+  if (serverScratch != nullptr) {
+    const fs::path cache = fs::path(serverScratch) / "tile-cache";
+    fs::remove_all(cache);
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    const QByteArray tile = NoiseTile();
+    server = std::make_unique<pathmere::testing::TileServer>(
+        [tile](const pathmere::testing::TileServer::Request&) {
+          pathmere::testing::TileServer::Reply reply;
+          reply.body = tile.toStdString();
+          reply.headers = {{"Content-Type", "image/png"}, {"Cache-Control", "max-age=86400"}};
+          return reply;
+        });
+  }
   int fontBand = 0;
   {
     QImage probe(1, 1, QImage::Format_RGB32);
@@ -209,13 +268,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pathmere-track-view-bench: no day files in %s\n", folder);
     return 2;
   }
-  std::printf("%-22s %8s %6s %9s %9s %8s %8s %8s %8s\n", "day", "points", "drawn", "read ms", "first ms",
-              "pan ms", "worst", "zoom ms", "worst");
+  std::printf("%-22s %8s %6s %9s %9s %9s %8s %8s %8s %8s\n", "day", "points", "drawn", "read ms", "first ms",
+              "tiles ms", "pan ms", "worst", "zoom ms", "worst");
   for (const LocalDate& day : days) {
     char legend[32];
     std::snprintf(legend, sizeof legend, "%04d-%02d-%02d", static_cast<int>(day.year),
                   static_cast<int>(day.month), static_cast<int>(day.day));
-    Measure(files, L"", day, legend, repaints, fontBand, mapScratch);
+    Measure(files, L"", day, legend, repaints, fontBand, mapScratch, server.get());
   }
 
   // Every track point of the folder in one day's file.
@@ -231,7 +290,8 @@ int main(int argc, char** argv) {
       out << in.rdbuf();
     }
   }
-  Measure(files, L"\\all-in-one-day", {2000, 1, 1}, "all days as one", repaints, fontBand, mapScratch);
+  Measure(files, L"\\all-in-one-day", {2000, 1, 1}, "all days as one", repaints, fontBand, mapScratch,
+          server.get());
   fs::remove_all(all);
   return 0;
 }

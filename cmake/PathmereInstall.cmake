@@ -41,6 +41,8 @@ if(TARGET pathmere)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME pathmere.png)
   endforeach()
   install(FILES src/resources/pathmere.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  # The track view's tile servers; the program reads share/pathmere/maps.
+  install(FILES resources/maps/openstreetmap.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/pathmere/maps)
 endif()
 
 install(FILES README.md packaging/copyright ${changelog_gz} DESTINATION ${PATHMERE_DOCDIR})

@@ -118,6 +118,9 @@ if cmake --build "$build" -j 2 --target pathmere-track-view-bench >/dev/null 2>&
   echo "The same over a generated MBTiles map (cold tile cache at the first paint):"
   "$build/bench/pathmere-track-view-bench" --folder "$scratch/out-pathmere" --map "$scratch" \
     --repaints "${PATHMERE_BENCH_REPAINTS:-100}" 2>/dev/null
+  echo "The same over tiles of a loopback tile server, from the tile cache (a second opening of the view):"
+  "$build/bench/pathmere-track-view-bench" --folder "$scratch/out-pathmere" --server "$scratch" \
+    --repaints "${PATHMERE_BENCH_REPAINTS:-100}" 2>/dev/null
 else
   echo
   echo "Track view: not measured (Qt 6 Widgets missing)"

@@ -27,8 +27,12 @@ rm -f docs/track-*.png
 # pictures shows no path of the machine that took them.
 here=$PWD
 cd "$(dirname "$log")"
-TZ=UTC QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
-  "$here/build/tools/pathmere-screenshots" --log "$(basename "$log")" --out "$here/docs"
+# A window manager, where there is one, so the windows are placed and framed
+# as on a desktop.
+TZ=UTC QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+  command -v openbox >/dev/null && { openbox >/dev/null 2>&1 & sleep 1; }
+  exec "$0" "$@"' \
+  "$here/build/tools/pathmere-screenshots" --log "$(basename "$log")" --out "$here/docs" --map
 cd "$here"
 fit=$(mktemp -d /tmp/pathmere-fit-XXXXXX)
 for scale in 1 2; do

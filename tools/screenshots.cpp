@@ -5,20 +5,30 @@
 //
 // Writes DIR/screenshot.png (the main window beside the track view of the
 // writers' last day) and DIR/track-YYYY-MM-DD.png for every day the track
-// view's buttons reach. Run under Xvfb by scripts/screenshots.sh.
+// view's buttons reach. With --map, also DIR/track-map.png: the writers'
+// last day over a map made up here (an MBTiles file of made-up land, water
+// and roads, so no map data of anyone else is in the picture). Run under
+// Xvfb by scripts/screenshots.sh.
 #include <unistd.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
+#include <sqlite3.h>
+
 #include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include "platform/file_system_posix.h"
@@ -27,6 +37,8 @@
 #include "settings/settings_operations.h"
 #include "ui/desktop_program.h"
 #include "ui/main_window.h"
+#include "ui/map_choice.h"
+#include "ui/track_map.h"
 #include "ui/track_view.h"
 
 namespace {
@@ -43,12 +55,76 @@ QString DayName(LocalDate day) {
                            static_cast<int>(day.month), static_cast<int>(day.day));
 }
 
+// A made-up map: land, lakes and woods from smooth waves and a grid of
+// roads every two kilometres, the same wherever a tile ends and at every zoom.
+QByteArray MadeUpTile(const TileKey& key) {
+  QImage image(256, 256, QImage::Format_RGB32);
+  const double world = 256.0 * std::ldexp(1.0, key.zoom);
+  const double kmPerWorld = 40075.0 * std::cos(0.9);  // about 51 degrees north
+  for (int py = 0; py < 256; ++py) {
+    for (int px = 0; px < 256; ++px) {
+      const double u = (key.x * 256.0 + px) / world * kmPerWorld;
+      const double v = (key.y * 256.0 + py) / world * kmPerWorld;
+      const double wave = std::sin(u * 1.3) + std::sin(v * 1.1) + std::sin((u + v) * 0.7);
+      QRgb colour = qRgb(242, 239, 233);
+      if (wave > 1.9) colour = qRgb(170, 211, 223);
+      if (wave < -1.8) colour = qRgb(200, 225, 190);
+      // Roads: within a pixel and a half of a grid line.
+      const double pixelsPerRoad = 2.0 / kmPerWorld * world;
+      const double du = std::abs(u / 2.0 - std::round(u / 2.0)) * pixelsPerRoad;
+      const double dv = std::abs(v / 2.0 - std::round(v / 2.0)) * pixelsPerRoad;
+      if (std::min(du, dv) < 2.5) colour = qRgb(205, 200, 190);
+      if (std::min(du, dv) < 1.5) colour = qRgb(255, 255, 255);
+      image.setPixel(px, py, colour);
+    }
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+// The made-up map's tiles over `view` at its zoom and two finer.
+bool MakeMap(const fs::path& path, const TrackProjection& view) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  sqlite3_exec(db,
+               "CREATE TABLE metadata (name text, value text); CREATE TABLE tiles (zoom_level integer, "
+               "tile_column integer, tile_row integer, tile_data blob); INSERT INTO metadata VALUES "
+               "('name', 'Made-up map'), ('attribution', 'Made-up map, no real places'); BEGIN",
+               nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO tiles VALUES (?, ?, ?, ?)", -1, &insert, nullptr);
+  const int zoom = TileZoomFor(view, 256, 0, 19);
+  for (int finer = 0; finer <= 2; ++finer) {
+    for (const TilePlacement& tile : VisibleTiles(view, zoom + finer)) {
+      const QByteArray png = MadeUpTile(tile.key);
+      sqlite3_bind_int(insert, 1, tile.key.zoom);
+      sqlite3_bind_int(insert, 2, tile.key.x);
+      sqlite3_bind_int(insert, 3, (1 << tile.key.zoom) - 1 - tile.key.y);
+      sqlite3_bind_blob(insert, 4, png.constData(), static_cast<int>(png.size()), SQLITE_TRANSIENT);
+      sqlite3_step(insert);
+      sqlite3_reset(insert);
+    }
+  }
+  sqlite3_finalize(insert);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* log = nullptr;
   const char* out = nullptr;
+  bool withMap = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--map") == 0) withMap = true;
+  }
   for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--map") == 0) --i;
     if (std::strcmp(argv[i], "--log") == 0) log = argv[i + 1];
     if (std::strcmp(argv[i], "--out") == 0) out = argv[i + 1];
   }
@@ -102,6 +178,34 @@ int main(int argc, char** argv) {
     }
     const QString folder = QString::fromLocal8Bit(out);
     if (!both.save(folder + "/screenshot.png")) status = 1;
+
+    if (withMap) {
+      const fs::path map = home / "made-up.mbtiles";
+      if (!MakeMap(map, view.map()->projection()) ||
+          !view.mapChoice()->Choose(QString::fromStdString(map.string()))) {
+        std::fprintf(stderr, "pathmere-screenshots: the map was not made\n");
+        status = 1;
+      }
+      // The tiles come in the background.
+      QElapsedTimer waited;
+      waited.start();
+      do {
+        view.map()->grab();
+        Settle();
+      } while (view.map()->mapLayer().loading() && waited.elapsed() < 10000);
+      Settle();
+      // Taken off the X server where ImageMagick's import is there: the real
+      // window as the screen shows it.
+      const QString picture = folder + "/track-map.png";
+      const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
+      view.raise();
+      Settle();
+      if (import.isEmpty() || QProcess::execute(import, {QStringLiteral("-window"),
+                                                         QString::number(view.winId()), picture}) != 0) {
+        if (!view.grab().save(picture)) status = 1;
+      }
+      view.mapChoice()->ChooseNoMap();
+    }
 
     // Back to the oldest day, then every day forwards, each by its button.
     while (view.previousButton()->isEnabled()) view.previousButton()->click();

@@ -7,11 +7,13 @@
 #include <QSaveFile>
 
 #include "platform/user_config_folder.h"
+#include "ui/online_tile_source.h"
 
 namespace pathmere {
 namespace {
 
 constexpr int kMostFiles = 20;
+const QString kOnline = QStringLiteral("online:");
 
 QString ChoiceFile() {
   const std::filesystem::path folder = BrenixConfigFolder();
@@ -30,6 +32,9 @@ MapChoice::MapChoice(QWidget* parent) : QComboBox(parent) {
         QStringLiteral("MBTiles maps (*.mbtiles);;A file in a z/x/y tile folder (*)"));
   };
   connect(this, &QComboBox::activated, this, &MapChoice::OnActivated);
+  servers_ = ReadMapSources(MapSourceFolders(), &sourceProblems_);
+  // A bad file costs its entry only; the log says why.
+  for (const QString& problem : std::as_const(sourceProblems_)) qWarning("%s", qUtf8Printable(problem));
   Rebuild();
 }
 
@@ -49,6 +54,21 @@ void MapChoice::Restore() {
 }
 
 bool MapChoice::Choose(const QString& path) {
+  if (path.startsWith(kOnline)) {
+    for (const MapSourceFile& server : servers_) {
+      if (QFileInfo(server.file).fileName() != path.mid(kOnline.size())) continue;
+      setToolTip(server.attribution);
+      chosen_ = path;
+      Rebuild();
+      Save();
+      if (onSource) onSource(std::make_unique<OnlineTileSource>(server));
+      return true;
+    }
+    problem_ = QStringLiteral("no map source file %1").arg(path.mid(kOnline.size()));
+    setToolTip(problem_);
+    Rebuild();
+    return false;
+  }
   std::unique_ptr<TileSource> source = OpenMapFile(path, &problem_);
   if (source == nullptr) {
     setToolTip(problem_);
@@ -90,6 +110,10 @@ void MapChoice::Rebuild() {
   const QSignalBlocker quiet(this);
   clear();
   addItem(QStringLiteral("No map"));
+  // Where a map source file is missing from the list, "No map" says why.
+  if (!sourceProblems_.isEmpty()) setItemData(0, sourceProblems_.join(QLatin1Char('\n')), Qt::ToolTipRole);
+  for (const MapSourceFile& server : servers_)
+    addItem(server.name, kOnline + QFileInfo(server.file).fileName());
   for (const QString& path : files_) addItem(QFileInfo(path).fileName(), path);
   addItem(QStringLiteral("Open map file..."));
   const int at = chosen_.isEmpty() ? 0 : findData(chosen_);

@@ -2,16 +2,19 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QComboBox>
 #include <QStringList>
 
+#include "ui/map_source_file.h"
 #include "ui/tile_source.h"
 
 namespace pathmere {
 
 // The track view's "Map" choice: "No map" (the first start's, so the
-// program reads no map until asked), the map files opened before, and
+// program reads no map and goes on no network until asked), the tile
+// servers of the map source files, the map files opened before, and
 // "Open map file..." for an MBTiles file or a z/x/y tile folder. The choice
 // and the list are kept in the user's configuration folder.
 class MapChoice final : public QComboBox {
@@ -27,19 +30,25 @@ class MapChoice final : public QComboBox {
   // Applies the saved choice; once, after onSource is set.
   void Restore();
   // Opens `path`, remembers it and makes it the map; false (and the last
-  // problem set) when it is no map.
+  // problem set) when it is no map. "online:" and a map source file's name
+  // choose that tile server.
   bool Choose(const QString& path);
   void ChooseNoMap();
 
   const QStringList& files() const { return files_; }
   const QString& chosen() const { return chosen_; }
   const QString& problem() const { return problem_; }
+  const std::vector<MapSourceFile>& servers() const { return servers_; }
+  // Map source files left out, each with why.
+  const QStringList& sourceProblems() const { return sourceProblems_; }
 
  private:
   void OnActivated(int index);
   void Rebuild();
   void Save() const;
 
+  std::vector<MapSourceFile> servers_;
+  QStringList sourceProblems_;
   QStringList files_;
   QString chosen_;  // empty: no map
   QString problem_;

@@ -3,7 +3,9 @@
 #include <sqlite3.h>
 
 #include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
+#include <cmath>
 
 namespace pathmere {
 
@@ -45,12 +47,35 @@ std::unique_ptr<MbTilesSource> MbTilesSource::Open(const QString& path, QString*
   }
   sqlite3_finalize(metadata);
   source->maxZoom = std::max(source->maxZoom, source->minZoom);
+  const QStringList edges = source->bounds.split(QLatin1Char(','));
+  double values[4] = {};
+  bool ok = edges.size() == 4;
+  for (int i = 0; ok && i < 4; ++i) {
+    values[i] = edges[i].trimmed().toDouble(&ok);
+    ok = ok && std::isfinite(values[i]);
+  }
+  // West, south, east, north; one across the date line is taken as no bounds.
+  if (ok && values[0] >= -180.0 && values[0] < values[2] && values[2] <= 180.0 && values[1] >= -90.0 &&
+      values[1] < values[3] && values[3] <= 90.0) {
+    source->bounded_ = true;
+    source->west_ = values[0];
+    source->south_ = values[1];
+    source->east_ = values[2];
+    source->north_ = values[3];
+  }
   return source;
 }
 
 MbTilesSource::~MbTilesSource() {
   sqlite3_finalize(tile_);
   sqlite3_close(db_);
+}
+
+bool MbTilesSource::Holds(const TileKey& key) const {
+  if (!bounded_) return true;
+  const TileKey northWest = TileAt(north_, west_, key.zoom);
+  const TileKey southEast = TileAt(south_, east_, key.zoom);
+  return key.x >= northWest.x && key.x <= southEast.x && key.y >= northWest.y && key.y <= southEast.y;
 }
 
 QByteArray MbTilesSource::TileBytes(const TileKey& key) {

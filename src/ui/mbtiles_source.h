@@ -18,6 +18,7 @@ class MbTilesSource final : public TileSource {
   ~MbTilesSource() override;
 
   QByteArray TileBytes(const TileKey& key) override;
+  bool Holds(const TileKey& key) const override;
 
   // From the metadata: west, south, east, north; empty when not given.
   QString bounds;
@@ -25,6 +26,12 @@ class MbTilesSource final : public TileSource {
  private:
   MbTilesSource() = default;
 
+  // Parsed `bounds`; a map without (or with nonsense) holds every tile.
+  bool bounded_ = false;
+  double west_ = 0.0;
+  double south_ = 0.0;
+  double east_ = 0.0;
+  double north_ = 0.0;
   sqlite3* db_ = nullptr;
   sqlite3_stmt* tile_ = nullptr;
 };

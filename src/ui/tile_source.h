@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 #include "app/tile_grid.h"
 
@@ -16,7 +17,22 @@ class TileSource {
   virtual ~TileSource() = default;
 
   // The tile's PNG, JPEG or WebP bytes; empty when the source has none.
+  // Called on a worker thread, one call at a time.
   virtual QByteArray TileBytes(const TileKey& key) = 0;
+  // A tile server's address of the tile (with `highDensity`, its "@2x"
+  // picture); empty for a map read from disk.
+  virtual QUrl TileUrl(const TileKey& key, bool highDensity) const {
+    (void)key;
+    (void)highDensity;
+    return {};
+  }
+
+  // False for a tile the map surely lacks (outside its bounds): it is not
+  // looked up.
+  virtual bool Holds(const TileKey& key) const {
+    (void)key;
+    return true;
+  }
 
   // The file or folder it reads.
   QString path;
@@ -25,6 +41,8 @@ class TileSource {
   int minZoom = 0;
   int maxZoom = 19;
   int tileSize = 256;
+  // The server has tiles of twice the pixels for high-density screens.
+  bool offersHighDensity = false;
 };
 
 // An MBTiles file or a folder laid out z/x/y.png (or .jpg, .webp), as

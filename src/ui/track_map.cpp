@@ -20,6 +20,8 @@ TrackMap::TrackMap(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setCursor(Qt::OpenHandCursor);
   projection_.SetViewport(width(), height());
+  // Tiles come in the background.
+  mapLayer_.onTileReady = [this] { update(); };
 }
 
 void TrackMap::SetTrack(const DayTrack* track, const QString& title) {

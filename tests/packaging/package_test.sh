@@ -70,6 +70,7 @@ desktop_files=(
   /usr/share/icons/hicolor/64x64/apps/pathmere.png
   /usr/share/icons/hicolor/256x256/apps/pathmere.png
   /usr/share/icons/hicolor/scalable/apps/pathmere.svg
+  /usr/share/pathmere/maps/openstreetmap.txt
   /usr/share/man/man1/pathmere.1.gz
 )
 if [ "$desktop" = ON ]; then

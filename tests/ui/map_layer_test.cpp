@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "support/map_tiles.h"
 #include "support/scoped_env.h"
 #include "support/test_environment.h"
 #include "ui/map_choice.h"
@@ -23,20 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Neighbours differ in red (column) and green (row); zooms in blue.
-QColor TileColour(const TileKey& key) {
-  return QColor((key.x * 40) % 256, (key.y * 40) % 256, key.zoom * 12);
-}
-
-QByteArray TilePng(const TileKey& key) {
-  QImage image(256, 256, QImage::Format_RGB32);
-  image.fill(TileColour(key));
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes;
-}
+using testing::TileColour;
+using testing::TilePng;
 
 void Exec(sqlite3* db, const char* sql) {
   ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
@@ -117,12 +106,7 @@ TEST(MapLayerTest, ThePixelUnderAPositionHasTheColourOfItsTileAtTwoZooms) {
     MapLayer layer;
     layer.SetSource(std::move(source));
     for (const TrackProjection* view : {&wide, &close}) {
-      QImage image(view->width(), view->height(), QImage::Format_RGB32);
-      image.fill(Qt::white);
-      {
-        QPainter painter(&image);
-        layer.Paint(painter, *view);
-      }
+      const QImage image = testing::PaintSettled(layer, *view);
       const int zoom = TileZoomFor(*view, 256, 0, 19);
       for (const auto& [latitude, longitude] :
            {std::pair{51.48, -0.01}, std::pair{51.475, 0.005}, std::pair{51.486, -0.025}}) {
@@ -138,6 +122,24 @@ TEST(MapLayerTest, ThePixelUnderAPositionHasTheColourOfItsTileAtTwoZooms) {
     }
   }
 
+  // Its bounds hold Greenwich, not Paris: no tile of Paris is looked up.
+  {
+    QString problem;
+    MapLayer layer;
+    layer.SetSource(
+        OpenMapFile(QString::fromStdString((temp.path() / "greenwich.mbtiles").string()), &problem));
+    EXPECT_TRUE(layer.source()->Holds(TileAt(51.48, -0.01, closeZoom)));
+    EXPECT_FALSE(layer.source()->Holds(TileAt(48.85, 2.35, closeZoom)));
+    EXPECT_FALSE(layer.source()->Holds(TileAt(51.48, 1.5, wideZoom)));
+    TrackProjection paris = close;
+    GeoBounds city;
+    city.Include(48.85, 2.33);
+    city.Include(48.86, 2.36);
+    paris.Fit(city);
+    testing::PaintOnce(layer, paris);
+    EXPECT_FALSE(layer.loading()) << "nothing read for tiles outside the bounds";
+  }
+
   QString problem;
   std::ofstream(temp.path() / "notes.mbtiles") << "not a database";
   EXPECT_EQ(OpenMapFile(QString::fromStdString((temp.path() / "notes.mbtiles").string()), &problem), nullptr);
@@ -149,6 +151,9 @@ TEST(MapLayerTest, ThePixelUnderAPositionHasTheColourOfItsTileAtTwoZooms) {
 TEST(MapLayerTest, TheMapChoiceIsKeptForTheNextStart) {
   testing::TempFolder temp;
   testing::ScopedEnv config("XDG_CONFIG_HOME", temp.path().c_str());
+  // No map source file of this machine's installation.
+  testing::ScopedEnv dataHome("XDG_DATA_HOME", (temp.path() / "data").c_str());
+  testing::ScopedEnv dataDirs("XDG_DATA_DIRS", (temp.path() / "data").c_str());
   WriteFolder(temp.path() / "tiles", {{3, 4, 2}});
   const QString folder = QString::fromStdString((temp.path() / "tiles").string());
   int sources = 0;
