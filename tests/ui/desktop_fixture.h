@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,10 +22,12 @@
 #include "platform/settings_store_file.h"
 #include "settings/settings_operations.h"
 #include "support/fake_tick_clock.h"
+#include "support/generated_day.h"
 #include "support/nmea_builder.h"
 #include "support/scoped_env.h"
 #include "support/test_environment.h"
 #include "ui/main_window.h"
+#include "ui/track_view.h"
 
 namespace pathmere::testing {
 
@@ -115,6 +118,19 @@ class DesktopTest : public ::testing::Test {
   }
 
   void StoreOutputFolder(const wchar_t* folder) { SaveOutputDir(store, folder); }
+
+  // A started window whose track view shows 2026-12-06 of a drive with a
+  // stop, read from the output folder \Tracks.
+  std::unique_ptr<MainWindow> WindowOnDriveWithStop() {
+    StoreOutputFolder(L"\\Tracks");
+    std::filesystem::create_directories(Device("Tracks"));
+    std::ofstream(Device("Tracks/2026-12-06.plt"), std::ios::binary) << DriveWithStopTrackFile(6);
+    auto window = MakeWindow();
+    Start(*window);
+    window->ShowTrack();
+    window->trackView()->ShowDay({2026, 12, 6});
+    return window;
+  }
 
   // The numbers as a fresh start would load them.
   Settings StoredSettings() {

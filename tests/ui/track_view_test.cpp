@@ -231,14 +231,8 @@ TEST_F(TrackViewTest, ReplayOverMidnightGivesTwoDaysReachedByTheButtons) {
 // The panel and pathmere-cli summary show the same numbers of a known day,
 // and its stop is marked on the map.
 TEST_F(TrackViewTest, TheDayInNumbersIsTheCommandsAndItsStopIsMarked) {
-  StoreOutputFolder(L"\\Tracks");
-  fs::create_directories(Device("Tracks"));
-  std::ofstream(Device("Tracks/2026-12-06.plt"), std::ios::binary) << testing::DriveWithStopTrackFile(6);
-  auto window = MakeWindow();
-  Start(*window);
-  window->ShowTrack();
+  auto window = WindowOnDriveWithStop();
   TrackView& view = *window->trackView();
-  view.ShowDay({2026, 12, 6});
   const QStringList shown = view.summaryPanel()->lines();
   EXPECT_TRUE(shown.contains("Moving time: 0:20:00")) << shown.join("|").toStdString();
   EXPECT_TRUE(shown.contains("Stops: 1")) << shown.join("|").toStdString();

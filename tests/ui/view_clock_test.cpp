@@ -78,14 +78,8 @@ class ViewClockViewTest : public testing::DesktopTest {};
 // and the panel's stops.
 TEST_F(ViewClockViewTest, TimesAreLocalWithUtcInTheTooltips) {
   testing::ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
-  StoreOutputFolder(L"\\Tracks");
-  fs::create_directories(Device("Tracks"));
-  std::ofstream(Device("Tracks/2026-12-06.plt"), std::ios::binary) << testing::DriveWithStopTrackFile(6);
-  auto window = MakeWindow();
-  Start(*window);
-  window->ShowTrack();
+  auto window = WindowOnDriveWithStop();
   TrackView& view = *window->trackView();
-  view.ShowDay({2026, 12, 6});
   const DayTrack& track = view.track();
   EXPECT_EQ(TimeSpanText(track.firstDayNumber(), track.lastDayNumber()).toStdString(),
             "13:00:00-13:25:00 CET (0 h 25 min)");

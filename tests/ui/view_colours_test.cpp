@@ -24,14 +24,8 @@ class ViewColoursTest : public testing::DesktopTest {};
 // A dark palette darkens the map and the profile, and their text is light
 // on it; a light one keeps the paper-white map and dark text.
 TEST_F(ViewColoursTest, MapAndProfileFollowALightOrADarkPalette) {
-  StoreOutputFolder(L"\\Tracks");
-  fs::create_directories(Device("Tracks"));
-  std::ofstream(Device("Tracks/2026-12-06.plt"), std::ios::binary) << testing::DriveWithStopTrackFile(6);
-  auto window = MakeWindow();
-  Start(*window);
-  window->ShowTrack();
+  auto window = WindowOnDriveWithStop();
   TrackView& view = *window->trackView();
-  view.ShowDay({2026, 12, 6});
   QPalette dark(QColor(53, 53, 53), QColor(53, 53, 53));
   dark.setColor(QPalette::Base, QColor(35, 35, 35));
   dark.setColor(QPalette::Text, Qt::white);
