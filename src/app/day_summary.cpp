@@ -76,6 +76,37 @@ std::vector<Step> StepsOf(std::span<const DayTrackPoint> points) {
   return steps;
 }
 
+// The fastest of the receiver's speeds, each the median of those around it
+// within its piece; a point without one takes the median of the
+// point-to-point speeds around it instead.
+double MaximumSpeed(std::span<const DayTrackPoint> points, const std::vector<Step>& steps,
+                    const ReceiverSpeeds* speeds) {
+  const size_t n = points.size();
+  std::vector<double> reported(n, -1.0);
+  if (speeds != nullptr && !speeds->empty()) {
+    for (size_t i = 0; i < n; ++i) reported[i] = speeds->At(points[i].dayNumber);
+  }
+  double maximum = 0.0;
+  std::vector<double> window;
+  for (size_t k = 0; k < n; ++k) {
+    if (reported[k] < 0.0) {
+      if (steps[k].joined) maximum = std::max(maximum, steps[k].medianSpeed);
+      continue;
+    }
+    window.clear();
+    for (size_t j = k; j + kHalfWindow >= k; --j) {
+      if (reported[j] >= 0.0) window.push_back(reported[j]);
+      if (j == 0 || points[j].startsPiece) break;
+    }
+    for (size_t j = k + 1; j < n && j <= k + kHalfWindow && !points[j].startsPiece; ++j) {
+      if (reported[j] >= 0.0) window.push_back(reported[j]);
+    }
+    std::nth_element(window.begin(), window.begin() + window.size() / 2, window.end());
+    maximum = std::max(maximum, window[window.size() / 2]);
+  }
+  return maximum;
+}
+
 bool IsSlow(const Step& step, double pauseSpeed) {
   const double speed = step.rawSpeed >= 0.0 ? std::min(step.rawSpeed, step.spanSpeed) : step.spanSpeed;
   return speed <= pauseSpeed;
@@ -225,7 +256,7 @@ void FindStops(std::span<const DayTrackPoint> points, const std::vector<Step>& s
 
 }  // namespace
 
-DaySummary SummarisePoints(std::span<const DayTrackPoint> points) {
+DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const ReceiverSpeeds* speeds) {
   DaySummary summary;
   summary.points = points.size();
   if (points.empty()) return summary;
@@ -243,8 +274,8 @@ DaySummary SummarisePoints(std::span<const DayTrackPoint> points) {
     }
     summary.distanceMetres += steps[k].metres;
     joinedSeconds += std::max(0.0, steps[k].seconds);
-    summary.maxSpeed = std::max(summary.maxSpeed, steps[k].medianSpeed);
   }
+  summary.maxSpeed = MaximumSpeed(points, steps, speeds);
   const double meanSpeed = joinedSeconds > 0.0 ? summary.distanceMetres / joinedSeconds : 0.0;
   summary.pauseSpeed = meanSpeed <= PauseRules::kWalkingPaceMetresPerSecond
                            ? PauseRules::kWalkingPauseMetresPerSecond

@@ -22,8 +22,10 @@ struct PauseRules {
   // A stop: at least this long spent within this distance of where it began.
   static constexpr double kStopSeconds = 180.0;
   static constexpr double kStopRadiusMetres = 50.0;
-  // Speeds are the median of this many point-to-point speeds, so one stray
-  // position makes no maximum; altitudes the mean of this many points.
+  // The maximum speed is the median of this many speeds the receiver
+  // reported (its Doppler speed, in the day's GPX file), so one stray value
+  // makes no maximum; where the receiver gave none, of this many
+  // point-to-point speeds. Altitudes are the mean of this many points.
   static constexpr int kSmoothingPoints = 5;
   // A climb or a descent counts once it exceeds this, so that the
   // receiver's altitude noise is not climbing.
@@ -65,9 +67,12 @@ struct DaySummary {
   double totalAverageSpeed() const { return totalSeconds > 0.0 ? distanceMetres / totalSeconds : 0.0; }
 };
 
-// The numbers of a day's track points, in file order.
-DaySummary SummarisePoints(std::span<const DayTrackPoint> points);
-inline DaySummary SummariseDay(const DayTrack& track) { return SummarisePoints(track.points()); }
+// The numbers of a day's track points, in file order, with the receiver's
+// speeds at their times where `speeds` has them.
+DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const ReceiverSpeeds* speeds = nullptr);
+inline DaySummary SummariseDay(const DayTrack& track) {
+  return SummarisePoints(track.points(), &track.receiverSpeeds());
+}
 // Adds a later day's numbers to `total` (for a range of days).
 void AddDaySummary(DaySummary* total, const DaySummary& day);
 

@@ -96,12 +96,16 @@ size_t DayTrack::AddWaypointText(std::string_view text) {
   });
 }
 
-void DayTrack::Checkpoint() { mark_ = {points_.size(), route_.size(), waypoints_.size(), totals_}; }
+void DayTrack::Checkpoint() {
+  mark_ = {points_.size(), route_.size(), waypoints_.size(), totals_};
+  speeds_.Checkpoint();
+}
 
 void DayTrack::RollBack() {
   points_.resize(mark_.points);
   route_.resize(mark_.route);
   waypoints_.resize(mark_.waypoints);
+  speeds_.RollBack();
   totals_ = mark_.totals;
 }
 

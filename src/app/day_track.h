@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/receiver_speeds.h"
 #include "fix/track_pieces.h"
 
 namespace pathmere {
@@ -74,6 +75,9 @@ class DayTrack {
   size_t AddTrackText(std::string_view text);
   size_t AddRouteText(std::string_view text);
   size_t AddWaypointText(std::string_view text);
+  // The receiver's speeds from a .gpx file's lines, kept beside the points.
+  size_t AddGpxText(std::string_view text) { return speeds_.AddGpxText(text); }
+  void AddReceiverSpeed(double dayNumber, double metresPerSecond) { speeds_.Add(dayNumber, metresPerSecond); }
 
   // Everything added from now on can be taken back by RollBack.
   void Checkpoint();
@@ -83,6 +87,7 @@ class DayTrack {
   const std::vector<DayTrackPoint>& points() const { return points_; }
   const std::vector<DayRoutePoint>& routePoints() const { return route_; }
   const std::vector<DayWaypoint>& waypoints() const { return waypoints_; }
+  const ReceiverSpeeds& receiverSpeeds() const { return speeds_; }
   // Along the track, without the jumps across breaks.
   double distanceMetres() const { return totals_.distanceMetres; }
   // Of the track, route points and waypoints together.
@@ -109,6 +114,7 @@ class DayTrack {
   std::vector<DayTrackPoint> points_;
   std::vector<DayRoutePoint> route_;
   std::vector<DayWaypoint> waypoints_;
+  ReceiverSpeeds speeds_;
   Totals totals_;
   Mark mark_;
 };

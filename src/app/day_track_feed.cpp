@@ -4,13 +4,30 @@
 #include <cstdio>
 #include <ctime>
 
+#include "output/gpx_file_writer.h"
 #include "output/track_file_writer.h"
 #include "route/route_file_writer.h"
 
 namespace pathmere {
 namespace {
 
+// The files that name a day; its GPX file alone does not.
 constexpr const wchar_t* kExtensions[] = {L"plt", L"rte", L"wpt"};
+
+// The GPX file's closing tags (gpx_lines.h), which the writer overwrites.
+bool IsClosingTag(std::string_view line) { return line == "</trkseg>" || line == "</trk>" || line == "</gpx>"; }
+
+// Bytes of closing-tag lines at the end of `lines` (whole lines).
+size_t ClosingTailBytes(std::string_view lines) {
+  size_t tail = 0;
+  while (tail < lines.size()) {
+    const std::string_view before = lines.substr(0, lines.size() - tail - 1);
+    const size_t start = before.rfind('\n') + 1;  // npos + 1 is 0
+    if (!IsClosingTag(before.substr(start))) break;
+    tail = lines.size() - start;
+  }
+  return tail;
+}
 
 bool Digits(std::wstring_view text, int32_t* value) {
   int32_t number = 0;
@@ -71,7 +88,7 @@ LocalDate TodayLocal() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& route) {
+PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& route, const GpxFileWriter& gpx) {
   PendingDay pending;
   // Until its first fix a writer has no day, and nothing pending.
   if (track.output().dayKey() >= 0) {
@@ -81,6 +98,10 @@ PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& rou
   if (route.output().dayKey() >= 0) {
     pending.routeDate = DateOf(route.output().file());
     pending.routeLines = route.output().lines().View();
+  }
+  if (gpx.fill() > 0) {
+    pending.gpxDate = DateOf(gpx.file().names());
+    pending.gpxLines = std::string_view(gpx.pending(), static_cast<size_t>(gpx.fill()));
   }
   return pending;
 }
@@ -96,12 +117,14 @@ void DayTrackFeed::Restart() {
   cursors_.push_back({Kind::kTrack, DayFilePath(folder_, date_, kExtensions[0]), 0, {}});
   cursors_.push_back({Kind::kRoute, DayFilePath(folder_, date_, kExtensions[1]), 0, {}});
   cursors_.push_back({Kind::kWaypoints, DayFilePath(folder_, date_, kExtensions[2]), 0, {}});
+  cursors_.push_back({Kind::kGpx, DayFilePath(folder_, date_, L"gpx"), 0, {}});
 }
 
 bool DayTrackFeed::Update(const PendingDay& pending) {
   const std::string_view track = pending.trackDate == date_ ? pending.trackLines : std::string_view();
   const std::string_view route = pending.routeDate == date_ ? pending.routeLines : std::string_view();
-  bool changed = track != pendingTrack_ || route != pendingRoute_;
+  const std::string_view gpx = pending.gpxDate == date_ ? pending.gpxLines : std::string_view();
+  bool changed = track != pendingTrack_ || route != pendingRoute_ || gpx != pendingGpx_;
 
   // The pending lines were added last; they go, and come back below unless
   // they have reached the file meanwhile.
@@ -122,8 +145,10 @@ bool DayTrackFeed::Update(const PendingDay& pending) {
   track_.Checkpoint();
   pendingTrack_.assign(track);
   pendingRoute_.assign(route);
+  pendingGpx_.assign(gpx);
   track_.AddTrackText(pendingTrack_);
   track_.AddRouteText(pendingRoute_);
+  track_.AddGpxText(pendingGpx_);
   return changed;
 }
 
@@ -131,6 +156,7 @@ DayTrackFeed::Growth DayTrackFeed::ReadNew(Cursor& cursor) {
   const FileHandle file = files_.OpenExistingForRead(cursor.path);
   if (file == kInvalidFile) return cursor.offset > 0 ? Growth::kShrunk : Growth::kNone;
   const int64_t size = files_.FileSize(file);
+  const int64_t startOffset = cursor.offset;
   Growth growth = Growth::kNone;
   if (size != FileSystem::kSizeUnknown && size < cursor.offset) {
     growth = Growth::kShrunk;
@@ -151,10 +177,25 @@ DayTrackFeed::Growth DayTrackFeed::ReadNew(Cursor& cursor) {
         case Kind::kWaypoints:
           used = track_.AddWaypointText(cursor.fragment);
           break;
+        case Kind::kGpx: {
+          used = track_.AddGpxText(cursor.fragment);
+          const std::string_view lines = std::string_view(cursor.fragment).substr(0, used);
+          const size_t tail = ClosingTailBytes(lines);
+          cursor.closingTail = tail == lines.size() ? cursor.closingTail + static_cast<int64_t>(tail) : tail;
+          break;
+        }
       }
       cursor.fragment.erase(0, used);
       if (cursor.fragment.size() > kLongestLine) cursor.fragment.clear();
       growth = Growth::kGrown;
+    }
+    if (cursor.kind == Kind::kGpx) {
+      // Read from the closing tags again next time, where the writer
+      // continues; a line cut short is read whole then.
+      cursor.offset -= cursor.closingTail + static_cast<int64_t>(cursor.fragment.size());
+      cursor.fragment.clear();
+      cursor.closingTail = 0;
+      if (cursor.offset <= startOffset) growth = Growth::kNone;
     }
   }
   files_.Close(file);

@@ -12,6 +12,7 @@
 
 namespace pathmere {
 
+class GpxFileWriter;
 class RouteFileWriter;
 class TrackFileWriter;
 
@@ -40,12 +41,15 @@ struct PendingDay {
   std::string_view trackLines;
   LocalDate routeDate;
   std::string_view routeLines;
+  LocalDate gpxDate;
+  std::string_view gpxLines;
 };
-// Taken from the track and route writers; a writer that has no day yet gives
-// an unset date.
-PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& route);
+// Taken from the writers; a writer that has no day yet, or nothing pending,
+// gives an unset date.
+PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& route, const GpxFileWriter& gpx);
 
-// One local day's track, route and waypoints: the day's files in `folder`
+// One local day's track, route, waypoints and the receiver's speeds (from
+// the day's GPX file): the day's files in `folder`
 // are read once, and each Update reads only what they have gained since and
 // takes the pending lines of that day anew, so the model is current to the
 // last point without reading the files again.
@@ -65,12 +69,15 @@ class DayTrackFeed {
   const std::wstring& folder() const { return folder_; }
 
  private:
-  enum class Kind { kTrack, kRoute, kWaypoints };
+  enum class Kind { kTrack, kRoute, kWaypoints, kGpx };
   struct Cursor {
     Kind kind;
     std::wstring path;
     int64_t offset = 0;
     std::string fragment;  // the start of a line not yet ended
+    // Bytes of closing tags at the end of what was read: the GPX writer
+    // writes its next points over them, so they are read again.
+    int64_t closingTail = 0;
   };
   enum class Growth { kNone, kGrown, kShrunk };
 
@@ -84,6 +91,7 @@ class DayTrackFeed {
   std::vector<Cursor> cursors_;
   std::string pendingTrack_;
   std::string pendingRoute_;
+  std::string pendingGpx_;
 };
 
 }  // namespace pathmere

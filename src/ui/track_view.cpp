@@ -122,13 +122,13 @@ TrackView::TrackView(const Program& program, FileSystem& files, QWidget* parent)
 TrackView::~TrackView() = default;
 
 LocalDate TrackView::CurrentDay() const {
-  const LocalDate writers = PendingDayOf(program_.track(), program_.route()).trackDate;
+  const LocalDate writers = PendingDayOf(program_.track(), program_.route(), program_.gpx()).trackDate;
   return writers.IsSet() ? writers : TodayLocal();
 }
 
 void TrackView::ShowDay(LocalDate day) {
   feed_ = std::make_unique<DayTrackFeed>(files_, program_.track().folder(), day);
-  feed_->Update(PendingDayOf(program_.track(), program_.route()));
+  feed_->Update(PendingDayOf(program_.track(), program_.route(), program_.gpx()));
   dayLabel_->setText(DayText(day));
   map_->SetTrack(&feed_->track(), DayText(day));
   UpdateSummary();
@@ -155,7 +155,7 @@ void TrackView::Refresh() {
     ShowDay(feed_->date());
     return;
   }
-  if (feed_->Update(PendingDayOf(program_.track(), program_.route()))) {
+  if (feed_->Update(PendingDayOf(program_.track(), program_.route(), program_.gpx()))) {
     map_->TrackChanged();
     profile_->update();
     summaryStale_ = true;

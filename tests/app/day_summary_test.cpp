@@ -28,8 +28,19 @@ class DayMaker {
       north_ += speed;
       altitude_ += climb;
       const double wander = noise * std::sin(2.0 * M_PI * second_ / 60.0);
-      Add(north_ + wander, 0.0, altitude_ + wander);
+      Add(north_ + wander, 0.0, altitude_ + wander, speed);
     }
+    return *this;
+  }
+  // The receiver reports its speed from now on, as the day's GPX file keeps
+  // it; for the next `points` points it reads `speed` whatever the motion.
+  DayMaker& Reporting() {
+    reporting_ = true;
+    return *this;
+  }
+  DayMaker& ReportedGlitch(int points, double speed) {
+    glitchPoints_ = points;
+    glitchSpeed_ = speed;
     return *this;
   }
   // No points for `seconds` while moving `metres`.
@@ -52,12 +63,18 @@ class DayMaker {
   }
 
  private:
-  void Add(double north, double east, double altitude) {
-    track_.AddTrackPoint(51.5 + north / kMetresPerDegree,
-                         east / (kMetresPerDegree * std::cos(51.5 * M_PI / 180)), kNoon + second_ / 86400.0,
-                         true, altitude);
+  void Add(double north, double east, double altitude, double speed = 0.0) {
+    const double dayNumber = kNoon + second_ / 86400.0;
+    track_.AddTrackPoint(51.5 + north / kMetresPerDegree, east / (kMetresPerDegree * std::cos(51.5 * M_PI / 180)),
+                         dayNumber, true, altitude);
+    if (!reporting_) return;
+    track_.AddReceiverSpeed(dayNumber, glitchPoints_ > 0 ? glitchSpeed_ : speed);
+    if (glitchPoints_ > 0) --glitchPoints_;
   }
   DayTrack track_;
+  bool reporting_ = false;
+  int glitchPoints_ = 0;
+  double glitchSpeed_ = 0.0;
   int second_ = 0;
   double north_ = 0.0;
   double altitude_ = 100.0;
@@ -95,6 +112,14 @@ TEST(DaySummaryTest, GeneratedDaysGiveTheirKnownNumbers) {
       {"one stray position 300 m aside makes no maximum speed",
        DayMaker().Start().Leg(300, k50Kmh).Spike(300).Leg(300, k50Kmh).Summary(), 8.933, 10.017, 0, 0, 0, 50,
        1},
+      {"positions wandering 30 m: the receiver's 50 km/h, not their 61",
+       DayMaker().Reporting().Start().Leg(600, k50Kmh, 0.0, 30.0).Summary(), 8.333, 10, 0, 0, 0, 50, 1},
+      {"the receiver's own glitch of 200 km/h for 2 s makes no maximum",
+       DayMaker().Reporting().Start().Leg(300, k50Kmh).ReportedGlitch(2, 200 / 3.6).Leg(300, k50Kmh).Summary(),
+       8.333, 10, 0, 0, 0, 50, 1},
+      {"the receiver's 70 km/h held for 5 s is the maximum",
+       DayMaker().Reporting().Start().Leg(300, k50Kmh).ReportedGlitch(5, 70 / 3.6).Leg(300, k50Kmh).Summary(),
+       8.333, 10, 0, 0, 0, 70, 1},
       {"no points", DaySummary{}, 0, 0, 0, 0, 0, 0, 0},
   };
   for (const Row& row : rows) {

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/day_summary.h"
 #include "app/day_track_feed.h"
 #include "app/track_projection.h"
+#include "output/gpx_file_writer.h"
 #include "output/ozi_lines.h"
 #include "output/track_file_writer.h"
 #include "route/route_file_writer.h"
@@ -105,14 +107,28 @@ class DayTrackFeedTest : public ::testing::Test {
   testing::WriterBench bench;
   TrackFileWriter track{bench.files, bench.clock, bench.log};
   RouteFileWriter route{bench.files, bench.clock, bench.log};
+  GpxFileWriter gpx{bench.files, bench.log, "test"};
   DayTrackFeed feed{bench.files, L"\\Pathmere", {2026, 12, 6}};
 
-  void AddPoint(int second) {
-    const GpsFix fix = FixAt(6, 12, 26, 12, 0, second, 51.5 + second * 10 * kNorthDegreesPerMetre);
+  void SetUp() override { gpx.SetFolder(track.folder()); }
+  // Heading north at 10 m/s; the receiver says 10 m/s plus a tenth per second.
+  GpsFix AddPoint(int second) {
+    GpsFix fix = FixAt(6, 12, 26, 12, 0, second, 51.5 + second * 10 * kNorthDegreesPerMetre);
+    fix.speed = (10.0 + second / 10.0) * 3.6;
     track.AddPoint(fix);
     route.AddPoint(fix);
+    gpx.AddPoint(fix);
+    return fix;
   }
-  bool Update() { return feed.Update(PendingDayOf(track, route)); }
+  bool Update() { return feed.Update(PendingDayOf(track, route, gpx)); }
+  // The receiver's speeds the feed has for the points of seconds 0 to n - 1.
+  static std::vector<double> SpeedsOf(const DayTrackFeed& feed, int n) {
+    std::vector<double> speeds;
+    for (int second = 0; second < n; ++second) {
+      speeds.push_back(std::round(feed.track().receiverSpeeds().At(kNoon + second / 86400.0) * 10.0) / 10.0);
+    }
+    return speeds;
+  }
 };
 
 TEST_F(DayTrackFeedTest, PendingPointsCountOnceBeforeAndAfterTheyAreWritten) {
@@ -135,7 +151,7 @@ TEST_F(DayTrackFeedTest, PendingPointsCountOnceBeforeAndAfterTheyAreWritten) {
 
   // Another day's view takes nothing pending; a fresh one reads the files.
   DayTrackFeed other(bench.files, L"\\Pathmere", {2026, 12, 7});
-  other.Update(PendingDayOf(track, route));
+  other.Update(PendingDayOf(track, route, gpx));
   EXPECT_TRUE(other.track().IsEmpty());
   DayTrackFeed fresh(bench.files, L"\\Pathmere", {2026, 12, 6});
   fresh.Update({});
@@ -239,6 +255,33 @@ TEST(TrackProjectionTest, DecimationKeepsOnePointPerPixelAndBreaks) {
   for (const ProfileColumn& column : columns) counted += column.points;
   EXPECT_EQ(counted, 1501) << "every point in some column, the last one included";
   EXPECT_TRUE(ProfileColumns(track.points(), kNoon, kNoon, 100)[0].points == 0) << "no span, no profile";
+}
+
+
+TEST_F(DayTrackFeedTest, ReceiverSpeedsComeFromTheGpxFileAndItsPendingPoints) {
+  for (int second = 0; second < 3; ++second) AddPoint(second);
+  EXPECT_TRUE(Update());
+  EXPECT_EQ(SpeedsOf(feed, 4), (std::vector<double>{10.0, 10.1, 10.2, -1.0})) << "pending; none for second 3";
+
+  // The writer goes on over its closing tags, and a waypoint rewrites the
+  // file with a line before the track: every speed is read, none twice.
+  ASSERT_EQ(gpx.Flush(), 0);
+  EXPECT_TRUE(Update());
+  EXPECT_FALSE(Update()) << "the closing tags read again are no change";
+  ASSERT_EQ(gpx.SaveWaypoint(AddPoint(3)), 0);
+  ASSERT_EQ(gpx.Flush(), 0);
+  AddPoint(4);
+  ASSERT_EQ(gpx.Flush(), 0);
+  EXPECT_TRUE(Update());
+  const std::vector<double> all = {10.0, 10.1, 10.2, 10.3, 10.4};
+  EXPECT_EQ(SpeedsOf(feed, 5), all);
+  ASSERT_EQ(track.Flush(), 0);
+  DayTrackFeed fresh(bench.files, L"\\Pathmere", {2026, 12, 6});
+  fresh.Update({});
+  EXPECT_EQ(SpeedsOf(fresh, 5), all);
+  // The median of the receiver's last three speeds, whichever way it came.
+  EXPECT_NEAR(SummariseDay(fresh.track()).maxSpeed, 10.3, 1e-9);
+  EXPECT_NEAR(SummariseDay(feed.track()).maxSpeed, 10.3, 1e-9);
 }
 
 }  // namespace

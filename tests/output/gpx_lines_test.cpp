@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fix/fix_time.h"
+#include "output/gpx_line_reader.h"
 #include "support/writer_bench.h"
 
 namespace pathmere {
@@ -174,6 +175,36 @@ TEST(GpxLinesTest, DayNumbersComeBackAsTheTimeTheyWereMadeOf) {
   }
   GpsFix fix;
   for (const double absurd : {0.0, -5.0, 1e300, std::nan("")}) EXPECT_FALSE(DayNumberToFixTime(absurd, &fix));
+}
+
+// The summary reads the receiver's speed back from the track points.
+TEST(GpxLinesTest, TrackPointsGiveTheirTimeAndSpeedBack) {
+  for (const double seconds : {0.0, 44.5, 59.999}) {
+    GpsFix fix = FixAt(29, 2, 24, 23, 59, seconds);
+    fix.speed = 123.4;
+    GpxPointSpeed point;
+    ASSERT_TRUE(ParseGpxPointSpeed(Point(fix), &point)) << Point(fix);
+    EXPECT_NEAR((point.dayNumber - FixTimeToDays(29, 2, 2024, 23, 59, 0)) * 86400.0, seconds, 0.0006);
+    EXPECT_NEAR(point.metresPerSecond, 123.4 / 3.6, 0.001);
+  }
+  const std::string time = "<trkpt lat=\"1\" lon=\"2\"><time>2026-12-06T02:56:44Z</time>";
+  const std::string speed = "<extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>";
+  const std::string end = "</gpxtpx:speed></gpxtpx:TrackPointExtension></extensions></trkpt>";
+  GpxPointSpeed point{1.0, 2.0};
+  for (const std::string& line :
+       {Point(FixAt(6, 12, 26, 2, 56, 44.5), false), time + speed + "nan" + end, time + speed + "-1" + end,
+        time + speed + "1e999" + end, time + speed + "100000" + end, time + speed + "12x" + end,
+        time + speed + end, time + speed + "12", std::string("<wpt lat=\"1\" lon=\"2\"><time>2026-12-06T02:56:44Z</time>"),
+        "<trkpt lat=\"1\"><time>2026-13-06T02:56:44Z</time>" + speed + "1" + end,
+        "<trkpt lat=\"1\"><time>2026-12-06T02:56:44</time>" + speed + "1" + end,
+        "<trkpt lat=\"1\"><time>2026-12-06T02:56:44.Z</time>" + speed + "1" + end,
+        "<trkpt lat=\"1\"><time>1999-12-06T02:56:44Z</time>" + speed + "1" + end,
+        std::string("<trkpt \x80\xff\0<time>", 15) + "\n"}) {
+    EXPECT_FALSE(ParseGpxPointSpeed(line, &point)) << line;
+  }
+  EXPECT_EQ(point.dayNumber, 1.0) << "left as it was";
+  EXPECT_TRUE(ParseGpxPointSpeed(time + speed + "0" + end, &point));
+  EXPECT_EQ(point.metresPerSecond, 0.0);
 }
 
 }  // namespace
