@@ -15,7 +15,9 @@ namespace {
 constexpr const wchar_t* kExtensions[] = {L"plt", L"rte", L"wpt"};
 
 // The GPX file's closing tags (gpx_lines.h), which the writer overwrites.
-bool IsClosingTag(std::string_view line) { return line == "</trkseg>" || line == "</trk>" || line == "</gpx>"; }
+bool IsClosingTag(std::string_view line) {
+  return line == "</trkseg>" || line == "</trk>" || line == "</gpx>";
+}
 
 // Bytes of closing-tag lines at the end of `lines` (whole lines).
 size_t ClosingTailBytes(std::string_view lines) {
@@ -88,7 +90,8 @@ LocalDate TodayLocal() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& route, const GpxFileWriter& gpx) {
+PendingDay PendingDayOf(const TrackFileWriter& track, const RouteFileWriter& route,
+                        const GpxFileWriter& gpx) {
   PendingDay pending;
   // Until its first fix a writer has no day, and nothing pending.
   if (track.output().dayKey() >= 0) {

@@ -16,6 +16,7 @@
 
 #include "app/instance_claim.h"
 #include "app/logger_report.h"
+#include "app/pending_points.h"
 #include "app/port_watch.h"
 #include "app/program.h"
 #include "app/publishing.h"
@@ -243,6 +244,7 @@ int RunRecordCommand(const RecordArguments& args) {
     return ComposeStatusReport(
         {program, files, clock, &watchedPort, panel.statusText(), "pathmere-cli record"}, census);
   };
+  auto pendingPoints = [&] { return ComposePendingPoints(program, files); };
   // Showing the window is left undone: there is none to show.
   auto applyCode = [&program](int32_t code) { program.ApplyForwardedCode(code); };
 
@@ -273,7 +275,7 @@ int RunRecordCommand(const RecordArguments& args) {
     }
     const int events = poll(fds.data(), fds.size(), wait > 0 ? wait : 0);
     if (events > 0 && (fds[0].revents & POLLIN) != 0) break;
-    if (claim.channel) claim.channel->ServeOnce(applyCode, statusReport);
+    if (claim.channel) claim.channel->ServeOnce(applyCode, statusReport, pendingPoints);
     if (static_cast<int32_t>(clock.NowMs() - nextTick) >= 0) {
       program.Tick();
       problems.ExplainOnce(port);

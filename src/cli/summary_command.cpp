@@ -1,6 +1,7 @@
 #include "cli/summary_command.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -8,7 +9,9 @@
 #include "app/day_summary.h"
 #include "app/day_summary_text.h"
 #include "app/day_track_feed.h"
+#include "app/pending_points.h"
 #include "platform/file_system_posix.h"
+#include "platform/instance_channel.h"
 #include "platform/settings_store_file.h"
 #include "settings/settings.h"
 #include "settings/settings_operations.h"
@@ -71,6 +74,21 @@ void PrintText(const std::string& title, const DaySummary& summary, FILE* out) {
   for (const std::string& line : StopLines(summary)) std::fprintf(out, "    stop %s\n", line.c_str());
 }
 
+// The points a running logger that writes into `folder` still holds in
+// memory; false when none runs, it writes elsewhere, or it cannot say.
+bool PendingPointsOfRunningLogger(const std::string& folder, PendingPoints* pending) {
+  const std::filesystem::path channelFolder = InstanceChannel::DefaultFolder();
+  if (channelFolder.empty()) return false;
+  InstanceChannel channel(channelFolder);
+  std::string text;
+  if (channel.RequestText(kPendingPointsRequest, &text) != InstanceChannel::StatusResult::kAnswered ||
+      !ParsePendingPoints(text, pending)) {
+    return false;
+  }
+  std::error_code error;
+  return std::filesystem::equivalent(pending->folder, folder, error);
+}
+
 }  // namespace
 
 int RunSummaryCommand(const SummaryArguments& args, FILE* out, FILE* err) {
@@ -87,6 +105,16 @@ int RunSummaryCommand(const SummaryArguments& args, FILE* out, FILE* err) {
     return 1;
   }
   std::vector<LocalDate> days = DaysWithFiles(files, folder);
+  // Today's last points may be in a running logger's memory only.
+  PendingPoints pending;
+  const bool logging = PendingPointsOfRunningLogger(files.DisplayPath(folder), &pending);
+  if (logging) {
+    for (const LocalDate day : {pending.trackDate, pending.routeDate}) {
+      if (day.IsSet() && !std::binary_search(days.begin(), days.end(), day)) {
+        days.insert(std::lower_bound(days.begin(), days.end(), day), day);
+      }
+    }
+  }
   if (args.from.IsSet()) {
     std::erase_if(days, [&](LocalDate day) { return day < args.from || args.to < day; });
   } else if (!days.empty()) {
@@ -101,7 +129,7 @@ int RunSummaryCommand(const SummaryArguments& args, FILE* out, FILE* err) {
   nlohmann::json jsonDays = nlohmann::json::array();
   for (LocalDate day : days) {
     DayTrackFeed feed(files, folder, day);
-    feed.Update(PendingDay{});
+    feed.Update(logging ? pending.View() : PendingDay{});
     const DaySummary summary = SummariseDay(feed.track());
     AddDaySummary(&total, summary);
     if (args.json) {

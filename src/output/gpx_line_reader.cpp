@@ -72,7 +72,8 @@ bool ParseGpxPointSpeed(std::string_view line, GpxPointSpeed* out) {
   }
   GpxPointSpeed parsed;
   if (!DayNumberOfUtcTime(time, &parsed.dayNumber)) return false;
-  const auto [end, error] = std::from_chars(speed.data(), speed.data() + speed.size(), parsed.metresPerSecond);
+  const auto [end, error] =
+      std::from_chars(speed.data(), speed.data() + speed.size(), parsed.metresPerSecond);
   if (error != std::errc() || end != speed.data() + speed.size() || !std::isfinite(parsed.metresPerSecond) ||
       parsed.metresPerSecond < 0.0 || parsed.metresPerSecond >= kLargestSpeed) {
     return false;

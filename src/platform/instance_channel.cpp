@@ -262,7 +262,7 @@ InstanceChannel::ForwardResult InstanceChannel::Forward(int32_t code) {
   return delivered ? ForwardResult::kDelivered : ForwardResult::kFailed;
 }
 
-InstanceChannel::StatusResult InstanceChannel::RequestStatus(std::string* text) {
+InstanceChannel::StatusResult InstanceChannel::RequestText(int32_t request, std::string* text) {
   text->clear();
   int fd = -1;
   switch (ConnectToInstance(&fd)) {
@@ -276,7 +276,7 @@ InstanceChannel::StatusResult InstanceChannel::RequestStatus(std::string* text) 
   int32_t reply = -1;
   uint32_t length = 0;
   StatusResult result = StatusResult::kFailed;
-  if (SendCode(fd, kStatusRequest) && ReceiveCode(fd, &reply)) {
+  if (SendCode(fd, request) && ReceiveCode(fd, &reply)) {
     if (reply != kStatusReply) {
       result = StatusResult::kNotUnderstood;  // an older instance: code ignored, plain reply
     } else if (ReceiveCode(fd, reinterpret_cast<int32_t*>(&length)) && length <= kLongestStatusText) {
@@ -376,12 +376,15 @@ void InstanceChannel::ReplyText(std::string_view text) {
 }
 
 int InstanceChannel::ServeOnce(const std::function<void(int32_t code)>& handle,
-                               const std::function<std::string()>& status) {
+                               const std::function<std::string()>& status,
+                               const std::function<std::string()>& pendingPoints) {
   int handled = 0;
   int32_t code = 0;
   while (PollCommand(&code)) {
     if (code == kStatusRequest && status) {
       ReplyText(status());
+    } else if (code == kPendingPointsRequest && pendingPoints) {
+      ReplyText(pendingPoints());
     } else {
       handle(code);
       Reply(0);

@@ -21,6 +21,9 @@ inline constexpr int32_t kForwardShow = 102;             // no switch: show the 
 inline constexpr int32_t kStatusRequest = 200;
 inline constexpr int32_t kStatusReply = 200;
 inline constexpr uint32_t kLongestStatusText = 65536;
+// `pathmere-cli summary`: the points the running instance still holds in
+// memory, answered like a status request.
+inline constexpr int32_t kPendingPointsRequest = 201;
 
 // The code for a command line: "/wpth", "/wpts" and "/noup" are looked for
 // anywhere in it, case-sensitively and in that order; the first found
@@ -83,7 +86,9 @@ class InstanceChannel {
   ForwardResult Forward(int32_t code);
   // Asks the running instance for its status text and waits for it (at
   // most about 10 s). kNotUnderstood: an older instance that cannot say.
-  StatusResult RequestStatus(std::string* text);
+  StatusResult RequestStatus(std::string* text) { return RequestText(kStatusRequest, text); }
+  // The same for another request answered with a text.
+  StatusResult RequestText(int32_t request, std::string* text);
 
   // The listening socket, for the caller's event loop (readable when a
   // second start is waiting); -1 when not listening.
@@ -101,11 +106,13 @@ class InstanceChannel {
   bool PollCommand(int32_t* code);
   void Reply(int32_t result = 0);
   void ReplyText(std::string_view text);
-  // Handles every complete code with `handle`, replying after each, and a
-  // status request with the text of `status` when one is given; returns how
-  // many codes there were.
+  // Handles every complete code with `handle`, replying after each, a
+  // status request with the text of `status` and a pending points request
+  // with that of `pendingPoints`, where given; returns how many codes there
+  // were.
   int ServeOnce(const std::function<void(int32_t code)>& handle,
-                const std::function<std::string()>& status = nullptr);
+                const std::function<std::string()>& status = nullptr,
+                const std::function<std::string()>& pendingPoints = nullptr);
 
   const std::filesystem::path& socketPath() const { return socketPath_; }
 

@@ -159,7 +159,7 @@ int RunDesktopProgram(int argc, char** argv) {
   if (claim.channel) {
     server = std::make_unique<InstanceCommandServer>(
         *claim.channel, [&window](int32_t code) { window.HandleForwardedCode(code); },
-        [&window] { return window.StatusReport(); });
+        [&window] { return window.StatusReport(); }, [&window] { return window.PendingPoints(); });
   }
   StopSignals stopSignals;
   std::unique_ptr<QSocketNotifier> stopNotifier;

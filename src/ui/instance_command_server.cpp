@@ -13,8 +13,12 @@ constexpr int kAgainMs = 50;
 }  // namespace
 
 InstanceCommandServer::InstanceCommandServer(InstanceChannel& channel, Handler handler, StatusText status,
-                                             QObject* parent)
-    : QObject(parent), channel_(channel), handler_(std::move(handler)), status_(std::move(status)) {
+                                             StatusText pendingPoints, QObject* parent)
+    : QObject(parent),
+      channel_(channel),
+      handler_(std::move(handler)),
+      status_(std::move(status)),
+      pendingPoints_(std::move(pendingPoints)) {
   if (channel_.listenFd() < 0) return;
   notifier_ = new QSocketNotifier(channel_.listenFd(), QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &InstanceCommandServer::Serve);
@@ -25,7 +29,7 @@ InstanceCommandServer::InstanceCommandServer(InstanceChannel& channel, Handler h
 }
 
 void InstanceCommandServer::Serve() {
-  channel_.ServeOnce(handler_, status_);
+  channel_.ServeOnce(handler_, status_, pendingPoints_);
   if (!channel_.waitingFds().empty() && !again_->isActive()) again_->start();
 }
 

@@ -24,8 +24,9 @@ class InstanceCommandServer final : public QObject {
   using Handler = std::function<void(int32_t code)>;
   using StatusText = std::function<std::string()>;
 
+  // `pendingPoints` answers a pending points request like `status`.
   InstanceCommandServer(InstanceChannel& channel, Handler handler, StatusText status = nullptr,
-                        QObject* parent = nullptr);
+                        StatusText pendingPoints = nullptr, QObject* parent = nullptr);
 
  private:
   void Serve();
@@ -33,6 +34,7 @@ class InstanceCommandServer final : public QObject {
   InstanceChannel& channel_;
   Handler handler_;
   StatusText status_;
+  StatusText pendingPoints_;
   QSocketNotifier* notifier_ = nullptr;
   QTimer* again_ = nullptr;
 };

@@ -18,6 +18,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "app/pending_points.h"
 #include "app/receiver_search.h"
 #include "platform/receiver_port.h"
 #include "platform/serial_posix.h"
@@ -189,6 +190,8 @@ std::string MainWindow::StatusReport() {
   const std::wstring status = panel_ != nullptr ? panel_->statusArea()->toPlainText().toStdWString() : L"";
   return ComposeStatusReport({program_, files_, clock_, &watchedPort_, status, "pathmere"}, census_);
 }
+
+std::string MainWindow::PendingPoints() { return ComposePendingPoints(program_, files_); }
 
 void MainWindow::HandleForwardedCode(int32_t code) {
   if (program_.ApplyForwardedCode(code) == ForwardedAction::kShowWindow) Restore();

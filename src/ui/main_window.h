@@ -116,6 +116,8 @@ class MainWindow final : public QMainWindow, public TickHost {
 
   // What `pathmere-cli status` is told (status_report.h).
   std::string StatusReport();
+  // What `pathmere-cli summary` is told (pending_points.h).
+  std::string PendingPoints();
 
  signals:
   // The shut-down has run: files are flushed, the timer and the tray icon

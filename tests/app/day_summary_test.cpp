@@ -65,8 +65,8 @@ class DayMaker {
  private:
   void Add(double north, double east, double altitude, double speed = 0.0) {
     const double dayNumber = kNoon + second_ / 86400.0;
-    track_.AddTrackPoint(51.5 + north / kMetresPerDegree, east / (kMetresPerDegree * std::cos(51.5 * M_PI / 180)),
-                         dayNumber, true, altitude);
+    track_.AddTrackPoint(51.5 + north / kMetresPerDegree,
+                         east / (kMetresPerDegree * std::cos(51.5 * M_PI / 180)), dayNumber, true, altitude);
     if (!reporting_) return;
     track_.AddReceiverSpeed(dayNumber, glitchPoints_ > 0 ? glitchSpeed_ : speed);
     if (glitchPoints_ > 0) --glitchPoints_;
@@ -115,7 +115,13 @@ TEST(DaySummaryTest, GeneratedDaysGiveTheirKnownNumbers) {
       {"positions wandering 30 m: the receiver's 50 km/h, not their 61",
        DayMaker().Reporting().Start().Leg(600, k50Kmh, 0.0, 30.0).Summary(), 8.333, 10, 0, 0, 0, 50, 1},
       {"the receiver's own glitch of 200 km/h for 2 s makes no maximum",
-       DayMaker().Reporting().Start().Leg(300, k50Kmh).ReportedGlitch(2, 200 / 3.6).Leg(300, k50Kmh).Summary(),
+       DayMaker()
+           .Reporting()
+           .Start()
+           .Leg(300, k50Kmh)
+           .ReportedGlitch(2, 200 / 3.6)
+           .Leg(300, k50Kmh)
+           .Summary(),
        8.333, 10, 0, 0, 0, 50, 1},
       {"the receiver's 70 km/h held for 5 s is the maximum",
        DayMaker().Reporting().Start().Leg(300, k50Kmh).ReportedGlitch(5, 70 / 3.6).Leg(300, k50Kmh).Summary(),

@@ -8,6 +8,7 @@
 
 #include "app/day_summary.h"
 #include "app/day_track_feed.h"
+#include "app/pending_points.h"
 #include "app/track_projection.h"
 #include "output/gpx_file_writer.h"
 #include "output/ozi_lines.h"
@@ -257,7 +258,6 @@ TEST(TrackProjectionTest, DecimationKeepsOnePointPerPixelAndBreaks) {
   EXPECT_TRUE(ProfileColumns(track.points(), kNoon, kNoon, 100)[0].points == 0) << "no span, no profile";
 }
 
-
 TEST_F(DayTrackFeedTest, ReceiverSpeedsComeFromTheGpxFileAndItsPendingPoints) {
   for (int second = 0; second < 3; ++second) AddPoint(second);
   EXPECT_TRUE(Update());
@@ -282,6 +282,37 @@ TEST_F(DayTrackFeedTest, ReceiverSpeedsComeFromTheGpxFileAndItsPendingPoints) {
   // The median of the receiver's last three speeds, whichever way it came.
   EXPECT_NEAR(SummariseDay(fresh.track()).maxSpeed, 10.3, 1e-9);
   EXPECT_NEAR(SummariseDay(feed.track()).maxSpeed, 10.3, 1e-9);
+}
+
+// What a running logger hands `summary` is read whole or not at all.
+TEST(PendingPointsTest, TextIsTakenWholeOrNotAtAll) {
+  constexpr char kText[] =
+      "pathmere pending points 1\nfolder 9\n/home/x y\ntrack 2026-12-06 5\nab\ncd\nroute - 0\n\n"
+      "gpx 2026-12-07 3\n\xff\n\0\n";
+  const std::string whole(kText, sizeof kText - 1);  // with the GPX part's NUL
+  PendingPoints points;
+  ASSERT_TRUE(ParsePendingPoints(whole, &points));
+  EXPECT_EQ(points.folder, "/home/x y");
+  EXPECT_EQ(points.trackDate, (LocalDate{2026, 12, 6}));
+  EXPECT_EQ(points.track, "ab\ncd");
+  EXPECT_FALSE(points.routeDate.IsSet());
+  EXPECT_EQ(points.gpx, std::string("\xff\n\0", 3));
+  EXPECT_EQ(points.View().gpxDate, (LocalDate{2026, 12, 7}));
+
+  for (size_t cut = 0; cut < whole.size(); ++cut) {
+    EXPECT_FALSE(ParsePendingPoints(whole.substr(0, cut), &points)) << cut;
+  }
+  const auto replaced = [&whole](std::string_view from, std::string_view to) {
+    std::string changed = whole;
+    return changed.replace(changed.find(from), from.size(), to);
+  };
+  for (const std::string& bad :
+       {whole + "x", replaced("points 1", "points 2"), replaced("folder 9", "folder 8"),
+        replaced("2026-12-06", "2026-13-06"), replaced("06 5", "06 -5"),
+        replaced("06 5", "06 99999999999999999999"), replaced("route -", "route"), replaced("gpx", "wpt")}) {
+    EXPECT_FALSE(ParsePendingPoints(bad, &points)) << bad;
+  }
+  EXPECT_EQ(points.folder, "/home/x y") << "left as it was";
 }
 
 }  // namespace

@@ -106,12 +106,22 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   EXPECT_FALSE(told("In memory, not yet on disk: track 0 points")) << status.out;
   EXPECT_TRUE(told("Written to disk every: track and NMEA log 5 min 0 s, route 7 min 18 s")) << status.out;
 
+  // The day in numbers takes the points still in memory too: the same as
+  // once they are written.
+  const std::vector<std::string> summary = {PATHMERE_CLI_PATH, "summary", "--json", "--output", out.string()};
+  const auto live = RunCommand(summary, env);
+  ASSERT_EQ(live.exitStatus, 0) << live.err;
+
   const auto result = logger.Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_NE(result.out.find("(1) Waypoint saved. \r\n"), std::string::npos) << result.out;
   const auto nobody = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
   EXPECT_EQ(nobody.exitStatus, 1);
   EXPECT_EQ(nobody.err, "pathmere-cli: no Pathmere is running\n");
+  const auto written = RunCommand(summary, env);
+  ASSERT_EQ(written.exitStatus, 0) << written.err;
+  EXPECT_EQ(live.out, written.out);
+  EXPECT_NE(live.out.find("\"day\": \"" + day + "\""), std::string::npos) << live.out;
 
   // Everything pending reached the files at shut-down.
   const auto track = Lines(testing::ReadWholeFile(out / (day + ".plt")));

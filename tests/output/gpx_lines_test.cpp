@@ -194,7 +194,8 @@ TEST(GpxLinesTest, TrackPointsGiveTheirTimeAndSpeedBack) {
   for (const std::string& line :
        {Point(FixAt(6, 12, 26, 2, 56, 44.5), false), time + speed + "nan" + end, time + speed + "-1" + end,
         time + speed + "1e999" + end, time + speed + "100000" + end, time + speed + "12x" + end,
-        time + speed + end, time + speed + "12", std::string("<wpt lat=\"1\" lon=\"2\"><time>2026-12-06T02:56:44Z</time>"),
+        time + speed + end, time + speed + "12",
+        std::string("<wpt lat=\"1\" lon=\"2\"><time>2026-12-06T02:56:44Z</time>"),
         "<trkpt lat=\"1\"><time>2026-13-06T02:56:44Z</time>" + speed + "1" + end,
         "<trkpt lat=\"1\"><time>2026-12-06T02:56:44</time>" + speed + "1" + end,
         "<trkpt lat=\"1\"><time>2026-12-06T02:56:44.Z</time>" + speed + "1" + end,

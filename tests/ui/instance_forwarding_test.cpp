@@ -3,7 +3,9 @@
 #include "ui/instance_command_server.h"
 
 #include "app/instance_claim.h"
+#include "app/pending_points.h"
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <string>
@@ -45,7 +47,7 @@ TEST_F(InstanceForwardingTest, CodesReachTheRunningWindowBeforeTheSecondStartEnd
   ASSERT_EQ(ClaimOrForward(channel, std::string_view("/wpth")), StartRole::kRunningInstance);
   InstanceCommandServer server(
       channel, [&window](int32_t code) { window->HandleForwardedCode(code); },
-      [&window] { return window->StatusReport(); });
+      [&window] { return window->StatusReport(); }, [&window] { return window->PendingPoints(); });
   Start(*window);
   EXPECT_EQ(window->program().flags().waypointRequested, 0) << "the first start ignores its command line";
 
@@ -84,20 +86,30 @@ TEST_F(InstanceForwardingTest, CodesReachTheRunningWindowBeforeTheSecondStartEnd
   window->program().SelectPort(0);
   port->queued = testing::Walk(5);
   window->Tick();
-  auto asked = std::async(std::launch::async, [this] {
-    InstanceChannel asker(runtime.path());
-    std::string text;
-    EXPECT_EQ(asker.RequestStatus(&text), InstanceChannel::StatusResult::kAnswered);
-    return text;
-  });
-  while (asked.wait_for(5ms) != std::future_status::ready) QCoreApplication::processEvents();
-  const std::string status = asked.get();
+  const auto ask = [this](int32_t request) {
+    auto asked = std::async(std::launch::async, [this, request] {
+      InstanceChannel asker(runtime.path());
+      std::string text;
+      EXPECT_EQ(asker.RequestText(request, &text), InstanceChannel::StatusResult::kAnswered);
+      return text;
+    });
+    while (asked.wait_for(5ms) != std::future_status::ready) QCoreApplication::processEvents();
+    return asked.get();
+  };
+  const std::string status = ask(kStatusRequest);
   EXPECT_NE(status.find("Pathmere (pathmere, process "), std::string::npos) << status;
   EXPECT_NE(status.find("Status area:\n  UTC:  06.12.26 12:00:0"), std::string::npos) << status;
   EXPECT_NE(status.find("Output folder: " + Device("Tracks").string() + "\n"), std::string::npos) << status;
   EXPECT_NE(status.find("Port: COM0 open at 4800 bit/s for "), std::string::npos) << status;
   EXPECT_NE(status.find("2026-12-06.plt   not written yet\n"), std::string::npos) << status;
   EXPECT_NE(status.find("In memory, not yet on disk: track 1 point, "), std::string::npos) << status;
+
+  // `pathmere-cli summary` asks for that point.
+  PendingPoints pending;
+  ASSERT_TRUE(ParsePendingPoints(ask(kPendingPointsRequest), &pending));
+  EXPECT_EQ(pending.folder, Device("Tracks").string());
+  EXPECT_EQ(pending.trackDate, (LocalDate{2026, 12, 6}));
+  EXPECT_EQ(std::count(pending.track.begin(), pending.track.end(), '\n'), 1);
 }
 
 }  // namespace
