@@ -155,6 +155,7 @@ int32_t Program::LoadOutputFolder(SettingsStore& store) {
 }
 
 void Program::AppendToMessageLog(std::string_view text) { log_.AppendText(kMessageLog, text); }
+void Program::AppendToMessageLog(std::wstring_view text) { log_.AppendText(kMessageLog, text); }
 
 int32_t Program::LoadOutputFolder(SettingsStore& store, OutputDirCheck* check) {
   return LoadOutputDir(

@@ -97,6 +97,7 @@ class Program {
   int32_t LoadOutputFolder(SettingsStore& store, OutputDirCheck* check);
   // A line of the program's own for the message log ("...\r\n").
   void AppendToMessageLog(std::string_view text);
+  void AppendToMessageLog(std::wstring_view text);
   // Where the status area and the message log are shown; null for nowhere.
   void AttachPanel(PanelText* panel);
   // Where each track point is also published as it is taken (null: nowhere,

@@ -24,6 +24,7 @@
 #include "platform/serial_posix.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
+#include "ui/map_choice.h"
 #include "ui/output_folder_chooser.h"
 #include "ui/tray_menu.h"
 #include "ui/window_placement.h"
@@ -252,6 +253,13 @@ void MainWindow::ShowTrack() {
     trackView_ = new TrackView(program_, files_, this);
     // Each opening reads the day afresh.
     trackView_->setAttribute(Qt::WA_DeleteOnClose);
+    // A map source file left out, or a map that cannot be opened, is told
+    // where the user looks for what went wrong, not only in a tooltip.
+    const auto tell = [this](const QString& problem) {
+      program_.AppendToMessageLog((problem + QStringLiteral("\r\n")).toStdWString());
+    };
+    for (const QString& problem : trackView_->mapChoice()->sourceProblems()) tell(problem);
+    trackView_->mapChoice()->onProblem = tell;
     PlaceWindowBeside(*trackView_, *this, trackView_->size());
   }
   trackView_->show();

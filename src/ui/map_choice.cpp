@@ -66,12 +66,14 @@ bool MapChoice::Choose(const QString& path) {
     }
     problem_ = QStringLiteral("no map source file %1").arg(path.mid(kOnline.size()));
     setToolTip(problem_);
+    if (onProblem) onProblem(problem_);
     Rebuild();
     return false;
   }
   std::unique_ptr<TileSource> source = OpenMapFile(path, &problem_);
   if (source == nullptr) {
     setToolTip(problem_);
+    if (onProblem) onProblem(problem_);
     Rebuild();
     return false;
   }

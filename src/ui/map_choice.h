@@ -26,6 +26,8 @@ class MapChoice final : public QComboBox {
   std::function<QString()> askMapFile;
   // Given each new source; null for "No map".
   std::function<void(std::unique_ptr<TileSource>)> onSource;
+  // Told why a map the user chose cannot be shown.
+  std::function<void(const QString& problem)> onProblem;
 
   // Applies the saved choice; once, after onSource is set.
   void Restore();

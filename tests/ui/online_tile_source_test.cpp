@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QBuffer>
 #include <QPainter>
+#include <QPlainTextEdit>
 
 #include "desktop_fixture.h"
 #include "tile_server_fixture.h"
@@ -173,6 +174,7 @@ TEST_F(SilentServerTest, AServerThatNeverAnswersHoldsUpNoTick) {
   fs::create_directories(config.path() / "Brenix" / "maps");
   std::ofstream(config.path() / "Brenix" / "maps" / "silent.txt")
       << "name = Silent\nurl = " << server.address() << "/{z}/{x}/{y}.png\nattribution = (c) Silent\n";
+  std::ofstream(config.path() / "Brenix" / "maps" / "broken.txt") << "name = Broken\nurl = nowhere\n";
   StoreOutputFolder(L"\\Tracks");
   auto window = MakeWindow();
   window->program().SelectPort(0);
@@ -184,6 +186,11 @@ TEST_F(SilentServerTest, AServerThatNeverAnswersHoldsUpNoTick) {
   ASSERT_NE(trackView, nullptr);
   MapChoice* choice = trackView->mapChoice();
   ASSERT_EQ(choice->itemText(1), "Silent") << "servers follow \"No map\"";
+  // What is wrong with a map is in the message log, not only in a tooltip.
+  EXPECT_FALSE(choice->Choose(QStringLiteral("/nowhere/map.mbtiles")));
+  const QString log = window->panel()->messageLog()->toPlainText();
+  EXPECT_TRUE(log.contains(QLatin1String("broken.txt left out: the url lacks"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(QLatin1String("/nowhere/map.mbtiles does not exist"))) << log.toStdString();
   EXPECT_EQ(choice->currentIndex(), 0);
   choice->activated(1);
   trackView->map()->mapLayer().fetcher().timeoutMs = 400;
