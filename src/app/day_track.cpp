@@ -59,6 +59,7 @@ void DayTrack::AddTrackPoint(double latitude, double longitude, double dayNumber
     // Two points in one second (a waypoint's extra point) give no speed.
     point.speedKmh = seconds >= 0.5 ? metres / seconds * 3.6 : previous->speedKmh;
   }
+  if (const double reported = speeds_.At(dayNumber); reported >= 0.0) point.speedKmh = reported * 3.6;
   totals_.bounds.Include(latitude, longitude);
   points_.push_back(point);
 }

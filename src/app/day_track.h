@@ -31,7 +31,9 @@ struct DayTrackPoint {
   double dayNumber = 0.0;
   bool hasAltitude = false;
   double altitudeMetres = 0.0;
-  // From the previous point of the same piece; 0 at a piece's first point.
+  // The receiver's, where its speed for this point was added before the
+  // point; else from the previous point of the same piece (0 at a piece's
+  // first point).
   double speedKmh = 0.0;
   // The line is broken before this point (and it is the day's first).
   bool startsPiece = false;
@@ -75,7 +77,8 @@ class DayTrack {
   size_t AddTrackText(std::string_view text);
   size_t AddRouteText(std::string_view text);
   size_t AddWaypointText(std::string_view text);
-  // The receiver's speeds from a .gpx file's lines, kept beside the points.
+  // The receiver's speeds from a .gpx file's lines, kept beside the points
+  // (add them first: a point takes its speed as it comes).
   size_t AddGpxText(std::string_view text) { return speeds_.AddGpxText(text); }
   void AddReceiverSpeed(double dayNumber, double metresPerSecond) { speeds_.Add(dayNumber, metresPerSecond); }
 

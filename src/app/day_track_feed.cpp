@@ -117,10 +117,12 @@ DayTrackFeed::DayTrackFeed(FileSystem& files, std::wstring folder, LocalDate dat
 void DayTrackFeed::Restart() {
   track_.Clear();
   cursors_.clear();
+  // The GPX file first: its writer writes just before the track's, so each
+  // point's speed is known when the point comes.
+  cursors_.push_back({Kind::kGpx, DayFilePath(folder_, date_, L"gpx"), 0, {}});
   cursors_.push_back({Kind::kTrack, DayFilePath(folder_, date_, kExtensions[0]), 0, {}});
   cursors_.push_back({Kind::kRoute, DayFilePath(folder_, date_, kExtensions[1]), 0, {}});
   cursors_.push_back({Kind::kWaypoints, DayFilePath(folder_, date_, kExtensions[2]), 0, {}});
-  cursors_.push_back({Kind::kGpx, DayFilePath(folder_, date_, L"gpx"), 0, {}});
 }
 
 bool DayTrackFeed::Update(const PendingDay& pending) {
@@ -149,9 +151,9 @@ bool DayTrackFeed::Update(const PendingDay& pending) {
   pendingTrack_.assign(track);
   pendingRoute_.assign(route);
   pendingGpx_.assign(gpx);
+  track_.AddGpxText(pendingGpx_);
   track_.AddTrackText(pendingTrack_);
   track_.AddRouteText(pendingRoute_);
-  track_.AddGpxText(pendingGpx_);
   return changed;
 }
 

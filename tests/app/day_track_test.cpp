@@ -262,6 +262,8 @@ TEST_F(DayTrackFeedTest, ReceiverSpeedsComeFromTheGpxFileAndItsPendingPoints) {
   for (int second = 0; second < 3; ++second) AddPoint(second);
   EXPECT_TRUE(Update());
   EXPECT_EQ(SpeedsOf(feed, 4), (std::vector<double>{10.0, 10.1, 10.2, -1.0})) << "pending; none for second 3";
+  EXPECT_NEAR(feed.track().points()[2].speedKmh, 10.2 * 3.6, 1e-6)
+      << "the profile's too, not the 36 km/h moved";
 
   // The writer goes on over its closing tags, and a waypoint rewrites the
   // file with a line before the track: every speed is read, none twice.
@@ -279,6 +281,8 @@ TEST_F(DayTrackFeedTest, ReceiverSpeedsComeFromTheGpxFileAndItsPendingPoints) {
   DayTrackFeed fresh(bench.files, L"\\Pathmere", {2026, 12, 6});
   fresh.Update({});
   EXPECT_EQ(SpeedsOf(fresh, 5), all);
+  ASSERT_EQ(fresh.track().points().size(), 5u);
+  EXPECT_NEAR(fresh.track().points()[4].speedKmh, 10.4 * 3.6, 1e-6);
   // The median of the receiver's last three speeds, whichever way it came.
   EXPECT_NEAR(SummariseDay(fresh.track()).maxSpeed, 10.3, 1e-9);
   EXPECT_NEAR(SummariseDay(feed.track()).maxSpeed, 10.3, 1e-9);
