@@ -233,9 +233,15 @@ TEST_F(TrackViewTest, ReplayOverMidnightGivesTwoDaysReachedByTheButtons) {
 TEST_F(TrackViewTest, TheDayInNumbersIsTheCommandsAndItsStopIsMarked) {
   auto window = WindowOnDriveWithStop();
   TrackView& view = *window->trackView();
+  EXPECT_TRUE(view.summaryPanel()->lines().contains("Maximum speed: 50.0 km/h"));
+  // With the day's GPX file, the maximum is the receiver's speed.
+  std::ofstream(Device("Tracks/2026-12-06.gpx"), std::ios::binary)
+      << testing::DriveWithStopTrackFile(6, true);
+  view.ShowDay({2026, 12, 6});
   const QStringList shown = view.summaryPanel()->lines();
   EXPECT_TRUE(shown.contains("Moving time: 0:20:00")) << shown.join("|").toStdString();
   EXPECT_TRUE(shown.contains("Stops: 1")) << shown.join("|").toStdString();
+  EXPECT_TRUE(shown.contains("Maximum speed: 61.2 km/h")) << shown.join("|").toStdString();
 
   // The command reads the saved output folder, as the view does.
   const auto printed = testing::RunCommand({PATHMERE_CLI_PATH, "summary", "2026-12-06"});
