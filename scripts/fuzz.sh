@@ -15,7 +15,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 all_targets=(fuzz_sentence_stream fuzz_rmc_decoder fuzz_gga_decoder fuzz_route_continuation
-             fuzz_settings_store fuzz_cli_arguments fuzz_network_input fuzz_owntracks_message)
+             fuzz_settings_store fuzz_cli_arguments fuzz_network_input fuzz_owntracks_message
+             fuzz_day_files)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 jobs=${FUZZ_JOBS:-2}
 build=build-fuzz
@@ -147,6 +148,24 @@ printf '\x12owntracks/car/van7{"_type":"location","lat":52.3705,"lon":-4.9094,"t
 printf '\x12owntracks/car/van7{"_type":"lwt","tst":1796655969}' > "$own/seed-lwt"
 printf '\x12owntracks/../van7{"_type":"location","lat":1,"lon":2,"tst":1796655969}' > "$own/seed-dotdot"
 
+# Day files: two cut bytes, then a .plt and a .gpx as the writers make them
+# (see fuzz/fuzz_day_files.cpp), and the text a logger hands `summary`.
+days=$corpus/fuzz_day_files
+plt_point() { printf '51.5%s0000,0.00000000,0, 328.1,46362.50%s, 06.12.26, 12:00:0%s\r\n' "$1" "$2" "$3"; }
+gpx_point() {
+  printf '<trkpt lat="51.5%s" lon="0"><ele>100</ele><time>2026-12-06T12:00:0%sZ</time><extensions>' "$1" "$3"
+  printf '<gpxtpx:TrackPointExtension><gpxtpx:speed>%s</gpxtpx:speed></gpxtpx:TrackPointExtension></extensions></trkpt>\n' "$2"
+}
+gpx_head='<?xml version="1.0" encoding="UTF-8"?>\n<gpx version="1.1" creator="Pathmere">\n<trk><name>2026-12-06</name>\n<trkseg>\n'
+{
+  printf '\x60\xa0OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n'
+  printf '0,2,255,Pathmere,0,0,2,8421376\r\n0\r\n'
+  plt_point 000 000000 0; plt_point 001 001157 1; plt_point 002 002315 2
+  printf "$gpx_head"; gpx_point 000 13.9 0; gpx_point 001 14.2 1; gpx_point 002 55 2
+  printf '</trkseg>\n</trk>\n</gpx>\n'
+} > "$days/seed-day"
+printf 'pathmere pending points 1\nfolder 4\n/tmp\ntrack 2026-12-06 0\n\nroute - 0\n\ngpx - 0\n\n' > "$days/seed-handed"
+
 # ---- Runs ----
 
 # Sentences of real logs are under 128 bytes and route tails 256; the stream
@@ -156,6 +175,7 @@ max_len() {
     fuzz_sentence_stream) echo 32769 ;;
     fuzz_rmc_decoder | fuzz_gga_decoder) echo 512 ;;
     fuzz_route_continuation) echo 1024 ;;
+    fuzz_day_files) echo 16384 ;;
     *) echo 4096 ;;
   esac
 }
