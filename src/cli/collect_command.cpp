@@ -126,15 +126,7 @@ int RunCollectCommand(const CollectArguments& args) {
   if (systemd.enabled()) systemd.Send("READY=1");
   uint32_t nextTick = clock.NowMs() + kTickMs;
   uint32_t lastFlush = clock.NowMs();
-  for (;;) {
-    std::vector<pollfd> fds = {{stopSignals.wakeFd(), POLLIN, 0},
-                               {channel ? channel->listenFd() : -1, POLLIN, 0}};
-    if (channel) {
-      for (const int fd : channel->waitingFds()) fds.push_back({fd, POLLIN, 0});
-    }
-    if (poll(fds.data(), fds.size(), kPollMs) > 0 && (fds[0].revents & POLLIN) != 0) break;
-    // Nothing to forward to a collector: only `status` is answered.
-    if (channel) channel->ServeOnce([](int32_t) {}, report);
+  const auto takeMessages = [&] {
     for (const MqttMessage& message : connection.TakeMessages()) {
       const MessageProblem problem = collector.Take(message.topic, message.payload);
       if (problem != MessageProblem::kNone && problem != MessageProblem::kNotLocation &&
@@ -144,6 +136,17 @@ int RunCollectCommand(const CollectArguments& args) {
                      MessageProblemText(problem), message.topic.c_str());
       }
     }
+  };
+  for (;;) {
+    std::vector<pollfd> fds = {{stopSignals.wakeFd(), POLLIN, 0},
+                               {channel ? channel->listenFd() : -1, POLLIN, 0}};
+    if (channel) {
+      for (const int fd : channel->waitingFds()) fds.push_back({fd, POLLIN, 0});
+    }
+    if (poll(fds.data(), fds.size(), kPollMs) > 0 && (fds[0].revents & POLLIN) != 0) break;
+    // Nothing to forward to a collector: only `status` is answered.
+    if (channel) channel->ServeOnce([](int32_t) {}, report);
+    takeMessages();
     connectionLines.Observe(connection);
     if (clock.NowMs() - lastFlush >= 1000u * Collector::kFlushSeconds) {
       collector.Flush();
@@ -162,6 +165,11 @@ int RunCollectCommand(const CollectArguments& args) {
     }
   }
   if (systemd.enabled()) systemd.Send("STOPPING=1");
+  // The library has acknowledged what it received since the last round, so
+  // the broker will not send it again: the connection ends first, then
+  // those messages are written with the rest.
+  connection.Stop();
+  takeMessages();
   const int result = collector.Flush();
   for (const std::string& line : collector.ObserveWrites())
     std::fprintf(stderr, "pathmere-cli: %s\n", line.c_str());

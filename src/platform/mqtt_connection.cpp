@@ -212,7 +212,11 @@ MqttConnection::MqttConnection(MqttOptions options) {
   });
 }
 
-MqttConnection::~MqttConnection() {
+MqttConnection::~MqttConnection() { Stop(); }
+
+void MqttConnection::Stop() {
+  if (stopped_) return;
+  stopped_ = true;
   std::unique_lock<std::mutex> lock(shared_->eventMutex);
   shared_->stopping = true;
   shared_->wake.notify_all();

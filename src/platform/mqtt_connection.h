@@ -62,12 +62,17 @@ class MqttConnection {
   std::vector<MqttSent> TakeAcknowledged();
   // Messages received on the subscription since the last call.
   std::vector<MqttMessage> TakeMessages();
+  // Ends the connection and its thread (the destructor does too). Messages
+  // the library received before are acknowledged to the broker and wait in
+  // TakeMessages: a caller that stops takes them after this, or loses them.
+  void Stop();
 
   struct Shared;
 
  private:
   std::shared_ptr<Shared> shared_;
   std::thread worker_;
+  bool stopped_ = false;
 };
 
 }  // namespace pathmere
