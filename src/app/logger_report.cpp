@@ -23,9 +23,13 @@ const char* FailedStep(int code) {
 }
 
 // "1 line", "12 lines"
-std::string LineCount(std::string_view text) {
-  const auto count = std::count(text.begin(), text.end(), '\n');
-  return std::to_string(count) + (count == 1 ? " line" : " lines");
+std::string LineCount(size_t count) { return std::to_string(count) + (count == 1 ? " line" : " lines"); }
+std::string LineCount(std::string_view text) { return LineCount(CountLines(text)); }
+
+std::string DatedName(const SpillQueue::Date& date, const char* extension) {
+  char name[48];
+  std::snprintf(name, sizeof name, "%04d-%02d-%02d.%s", 2000 + date.year, date.month, date.day, extension);
+  return name;
 }
 
 }  // namespace
@@ -44,16 +48,51 @@ std::string DescribeWriteFailure(const DayFile& file, std::string_view pending) 
   return text;
 }
 
+std::string DescribeWriteFailure(const DayFile& file, size_t keptLines) {
+  std::string text = DescribeWriteFailure(file, std::string_view());
+  if (keptLines > 0) text += ", " + LineCount(keptLines) + " kept in memory";
+  return text;
+}
+
 std::string DescribeUnwritten(const Program& program) {
-  const BufferedDayFile* outputs[] = {&program.track().output(), &program.route().output(),
-                                      &program.nmeaLog().output()};
+  struct Kept {
+    const DayFile& file;
+    size_t lines;
+  };
+  const Kept kept[] = {
+      {program.track().output().file(), program.track().keptLines()},
+      {program.gpx().file().names(), program.gpx().keptLines()},
+      {program.route().output().file(), program.route().keptLines()},
+      {program.nmeaLog().output().file(), program.nmeaLog().keptLines()},
+      {program.waypoints().file(), program.waypoints().keptLines()},
+  };
   std::string text;
-  for (const BufferedDayFile* output : outputs) {
-    const std::string_view pending = output->lines().View();
-    if (pending.empty()) continue;
-    const DayFile& file = output->file();
+  for (const Kept& k : kept) {
+    if (k.lines == 0) continue;
     if (!text.empty()) text += "; ";
-    text += DayFileName(file) + ": " + LineCount(pending) + " lost (" + DescribeWriteFailure(file, {}) + ")";
+    text +=
+        DayFileName(k.file) + ": " + LineCount(k.lines) + " lost (" + DescribeWriteFailure(k.file, {}) + ")";
+  }
+  return text;
+}
+
+std::string DescribeDropped(const Program& program) {
+  struct Queue {
+    const SpillQueue& spill;
+    const char* extension;
+  };
+  const Queue queues[] = {
+      {program.track().output().spill(), "plt"},
+      {program.gpx().spill(), "gpx"},
+      {program.route().output().spill(), "rte"},
+      {program.nmeaLog().output().spill(), "nmea"},
+  };
+  std::string text;
+  for (const Queue& queue : queues) {
+    for (const SpillQueue::Dropped& dropped : queue.spill.dropped()) {
+      if (!text.empty()) text += ", ";
+      text += DatedName(dropped.date, queue.extension) + " " + LineCount(dropped.lines);
+    }
   }
   return text;
 }

@@ -43,9 +43,21 @@ void Program::Tick() {
   // A replay starts between ticks and ends inside one, with its own flush.
   UpdateSyncToDisk();
   tick_.HandleTick();
+  RetryKept();
   if (publisher_ != nullptr) {
     publisher_->Pump();
     SyncPublisher();
+  }
+}
+
+void Program::RetryKept() {
+  // Only after a failed write; the GPX file first, as at every flush.
+  if (tick_.startupState == 2 && tick_.closing == 0) {
+    gpx_.RetryKept();
+    track_.RetryKept();
+    route_.RetryKept();
+    nmeaLog_.RetryKept();
+    waypoints_.RetryKept();
   }
 }
 
@@ -64,7 +76,9 @@ int Program::ShutDown() {
   // What a failed GPX write kept, once more.
   result |= gpx_.Flush();
   result |= route_.Flush();
-  if (settings_.enableNmeaLog != 0) result |= nmeaLog_.Flush();
+  // A log switched off may still keep what a failed write left.
+  if (settings_.enableNmeaLog != 0 || nmeaLog_.keptLines() > 0) result |= nmeaLog_.Flush();
+  result |= waypoints_.RetryKept();
   if (publisher_ != nullptr) {
     publisher_->Pump();
     publisher_->Sync();

@@ -164,6 +164,8 @@ class Program {
   void UpdateSyncToDisk();
   // The outbox follows the track file to disk.
   void SyncPublisher();
+  // Lines a failed write kept go out as soon as the disk takes them.
+  void RetryKept();
 
   Wiring wiring_{*this};
   OtherSystemsSentences otherSystemsSentences_{*this};

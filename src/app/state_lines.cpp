@@ -88,14 +88,16 @@ void StateLines::ObserveFix(const Program& program, std::vector<std::string>* li
 void StateLines::ObserveWrites(const Program& program, std::vector<std::string>* lines) {
   struct Written {
     const DayFile& file;
-    std::string_view pending;
+    size_t kept;
   };
   const Written files[] = {
-      {program.track().output().file(), program.track().output().lines().View()},
-      {program.route().output().file(), program.route().output().lines().View()},
-      {program.nmeaLog().output().file(), program.nmeaLog().output().lines().View()},
-      {program.waypoints().file(), {}},
+      {program.track().output().file(), program.track().keptLines()},
+      {program.route().output().file(), program.route().keptLines()},
+      {program.nmeaLog().output().file(), program.nmeaLog().keptLines()},
+      {program.waypoints().file(), program.waypoints().keptLines()},
+      {program.gpx().file().names(), program.gpx().keptLines()},
   };
+  static_assert(std::size(files) == std::size(decltype(writes_){}));
   for (size_t i = 0; i < std::size(files); ++i) {
     const DayFile& file = files[i].file;
     WriteState& told = writes_[i];
@@ -103,7 +105,7 @@ void StateLines::ObserveWrites(const Program& program, std::vector<std::string>*
                    file.lastSyncError()};
     if (now.code != told.code || now.error != told.error) {
       lines->push_back(now.code == kWriteOk ? DayFileName(file) + " written again"
-                                            : DescribeWriteFailure(file, files[i].pending));
+                                            : DescribeWriteFailure(file, files[i].kept));
     }
     // A failed write has synced nothing; its sync state is the last one's.
     if (now.code == kWriteOk && now.syncError != told.syncError) {
@@ -113,6 +115,14 @@ void StateLines::ObserveWrites(const Program& program, std::vector<std::string>*
     }
     if (now.code != kWriteOk) now.syncError = told.syncError;
     told = now;
+  }
+  // Lines dropped beyond what memory keeps are told as they grow, at most
+  // once a minute.
+  const std::string dropped = DescribeDropped(program);
+  if (dropped != droppedTold_ && (droppedTold_.empty() || ++droppedTicks_ >= 60)) {
+    droppedTicks_ = 0;
+    droppedTold_ = dropped;
+    lines->push_back("dropped, beyond what memory keeps: " + dropped);
   }
 }
 

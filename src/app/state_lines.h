@@ -50,7 +50,9 @@ class StateLines {
   bool hadFix_ = false;
   uint32_t fixLostTick_ = 0;
   uint32_t dropRunsEnded_ = 0;
-  WriteState writes_[4];
+  WriteState writes_[5];
+  std::string droppedTold_;
+  int32_t droppedTicks_ = 0;
   bool backlogTold_ = false;
 };
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/logger_report.h"
+
 namespace pathmere {
 namespace {
 
@@ -28,10 +30,8 @@ std::string Counted(long count, const char* unit) {
   return std::to_string(count) + " " + unit + (count == 1 ? "" : "s");
 }
 
-long PendingLineCount(const BufferedDayFile& output) {
-  const std::string_view pending = output.lines().View();
-  return static_cast<long>(std::count(pending.begin(), pending.end(), '\n'));
-}
+// The area's lines and those a failed write kept behind it.
+long PendingLineCount(const BufferedDayFile& output) { return static_cast<long>(output.keptLines()); }
 
 // The date whose files are shown: the writers' current day, else today.
 void ChooseDay(const Program& program, int32_t* year, int32_t* month, int32_t* day) {
@@ -176,6 +176,9 @@ std::string ComposeStatusReport(const StatusSources& in, DayFileCensus& census) 
           Counted(PendingLineCount(program.route().output()), "point") + ", NMEA log " +
           (nmeaOn ? Counted(PendingLineCount(program.nmeaLog().output()), "sentence") : std::string("off")) +
           "\n";
+  if (const std::string dropped = DescribeDropped(program); !dropped.empty()) {
+    text += "Dropped, beyond what memory keeps: " + dropped + "\n";
+  }
   text += "Written to disk every: track and NMEA log " + FlushInterval(program.track().output()) +
           ", route " + FlushInterval(program.route().output()) + " (FlushSeconds " +
           std::to_string(program.settings().flushSeconds) + "), or sooner when a buffer fills\n";

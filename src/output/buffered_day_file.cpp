@@ -27,10 +27,11 @@ void BufferedDayFile::Reset() {
 }
 
 int BufferedDayFile::Flush() {
-  const bool written = lines_.fill() != 0;
+  const bool written = lines_.fill() != 0 || !spill_.empty();
   if (written) {
     if (follower_ != nullptr) follower_->FlushFollowing();
-    const int code = file_.Write(lines_.View());
+    int code = WriteSpill();
+    if (code == kWriteOk && lines_.fill() != 0) code = file_.Write(lines_.View());
     if (code != kWriteOk) return code;
   }
   Reset();
@@ -42,8 +43,31 @@ int BufferedDayFile::Flush() {
   return kWriteOk;
 }
 
+int BufferedDayFile::WriteSpill() {
+  const SpillQueue::Date today{file_.fileDay(), file_.fileMonth(), file_.fileYear()};
+  int code = kWriteOk;
+  while (!spill_.empty() && code == kWriteOk) {
+    const SpillQueue::Batch& batch = spill_.front();
+    file_.SetFileDate(batch.date.day, batch.date.month, batch.date.year);
+    code = file_.Write(batch.text);
+    if (code == kWriteOk) spill_.PopFront();
+  }
+  file_.SetFileDate(today.day, today.month, today.year);
+  return code;
+}
+
+void BufferedDayFile::Spill() {
+  spill_.Push({file_.fileDay(), file_.fileMonth(), file_.fileYear()}, lines_.View());
+}
+
+int BufferedDayFile::RetryKept() {
+  const bool kept = !spill_.empty() || (lines_.fill() != 0 && file_.lastWriteCode() != kWriteOk);
+  return kept ? Flush() : kWriteOk;
+}
+
 int BufferedDayFile::FlushToMakeRoom() {
   const int code = Flush();
+  if (code != kWriteOk) Spill();
   Reset();
   lastFlushTick_ = clock_.NowMs();
   return code;
@@ -61,8 +85,10 @@ DayCheck BufferedDayFile::ChangeDayIfNeeded(const GpsFix& fix) {
   if (key == dayKey_) return {};
   DayCheck check;
   if (dayKey_ >= 0) {
-    // The pending lines belong to the day that has just ended.
+    // The pending lines belong to the day that has just ended; kept for it
+    // when they cannot be written now.
     check.code = Flush();
+    if (check.code != kWriteOk) Spill();
     Reset();
   }
   dayKey_ = key;

@@ -7,6 +7,7 @@
 #include "output/day_file.h"
 #include "output/flush_follower.h"
 #include "output/pending_lines.h"
+#include "output/spill_queue.h"
 #include "platform/tick_clock.h"
 
 namespace pathmere {
@@ -22,10 +23,11 @@ struct DayCheck {
 // area and go to the day's file in one write when the area is full, when the
 // local day changes, after the writer's interval, or when someone asks for it.
 //
-// A failed flush at a day change or with a full area drops the pending lines
-// (they belong to a day that is over, or there is no room for more); a failed
-// timed or outside flush keeps them, so the next line after the interval tries
-// again.
+// A failed flush keeps the pending lines: in the area after a timed or
+// outside flush, so the next line after the interval tries again; behind the
+// area, in the spill queue, when the area must be emptied (it is full, or its
+// day is over). Kept lines go out, oldest first and each to its own day's
+// file, at the next flush that works.
 class BufferedDayFile {
  public:
   BufferedDayFile(FileSystem& files, TickClock& clock, MessageLog& log, const DayFileKind& kind,
@@ -44,8 +46,15 @@ class BufferedDayFile {
   int Flush();
   void SetFollower(FlushFollower* follower) { follower_ = follower; }
   // Flush, then empty the area whatever the flush returned: there is no
-  // room for the new line otherwise.
+  // room for the new line otherwise. Lines it could not write are kept in
+  // the spill queue.
   int FlushToMakeRoom();
+  // Flushes when lines are kept after a failed write, so they go out as
+  // soon as the disk takes them again, new lines or not (once a tick).
+  int RetryKept();
+  // Lines not yet in their files: the area's and the spill queue's.
+  size_t keptLines() const { return CountLines(lines_.View()) + spill_.lines(); }
+  const SpillQueue& spill() const { return spill_; }
   // Flushes when more than the interval has passed since the last flush.
   int FlushIfDue();
   // The interval in whole seconds instead of the writer's own (0 or less:
@@ -76,8 +85,14 @@ class BufferedDayFile {
   uint32_t writtenFlushes() const { return writtenFlushes_; }
 
  private:
+  // Writes the spill queue's batches in order; stops at the first failure.
+  int WriteSpill();
+  // The area's lines into the spill queue, for the current file's day.
+  void Spill();
+
   DayFile file_;
   PendingLines lines_;
+  SpillQueue spill_;
   TickClock& clock_;
   FlushFollower* follower_ = nullptr;
   const uint32_t ownIntervalMs_;

@@ -13,6 +13,10 @@ namespace pathmere {
 class BufferedWriter {
  public:
   int Flush() { return output_.Flush(); }
+  // Writes what failed writes kept; nothing when nothing is kept.
+  int RetryKept() { return output_.RetryKept(); }
+  // Lines not yet in their files, the spill queue's included.
+  size_t keptLines() const { return output_.keptLines(); }
 
   // The timed flush after `seconds` instead (0: the writer's own interval).
   void SetFlushSeconds(int32_t seconds) { output_.SetFlushSeconds(seconds); }

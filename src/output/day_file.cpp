@@ -1,5 +1,7 @@
 #include "output/day_file.h"
 
+#include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 #include "text/fixed_wide_text.h"
@@ -46,6 +48,29 @@ void DayFile::FormatFileName() {
 
 void DayFile::Post(const char* format) { log_.PostNumbered(message_, kMessageCapacity, format, lastError_); }
 
+void DayFile::PostFailure(const char* format, int code) {
+  const bool sameAsTold = failedWrites_ > 0 && code == lastWriteCode_ && lastError_ == toldError_;
+  lastWriteCode_ = code;
+  if (sameAsTold) {
+    ++failedWrites_;
+    return;
+  }
+  failedWrites_ = 1;
+  toldError_ = lastError_;
+  Post(format);
+}
+
+void DayFile::NoteWriteWorked() {
+  lastWriteCode_ = kWriteOk;
+  if (failedWrites_ == 0) return;
+  char text[128];
+  std::snprintf(text, sizeof text, "(%u) %04d-%02d-%02d.%s written again after %u failed writes \r\n",
+                log_.NextMessageNumber(), 2000 + fileYear_, fileMonth_, fileDay_, kind_.extension,
+                failedWrites_);
+  failedWrites_ = 0;
+  log_.AppendText(kMessageLog, std::string_view(text));
+}
+
 void DayFile::PostError(const char* format, uint32_t error) {
   lastError_ = error;
   Post(format);
@@ -57,7 +82,7 @@ int DayFile::Fail(FileHandle file, const char* format, int code, int64_t keepByt
   endedWithLineFeedAt_ = -1;
   if (file != kInvalidFile && keepBytes >= 0) files_.Truncate(file, keepBytes);
   if (file != kInvalidFile) files_.Close(file);
-  Post(format);
+  PostFailure(format, code);
   return code;
 }
 
@@ -69,8 +94,9 @@ bool DayFile::EndsWithLineFeed(FileHandle file) {
 }
 
 int DayFile::Write(std::string_view data) {
-  lastWriteCode_ = WriteSteps(data);
-  return lastWriteCode_;
+  const int code = WriteSteps(data);
+  if (code == kWriteOk) NoteWriteWorked();
+  return code;
 }
 
 int DayFile::WriteSteps(std::string_view data) {
@@ -102,11 +128,36 @@ int DayFile::WriteSteps(std::string_view data) {
       if (kind_.headerRule == HeaderRule::kOverShortFile && !files_.SeekToStart(file)) {
         return Fail(file, kSetFilePointerError, kSeekFailed);
       }
-      char header[kHeaderScratchSize];
-      const size_t headerLength = kind_.composeHeader(fileDay_, fileMonth_, fileYear_, header, sizeof header);
+      char header[kHeaderScratchSize + kShortFileLimit + 2];
+      size_t headerLength = kind_.composeHeader(fileDay_, fileMonth_, fileYear_, header, kHeaderScratchSize);
+      char old[kShortFileLimit];
+      uint32_t count = 0;
+      bool ownLines = false;
+      if (kind_.headerRule == HeaderRule::kOverShortFile && size > 0) {
+        // A short file that is not a header cut short holds lines of its
+        // own (written by hand or by another program): they follow the
+        // header instead of being written over.
+        if (!files_.Read(file, old, static_cast<uint32_t>(size), &count) ||
+            count != static_cast<uint32_t>(size) || !files_.SeekToStart(file)) {
+          return Fail(file, kSetFilePointerError, kSeekFailed);
+        }
+        ownLines = std::string_view(header, headerLength).substr(0, count) != std::string_view(old, count);
+        if (ownLines) {
+          std::memcpy(header + headerLength, old, count);
+          headerLength += count;
+          if (old[count - 1] != '\n') {
+            std::memcpy(header + headerLength, "\r\n", 2);
+            headerLength += 2;
+          }
+        }
+      }
       uint32_t written = 0;
       if (!files_.Write(file, header, static_cast<uint32_t>(headerLength), &written) ||
           written != headerLength) {
+        // Lines of the file's own are put back as they were.
+        uint32_t restored = 0;
+        if (ownLines && written > 0 && files_.SeekToStart(file)) files_.Write(file, old, count, &restored);
+        if (ownLines && written > 0) files_.Truncate(file, count);
         // Half a header over a short file cannot be taken back; into an
         // empty one it can.
         return Fail(file, kHeaderWriteError, kHeaderWriteFailed,

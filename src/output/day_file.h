@@ -91,8 +91,17 @@ class DayFile {
 
   // A numbered message with lastError as its second number.
   void Post(const char* format);
+  // A failed write's message, told once while the same failure goes on:
+  // later ones are only counted, and the first write that works again says
+  // how many failed. Also for writers with write steps of their own.
+  void PostFailure(const char* format, int code);
+  // A write that worked, for the same writers; ends a failure that is told.
+  void NoteWriteWorked();
+  // Writes failed in a row, the told one included; 0 while writes work.
+  uint32_t failedWrites() const { return failedWrites_; }
   // The same after storing `error` as lastError.
   void PostError(const char* format, uint32_t error);
+  void SetLastError(uint32_t error) { lastError_ = error; }
 
   const char* extension() const { return kind_.extension; }
   const wchar_t* folder() const { return folder_; }
@@ -117,6 +126,8 @@ class DayFile {
   DayFileKind kind_;
   uint32_t lastError_ = 0;
   int lastWriteCode_ = kWriteOk;
+  uint32_t failedWrites_ = 0;
+  uint32_t toldError_ = 0;  // the error of the told failure
   bool syncToDisk_ = false;
   uint32_t lastSyncError_ = 0;
   int32_t fileDay_ = 0;

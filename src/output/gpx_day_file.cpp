@@ -35,7 +35,8 @@ void GpxDayFile::PostText(const wchar_t* text) {
 }
 
 int GpxDayFile::FailWrite(const char* format, int code) {
-  names_.PostError(format, files_.LastError());
+  names_.SetLastError(files_.LastError());
+  names_.PostFailure(format, code);
   return code;
 }
 
@@ -152,6 +153,7 @@ int GpxDayFile::ReplaceWhole(std::string_view content) {
     const size_t cut = folder.rfind(L'\\');
     if (madeFolder && cut != std::wstring_view::npos) files_.SyncFolder(folder.substr(0, cut));
   }
+  names_.NoteWriteWorked();
   return kWriteOk;
 }
 
@@ -199,6 +201,7 @@ int GpxDayFile::Append(char* area, size_t length, bool segmentOpenAfter, std::st
   area[length] = '\0';
   if (syncToDisk_) files_.SyncData(file);
   files_.Close(file);
+  names_.NoteWriteWorked();
   bodyEnd_ += static_cast<int64_t>(length);
   segmentOpen_ = segmentOpenAfter;
   return kWriteOk;

@@ -1,6 +1,7 @@
 #include "output/gpx_file_writer.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "fix/fix_time.h"
@@ -8,9 +9,32 @@
 #include "output/gpx_lines.h"
 
 namespace pathmere {
+namespace {
+
+// Kept lines were composed to follow the lines before them. Where some of
+// those were dropped, or the lines go to another day's file, their first
+// segment tags are made to fit the file they go to.
+std::string FitSegmentStart(std::string_view lines, bool fileSegmentOpen) {
+  constexpr std::string_view kSegmentEnd = "</trkseg>\n";
+  const bool closes = lines.starts_with(kSegmentEnd);
+  const std::string_view rest = closes ? lines.substr(kSegmentEnd.size()) : lines;
+  const bool opens = rest.starts_with(kGpxSegmentStart);
+  std::string fitted;
+  fitted.reserve(lines.size() + kSegmentEnd.size() + GpxDayFile::kClosingRoom);
+  if (fileSegmentOpen) {
+    if (!closes && opens) fitted.append(kSegmentEnd);
+    fitted.append(lines);
+  } else {
+    if (!opens) fitted.append(kGpxSegmentStart);
+    fitted.append(rest);
+  }
+  return fitted;
+}
+
+}  // namespace
 
 GpxFileWriter::GpxFileWriter(FileSystem& files, MessageLog& log, const char* version)
-    : file_(files, log), version_(version) {
+    : file_(files, log), otherDay_(files, log), version_(version) {
   lines_.Attach(area_, kDataAreaSize - GpxDayFile::kClosingRoom);
 }
 
@@ -32,7 +56,58 @@ void GpxFileWriter::DropPending() {
   firstOfRun_ = true;
 }
 
+void GpxFileWriter::Spill() {
+  if (lines_.fill() == 0) return;
+  char head[kHeadScratchSize];
+  const size_t headLength = ComposeGpxHead(version_, firstPending_, head, sizeof head);
+  const DayFile& names = file_.names();
+  spill_.Push({names.fileDay(), names.fileMonth(), names.fileYear()}, lines_.View(), segmentOpen_,
+              {head, headLength});
+}
+
+int GpxFileWriter::WriteKept() {
+  while (!spill_.empty()) {
+    const SpillQueue::Batch& batch = spill_.front();
+    const DayFile& names = file_.names();
+    const bool today =
+        dayKey_ >= 0 && batch.date == SpillQueue::Date{names.fileDay(), names.fileMonth(), names.fileYear()};
+    GpxDayFile& target = today ? file_ : otherDay_;
+    if (!today) {
+      otherDay_.names().SetFolder(names.folder());
+      otherDay_.SetSyncToDisk(file_.syncToDisk());
+      otherDay_.names().SetFileDate(batch.date.day, batch.date.month, batch.date.year);
+      otherDay_.Open();
+    }
+    std::string lines = FitSegmentStart(batch.text, target.segmentOpen());
+    const size_t length = lines.size();
+    lines.resize(length + GpxDayFile::kClosingRoom);
+    char trackStart[kHeadScratchSize];
+    const size_t trackStartLength = ComposeTrackStart(target.names(), trackStart, sizeof trackStart);
+    const int code = target.Append(lines.data(), length, batch.segmentOpenAfter, batch.head,
+                                   {trackStart, trackStartLength});
+    if (code != kWriteOk) return code;
+    spill_.PopFront();
+  }
+  int result = kWriteOk;
+  while (!waypointsKept_.empty()) {
+    const int code = WriteWaypoint(waypointsKept_.front());
+    if (code != kWriteOk && code != kNothingToWrite) return code;
+    // One that no line can be made of is not kept.
+    result = code;
+    waypointsKept_.erase(waypointsKept_.begin());
+  }
+  return result;
+}
+
+int GpxFileWriter::RetryKept() {
+  const bool kept = !spill_.empty() || !waypointsKept_.empty() ||
+                    (lines_.fill() != 0 && file_.names().lastWriteCode() != kWriteOk);
+  return kept ? Flush() : kWriteOk;
+}
+
 int GpxFileWriter::Flush() {
+  const int kept = WriteKept();
+  if (kept != kWriteOk && kept != kNothingToWrite) return kept;
   if (lines_.fill() == 0) return kWriteOk;
   char head[kHeadScratchSize];
   char trackStart[kHeadScratchSize];
@@ -47,7 +122,10 @@ int GpxFileWriter::Flush() {
 void GpxFileWriter::SetFolder(std::wstring_view path) {
   const std::wstring_view now(file_.names().folder());
   if (path.substr(0, path.find(L'\0')) == now) return;
-  if (Flush() != kWriteOk) DropPending();
+  if (Flush() != kWriteOk) {
+    Spill();
+    DropPending();
+  }
   file_.names().SetFolder(path);
   dayKey_ = -1;
   lastMinuteKey_ = -1;
@@ -55,7 +133,11 @@ void GpxFileWriter::SetFolder(std::wstring_view path) {
 
 int GpxFileWriter::FlushToMakeRoom() {
   const int code = Flush();
-  if (code != kWriteOk) DropPending();
+  if (code != kWriteOk) {
+    // Kept as if written: the next points follow them.
+    Spill();
+    lines_.Clear();
+  }
   return code;
 }
 
@@ -69,7 +151,9 @@ int GpxFileWriter::AddPoint(const GpsFix& fix) {
     if (key != dayKey_) {
       // The pending points belong to the day that has just ended.
       if (dayKey_ >= 0 && lines_.fill() != 0) {
-        result |= Flush();
+        const int code = Flush();
+        if (code != kWriteOk) Spill();
+        result |= code;
         lines_.Clear();
       }
       dayKey_ = key;
@@ -112,6 +196,17 @@ int GpxFileWriter::AddPoint(const GpsFix& fix) {
 }
 
 int GpxFileWriter::SaveWaypoint(const GpsFix& fix) {
+  // Straight to the file while nothing waits before it; else behind the
+  // ones kept, so they stay in order.
+  const bool first = spill_.empty() && waypointsKept_.empty();
+  const int code = first ? WriteWaypoint(fix) : kWriteOk;
+  if (first && (code == kWriteOk || code == kNothingToWrite)) return code;
+  if (waypointsKept_.size() >= kMostWaypointsKept) waypointsKept_.erase(waypointsKept_.begin());
+  waypointsKept_.push_back(fix);
+  return first ? code : WriteKept();
+}
+
+int GpxFileWriter::WriteWaypoint(const GpsFix& fix) {
   GpsFix local;
   UtcToLocal(fix, &local);
   char name[64];
@@ -127,13 +222,12 @@ int GpxFileWriter::SaveWaypoint(const GpsFix& fix) {
     return file_.InsertWaypoint({line, length}, {head, headLength}, {trackStart, trackStartLength});
   }
   // A day without track points yet in this run: its file on its own.
-  GpxDayFile other(file_.files(), file_.log());
-  other.names().SetFolder(file_.names().folder());
-  other.SetSyncToDisk(file_.syncToDisk());
-  other.names().SetFileDate(local.day, local.month, local.year);
-  other.Open();
-  const size_t trackStartLength = ComposeTrackStart(other.names(), trackStart, sizeof trackStart);
-  return other.InsertWaypoint({line, length}, {head, headLength}, {trackStart, trackStartLength});
+  otherDay_.names().SetFolder(file_.names().folder());
+  otherDay_.SetSyncToDisk(file_.syncToDisk());
+  otherDay_.names().SetFileDate(local.day, local.month, local.year);
+  otherDay_.Open();
+  const size_t trackStartLength = ComposeTrackStart(otherDay_.names(), trackStart, sizeof trackStart);
+  return otherDay_.InsertWaypoint({line, length}, {head, headLength}, {trackStart, trackStartLength});
 }
 
 }  // namespace pathmere

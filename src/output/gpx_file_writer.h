@@ -3,11 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "fix/gps_fix.h"
 #include "output/flush_follower.h"
 #include "output/gpx_day_file.h"
 #include "output/pending_lines.h"
+#include "output/spill_queue.h"
 
 namespace pathmere {
 
@@ -18,8 +20,9 @@ namespace pathmere {
 //
 // A segment starts at the first point of a run in the day's file and where
 // the track breaks (fix/track_pieces.h), never without a point. A failed
-// write keeps the points pending, except at a day change or with a full area,
-// where the .plt drops them too.
+// write keeps the points: in the area, or behind it in the spill queue when
+// the area must be emptied (full, a day change, another folder), each batch
+// for its own day's file; a waypoint that cannot be written waits too.
 class GpxFileWriter final : public FlushFollower {
  public:
   // Room for the points of a full .plt area at their longest, and more.
@@ -37,6 +40,15 @@ class GpxFileWriter final : public FlushFollower {
   // Writes the waypoint into its local day's file at once.
   int SaveWaypoint(const GpsFix& fix);
   void FlushFollowing() override { Flush(); }
+  // Writes what failed writes kept (once a tick), new points or not.
+  int RetryKept();
+  // Points and waypoints not yet in their files.
+  size_t keptLines() const {
+    return CountOccurrences(lines_.View(), "</trkpt>") + spill_.Occurrences("</trkpt>") +
+           waypointsKept_.size();
+  }
+  const SpillQueue& spill() const { return spill_; }
+  size_t waypointsKept() const { return waypointsKept_.size(); }
 
   void SetSyncToDisk(bool on) { file_.SetSyncToDisk(on); }
   // Another folder: the pending points go to the old folder's file first
@@ -49,14 +61,29 @@ class GpxFileWriter final : public FlushFollower {
   const GpxDayFile& file() const { return file_; }
 
  private:
-  // Flush, and whatever it returned the area is empty afterwards.
+  // Flush, and whatever it returned the area is empty afterwards; what it
+  // could not write is kept in the spill queue.
   int FlushToMakeRoom();
+  // The area's lines into the spill queue, for the current file's day.
+  void Spill();
   void DropPending();
+  // The spill queue's batches in order, then the waypoints kept; stops at
+  // the first failure.
+  int WriteKept();
+  int WriteWaypoint(const GpsFix& fix);
   void StartDay(const GpsFix& local);
   size_t ComposeTrackStart(const DayFile& names, char* buffer, size_t capacity) const;
 
+  // Waypoints a failed write kept; beyond this many the oldest goes.
+  static constexpr size_t kMostWaypointsKept = 1000;
+
   GpxDayFile file_;
+  // Another day's file, for kept lines of a day that is over and for a
+  // waypoint of a day without points in this run.
+  GpxDayFile otherDay_;
   PendingLines lines_;
+  SpillQueue spill_{SpillQueue::kLineLimit, "</trkpt>\n"};
+  std::vector<GpsFix> waypointsKept_;
   const char* version_;
   int32_t dayKey_ = -1;
   int32_t lastMinuteKey_ = -1;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
+#include <string>
 #include <string_view>
 
 #include "fix/gps_fix.h"
@@ -8,8 +10,9 @@
 
 namespace pathmere {
 
-// The OziExplorer waypoint file (".wpt") of the waypoint's local day. Nothing
-// is buffered: each waypoint is written at once.
+// The OziExplorer waypoint file (".wpt") of the waypoint's local day. Each
+// waypoint is written at once; one whose write fails is kept, with its day,
+// and written (in order) at the next waypoint or retry that works.
 class WaypointFileWriter final {
  public:
   static constexpr size_t kLineSize = 256;
@@ -22,6 +25,9 @@ class WaypointFileWriter final {
   int SaveWaypoint(const GpsFix& fix);
   // Writes the composed line to the file of the last waypoint's day.
   int WriteLine();
+  // Writes the waypoints failed writes kept (once a tick).
+  int RetryKept();
+  size_t keptLines() const { return kept_.size(); }
 
   // Each waypoint made durable before it returns (live capture).
   void SetSyncToDisk(bool on) { file_.SetSyncToDisk(on); }
@@ -32,8 +38,17 @@ class WaypointFileWriter final {
   const DayFile& file() const { return file_; }
 
  private:
+  struct Kept {
+    int32_t day, month, year;
+    std::string line;
+  };
+  // Beyond this many kept waypoints the oldest goes.
+  static constexpr size_t kMostKept = 1000;
+  int WriteKept();
+
   DayFile file_;
   char line_[kLineSize] = {};
+  std::deque<Kept> kept_;
 };
 
 }  // namespace pathmere

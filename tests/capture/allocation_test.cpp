@@ -95,6 +95,16 @@ class PathCountingFileSystem final : public FileSystem {
     return files_.ListFolder(path, entries);
   }
   uint32_t LastError() const override { return files_.LastError(); }
+  // The GPX file is written whole through a temporary file.
+  bool Truncate(FileHandle file, int64_t size) override { return files_.Truncate(file, size); }
+  bool Rename(std::wstring_view from, std::wstring_view to) override {
+    ++pathCalls;
+    return files_.Rename(from, to);
+  }
+  bool Remove(std::wstring_view path) override {
+    ++pathCalls;
+    return files_.Remove(path);
+  }
 
   long pathCalls = 0;
 

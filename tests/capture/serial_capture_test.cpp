@@ -224,8 +224,10 @@ TEST_F(SerialCaptureTest, JournalLinesTellEachChangeOnce) {
   std::ofstream(home.path() / "out") << "in the folder's place";
   program.RequestFlush();
   Tick();
-  EXPECT_EQ(lines, (Lines{"cannot create the folder of 2026-12-06.plt: File exists, 2 lines kept in memory",
-                          "cannot create the folder of 2026-12-06.rte: File exists, 1 line kept in memory"}));
+  EXPECT_EQ(lines,
+            (Lines{"cannot create the folder of 2026-12-06.plt: File exists, 2 lines kept in memory",
+                   "cannot create the folder of 2026-12-06.rte: File exists, 1 line kept in memory",
+                   "cannot create the folder of 2026-12-06.gpx: File exists, 2 lines kept in memory"}));
   program.RequestFlush();
   Tick();
   EXPECT_EQ(lines, Lines{});
@@ -233,7 +235,8 @@ TEST_F(SerialCaptureTest, JournalLinesTellEachChangeOnce) {
   fs::rename(home.path() / "moved", home.path() / "out");
   program.RequestFlush();
   Tick();
-  EXPECT_EQ(lines, (Lines{"2026-12-06.plt written again", "2026-12-06.rte written again"}));
+  EXPECT_EQ(lines, (Lines{"2026-12-06.plt written again", "2026-12-06.rte written again",
+                          "2026-12-06.gpx written again"}));
 }
 
 }  // namespace

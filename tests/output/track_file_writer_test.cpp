@@ -11,6 +11,7 @@
 
 #include "output/ozi_line_reader.h"
 #include "output/ozi_lines.h"
+#include "output/spill_queue.h"
 #include "support/day_file_headers.h"
 #include "support/writer_bench.h"
 
@@ -171,14 +172,15 @@ TEST_F(TrackFileWriterTest, OverlongFolderIsCutToItsCapacity) {
 }
 
 // A timed or outside flush that fails keeps the points; the next point after
-// the interval tries again, and each attempt says so once.
+// the interval tries again. The failure is told once, and its end with the
+// count of failed writes.
 TEST_F(TrackFileWriterTest, FailedTimedAndOutsideFlushesKeepThePoints) {
   testing::PlaceBlocker(bench, Blocker::kFolderIsAFile, "");
   bench.clock.now = 400000;
   EXPECT_EQ(writer.AddPoint(FixAt(6, 12, 26, 2, 56, 44.5)), kCreateDirectoryFailed);
   EXPECT_EQ(writer.Flush(), kCreateDirectoryFailed);
   EXPECT_EQ(writer.output().lastFlushTick(), 0u);
-  EXPECT_EQ(bench.panel.Log(), "(1) CreateDirectory Error: 17 \r\n(2) CreateDirectory Error: 17 \r\n");
+  EXPECT_EQ(bench.panel.Log(), "(1) CreateDirectory Error: 17 \r\n");
 
   fs::remove(bench.Folder());
   EXPECT_EQ(writer.AddPoint(FixAt(6, 12, 26, 2, 56, 54.5)), 0);
@@ -186,11 +188,14 @@ TEST_F(TrackFileWriterTest, FailedTimedAndOutsideFlushesKeepThePoints) {
   const std::string file = bench.Read("2026-12-06.plt");
   EXPECT_NE(file.find("02:56:44\r\n"), std::string::npos);
   EXPECT_NE(file.find("02:56:54\r\n"), std::string::npos);
+  EXPECT_EQ(bench.panel.Log(),
+            "(1) CreateDirectory Error: 17 \r\n(2) 2026-12-06.plt written again after 2 failed writes \r\n");
 }
 
-// A flush that fails at a day change or with a full data area cannot keep the
-// points: they are lost, and the writer goes on with the new ones.
-TEST_F(TrackFileWriterTest, FailedDayChangeAndFullAreaFlushesLoseThePoints) {
+// A flush that fails at a day change or with a full data area keeps the
+// points behind the area, and they go to their own day's file, in order and
+// once, at the first flush that works.
+TEST_F(TrackFileWriterTest, FailedDayChangeAndFullAreaFlushesKeepThePoints) {
   testing::PlaceBlocker(bench, Blocker::kFolderIsAFile, "");
   writer.AddPoint(FixAt(6, 12, 26, 23, 0, 0.0));
   EXPECT_EQ(writer.AddPoint(FixAt(7, 12, 26, 0, 0, 5.0)), kCreateDirectoryFailed);
@@ -203,13 +208,19 @@ TEST_F(TrackFileWriterTest, FailedDayChangeAndFullAreaFlushesLoseThePoints) {
   }
   EXPECT_EQ(writer.AddPoint(FixAt(7, 12, 26, 0, 2, 0.0)), kCreateDirectoryFailed);
   EXPECT_EQ(writer.fill(), 72);
-  EXPECT_EQ(bench.panel.Log(), "(1) CreateDirectory Error: 17 \r\n(2) CreateDirectory Error: 17 \r\n");
+  EXPECT_EQ(writer.keptLines(), static_cast<size_t>(points) + 3);
+  EXPECT_EQ(bench.panel.Log(), "(1) CreateDirectory Error: 17 \r\n");
 
   fs::remove(bench.Folder());
   ASSERT_EQ(writer.Flush(), 0);
-  EXPECT_FALSE(bench.Exists("2026-12-06.plt"));
-  EXPECT_EQ(bench.Read("2026-12-07.plt").substr(132),
-            "51.47788000, -0.00147000,0, 115.49, 46363.00138889, 07.12.26, 00:02:00\r\n");
+  EXPECT_EQ(writer.keptLines(), 0u);
+  EXPECT_EQ(bench.Read("2026-12-06.plt").substr(132),
+            "51.47788000, -0.00147000,0, 115.49, 46362.95833333, 06.12.26, 23:00:00\r\n");
+  const std::string day = bench.Read("2026-12-07.plt").substr(132);
+  EXPECT_EQ(CountLines(day), static_cast<size_t>(points) + 2);
+  EXPECT_LT(day.find("00:00:05"), day.find("00:01:00"));
+  EXPECT_LT(day.find("00:01:00"), day.find("00:02:00"));
+  EXPECT_EQ(day.find("00:02:00"), day.size() - 10);
 }
 
 TEST_F(TrackFileWriterTest, EachFailingStepPostsItsMessageWithTheErrorCode) {

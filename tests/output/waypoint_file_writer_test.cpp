@@ -57,7 +57,10 @@ TEST_F(WaypointFileWriterTest, HeaderGoesOverTheStartOfAShortFileOnlyAndNewLines
   };
   const Row rows[] = {
       {"header only: written again over itself", kHeader, kHeader + kExampleLine},
-      {"10 bytes of other text: overwritten", "0123456789", kHeader + kExampleLine},
+      {"10 bytes of other text: kept after the header", "0123456789",
+       kHeader + "0123456789\r\n" + kExampleLine},
+      {"a waypoint written by hand: kept", "1,HOME,51.5,-0.1,46362.0,0,1,3,0,65535,,0,0,0,-777\r\n",
+       kHeader + "1,HOME,51.5,-0.1,46362.0,0,1,3,0,65535,,0,0,0,-777\r\n" + kExampleLine},
       {"72 bytes: appended to, on a line of its own", std::string(72, 'x'),
        std::string(72, 'x') + "\r\n" + kExampleLine},
       {"a line cut by a power cut: ended first", kHeader + "-1,W2612",
