@@ -29,8 +29,13 @@ using testing::FaultyFileSystem;
 
 // 23:56:40 to 00:03:20 UTC at 60 km/h: about 200 track points over local
 // midnight, a waypoint each side of it, flushed every 20 s, and a restart
-// after 00:00:40 that continues the route.
-constexpr int kSeconds = 400;
+// after 00:00:40 that continues the route. scripts/fault-walk.sh drives a
+// longer day (PATHMERE_FAULT_WALK_SECONDS).
+int DaySeconds() {
+  const char* seconds = std::getenv("PATHMERE_FAULT_WALK_SECONDS");
+  return seconds != nullptr && std::atoi(seconds) > 400 ? std::atoi(seconds) : 400;
+}
+const int kSeconds = DaySeconds();
 constexpr int kRestartAt = 240;
 constexpr double kStart = 86400.0 - 200.0;
 
