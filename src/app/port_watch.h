@@ -43,10 +43,21 @@ class PortWatch final : public SerialPort {
   std::vector<std::string> TakeChanges();
 
  private:
-  // "COM3 (/dev/ttyACM0)", or "COM3" without a device.
+  // " at 4800 bit/s"; empty for a network source.
+  std::string SpeedText() const;
+  // "COM3 (/dev/ttyACM0)", or "COM3" without a device; a network source's
+  // address.
   std::string Name() const;
+  // "COM3", or the source as the user gave it (--device, --source).
+  std::string ShortName() const;
   std::string OpenFailure(int32_t code, int error) const;
   uint32_t SecondsSince(uint32_t tick) { return (clock_.NowMs() - tick) / 1000; }
+  // Why the network source failed, without its own name; empty for others.
+  std::string NetworkProblem() const;
+
+  // A connection that ends sooner than this after it was made counts as
+  // refused, not as lost and back.
+  static constexpr uint32_t kShortestConnectionMs = 5000;
 
   SerialPort& port_;
   TickClock& clock_;
@@ -60,8 +71,13 @@ class PortWatch final : public SerialPort {
   // told once.
   int32_t toldFailureCode_ = 0;
   int toldFailureError_ = 0;
+  std::string toldProblem_;
   // Datagrams the system dropped, told once for each opening.
   bool dropsTold_ = false;
+  // A network peer that closes each connection at once: told once, then
+  // quiet until a connection lasts.
+  bool flapping_ = false;
+  uint32_t lostSince_ = 0;  // when the first of those connections ended
   std::string lostHow_;
   std::string refusal_;
   std::vector<std::string> changes_;

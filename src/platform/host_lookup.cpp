@@ -96,6 +96,10 @@ const addrinfo* HostLookup::addresses() const {
   return request_->numeric != nullptr ? request_->numeric : request_->block.ar_result;
 }
 
+bool HostLookup::NotFound() const {
+  return state_ == State::kFailed && (error_ == EAI_NONAME || error_ == EAI_NODATA || error_ == EAI_FAIL);
+}
+
 std::string HostLookup::problem() const {
   if (error_ == EAI_SYSTEM) return std::strerror(errno);
   return error_ != 0 ? gai_strerror(error_) : "";

@@ -34,6 +34,8 @@ class HostLookup {
   // The answer once kDone.
   const addrinfo* addresses() const;
   // "Name or service not known", ...; once kFailed.
+  // Whether the lookup failed because the name does not exist.
+  bool NotFound() const;
   std::string problem() const;
 
  private:

@@ -42,6 +42,7 @@ std::string NetworkSource::Describe() const {
 int32_t NetworkSource::Fail(int32_t code, int error, std::string problem) {
   ClosePort();
   lastErrno_ = error;
+  reason_ = problem;
   problem_ = Describe() + ": " + problem;
   return code;
 }
@@ -50,6 +51,7 @@ int32_t NetworkSource::OpenPort(int32_t, int32_t) {
   ClosePort();
   lastErrno_ = 0;
   problem_.clear();
+  reason_.clear();
   if (!haveAddress_) {
     lastErrno_ = ENOENT;
     problem_ = "no address";
@@ -72,6 +74,7 @@ int32_t NetworkSource::OpenPort(int32_t, int32_t) {
       return Fail(7, 0, "still looking up " + address_.host);
     case HostLookup::State::kIdle:
     case HostLookup::State::kFailed:
+      if (lookup_.NotFound()) return Fail(7, 0, "host " + address_.host + " not found");
       return Fail(7, 0, address_.host + ": " + lookup_.problem());
   }
 
@@ -144,8 +147,10 @@ int32_t NetworkSource::ReadPort(uint8_t* buffer, int32_t size) {
 
 int32_t NetworkSource::ReadStream(uint8_t* buffer, int32_t size) {
   // A read that was all gpsd replies is followed by what is already queued,
-  // so that the replies do not end the tick's reads early.
-  for (int attempt = 0; attempt < 4; ++attempt) {
+  // so that the replies (one can be 40 KB) do not end the tick's reads
+  // early; a bound keeps a flood from holding the tick.
+  constexpr int kMostReplyReads = 1024;
+  for (int attempt = 0; attempt < kMostReplyReads; ++attempt) {
     const int32_t count = stream_.Read(buffer, size, attempt == 0 ? kReadTimeoutMs : 0);
     if (count < 0) {
       lastErrno_ = stream_.error();

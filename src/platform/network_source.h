@@ -57,6 +57,8 @@ class NetworkSource final : public SerialPort {
   // The last failure in words ("gpsd at 127.0.0.1:2947: Connection
   // refused"), empty after a success.
   const std::string& problem() const { return problem_; }
+  // The same without the source's own name ("host gps.local not found").
+  const std::string& reason() const { return reason_; }
 
  private:
   enum class State { kClosed, kConnecting, kOpen };
@@ -76,6 +78,7 @@ class NetworkSource final : public SerialPort {
   uint32_t connectStart_ = 0;
   int lastErrno_ = 0;
   std::string problem_;
+  std::string reason_;
 };
 
 }  // namespace pathmere
