@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/gpx_command.h"
+#include "output/gpx_file_writer.h"
+#include "output/gpx_mend.h"
 #include "support/child_process.h"
 #include "support/gpx_checks.h"
 #include "support/test_environment.h"
+#include "support/writer_bench.h"
 
 namespace pathmere {
 namespace {
@@ -86,6 +90,86 @@ TEST(GpxCommandTest, MendCutsACutWriteBackAndPutsAForeignFileAside) {
   EXPECT_EQ(testing::GpxTrackPoints(testing::ReadWholeFile(gpx)), testing::GpxTrackPoints(whole) - 1);
   EXPECT_EQ(RunCommand({PATHMERE_CLI_PATH, "gpx", "--mend", gpx.string()}).out,
             gpx.string() + ": complete\n");
+}
+
+// A kill or a power cut can stop the writer at any byte of what it appends to
+// the track. Whatever is left, `gpx --mend` and the next start keep every
+// point that was whole, "</trkpt>" written with or without its line feed.
+TEST(GpxCommandTest, ADayCutAtAnyByteOfItsTrackIsMendedKeepingEveryWholePoint) {
+  testing::ScopedTimeZone berlin("Europe/Berlin");
+  testing::WriterBench day;
+  {
+    GpxFileWriter writer(day.files, day.log, "0.1");
+    writer.SaveWaypoint(testing::FixAt(6, 12, 26, 9, 0, 0.0));
+    // Three appends, the last after a gap that starts a new segment.
+    for (const double second : {0.0, 1.0, 2.5, 4.0, 5.0, 6.0, 40.0, 41.0}) {
+      writer.AddPoint(testing::FixAt(6, 12, 26, 9, 1, second, 51.47788 + second * 1e-5));
+      if (second == 2.5 || second == 6.0) {
+        ASSERT_EQ(writer.Flush(), kWriteOk);
+      }
+    }
+    ASSERT_EQ(writer.Flush(), kWriteOk);
+  }
+  const std::string whole = day.Read("2026-12-06.gpx");
+  // The track's part: what follows the track's line, which the file's
+  // first write puts in place whole.
+  const size_t track = whole.find('\n', whole.find("<trk>")) + 1;
+  ASSERT_GT(track, 0U);
+  // The file with only its first `points` points, as mending must leave it.
+  auto keeping = [&](int points) {
+    size_t end = track;
+    for (int n = 0; n < points; ++n) end = whole.find("</trkpt>\n", end) + 9;
+    return whole.substr(0, end) + (points > 0 ? "</trkseg>\n</trk>\n</gpx>\n" : "</trk>\n</gpx>\n");
+  };
+  FILE* quiet = std::fopen("/dev/null", "w");
+  ASSERT_NE(quiet, nullptr);
+  testing::TempFolder cuts;
+  const fs::path cut = cuts.path() / "2026-12-06.gpx";
+  const GpxArguments mend{.paths = {cut.string()}, .outputDir = {}, .mend = true};
+  int checkedPoints = -1;
+  for (size_t at = track; at <= whole.size(); ++at) {
+    const std::string left = whole.substr(0, at);
+    int points = 0;
+    for (size_t end = left.find("</trkpt>"); end != std::string::npos; end = left.find("</trkpt>", end + 1))
+      ++points;
+    const std::string expected = keeping(points);
+    const std::string legend = "cut after byte " + std::to_string(at) + " of " + std::to_string(whole.size());
+
+    const GpxShape shape = InspectGpx(left);
+    EXPECT_TRUE(shape.own) << legend;
+    EXPECT_EQ(left.substr(0, shape.keep) + std::string(GpxMendingTail(shape)), expected) << legend;
+    // The command itself (which syncs what it writes) where a point lost
+    // only its line feed, and after the last byte.
+    if (left.ends_with("</trkpt>") || at == whole.size()) {
+      WriteFile(cut, left);
+      EXPECT_EQ(RunGpxCommand(mend, quiet, quiet), 0) << legend;
+      EXPECT_EQ(testing::ReadWholeFile(cut), expected) << legend;
+      EXPECT_FALSE(fs::exists(cuts.path() / "2026-12-06.gpx.broken-1")) << legend;
+    }
+
+    // The next start mends it the same way and goes on after the kept points.
+    day.Write("2026-12-06.gpx", left);
+    {
+      GpxFileWriter writer(day.files, day.log, "0.1");
+      writer.AddPoint(testing::FixAt(6, 12, 26, 10, 0, 0.0));
+      EXPECT_EQ(writer.Flush(), kWriteOk) << legend;
+    }
+    const std::string continued = day.Read("2026-12-06.gpx");
+    EXPECT_TRUE(continued.starts_with(expected.substr(0, expected.rfind("</trk")))) << legend;
+    EXPECT_EQ(testing::GpxTrackPoints(continued), points + 1) << legend;
+    EXPECT_FALSE(day.Exists("2026-12-06.gpx.broken-1")) << legend;
+
+    if (points != checkedPoints) {
+      // Each distinct result once through the schema.
+      checkedPoints = points;
+      std::string problem;
+      WriteFile(cut, expected);
+      EXPECT_TRUE(testing::GpxIsValid(cut, &problem)) << legend << problem;
+      EXPECT_TRUE(testing::GpxIsValid(day.Folder() / "2026-12-06.gpx", &problem)) << legend << problem;
+    }
+  }
+  EXPECT_EQ(checkedPoints, 8);
+  std::fclose(quiet);
 }
 
 }  // namespace
