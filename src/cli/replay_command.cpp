@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "app/logger_report.h"
 #include "app/program.h"
 #include "app/publishing.h"
 #include "cli/console_panel.h"
@@ -83,7 +84,12 @@ int RunReplayCommand(const ReplayArguments& args) {
     }
     while (program.IsReplaying()) program.Tick();
   }
-  program.ShutDown();
+  if (program.ShutDown() != 0) {
+    // As `record`: scripts must see that the replay did not reach its files.
+    std::fprintf(stderr, "pathmere-cli: not everything could be written: %s\n",
+                 DescribeUnwritten(program).c_str());
+    status = 1;
+  }
   if (publishing) status |= PublishBacklog(publishing->publisher());
   return status;
 }
