@@ -160,8 +160,9 @@ class PortProblems {
 }  // namespace
 
 int RunRecordCommand(const RecordArguments& args) {
-  const char* outputDir = args.outputDir ? args.outputDir->c_str() : nullptr;
-  if (outputDir != nullptr && !PrepareOutputFolder(outputDir)) return 2;
+  std::string absoluteOutputDir;
+  if (args.outputDir && !PrepareOutputFolder(args.outputDir->c_str(), &absoluteOutputDir)) return 2;
+  const char* outputDir = args.outputDir ? absoluteOutputDir.c_str() : nullptr;
   std::string publishError;
   const std::optional<PublishTarget> publishTarget = LoadPublishTarget(args.publishUrl, &publishError);
   if (!publishError.empty()) {

@@ -45,7 +45,8 @@ int PublishBacklog(PositionPublisher& publisher) {
 }  // namespace
 
 int RunReplayCommand(const ReplayArguments& args) {
-  if (!PrepareOutputFolder(args.outputDir.c_str())) return 2;
+  std::string outputDir;
+  if (!PrepareOutputFolder(args.outputDir.c_str(), &outputDir)) return 2;
   std::unique_ptr<Publishing> publishing;
   if (args.publishUrl) {
     std::string error;
@@ -60,7 +61,7 @@ int RunReplayCommand(const ReplayArguments& args) {
   }
   // The output folder is the root of the writers' device: files land
   // directly in it.
-  PosixFileSystem files(args.outputDir);
+  PosixFileSystem files(outputDir);
   MonotonicTickClock clock;
   TickHost host;  // no start-up action: the output folder is given
   ConsolePanel panel(stdout, args.showStatus ? stderr : nullptr);

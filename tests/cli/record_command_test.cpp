@@ -175,6 +175,23 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
 // A reader of standard output that goes away (`record --status | head`) and
 // SIGPIPE itself stop nothing: the logger goes on until it is stopped. When
 // the last flush fails, the exit status says so.
+// A folder given relative to where the logger was started is the same
+// folder for `status` and `summary` asked from anywhere else.
+TEST(RecordCommandTest, ARelativeOutputFolderIsKeptAndToldAsAnAbsolutePath) {
+  testing::LoggerHome home;
+  testing::ChildProcess logger(
+      {"/bin/sh", "-c", "cd \"$0\" && exec \"$1\" record --port none --output ./out/", home.root().string(),
+       PATHMERE_CLI_PATH},
+      home.Environment("UTC"));
+  testing::CommandResult status;
+  for (int i = 0; i < 100 && status.exitStatus != 0; ++i) {
+    std::this_thread::sleep_for(100ms);
+    status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+  }
+  EXPECT_NE(status.out.find("Output folder: " + home.out().string() + "\n"), std::string::npos) << status.out;
+  EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+}
+
 TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
   struct Row {
     const char* legend;
