@@ -21,6 +21,9 @@ std::vector<SummaryRow> SummaryRows(const DaySummary& summary);
 std::string SpanText(const DaySummary& summary);
 // One line for each stop: start (UTC), duration, position.
 std::vector<std::string> StopLines(const DaySummary& summary);
+// "0:19:41", or "0:19:41 (0:15:02 without points)" for a stop that spans a
+// stretch without points.
+std::string StopDurationText(const DayStop& stop);
 
 // "1:05:09" for a number of seconds (rounded; never negative).
 std::string DurationText(double seconds);
