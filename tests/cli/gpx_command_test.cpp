@@ -35,7 +35,8 @@ TEST(GpxCommandTest, OziDaysBecomeGpxDocumentsWithTheirRouteAndUnreadLinesAreTol
   // A waypoint from another program, a line that is no point, a file no day names.
   WriteFile(days.path() / "2011-07-26.wpt",
             "OziExplorer Waypoint File Version 1.0\r\nWGS 84\r\nReserved 2\r\nReserved 3\r\n"
-            "-1,Fort <George>,49.45,-2.53,40750.5,0,1,3,0,65535,,0,0,0,-777 \r\n");
+            "-1,Fort <George>,49.45,-2.53,40750.5,0,1,3,0,65535,,0,0,0,-777 \r\n"
+            "-1,Castle Cornet,49.45,-2.53,40750.6,0,1,3,0,65535,,0,0,0,328.084 \r\n");
   std::ofstream(days.path() / "2011-07-26.plt", std::ios::app) << "not a point\r\n";
   WriteFile(days.path() / "notes.plt", "x");
 
@@ -46,7 +47,7 @@ TEST(GpxCommandTest, OziDaysBecomeGpxDocumentsWithTheirRouteAndUnreadLinesAreTol
   EXPECT_NE(result.err.find("2011-07-26.plt:6405: not a track point, passed over"), std::string::npos)
       << result.err;
   EXPECT_NE(result.err.find("notes.plt: not named for a day"), std::string::npos) << result.err;
-  EXPECT_NE(result.out.find("2011-07-26.gpx: 6398 track points, 255 route points, 1 waypoints"),
+  EXPECT_NE(result.out.find("2011-07-26.gpx: 6398 track points, 255 route points, 2 waypoints"),
             std::string::npos)
       << result.out;
   for (const char* day : {"2011-07-26.gpx", "2011-07-27.gpx"}) {
@@ -55,6 +56,13 @@ TEST(GpxCommandTest, OziDaysBecomeGpxDocumentsWithTheirRouteAndUnreadLinesAreTol
   }
   const std::string document = testing::ReadWholeFile(out.path() / "2011-07-26.gpx");
   EXPECT_NE(document.find("<name>Fort &lt;George&gt;</name>"), std::string::npos);
+  // The waypoint's altitude in feet, where the line has one, and the route
+  // points' own names.
+  EXPECT_NE(document.find("<ele>100</ele><time>2011-07-26T14:24:00Z</time><name>Castle Cornet</name>"),
+            std::string::npos);
+  const size_t fort = document.rfind("<wpt ", document.find("Fort &lt;George"));
+  EXPECT_EQ(document.substr(fort, document.find('\n', fort) - fort).find("<ele>"), std::string::npos);
+  EXPECT_NE(document.find("<time>2011-07-26T03:53:00Z</time><name>RRX001</name></rtept>"), std::string::npos);
   EXPECT_LT(document.find("<wpt "), document.find("<rte>"));
   EXPECT_LT(document.find("</rte>"), document.find("<trk>"));
   EXPECT_EQ(testing::GpxTrackPoints(document), 6398);
