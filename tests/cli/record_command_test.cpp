@@ -80,6 +80,8 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   std::this_thread::sleep_for(2500ms);  // a few ticks: the queue drains
   const auto marked = RunCommand({PATHMERE_CLI_PATH, "/wpth"}, env);
   EXPECT_EQ(marked.exitStatus, 0) << marked.err;
+  // A word that is no command is a usage error, logger or not (see below).
+  EXPECT_EQ(RunCommand({PATHMERE_CLI_PATH, "frobnicate"}, env).exitStatus, 2);
   receiver.Send(content.substr(half));
   std::this_thread::sleep_for(3500ms);
 
@@ -118,6 +120,7 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   const auto nobody = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
   EXPECT_EQ(nobody.exitStatus, 1);
   EXPECT_EQ(nobody.err, "pathmere-cli: no Pathmere is running\n");
+  EXPECT_EQ(RunCommand({PATHMERE_CLI_PATH, "frobnicate"}, env).exitStatus, 2);
   const auto written = RunCommand(summary, env);
   ASSERT_EQ(written.exitStatus, 0) << written.err;
   EXPECT_EQ(live.out, written.out);
