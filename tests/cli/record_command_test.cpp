@@ -477,6 +477,29 @@ TEST(RecordCommandTest, FullDiskIsToldOnceAndThePendingPointsFollowWhenThereIsRo
 
 // Without --output the stored folder is used; where it cannot be, the
 // logger says which problem it has (once) and writes to the default.
+// A number no port can have is refused at once, given or stored; a COM99
+// entry of the user's own is a port.
+TEST(RecordCommandTest, APortNumberThatCannotBeAPortIsRefused) {
+  testing::LoggerHome home;
+  const std::vector<std::string> record = {PATHMERE_CLI_PATH, "record", "--output", home.out().string()};
+  std::vector<std::string> given = record;
+  given.insert(given.end(), {"--port", "99"});
+  const auto refused = testing::RunCommand(given, home.Environment("UTC"));
+  EXPECT_EQ(refused.exitStatus, 2);
+  EXPECT_TRUE(
+      refused.err.starts_with("pathmere-cli: --port 99 cannot be a port: COM0 to COM15 are, and any "))
+      << refused.err;
+  std::ofstream(home.config() / "Brenix" / "Pathmere.reg") << "\"PortNumber\"=dword:00000063\n";
+  const auto stored = testing::RunCommand(record, home.Environment("UTC"));
+  EXPECT_EQ(stored.exitStatus, 2);
+  EXPECT_NE(stored.err.find("the stored PortNumber 99 cannot be a port"), std::string::npos) << stored.err;
+
+  home.LinkPort(99, "/dev/null");
+  testing::ChildProcess logger(given, home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, "COM99")) << logger.Output() << logger.err();
+  EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+}
+
 TEST(RecordCommandTest, UnusableStoredFolderIsNamedForWhatIsWrongWithIt) {
   struct Row {
     const char* legend;
