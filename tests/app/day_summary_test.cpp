@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/day_summary_text.h"
+#include "support/test_environment.h"
 
 namespace pathmere {
 namespace {
@@ -172,7 +173,8 @@ TEST(DaySummaryTest, GeneratedDaysGiveTheirKnownNumbers) {
   const DaySummary& gapStop = rows[11].summary;
   ASSERT_EQ(gapStop.stops.size(), 1U);
   EXPECT_NEAR(gapStop.stops[0].withoutPointsSeconds, 600.0, 0.01);
-  EXPECT_EQ(StopLines(gapStop).at(0), "12:10:00 UTC  0:14:00 (0:10:00 without points)  51.57494 0.00000");
+  EXPECT_EQ(StopLines(gapStop).at(0),
+            "2026-12-06 12:10:00 (12:10:00 UTC)  0:14:00 (0:10:00 without points)  51.57494 0.00000");
   EXPECT_EQ(SummaryRows(gapStop).back().value, "1 (0:10:00 of them without points)");
 }
 
@@ -228,7 +230,12 @@ TEST(DaySummaryTest, DaysAddUpAndTextsAreReadable) {
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows[0].label, "Distance");
   EXPECT_EQ(rows[0].value, "16.67 km");
-  EXPECT_EQ(StopLines(one), std::vector<std::string>{"12:10:00 UTC  0:05:00  51.57494 0.00000"});
+  EXPECT_EQ(StopLines(one),
+            std::vector<std::string>{"2026-12-06 12:10:00 (12:10:00 UTC)  0:05:00  51.57494 0.00000"});
+  // Stops of a range of days: each with its local date.
+  testing::ScopedTimeZone kiritimati("Pacific/Kiritimati");  // UTC+14: the next day
+  EXPECT_EQ(StopLines(one),
+            std::vector<std::string>{"2026-12-07 02:10:00 (12:10:00 UTC)  0:05:00  51.57494 0.00000"});
 }
 
 }  // namespace
