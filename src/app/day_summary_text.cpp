@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/time_services.h"
+#include "app/local_day_number.h"
 #include "text/safe_convert.h"
 
 namespace pathmere {
@@ -19,23 +19,6 @@ std::string Format(const char* format, double value) {
 }
 
 std::string SpeedText(double metresPerSecond) { return Format("%.1f km/h", metresPerSecond * 3.6); }
-
-// File time of 1899-12-30 00:00, the day numbers' epoch, and 9999-12-31.
-constexpr FileTime kDayNumberEpoch = (FileTime{21968297u} << 32) + FileTime{2836185088u};
-constexpr double kLastDayNumber = 2958465.0;
-
-// The local day number of a UTC one, by the zone's rules at that instant;
-// the UTC one where the zone cannot say.
-double LocalDayNumber(double utcDayNumber) {
-  if (!(utcDayNumber >= 0.0 && utcDayNumber <= kLastDayNumber)) return utcDayNumber;
-  const FileTime utc =
-      kDayNumberEpoch + static_cast<FileTime>(std::llround(utcDayNumber * kSecondsPerDay * 1000.0)) * 10000u;
-  FileTime local = 0;
-  if (!FileTimeToLocalFileTime(utc, &local)) return utcDayNumber;
-  const double offsetSeconds =
-      static_cast<double>(static_cast<int64_t>(local) - static_cast<int64_t>(utc)) / 1e7;
-  return utcDayNumber + offsetSeconds / kSecondsPerDay;
-}
 
 }  // namespace
 
