@@ -33,6 +33,11 @@ struct Step {
   double spanSpeed = 0.0;
   // The median of the point-to-point speeds around it.
   double medianSpeed = 0.0;
+  // The receiver's speed over the step, its end's, as a point's speed is
+  // the way it came; negative where it gave none. Where it is known it also
+  // makes `metres`: positions that wander around a receiver that says it
+  // stands are no way travelled.
+  double receiverSpeed = -1.0;
 };
 
 std::vector<Step> StepsOf(std::span<const DayTrackPoint> points) {
@@ -76,23 +81,18 @@ std::vector<Step> StepsOf(std::span<const DayTrackPoint> points) {
   return steps;
 }
 
-// The fastest of the receiver's speeds, each the median of those around it
-// within its piece; a point without one takes the median of the
-// point-to-point speeds around it instead.
-double MaximumSpeed(std::span<const DayTrackPoint> points, const std::vector<Step>& steps,
-                    const ReceiverSpeeds* speeds) {
+// The receiver's speed at each point, the median of those it reported
+// around the point within its piece, so that one stray value makes neither
+// a maximum nor a distance; negative at a point it gave none for.
+std::vector<double> ReceiverSpeedsAt(std::span<const DayTrackPoint> points, const ReceiverSpeeds* speeds) {
   const size_t n = points.size();
   std::vector<double> reported(n, -1.0);
-  if (speeds != nullptr && !speeds->empty()) {
-    for (size_t i = 0; i < n; ++i) reported[i] = speeds->At(points[i].dayNumber);
-  }
-  double maximum = 0.0;
+  std::vector<double> smoothed(n, -1.0);
+  if (speeds == nullptr || speeds->empty()) return smoothed;
+  for (size_t i = 0; i < n; ++i) reported[i] = speeds->At(points[i].dayNumber);
   std::vector<double> window;
   for (size_t k = 0; k < n; ++k) {
-    if (reported[k] < 0.0) {
-      if (steps[k].joined) maximum = std::max(maximum, steps[k].medianSpeed);
-      continue;
-    }
+    if (reported[k] < 0.0) continue;
     window.clear();
     for (size_t j = k; j + kHalfWindow >= k; --j) {
       if (reported[j] >= 0.0) window.push_back(reported[j]);
@@ -102,12 +102,38 @@ double MaximumSpeed(std::span<const DayTrackPoint> points, const std::vector<Ste
       if (reported[j] >= 0.0) window.push_back(reported[j]);
     }
     std::nth_element(window.begin(), window.begin() + window.size() / 2, window.end());
-    maximum = std::max(maximum, window[window.size() / 2]);
+    smoothed[k] = window[window.size() / 2];
+  }
+  return smoothed;
+}
+
+// Steps that have the receiver's speed take their speed and length from it.
+void UseReceiverSpeeds(const std::vector<double>& receiver, std::vector<Step>* steps) {
+  for (size_t k = 1; k < steps->size(); ++k) {
+    Step& step = (*steps)[k];
+    if (!step.joined || receiver[k] < 0.0) continue;
+    step.receiverSpeed = receiver[k];
+    step.metres = step.receiverSpeed * std::max(0.0, step.seconds);
+  }
+}
+
+// The fastest of the receiver's speeds; a point without one takes the
+// median of the point-to-point speeds around it instead.
+double MaximumSpeed(const std::vector<Step>& steps, const std::vector<double>& receiver) {
+  double maximum = 0.0;
+  for (size_t k = 0; k < steps.size(); ++k) {
+    if (receiver[k] >= 0.0) {
+      maximum = std::max(maximum, receiver[k]);
+    } else if (steps[k].joined) {
+      maximum = std::max(maximum, steps[k].medianSpeed);
+    }
   }
   return maximum;
 }
 
+// A receiver that says it stands, stands, whatever its positions do.
 bool IsSlow(const Step& step, double pauseSpeed) {
+  if (step.receiverSpeed >= 0.0) return step.receiverSpeed <= pauseSpeed;
   const double speed = step.rawSpeed >= 0.0 ? std::min(step.rawSpeed, step.spanSpeed) : step.spanSpeed;
   return speed <= pauseSpeed;
 }
@@ -243,6 +269,10 @@ void FindStops(std::span<const DayTrackPoint> points, const std::vector<Step>& s
     DayStop stop;
     stop.startDayNumber = points[first].dayNumber;
     stop.seconds = SecondsBetween(points[first], points[end]);
+    for (size_t k = first + 1; k <= end; ++k) {
+      if (!steps[k].joined)
+        stop.withoutPointsSeconds += std::max(0.0, SecondsBetween(points[k - 1], points[k]));
+    }
     for (size_t i = first; i <= end; ++i) {
       stop.latitude += points[i].latitude;
       stop.longitude += points[i].longitude;
@@ -262,7 +292,9 @@ DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const Receiver
   if (points.empty()) return summary;
   summary.firstDayNumber = points.front().dayNumber;
   summary.lastDayNumber = points.back().dayNumber;
-  const std::vector<Step> steps = StepsOf(points);
+  std::vector<Step> steps = StepsOf(points);
+  const std::vector<double> receiver = ReceiverSpeedsAt(points, speeds);
+  UseReceiverSpeeds(receiver, &steps);
 
   double joinedSeconds = 0.0;
   for (size_t k = 0; k < points.size(); ++k) {
@@ -275,7 +307,7 @@ DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const Receiver
     summary.distanceMetres += steps[k].metres;
     joinedSeconds += std::max(0.0, steps[k].seconds);
   }
-  summary.maxSpeed = MaximumSpeed(points, steps, speeds);
+  summary.maxSpeed = MaximumSpeed(steps, receiver);
   const double meanSpeed = joinedSeconds > 0.0 ? summary.distanceMetres / joinedSeconds : 0.0;
   summary.pauseSpeed = meanSpeed <= PauseRules::kWalkingPaceMetresPerSecond
                            ? PauseRules::kWalkingPauseMetresPerSecond

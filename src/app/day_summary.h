@@ -25,7 +25,10 @@ struct PauseRules {
   // The maximum speed is the median of this many speeds the receiver
   // reported (its Doppler speed, in the day's GPX file), so one stray value
   // makes no maximum; where the receiver gave none, of this many
-  // point-to-point speeds. Altitudes are the mean of this many points.
+  // point-to-point speeds. The same smoothed speeds of the receiver, where
+  // it gave them, decide what is paused and how far it went between two
+  // points, so the maximum and the averages agree. Altitudes are the mean
+  // of this many points.
   static constexpr int kSmoothingPoints = 5;
   // A climb or a descent counts once it exceeds this, so that the
   // receiver's altitude noise is not climbing.
@@ -35,6 +38,9 @@ struct PauseRules {
 struct DayStop {
   double startDayNumber = 0.0;  // UTC, days since 1899-12-30
   double seconds = 0.0;
+  // Of `seconds`, those between two pieces of the line (the logger off or
+  // no fix there), which the stopped time does not count.
+  double withoutPointsSeconds = 0.0;
   double latitude = 0.0;  // the mean of its positions
   double longitude = 0.0;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/local_day_number.h"
 #include "text/safe_convert.h"
 
 namespace pathmere {
@@ -78,7 +79,13 @@ std::vector<SummaryRow> SummaryRows(const DaySummary& s) {
   }
   rows.push_back({"Points", std::to_string(s.points)});
   rows.push_back({"Segments", std::to_string(s.segments)});
-  rows.push_back({"Stops", std::to_string(s.stops.size())});
+  // Stops may span a stretch without points, which the stopped time leaves out.
+  double stopsWithoutPoints = 0.0;
+  for (const DayStop& stop : s.stops) stopsWithoutPoints += stop.withoutPointsSeconds;
+  rows.push_back({"Stops", std::to_string(s.stops.size()) +
+                               (stopsWithoutPoints > 0.0
+                                    ? " (" + DurationText(stopsWithoutPoints) + " of them without points)"
+                                    : "")});
   return rows;
 }
 
@@ -88,13 +95,20 @@ std::string SpanText(const DaySummary& summary) {
          DateText(summary.lastDayNumber) + " " + TimeOfDayText(summary.lastDayNumber) + " UTC";
 }
 
+std::string StopDurationText(const DayStop& stop) {
+  if (stop.withoutPointsSeconds <= 0.0) return DurationText(stop.seconds);
+  return DurationText(stop.seconds) + " (" + DurationText(stop.withoutPointsSeconds) + " without points)";
+}
+
 std::vector<std::string> StopLines(const DaySummary& summary) {
   std::vector<std::string> lines;
   for (const DayStop& stop : summary.stops) {
     char position[64];
     std::snprintf(position, sizeof position, "%.5f %.5f", stop.latitude, stop.longitude);
-    lines.push_back(TimeOfDayText(stop.startDayNumber) + " UTC  " + DurationText(stop.seconds) + "  " +
-                    position);
+    // Local, as the day files are named: a range of days needs the date.
+    const double local = LocalDayNumber(stop.startDayNumber);
+    lines.push_back(DateText(local) + " " + TimeOfDayText(local) + " (" + TimeOfDayText(stop.startDayNumber) +
+                    " UTC)  " + StopDurationText(stop) + "  " + position);
   }
   return lines;
 }

@@ -15,12 +15,16 @@ struct SummaryRow {
 
 // The summary's numbers as the track view's panel and `pathmere-cli summary`
 // both show them, so the two never disagree. Times of day are UTC, as the
-// files keep them.
+// files keep them, but for the stops'.
 std::vector<SummaryRow> SummaryRows(const DaySummary& summary);
 // "2026-12-06 12:00:00 to 2026-12-06 12:25:00 UTC": first and last point.
 std::string SpanText(const DaySummary& summary);
-// One line for each stop: start (UTC), duration, position.
+// One line for each stop: start (local date and time, UTC time beside it),
+// duration, position.
 std::vector<std::string> StopLines(const DaySummary& summary);
+// "0:19:41", or "0:19:41 (0:15:02 without points)" for a stop that spans a
+// stretch without points.
+std::string StopDurationText(const DayStop& stop);
 
 // "1:05:09" for a number of seconds (rounded; never negative).
 std::string DurationText(double seconds);

@@ -10,6 +10,9 @@ void SentencePaths::GpsSide::ProcessSentence(const char* sentence) {
     paths_.gpsRmcSeen_ = true;
   }
   sink_.ProcessSentence(sentence);
+  // A receiver may send its RMC with another system's talker ("$GNRMC") and
+  // its GGA with GPS's ("$GPGGA"): the second path needs that GGA too.
+  if (HasPrefix(sentence, "$GPGGA,")) paths_.otherSide_.ProcessSentence(sentence);
 }
 
 void SentencePaths::OtherSide::ProcessSentence(const char* sentence) {

@@ -15,7 +15,8 @@ namespace pathmere {
 // It lasts only until the first "$GPRMC" of the run passes its checksum, and
 // is shut while "GpsOnly" is set, so a receiver that sends GPS sentences is
 // read exactly as one of GPS alone, while one that sends only "$GN..." still
-// gives fixes.
+// gives fixes. While it is open, "$GPGGA" goes to both fix processings (the
+// GPS one first), for receivers that mix "$GNRMC" with "$GPGGA".
 class SentencePaths final : public ReceiverInput {
  public:
   SentencePaths(const Settings& settings, SentenceSink& gps, SentenceSink& otherSystems)

@@ -9,7 +9,10 @@
 namespace pathmere {
 
 int RunForwardCommand(std::optional<int32_t> code, const std::vector<std::string>& unknownSwitches) {
+  // A command line with words that are no switch ("pathmere-cli frobnicate")
+  // is a usage error whether or not a Pathmere runs.
   const int delivered = unknownSwitches.empty() ? 0 : 2;
+  const int failed = unknownSwitches.empty() ? 1 : 2;
   if (!unknownSwitches.empty())
     std::fprintf(stderr, "pathmere-cli: %s\n", UnknownSwitchesText(unknownSwitches).c_str());
   if (!code) return delivered;  // "/noup": nothing to send
@@ -17,7 +20,7 @@ int RunForwardCommand(std::optional<int32_t> code, const std::vector<std::string
   const auto folder = InstanceChannel::DefaultFolder(&problem);
   if (folder.empty()) {
     std::fprintf(stderr, "pathmere-cli: cannot reach a running Pathmere: %s\n", problem.c_str());
-    return 1;
+    return failed;
   }
   InstanceChannel channel(folder);
   switch (channel.Forward(*code)) {
@@ -25,12 +28,12 @@ int RunForwardCommand(std::optional<int32_t> code, const std::vector<std::string
       return delivered;
     case InstanceChannel::ForwardResult::kNoInstance:
       std::fprintf(stderr, "pathmere-cli: no Pathmere is running to take the command\n");
-      return 1;
+      return failed;
     case InstanceChannel::ForwardResult::kFailed:
       break;
   }
   std::fprintf(stderr, "pathmere-cli: the running Pathmere did not answer\n");
-  return 1;
+  return failed;
 }
 
 }  // namespace pathmere

@@ -89,13 +89,13 @@ int MendFile(const fs::path& path, FILE* out, FILE* err) {
     return 0;
   }
   if (shape.own) {
-    const std::string mended = text.substr(0, shape.bodyEnd) + std::string(GpxClosingTags(shape.segmentOpen));
+    const std::string mended = text.substr(0, shape.keep) + std::string(GpxMendingTail(shape));
     if (!WriteFileAtomically(path, mended)) {
       std::fprintf(err, "%s: cannot be written\n", path.c_str());
       return 1;
     }
     std::fprintf(out, "%s: mended, %zu bytes of a cut write removed\n", path.c_str(),
-                 text.size() - shape.bodyEnd);
+                 text.size() - shape.keep);
     return 0;
   }
   for (int n = 1; n <= 1000; ++n) {

@@ -28,6 +28,7 @@
 #include "platform/file_system_posix.h"
 #include "platform/instance_channel.h"
 #include "platform/receiver_port.h"
+#include "platform/serial_devices.h"
 #include "platform/serial_posix.h"
 #include "platform/service_notifier.h"
 #include "platform/settings_store_file.h"
@@ -86,6 +87,13 @@ class RecordHost final : public TickHost {
   const char* outputDir_;
   Program* program_ = nullptr;
 };
+
+// A port number the logger can open something for: none (-1), COM0 to
+// COM15, or one with an entry of its own in the ports folder.
+bool IsPortThatCanBe(int32_t number) {
+  if (number < 0) return number == -1;
+  return !SerialDeviceSurvey(PosixSerialPort::DefaultPortsFolder()).DeviceOf(number).empty();
+}
 
 // The device itself; a COMn link is only how it was found.
 std::string ShownDevice(const PosixSerialPort& port) {
@@ -160,8 +168,9 @@ class PortProblems {
 }  // namespace
 
 int RunRecordCommand(const RecordArguments& args) {
-  const char* outputDir = args.outputDir ? args.outputDir->c_str() : nullptr;
-  if (outputDir != nullptr && !PrepareOutputFolder(outputDir)) return 2;
+  std::string absoluteOutputDir;
+  if (args.outputDir && !PrepareOutputFolder(args.outputDir->c_str(), &absoluteOutputDir)) return 2;
+  const char* outputDir = args.outputDir ? absoluteOutputDir.c_str() : nullptr;
   std::string publishError;
   const std::optional<PublishTarget> publishTarget = LoadPublishTarget(args.publishUrl, &publishError);
   if (!publishError.empty()) {
@@ -222,6 +231,16 @@ int RunRecordCommand(const RecordArguments& args) {
   if (args.source) {
     port.UseSource(*args.source);
     program.SelectPort(0);
+  }
+  if (!args.device && !args.source && !IsPortThatCanBe(program.settings().portNumber)) {
+    // Retried every second for ever, it would only ever fail.
+    const int32_t number = program.settings().portNumber;
+    const std::string where =
+        args.port ? "--port " + std::to_string(number) : "the stored PortNumber " + std::to_string(number);
+    std::fprintf(stderr,
+                 "pathmere-cli: %s cannot be a port: COM0 to COM15 are, and any COMn entry in %s, or none\n",
+                 where.c_str(), PosixSerialPort::DefaultPortsFolder().c_str());
+    return 2;
   }
   if (args.speed) program.SelectSpeed(*args.speed);
   if (args.nmeaLog) program.SetNmeaLog(true);

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "app/logger_report.h"
 #include "app/program.h"
 #include "app/publishing.h"
 #include "cli/console_panel.h"
@@ -44,7 +45,8 @@ int PublishBacklog(PositionPublisher& publisher) {
 }  // namespace
 
 int RunReplayCommand(const ReplayArguments& args) {
-  if (!PrepareOutputFolder(args.outputDir.c_str())) return 2;
+  std::string outputDir;
+  if (!PrepareOutputFolder(args.outputDir.c_str(), &outputDir)) return 2;
   std::unique_ptr<Publishing> publishing;
   if (args.publishUrl) {
     std::string error;
@@ -59,7 +61,7 @@ int RunReplayCommand(const ReplayArguments& args) {
   }
   // The output folder is the root of the writers' device: files land
   // directly in it.
-  PosixFileSystem files(args.outputDir);
+  PosixFileSystem files(outputDir);
   MonotonicTickClock clock;
   TickHost host;  // no start-up action: the output folder is given
   ConsolePanel panel(stdout, args.showStatus ? stderr : nullptr);
@@ -83,7 +85,12 @@ int RunReplayCommand(const ReplayArguments& args) {
     }
     while (program.IsReplaying()) program.Tick();
   }
-  program.ShutDown();
+  if (program.ShutDown() != 0) {
+    // As `record`: scripts must see that the replay did not reach its files.
+    std::fprintf(stderr, "pathmere-cli: not everything could be written: %s\n",
+                 DescribeUnwritten(program).c_str());
+    status = 1;
+  }
   if (publishing) status |= PublishBacklog(publishing->publisher());
   return status;
 }

@@ -32,6 +32,7 @@ nlohmann::json JsonOf(const DaySummary& s) {
     stops.push_back(
         {{"start", DateText(stop.startDayNumber) + "T" + TimeOfDayText(stop.startDayNumber) + "Z"},
          {"seconds", stop.seconds},
+         {"without_points_s", stop.withoutPointsSeconds},
          {"latitude", stop.latitude},
          {"longitude", stop.longitude}});
   }

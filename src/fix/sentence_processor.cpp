@@ -38,8 +38,10 @@ SentenceProcessor::SentenceProcessor(SharedFlags& flags, const ReplayState& repl
 }
 
 void SentenceProcessor::ProcessSentence(const char* sentence) {
-  flags_.idleTicks = 0;
-  ++flags_.sentencesSeen;
+  if (!IsGpsGgaCopy(sentence)) {
+    flags_.idleTicks = 0;
+    ++flags_.sentencesSeen;
+  }
   if (state.ggaSlot < 0) {
     for (GpsFix& slot : state.ggaFixes) {
       slot.altitude = kUnknownAltitude;
@@ -69,14 +71,19 @@ SentenceProcessor::Kind SentenceProcessor::KindOf(const char* sentence) const {
   }
   // Longer text than an assembler hands on would not fit the copy the
   // decoders read.
-  if (!HasOtherSystemTalker(sentence) || strnlen(sentence, sizeof gpsCopy_) >= sizeof gpsCopy_) {
+  const bool gpsGga = IsGpsGgaCopy(sentence);
+  if ((!gpsGga && !HasOtherSystemTalker(sentence)) || strnlen(sentence, sizeof gpsCopy_) >= sizeof gpsCopy_) {
     return Kind::kOther;
   }
   const bool settled = state.talker[0] != '\0';
-  if (settled && (sentence[1] != state.talker[0] || sentence[2] != state.talker[1])) return Kind::kOther;
-  if (HasPrefix(sentence + 3, "GGA,")) return Kind::kGga;
-  if (HasPrefix(sentence + 3, "RMC,")) return Kind::kRmc;
+  const bool ownTalker = !settled || (sentence[1] == state.talker[0] && sentence[2] == state.talker[1]);
+  if (HasPrefix(sentence + 3, "GGA,")) return ownTalker || !state.talkerGgaSeen ? Kind::kGga : Kind::kOther;
+  if (ownTalker && HasPrefix(sentence + 3, "RMC,")) return Kind::kRmc;
   return Kind::kOther;
+}
+
+bool SentenceProcessor::IsGpsGgaCopy(const char* sentence) const {
+  return talkers_ == Talkers::kOtherSystems && HasPrefix(sentence, "$GPGGA,");
 }
 
 // The decoders read "$GPRMC," and "$GPGGA,"; another talker's sentence has
@@ -91,10 +98,13 @@ const char* SentenceProcessor::AsGpsSentence(const char* sentence) {
 
 void SentenceProcessor::ProcessGga(const char* sentence) {
   if (VerifyChecksum(sentence) != 0) return;
+  if (state.talker[0] != '\0' && sentence[1] == state.talker[0] && sentence[2] == state.talker[1]) {
+    state.talkerGgaSeen = true;
+  }
   // Slots are used 1, 0, 1, 0, ... from the start.
   state.ggaSlot = (state.ggaSlot - 1) & 1;
   GpsFix& slot = state.ggaFixes[state.ggaSlot];
-  if (DecodeGga(AsGpsSentence(sentence), &slot) == 0 && ShouldLogSentences()) {
+  if (DecodeGga(AsGpsSentence(sentence), &slot) == 0 && ShouldLogSentences() && !IsGpsGgaCopy(sentence)) {
     outputs_.AddNmeaSentence(slot, sentence, 0);
   }
 }

@@ -29,6 +29,8 @@ struct FixState {
   uint32_t dropRunsEnded = 0;  // how many such runs there were, wrapping
   wchar_t statusText[kStatusTextCapacity] = {};
   char talker[3] = {};  // whose RMC and GGA are taken; empty until settled
+  // The settled talker has sent a GGA since: other talkers' GGA no longer count.
+  bool talkerGgaSeen = false;
 };
 
 // Whose sentences a fix processing takes.
@@ -36,10 +38,14 @@ enum class Talkers {
   // "$GPRMC" and "$GPGGA".
   kGps,
   // RMC and GGA of the other satellite systems' talkers (GN, GL, GA, GB, GQ,
-  // BD), read exactly as "$GPRMC" and "$GPGGA". The first RMC that passes its
-  // checksum settles the talker; from then on only that talker's RMC and GGA
-  // count. Until then a GGA of any of them is taken, so that the fix the
-  // first RMC holds has the GGA sent just before it, as on a GPS receiver.
+  // BD), read exactly as "$GPRMC" and "$GPGGA", and "$GPGGA" beside them. The
+  // first RMC that passes its checksum settles the talker; from then on only
+  // that talker's RMC counts. Until then a GGA of any of them is taken, so
+  // that the fix the first RMC holds has the GGA sent just before it, as on a
+  // GPS receiver; after it too, until the settled talker sends a GGA of its
+  // own: a receiver sending "$GNRMC" with "$GPGGA" (or "$GLGGA") has its
+  // fixes merged as one sending "$GPRMC" with "$GPGGA". "$GPGGA" comes here
+  // only for its values: the GPS fix processing counts and logs it.
   kOtherSystems,
 };
 
@@ -63,6 +69,8 @@ class SentenceProcessor {
  private:
   enum class Kind { kOther, kGga, kRmc };
   Kind KindOf(const char* sentence) const;
+  // A "$GPGGA" handed to the other systems' processing for its values.
+  bool IsGpsGgaCopy(const char* sentence) const;
   const char* AsGpsSentence(const char* sentence);
   void ProcessGga(const char* sentence);
   void ProcessRmc(const char* sentence);

@@ -81,9 +81,9 @@ void GpxDayFile::Open() {
   }
   if (!shape.intact) {
     const FileHandle file = files_.OpenOrCreate(names_.fileName());
-    const std::string_view closing = GpxClosingTags(shape.segmentOpen);
+    const std::string_view closing = GpxMendingTail(shape);
     uint32_t written = 0;
-    const bool mended = file != kInvalidFile && files_.Truncate(file, static_cast<int64_t>(shape.bodyEnd)) &&
+    const bool mended = file != kInvalidFile && files_.Truncate(file, static_cast<int64_t>(shape.keep)) &&
                         files_.SeekToEnd(file) &&
                         files_.Write(file, closing.data(), static_cast<uint32_t>(closing.size()), &written);
     if (mended && syncToDisk_) files_.SyncData(file);
@@ -93,8 +93,7 @@ void GpxDayFile::Open() {
       PutAside();
       return;
     }
-    log_.PostNumbered(message_, kMessageCapacity, kMended,
-                      static_cast<uint32_t>(text.size() - shape.bodyEnd));
+    log_.PostNumbered(message_, kMessageCapacity, kMended, static_cast<uint32_t>(text.size() - shape.keep));
   }
   exists_ = true;
   segmentOpen_ = shape.segmentOpen;

@@ -79,7 +79,8 @@ std::string ComposeGpxDocument(const char* version, const OziDay& day) {
   out.append(buffer, ComposeGpxHead(version, first, buffer, sizeof buffer));
 
   for (const WaypointLine& waypoint : day.waypoints) {
-    const GpsFix fix = FixAt(waypoint.latitude, waypoint.longitude, waypoint.dayNumber);
+    GpsFix fix = FixAt(waypoint.latitude, waypoint.longitude, waypoint.dayNumber);
+    if (waypoint.hasAltitude) fix.altitude = waypoint.altitudeFeet / kFeetPerMetre;
     out.append(buffer, ComposeGpxWaypoint(fix, waypoint.name, buffer, sizeof buffer));
   }
   if (!day.route.empty()) {
@@ -89,7 +90,9 @@ std::string ComposeGpxDocument(const char* version, const OziDay& day) {
     out.append(buffer, length);
     for (const RouteLine& point : day.route) {
       const GpsFix fix = FixAt(point.latitude, point.longitude, point.dayNumber);
-      out.append(buffer, ComposeGpxRoutePoint(fix, point.number, buffer, sizeof buffer));
+      // A line without a name keeps its number as the name.
+      const std::string name = point.name.empty() ? std::to_string(point.number) : point.name;
+      out.append(buffer, ComposeGpxRoutePoint(fix, name, buffer, sizeof buffer));
     }
     out.append("</rte>\n");
   }

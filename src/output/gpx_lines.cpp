@@ -214,9 +214,11 @@ size_t ComposeWaypointName(const GpsFix& fix, const GpsFix& local, char* buffer,
   return WholeOrNothing(text, buffer);
 }
 
-size_t ComposeGpxWaypoint(const GpsFix& fix, std::string_view name, char* buffer, size_t capacity) {
-  DecimalText text(buffer, capacity);
-  if (!AppendPointHead(text, buffer, "<wpt", fix, true)) return 0;
+namespace {
+
+// "<name>...</name>": markup characters escaped, bytes that are not
+// printable ASCII (another program's code page) as "?".
+void AppendName(DecimalText& text, std::string_view name) {
   text.Append("<name>");
   for (const char c : name) {
     switch (c) {
@@ -239,17 +241,24 @@ size_t ComposeGpxWaypoint(const GpsFix& fix, std::string_view name, char* buffer
     }
   }
   text.Append("</name>");
+}
+
+}  // namespace
+
+size_t ComposeGpxWaypoint(const GpsFix& fix, std::string_view name, char* buffer, size_t capacity) {
+  DecimalText text(buffer, capacity);
+  if (!AppendPointHead(text, buffer, "<wpt", fix, true)) return 0;
+  AppendName(text, name);
   AppendSatellitesAndHdop(text, fix);
   text.Append("</wpt>\n");
   return WholeOrNothing(text, buffer);
 }
 
-size_t ComposeGpxRoutePoint(const GpsFix& fix, int32_t number, char* buffer, size_t capacity) {
+size_t ComposeGpxRoutePoint(const GpsFix& fix, std::string_view name, char* buffer, size_t capacity) {
   DecimalText text(buffer, capacity);
   if (!AppendPointHead(text, buffer, "<rtept", fix, false)) return 0;
-  text.Append("<name>");
-  text.AppendInt(number);
-  text.Append("</name></rtept>\n");
+  AppendName(text, name);
+  text.Append("</rtept>\n");
   return WholeOrNothing(text, buffer);
 }
 

@@ -55,8 +55,9 @@ size_t ComposeGpxWaypoint(const GpsFix& fix, std::string_view name, char* buffer
 // time of `fix`, the second rounded.
 size_t ComposeWaypointName(const GpsFix& fix, const GpsFix& local, char* buffer, size_t capacity);
 
-// Route point of a finished day: position, <time>, <name> ("1", "2", ...).
-size_t ComposeGpxRoutePoint(const GpsFix& fix, int32_t number, char* buffer, size_t capacity);
+// Route point of a finished day: position, <time>, <name> (the .rte line's,
+// escaped as a waypoint's).
+size_t ComposeGpxRoutePoint(const GpsFix& fix, std::string_view name, char* buffer, size_t capacity);
 
 // What ends the file: the open segment's end when `segmentOpen`, then the
 // track's and the document's.

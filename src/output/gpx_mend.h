@@ -15,8 +15,12 @@ struct GpxShape {
   // more than the writer could have cut (its start, the track's line, a
   // whole point after the cut), and it is put aside rather than touched.
   bool own = false;
-  // Bytes kept: up to the last whole track point, else up to the track's
-  // start line.
+  // Bytes of the file kept as they are: up to the last whole track point,
+  // else up to the track's start line. GpxMendingTail() goes after them.
+  size_t keep = 0;
+  // The last whole point lost only its line feed.
+  bool lineEndLost = false;
+  // Where the closing tags start once mended: `keep`, and the line feed.
   size_t bodyEnd = 0;
   // The kept part ends inside a <trkseg>.
   bool segmentOpen = false;
@@ -27,5 +31,9 @@ struct GpxShape {
 };
 
 GpxShape InspectGpx(std::string_view text);
+
+// What mending writes after the kept bytes: the lost line feed if any, then
+// the closing tags.
+std::string_view GpxMendingTail(const GpxShape& shape);
 
 }  // namespace pathmere

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string>
 
 namespace pathmere {
 namespace {
@@ -65,6 +66,21 @@ bool DayNumber(std::string_view field, double* dayNumber) {
   return true;
 }
 
+// Names are shown, so only printable ASCII is kept of them.
+std::string ShownName(std::string_view field) {
+  std::string name;
+  for (char c : TrimBlanks(field).substr(0, kWaypointNameLimit)) name += (c >= 0x20 && c < 0x7F) ? c : '?';
+  return name;
+}
+
+// An altitude in feet; -777 is the format's "unknown".
+bool Altitude(std::string_view field, double* feet) {
+  double value = 0.0;
+  if (!Number(field, &value) || value == -777.0) return false;
+  *feet = value;
+  return true;
+}
+
 }  // namespace
 
 bool ParseTrackPointLine(std::string_view line, TrackLine* out) {
@@ -74,10 +90,7 @@ bool ParseTrackPointLine(std::string_view line, TrackLine* out) {
   TrackLine parsed;
   if (!Position(fields.field[0], fields.field[1], &parsed.latitude, &parsed.longitude)) return false;
   if (!DayNumber(fields.field[4], &parsed.dayNumber)) return false;
-  double feet = 0.0;
-  // -777 is the format's "unknown".
-  parsed.hasAltitude = Number(fields.field[3], &feet) && feet != -777.0;
-  parsed.altitudeFeet = parsed.hasAltitude ? feet : 0.0;
+  parsed.hasAltitude = Altitude(fields.field[3], &parsed.altitudeFeet);
   *out = parsed;
   return true;
 }
@@ -92,21 +105,22 @@ bool ParseRoutePointLine(std::string_view line, RouteLine* out) {
   if (number.empty() || error != std::errc() || end != number.data() + number.size()) return false;
   if (!Position(fields.field[5], fields.field[6], &parsed.latitude, &parsed.longitude)) return false;
   if (!DayNumber(fields.field[7], &parsed.dayNumber)) return false;
-  *out = parsed;
+  parsed.name = ShownName(fields.field[4]);
+  *out = std::move(parsed);
   return true;
 }
 
 bool ParseWaypointLine(std::string_view line, WaypointLine* out) {
-  // number, name, latitude, longitude, day number, ...
+  // number, name, latitude, longitude, day number, symbol, status, display
+  // format, colours (2), description, pointer direction, display format,
+  // proximity, altitude in feet, ...
   const Fields fields = Split(line);
   if (fields.count < 5) return false;
   WaypointLine parsed;
   if (!Position(fields.field[2], fields.field[3], &parsed.latitude, &parsed.longitude)) return false;
   if (!DayNumber(fields.field[4], &parsed.dayNumber)) return false;
-  // Names are shown, so only printable ASCII is kept of them.
-  for (char c : TrimBlanks(fields.field[1]).substr(0, kWaypointNameLimit)) {
-    parsed.name += (c >= 0x20 && c < 0x7F) ? c : '?';
-  }
+  parsed.name = ShownName(fields.field[1]);
+  parsed.hasAltitude = fields.count > 14 && Altitude(fields.field[14], &parsed.altitudeFeet);
   *out = std::move(parsed);
   return true;
 }

@@ -24,6 +24,7 @@ bool ParseTrackPointLine(std::string_view line, TrackLine* out);
 
 struct RouteLine {
   int32_t number = 0;
+  std::string name;  // as a waypoint's name; may be empty
   double latitude = 0.0;
   double longitude = 0.0;
   double dayNumber = 0.0;
@@ -35,6 +36,8 @@ struct WaypointLine {
   double latitude = 0.0;
   double longitude = 0.0;
   double dayNumber = 0.0;
+  bool hasAltitude = false;  // the 15th field, where a line has it
+  double altitudeFeet = 0.0;
 };
 inline constexpr size_t kWaypointNameLimit = 40;
 bool ParseWaypointLine(std::string_view line, WaypointLine* out);

@@ -16,7 +16,7 @@ inline constexpr int kCommandSpeedLast = 40032;   // 115200
 inline constexpr int kCommandEnableNmeaLog = 40033;
 inline constexpr int kCommandHideAtStartup = 40034;
 inline constexpr int kCommandGpsOnly = 40035;   // "GPS sentences only"
-inline constexpr int kCommandWriteGpx = 40036;  // "Write GPX files"
+inline constexpr int kCommandWriteGpx = 40038;  // "Write GPX files"
 
 // The speeds of the speed sub-menu, in the order of its commands.
 inline constexpr int32_t kOfferedSpeeds[] = {4800, 9600, 19200, 38400, 57600, 115200};

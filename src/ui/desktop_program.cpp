@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,7 +32,7 @@ constexpr char kNoDisplay[] =
     "no display: use pathmere-cli record to log without a window (pathmere-cli --help tells more)\n";
 
 constexpr char kUsage[] =
-    "Usage: pathmere [/wpth | /wpts | /noup]\n"
+    "Usage: pathmere [/wpth | /wpts | /noup | --version]\n"
     "  Starts the desktop program of the GPS track logger Pathmere. While one\n"
     "  runs, a second start hands it its switch and ends:\n"
     "    /wpth   mark a waypoint at the next good fix and write pending points\n"
@@ -41,9 +42,11 @@ constexpr char kUsage[] =
     "  Exit status 2 when a switch is not one of these (the window is still\n"
     "  shown). pathmere-cli --help tells how to log without a window.\n";
 
-bool AsksForHelp(int argc, char** argv) {
+bool AsksFor(int argc, char** argv, std::initializer_list<const char*> names) {
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    for (const char* name : names) {
+      if (std::strcmp(argv[i], name) == 0) return true;
+    }
   }
   return false;
 }
@@ -110,8 +113,13 @@ void SetApplicationIdentity() {
 }
 
 int RunDesktopProgram(int argc, char** argv) {
-  if (AsksForHelp(argc, argv)) {
+  if (AsksFor(argc, argv, {"--help", "-h"})) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // As pathmere-cli --version: neither a window nor a second start.
+  if (AsksFor(argc, argv, {"--version"})) {
+    std::printf("pathmere %s\n", ProgramVersion());
     return 0;
   }
   // A second start needs no window and no display: it hands its command to

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/pending_points.h"
 #include "app/receiver_search.h"
@@ -201,8 +202,14 @@ void MainWindow::HandleForwardedCode(int32_t code) {
 void MainWindow::Restore() {
   // The panel follows the client area through the window's layout.
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-  // Some window managers place a window shown again anew.
-  if (!isVisible() && hiddenAt_.isValid()) move(hiddenAt_.topLeft());
+  // Some window managers place a window shown again anew unless it asks
+  // for its place. A move to where Qt thinks the window still is asks for
+  // nothing, and after the user dragged it Qt has only followed: the place
+  // is also set on the window itself, which always asks for it.
+  if (!isVisible() && hiddenAt_.isValid()) {
+    move(hiddenAt_.topLeft());
+    if (windowHandle() != nullptr) windowHandle()->setFramePosition(hiddenAt_.topLeft());
+  }
   show();
   raise();
   activateWindow();

@@ -37,7 +37,8 @@ class QTimer;
 namespace pathmere {
 
 // Commands of the window itself; the port, speed and switch commands are in
-// settings/menu_marks.h.
+// settings/menu_marks.h. Each has a number of its own: the window finds an
+// item by its number.
 inline constexpr int kCommandQuit = 1;  // Ctrl+Q
 inline constexpr int kCommandAbout = 40003;
 inline constexpr int kCommandExit = 40004;

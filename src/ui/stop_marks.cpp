@@ -32,7 +32,7 @@ void PaintStopMarks(QPainter& painter, const TrackProjection& projection, const 
 
 QString StopText(const DayStop& stop) {
   return QStringLiteral("%1  %2  %3 %4")
-      .arg(BothClocksText(stop.startDayNumber), QString::fromStdString(DurationText(stop.seconds)))
+      .arg(BothClocksText(stop.startDayNumber), QString::fromStdString(StopDurationText(stop)))
       .arg(stop.latitude, 0, 'f', 5)
       .arg(stop.longitude, 0, 'f', 5);
 }

@@ -1,5 +1,7 @@
 #include "ui/tray_menu.h"
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 
@@ -7,6 +9,34 @@
 #include "ui/menu_keys.h"
 
 namespace pathmere {
+namespace {
+
+// While the menu is open, Ctrl+Q is the key it shows beside Exit: Exit's
+// question, not the window's way out without one.
+class QuitKeyAsExit final : public QObject {
+ public:
+  QuitKeyAsExit(QMenu& menu, QAction& exit) : QObject(&menu), menu_(menu), exit_(exit) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) return false;
+    if (static_cast<QKeyEvent*>(event)->keyCombination() != QKeyCombination(Qt::ControlModifier, Qt::Key_Q))
+      return QObject::eventFilter(watched, event);
+    // Taken here, so the window's own Ctrl+Q does not fire.
+    event->accept();
+    if (event->type() == QEvent::KeyPress) {
+      menu_.close();
+      // Once the menu is gone: Exit asks in a dialog of its own.
+      QMetaObject::invokeMethod(&exit_, &QAction::trigger, Qt::QueuedConnection);
+    }
+    return true;
+  }
+
+ private:
+  QMenu& menu_;
+  QAction& exit_;
+};
+
+}  // namespace
 
 QMenu* MakeTrayMenu(MainWindow& window) {
   auto* menu = new QMenu(&window);
@@ -23,6 +53,7 @@ QMenu* MakeTrayMenu(MainWindow& window) {
   QAction* exit = menu->addAction(QStringLiteral("Exit"));
   ShowQuitKey(*exit);
   QObject::connect(exit, &QAction::triggered, &window, [&window] { window.action(kCommandExit)->trigger(); });
+  menu->installEventFilter(new QuitKeyAsExit(*menu, *exit));
   return menu;
 }
 

@@ -6,16 +6,10 @@
 
 #include <QDateTime>
 
-#include "platform/time_services.h"
-
 namespace pathmere {
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
-// File time of 1899-12-30 00:00, the day numbers' epoch.
-constexpr FileTime kDayNumberEpoch = (FileTime{21968297u} << 32) + FileTime{2836185088u};
-// 9999-12-31: far enough for any log, near enough for a file time.
-constexpr double kLastDayNumber = 2958465.0;
 // 1970-01-01 as a day number.
 constexpr double kUnixEpochDayNumber = 25569.0;
 
@@ -23,27 +17,11 @@ constexpr double kUnixEpochDayNumber = 25569.0;
 // number a hair before a change of the clocks reads as the change.
 int64_t Milliseconds(double dayNumber) { return std::llround(dayNumber * kSecondsPerDay * 1000.0); }
 
-// The zone's offset at that instant in seconds; false where it has none.
-bool OffsetSeconds(double utcDayNumber, int64_t* seconds) {
-  if (!(utcDayNumber >= 0.0 && utcDayNumber <= kLastDayNumber)) return false;
-  const FileTime utc = kDayNumberEpoch + static_cast<FileTime>(Milliseconds(utcDayNumber)) * 10000u;
-  FileTime local = 0;
-  if (!FileTimeToLocalFileTime(utc, &local)) return false;
-  *seconds = (static_cast<int64_t>(local) - static_cast<int64_t>(utc)) / 10000000;
-  return true;
-}
-
 }  // namespace
-
-double LocalDayNumber(double utcDayNumber) {
-  int64_t seconds = 0;
-  if (!OffsetSeconds(utcDayNumber, &seconds)) return utcDayNumber;
-  return utcDayNumber + static_cast<double>(seconds) / kSecondsPerDay;
-}
 
 QString ZoneText(double utcDayNumber) {
   int64_t seconds = 0;
-  if (!OffsetSeconds(utcDayNumber, &seconds)) return QStringLiteral("UTC");
+  if (!UtcOffsetSeconds(utcDayNumber, &seconds)) return QStringLiteral("UTC");
   const qint64 unixMilliseconds = Milliseconds(utcDayNumber) - Milliseconds(kUnixEpochDayNumber);
   const QString name = QDateTime::fromMSecsSinceEpoch(unixMilliseconds, Qt::LocalTime).timeZoneAbbreviation();
   // POSIX zones without a name give their offset as "+0530".

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "app/local_day_number.h"
+
 namespace pathmere {
 
 // The track view tells the time of day as the day files are named: local,
@@ -9,9 +11,8 @@ namespace pathmere {
 // offset its day had. The files keep UTC day numbers (days since
 // 1899-12-30); UTC stays at hand in the tooltips.
 
-// `utcDayNumber` moved by the zone's offset at that instant; unchanged
-// where the zone cannot be applied (no date, before 1601, past 9999).
-double LocalDayNumber(double utcDayNumber);
+// LocalDayNumber (app/local_day_number.h) moves a UTC day number by the
+// zone's offset at that instant.
 // "CEST", or "UTC+05:30" where the zone has no abbreviation, at that instant.
 QString ZoneText(double utcDayNumber);
 // "13:04:59" of a day number as the track file's time column has it.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/day_summary_text.h"
+#include "support/test_environment.h"
 
 namespace pathmere {
 namespace {
@@ -126,6 +127,20 @@ TEST(DaySummaryTest, GeneratedDaysGiveTheirKnownNumbers) {
       {"the receiver's 70 km/h held for 5 s is the maximum",
        DayMaker().Reporting().Start().Leg(300, k50Kmh).ReportedGlitch(5, 70 / 3.6).Leg(300, k50Kmh).Summary(),
        8.333, 10, 0, 0, 0, 70, 1},
+      {"the receiver says 0 km/h throughout while its positions wander 20 m: it stands",
+       DayMaker().Reporting().Start().Leg(600, 0.0, 0.0, 20.0).Summary(), 0, 0, 10, 0, 1, 0, 1},
+      {"a walk the receiver reports at 1.5 km/h, positions wandering 10 m: the receiver's way and speed",
+       DayMaker().Reporting().Start().Leg(1200, 1.5 / 3.6, 0.0, 10.0).Summary(), 0.5, 20, 0, 0, 0, 1.5, 1},
+      {"a stop of 4 min with 10 min without points inside it",
+       DayMaker()
+           .Start()
+           .Leg(600, k50Kmh)
+           .Leg(120, 0.0)
+           .Gap(600, 0.0)
+           .Leg(120, 0.0)
+           .Leg(600, k50Kmh)
+           .Summary(),
+       16.667, 20, 4, 10, 1, 50, 2},
       {"no points", DaySummary{}, 0, 0, 0, 0, 0, 0, 0},
   };
   for (const Row& row : rows) {
@@ -151,6 +166,16 @@ TEST(DaySummaryTest, GeneratedDaysGiveTheirKnownNumbers) {
   EXPECT_NEAR(rows[0].summary.totalAverageSpeed() * 3.6, 40.0, 0.5);
   EXPECT_DOUBLE_EQ(rows[0].summary.pauseSpeed, PauseRules::kPauseMetresPerSecond);
   EXPECT_DOUBLE_EQ(rows[2].summary.pauseSpeed, PauseRules::kWalkingPauseMetresPerSecond) << "a walking day";
+  // The walk's averages are no faster than its maximum.
+  EXPECT_NEAR(rows[10].summary.movingAverageSpeed() * 3.6, 1.5, 0.01);
+  EXPECT_NEAR(rows[10].summary.totalAverageSpeed() * 3.6, 1.5, 0.01);
+  // A stop across a stretch without points says how much of it had none.
+  const DaySummary& gapStop = rows[11].summary;
+  ASSERT_EQ(gapStop.stops.size(), 1U);
+  EXPECT_NEAR(gapStop.stops[0].withoutPointsSeconds, 600.0, 0.01);
+  EXPECT_EQ(StopLines(gapStop).at(0),
+            "2026-12-06 12:10:00 (12:10:00 UTC)  0:14:00 (0:10:00 without points)  51.57494 0.00000");
+  EXPECT_EQ(SummaryRows(gapStop).back().value, "1 (0:10:00 of them without points)");
 }
 
 TEST(DaySummaryTest, ClimbIsCountedPastTheNoiseOnly) {
@@ -205,7 +230,12 @@ TEST(DaySummaryTest, DaysAddUpAndTextsAreReadable) {
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows[0].label, "Distance");
   EXPECT_EQ(rows[0].value, "16.67 km");
-  EXPECT_EQ(StopLines(one), std::vector<std::string>{"12:10:00 UTC  0:05:00  51.57494 0.00000"});
+  EXPECT_EQ(StopLines(one),
+            std::vector<std::string>{"2026-12-06 12:10:00 (12:10:00 UTC)  0:05:00  51.57494 0.00000"});
+  // Stops of a range of days: each with its local date.
+  testing::ScopedTimeZone kiritimati("Pacific/Kiritimati");  // UTC+14: the next day
+  EXPECT_EQ(StopLines(one),
+            std::vector<std::string>{"2026-12-07 02:10:00 (12:10:00 UTC)  0:05:00  51.57494 0.00000"});
 }
 
 }  // namespace

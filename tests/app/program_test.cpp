@@ -176,6 +176,10 @@ TEST(OtherSystemsTest, StreamsGiveTheFilesOfTheirGpsEquivalent) {
   std::string interleaved;  // GN first; a GL walk elsewhere follows each of its sentences
   const std::vector<std::string> gn = Lines(WalkOf("GN", 0, 40)), gl = Lines(WalkOf("GL", 100, 40));
   for (size_t i = 0; i < gn.size(); ++i) interleaved += gn[i] + "\n" + gl[i] + "\n";
+  const std::string mixedTalkers = Rewritten(WalkOf("GN", 0, 40), {"$GNGGA"}, "GP");
+  std::string withFarGpsGga;  // each GN GGA followed by a GP GGA 100 s later
+  const std::vector<std::string> far = Lines(WalkOf("GP", 100, 40));
+  for (size_t i = 0; i < gn.size(); ++i) withFarGpsGga += gn[i] + "\n" + (i % 2 == 0 ? far[i] + "\n" : "");
   struct Row {
     const char* legend;
     std::string stream;
@@ -194,8 +198,9 @@ TEST(OtherSystemsTest, StreamsGiveTheFilesOfTheirGpsEquivalent) {
       {"a GPS RMC that fails its checksum does not end the second path",
        badGpsRmc + "\r\n" + WalkOf("GN", 0, 40), gp},
       {"the first good RMC's talker is kept", interleaved, gp},
-      {"GN RMC with GP GGA: the GGA are the GPS path's (and logged), the GN fixes go without",
-       Rewritten(WalkOf("GN", 0, 40), {"$GNGGA"}, "GP"), Rewritten(WalkOf("GN", 0, 40), {"$GNGGA"}, "XX"),
+      {"GN RMC with GP GGA: merged as GP RMC with GP GGA (each GGA logged once)", mixedTalkers, gp},
+      {"GL RMC with GN GGA", Rewritten(WalkOf("GL", 0, 40), {"$GLGGA"}, "GN"), gp},
+      {"GN RMC with GN GGA and GP GGA of another time: the RMC's own talker's GGA count", withFarGpsGga, gp,
        false, false},
       {"GPS sentences only: GN gives nothing", WalkOf("GN", 0, 40), "", true},
       {"GPS sentences only: GP with GN among it is GP alone", interleaved + gp, gp, true},
@@ -212,6 +217,19 @@ TEST(OtherSystemsTest, StreamsGiveTheFilesOfTheirGpsEquivalent) {
     EXPECT_EQ(files, expected) << row.legend;
   }
   EXPECT_FALSE(TrackPoints(FilesFor(gp)).empty());
+  // What the mixed talkers' fixes were missing: the GGA's altitude.
+  int checked = 0;
+  for (const auto& [name, content] : FilesFor(mixedTalkers)) {
+    if (name.ends_with(".plt")) {
+      EXPECT_EQ(content.find(",-777,"), std::string::npos) << content;
+      EXPECT_NE(content.find(" 1640.42,"), std::string::npos) << content;
+      ++checked;
+    } else if (name.ends_with(".gpx")) {
+      EXPECT_NE(content.find("<ele>500</ele>"), std::string::npos) << content;
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 2);
 }
 
 // Until the first good GPS RMC the other systems' fixes are recorded, after

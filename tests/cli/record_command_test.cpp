@@ -80,6 +80,8 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   std::this_thread::sleep_for(2500ms);  // a few ticks: the queue drains
   const auto marked = RunCommand({PATHMERE_CLI_PATH, "/wpth"}, env);
   EXPECT_EQ(marked.exitStatus, 0) << marked.err;
+  // A word that is no command is a usage error, logger or not (see below).
+  EXPECT_EQ(RunCommand({PATHMERE_CLI_PATH, "frobnicate"}, env).exitStatus, 2);
   receiver.Send(content.substr(half));
   std::this_thread::sleep_for(3500ms);
 
@@ -118,6 +120,7 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
   const auto nobody = RunCommand({PATHMERE_CLI_PATH, "status"}, env);
   EXPECT_EQ(nobody.exitStatus, 1);
   EXPECT_EQ(nobody.err, "pathmere-cli: no Pathmere is running\n");
+  EXPECT_EQ(RunCommand({PATHMERE_CLI_PATH, "frobnicate"}, env).exitStatus, 2);
   const auto written = RunCommand(summary, env);
   ASSERT_EQ(written.exitStatus, 0) << written.err;
   EXPECT_EQ(live.out, written.out);
@@ -175,6 +178,23 @@ TEST(RecordCommandTest, LiveCaptureWaypointFromAnotherShellAndCleanShutDown) {
 // A reader of standard output that goes away (`record --status | head`) and
 // SIGPIPE itself stop nothing: the logger goes on until it is stopped. When
 // the last flush fails, the exit status says so.
+// A folder given relative to where the logger was started is the same
+// folder for `status` and `summary` asked from anywhere else.
+TEST(RecordCommandTest, ARelativeOutputFolderIsKeptAndToldAsAnAbsolutePath) {
+  testing::LoggerHome home;
+  testing::ChildProcess logger(
+      {"/bin/sh", "-c", "cd \"$0\" && exec \"$1\" record --port none --output ./out/", home.root().string(),
+       PATHMERE_CLI_PATH},
+      home.Environment("UTC"));
+  testing::CommandResult status;
+  for (int i = 0; i < 100 && status.exitStatus != 0; ++i) {
+    std::this_thread::sleep_for(100ms);
+    status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+  }
+  EXPECT_NE(status.out.find("Output folder: " + home.out().string() + "\n"), std::string::npos) << status.out;
+  EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+}
+
 TEST(RecordCommandTest, EveryStopSignalWritesWhatIsPending) {
   struct Row {
     const char* legend;
@@ -457,6 +477,29 @@ TEST(RecordCommandTest, FullDiskIsToldOnceAndThePendingPointsFollowWhenThereIsRo
 
 // Without --output the stored folder is used; where it cannot be, the
 // logger says which problem it has (once) and writes to the default.
+// A number no port can have is refused at once, given or stored; a COM99
+// entry of the user's own is a port.
+TEST(RecordCommandTest, APortNumberThatCannotBeAPortIsRefused) {
+  testing::LoggerHome home;
+  const std::vector<std::string> record = {PATHMERE_CLI_PATH, "record", "--output", home.out().string()};
+  std::vector<std::string> given = record;
+  given.insert(given.end(), {"--port", "99"});
+  const auto refused = testing::RunCommand(given, home.Environment("UTC"));
+  EXPECT_EQ(refused.exitStatus, 2);
+  EXPECT_TRUE(
+      refused.err.starts_with("pathmere-cli: --port 99 cannot be a port: COM0 to COM15 are, and any "))
+      << refused.err;
+  std::ofstream(home.config() / "Brenix" / "Pathmere.reg") << "\"PortNumber\"=dword:00000063\n";
+  const auto stored = testing::RunCommand(record, home.Environment("UTC"));
+  EXPECT_EQ(stored.exitStatus, 2);
+  EXPECT_NE(stored.err.find("the stored PortNumber 99 cannot be a port"), std::string::npos) << stored.err;
+
+  home.LinkPort(99, "/dev/null");
+  testing::ChildProcess logger(given, home.Environment("UTC"));
+  ASSERT_TRUE(WaitFor(logger, "COM99")) << logger.Output() << logger.err();
+  EXPECT_EQ(logger.Stop(SIGTERM).exitStatus, 0);
+}
+
 TEST(RecordCommandTest, UnusableStoredFolderIsNamedForWhatIsWrongWithIt) {
   struct Row {
     const char* legend;

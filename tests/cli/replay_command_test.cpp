@@ -59,6 +59,22 @@ TEST_F(ReplayCommandTest, MessageLogGoesToStandardOutputByteForByte) {
   testing::ExpectGpsBabelReadsBack(out.path() / "tracks");
 }
 
+// As `record`: fixes that reach no file are a failure, told on standard
+// error. Folders in the day files' places stand for a disk that takes no
+// writes, which even root cannot write through.
+TEST_F(ReplayCommandTest, AFolderThatTakesNoWritesGivesStatusOne) {
+  const std::string fixes = Write("fixes.nmea", StandingFixes(25));
+  for (const char* extension : {"plt", "rte", "gpx"}) {
+    fs::create_directories(out.path() / "tracks" / (std::string("2026-12-06.") + extension));
+  }
+  const auto result = Replay({fixes});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.out.find("File Open Error: 21"), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find("2026-12-06.plt: 3 lines lost (cannot open 2026-12-06.plt: Is a directory)"),
+            std::string::npos)
+      << result.err;
+}
+
 TEST_F(ReplayCommandTest, HostileFilesAreReplayedWithoutHarm) {
   std::string noise;
   uint32_t seed = 7;

@@ -26,12 +26,12 @@ TEST(SummaryCommandTest, DaysOfAFolderAsTextAndJson) {
 
   const auto one = RunCommand({PATHMERE_CLI_PATH, "summary", "--output", folder, "2026-12-06"});
   EXPECT_EQ(one.exitStatus, 0) << one.err;
-  for (const char* line :
-       {"2026-12-06: 2026-12-06 12:00:00 to 2026-12-06 12:25:00 UTC\n",
-        "  Distance:                16.67 km\n", "  Moving time:             0:20:00\n",
-        "  Stopped time:            0:05:00\n", "  Total time:              0:25:00\n",
-        "  Maximum speed:           50.0 km/h\n", "  Ascent:                  50 m\n",
-        "  Stops:                   1\n", "    stop 12:10:00 UTC  0:05:00  51.57494 0.00000\n"}) {
+  for (const char* line : {"2026-12-06: 2026-12-06 12:00:00 to 2026-12-06 12:25:00 UTC\n",
+                           "  Distance:                16.67 km\n", "  Moving time:             0:20:00\n",
+                           "  Stopped time:            0:05:00\n", "  Total time:              0:25:00\n",
+                           "  Maximum speed:           50.0 km/h\n", "  Ascent:                  50 m\n",
+                           "  Stops:                   1\n",
+                           "    stop 2026-12-06 12:10:00 (12:10:00 UTC)  0:05:00  51.57494 0.00000\n"}) {
     EXPECT_NE(one.out.find(line), std::string::npos) << line << one.out;
   }
 

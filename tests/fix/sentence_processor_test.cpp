@@ -270,7 +270,8 @@ TEST_F(SentenceProcessorTest, EverySentenceResetsTheIdleCount) {
 }
 
 // The other systems' processing settles on the talker of the first RMC that
-// passes its checksum; GGA of any of them count until then.
+// passes its checksum; GGA of any of them, and GPS's, count until the settled
+// talker sends one.
 TEST(OtherSystemsProcessorTest, TheFirstGoodRmcSettlesTheTalker) {
   std::string badRmc = WithTalker(Rmc({.timeOfDay = 99.0}), "GL");
   badRmc.back() = badRmc.back() == '0' ? '1' : '0';
@@ -286,7 +287,15 @@ TEST(OtherSystemsProcessorTest, TheFirstGoodRmcSettlesTheTalker) {
   const Row rows[] = {
       {"a GGA before the first RMC is merged", {gga, rmc, next}, "GN", "Alt: 321.0\r\n"},
       {"so is one of another talker", {WithTalker(gga, "GL"), rmc, next}, "GN", "Alt: 321.0\r\n"},
-      {"afterwards only the settled talker's GGA", {rmc, WithTalker(gga, "GL"), next}, "GN", "Alt: ???\r\n"},
+      {"afterwards too, while the settled talker has sent no GGA",
+       {rmc, WithTalker(gga, "GL"), next},
+       "GN",
+       "Alt: 321.0\r\n"},
+      {"GPS's GGA with another system's RMC", {rmc, WithTalker(gga, "GP"), next}, "GN", "Alt: 321.0\r\n"},
+      {"once it has, only its own",
+       {rmc, WithTalker(Gga(50.0, 1.2, 100.0), "GN"), WithTalker(gga, "GP"), next},
+       "GN",
+       "Alt: ???\r\n"},
       {"an RMC that fails its checksum settles nothing", {badRmc, rmc, gga, next}, "GN", "Alt: 321.0\r\n"},
       {"status V settles it too",
        {WithTalker(Rmc({.timeOfDay = 99.0, .status = "V"}), "BD"), rmc, gga, next},

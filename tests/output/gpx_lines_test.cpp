@@ -149,10 +149,9 @@ TEST(GpxLinesTest, HeadWaypointAndRoutePoint) {
   // Another program's name: markup escaped, code-page bytes replaced.
   const std::string escaped(buffer, ComposeGpxWaypoint(fix, "a<b>&\"c\"\xd1", buffer, sizeof buffer));
   EXPECT_NE(escaped.find("<name>a&lt;b&gt;&amp;&quot;c&quot;?</name>"), std::string::npos) << escaped;
-  EXPECT_EQ(
-      std::string(buffer, ComposeGpxRoutePoint(fix, 3, buffer, sizeof buffer)),
-      "<rtept lat=\"51.477880000\" lon=\"-0.001470000\"><time>2026-12-06T02:56:44.5Z</time><name>3</name>"
-      "</rtept>\n");
+  EXPECT_EQ(std::string(buffer, ComposeGpxRoutePoint(fix, "R261206<3>", buffer, sizeof buffer)),
+            "<rtept lat=\"51.477880000\" lon=\"-0.001470000\"><time>2026-12-06T02:56:44.5Z</time>"
+            "<name>R261206&lt;3&gt;</name></rtept>\n");
 }
 
 TEST(GpxLinesTest, DayNumbersComeBackAsTheTimeTheyWereMadeOf) {

@@ -82,7 +82,7 @@ std::string CheckKilledGpx(const std::string& gpx, const std::string& plt) {
   const GpxShape shape = InspectGpx(gpx);
   if (!shape.own) return "the GPX file cannot be mended";
   const std::vector<GpxPoint> points =
-      TrackPointsOf(gpx.substr(0, shape.bodyEnd) + std::string(GpxClosingTags(shape.segmentOpen)));
+      TrackPointsOf(gpx.substr(0, shape.keep) + std::string(GpxMendingTail(shape)));
   size_t at = 0;
   std::istringstream lines(plt);
   int number = 0;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -77,6 +78,17 @@ TEST_F(MainWindowKeysTest, TheTrayIconsMenuShowsMarksFlushesAndExits) {
   };
   choose("Exit");
   EXPECT_EQ(asked, "Exit") << "the question the Tools menu's Exit asks";
+
+  // Ctrl+Q, shown beside the menu's Exit, asks the same while it is open.
+  asked.clear();
+  QSignalSpy ended(window.get(), &MainWindow::shutDownDone);
+  menu->popup(QPoint(10, 10));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+  QTest::keyClick(menu, Qt::Key_Q, Qt::ControlModifier);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(asked, "Exit");
+  EXPECT_EQ(ended.count(), 0);
+  EXPECT_FALSE(menu->isVisible());
 }
 
 // Exit shows Ctrl+Q, and the key stays the window's way out without a

@@ -105,6 +105,52 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
   EXPECT_TRUE(window->action(kCommandFlushFirst)->actionGroup()->isExclusive());
 }
 
+// Two commands of one number would share one item: its mark would show the
+// other's setting, and a click on it invert that.
+TEST_F(MainWindowTest, EveryCommandHasANumberOfItsOwnAndEachItemShowsItsSetting) {
+  std::vector<int> commands = {kCommandQuit,
+                               kCommandAbout,
+                               kCommandExit,
+                               kCommandReadNmeaFile,
+                               kCommandSelectOutputFolder,
+                               kCommandFindReceiver,
+                               kCommandShowTrack,
+                               kCommandEnableNmeaLog,
+                               kCommandHideAtStartup,
+                               kCommandGpsOnly,
+                               kCommandWriteGpx};
+  for (int command = kCommandPortNone; command <= kCommandPortLast; ++command) commands.push_back(command);
+  for (int command = kCommandSpeedFirst; command <= kCommandSpeedLast; ++command) commands.push_back(command);
+  for (int command = kCommandFlushFirst; command <= kCommandFlushLast; ++command) commands.push_back(command);
+  std::vector<int> sorted = commands;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+
+  auto window = MakeWindow();
+  std::vector<QMenu*> menus = {window->toolsMenu()};
+  size_t items = 0;
+  for (size_t i = 0; i < menus.size(); ++i) {
+    for (QAction* action : menus[i]->actions()) {
+      if (action->menu() != nullptr) menus.push_back(action->menu());
+      if (action->isSeparator() || action->menu() != nullptr) continue;
+      ++items;
+      EXPECT_EQ(window->action(action->data().toInt()), action) << action->text().toStdString();
+    }
+  }
+  EXPECT_EQ(items + 1, commands.size());  // Ctrl+Q has no item
+
+  // A first start writes GPX files: the item is ticked, a click turns them off.
+  Program& program = window->program();
+  QAction* gpx = FindAction(window->toolsMenu(), "Write GPX files");
+  emit window->toolsMenu()->aboutToShow();
+  EXPECT_TRUE(gpx->isChecked());
+  gpx->trigger();
+  EXPECT_EQ(program.settings().gpxLog, 0);
+  emit window->toolsMenu()->aboutToShow();
+  EXPECT_FALSE(gpx->isChecked());
+  EXPECT_FALSE(FindAction(window->toolsMenu(), "Find receiver")->isCheckable());
+}
+
 TEST_F(MainWindowTest, MarksShowTheSettingsWhenTheMenuOpens) {
   Settings stored;
   stored.portNumber = 3;

@@ -144,7 +144,11 @@ TEST(TwoStartsTest, SecondStartHandsItsCodeToTheRunningProgramAndEnds) {
   // Asking for help forwards nothing and opens nothing.
   const auto help = testing::RunCommand({PATHMERE_GUI_PATH, "--help"}, env);
   EXPECT_EQ(help.exitStatus, 0) << help.err;
-  EXPECT_TRUE(help.out.starts_with("Usage: pathmere [/wpth | /wpts | /noup]\n")) << help.out;
+  EXPECT_TRUE(help.out.starts_with("Usage: pathmere [/wpth | /wpts | /noup | --version]\n")) << help.out;
+  // So does asking for the version, as of pathmere-cli.
+  const auto version = testing::RunCommand({PATHMERE_GUI_PATH, "--version"}, env);
+  EXPECT_EQ(version.exitStatus, 0) << version.err;
+  EXPECT_EQ(version.out, "pathmere " + testing::RunCommand({PATHMERE_CLI_PATH, "--version"}).out.substr(13));
   // Handing over needs no display, so a hotkey works from anywhere.
   std::vector<std::string> noDisplay = env;
   std::erase(noDisplay, "QT_QPA_PLATFORM=offscreen");
