@@ -29,7 +29,9 @@ inline constexpr double kArchiveUnitsPerDay = 1e8;
 
 ArchivePoint ArchivePointOf(double latitude, double longitude, double dayNumber, bool hasAltitude,
                             double altitudeFeet);
-inline double LatitudeOf(const ArchivePoint& p) { return static_cast<double>(p.latitude) / kArchiveUnitsPerDegree; }
+inline double LatitudeOf(const ArchivePoint& p) {
+  return static_cast<double>(p.latitude) / kArchiveUnitsPerDegree;
+}
 inline double LongitudeOf(const ArchivePoint& p) {
   return static_cast<double>(p.longitude) / kArchiveUnitsPerDegree;
 }

@@ -104,7 +104,8 @@ class Statement {
   bool IsNull(int i) const { return sqlite3_column_type(stmt_, i) == SQLITE_NULL; }
   std::string Text(int i) const {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
-    return text != nullptr ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, i))) : std::string();
+    return text != nullptr ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, i)))
+                           : std::string();
   }
   std::string_view Blob(int i) const {
     const void* data = sqlite3_column_blob(stmt_, i);
@@ -209,20 +210,25 @@ class DayWriter {
  public:
   explicit DayWriter(sqlite3* db)
       : db_(db),
-        deleteBoxes_(db, "DELETE FROM piece_box WHERE id IN (SELECT id FROM pieces WHERE day = ?1 AND first_index >= ?2)"),
+        deleteBoxes_(
+            db,
+            "DELETE FROM piece_box WHERE id IN (SELECT id FROM pieces WHERE day = ?1 AND first_index >= ?2)"),
         deletePieces_(db, "DELETE FROM pieces WHERE day = ?1 AND first_index >= ?2"),
         deleteTiles_(db, "DELETE FROM tiles WHERE day = ?1"),
         deleteDay_(db, "DELETE FROM days WHERE id = ?1"),
-        insertPiece_(db, "INSERT INTO pieces(day, first_index, count, first_time, last_time, data) VALUES(?,?,?,?,?,?)"),
+        insertPiece_(
+            db,
+            "INSERT INTO pieces(day, first_index, count, first_time, last_time, data) VALUES(?,?,?,?,?,?)"),
         insertBox_(db, "INSERT INTO piece_box VALUES(?,?,?,?,?)"),
         insertTile_(db, "INSERT INTO tiles VALUES(?,?,?,?,?)"),
         lastPiece_(db, "SELECT first_index FROM pieces WHERE day = ?1 ORDER BY first_index DESC LIMIT 1"),
         piecesOfDay_(db, "SELECT data FROM pieces WHERE day = ?1 ORDER BY first_index"),
-        insertDay_(db,
-                   "INSERT INTO days(folder, file, date, size, mtime, offset, tail, points, segments, first, last, "
-                   "distance, total, moving, stopped, without, max_speed, pause_speed, has_altitude, ascent, "
-                   "descent, highest, lowest, south, west, north, east) "
-                   "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+        insertDay_(
+            db,
+            "INSERT INTO days(folder, file, date, size, mtime, offset, tail, points, segments, first, last, "
+            "distance, total, moving, stopped, without, max_speed, pause_speed, has_altitude, ascent, "
+            "descent, highest, lowest, south, west, north, east) "
+            "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
         updateDay_(db,
                    "UPDATE days SET size=?2, mtime=?3, offset=?4, tail=?5, points=?6, segments=?7, first=?8, "
                    "last=?9, distance=?10, total=?11, moving=?12, stopped=?13, without=?14, max_speed=?15, "
@@ -230,14 +236,15 @@ class DayWriter {
                    "south=?22, west=?23, north=?24, east=?25 WHERE id=?1") {}
 
   bool ok() const {
-    return deleteBoxes_.ok() && deletePieces_.ok() && deleteTiles_.ok() && deleteDay_.ok() && insertPiece_.ok() &&
-           insertBox_.ok() && insertTile_.ok() && lastPiece_.ok() && piecesOfDay_.ok() && insertDay_.ok() &&
-           updateDay_.ok();
+    return deleteBoxes_.ok() && deletePieces_.ok() && deleteTiles_.ok() && deleteDay_.ok() &&
+           insertPiece_.ok() && insertBox_.ok() && insertTile_.ok() && lastPiece_.ok() && piecesOfDay_.ok() &&
+           insertDay_.ok() && updateDay_.ok();
   }
 
   bool Remove(int64_t day) {
-    return deleteBoxes_.Bind(1, day).Bind(2, int64_t{0}).Run() && deletePieces_.Bind(1, day).Bind(2, int64_t{0}).Run() &&
-           deleteTiles_.Bind(1, day).Run() && deleteDay_.Bind(1, day).Run();
+    return deleteBoxes_.Bind(1, day).Bind(2, int64_t{0}).Run() &&
+           deletePieces_.Bind(1, day).Bind(2, int64_t{0}).Run() && deleteTiles_.Bind(1, day).Run() &&
+           deleteDay_.Bind(1, day).Run();
   }
 
   // A day read whole: `points` are all its points.
@@ -277,7 +284,8 @@ class DayWriter {
     // The last piece may have room left: it is written again with what
     // follows it.
     return updateDay_.Run() && deleteBoxes_.Bind(1, day).Bind(2, from).Run() &&
-           deletePieces_.Bind(1, day).Bind(2, from).Run() && WritePieces(day, points, track.points(), static_cast<size_t>(from)) &&
+           deletePieces_.Bind(1, day).Bind(2, from).Run() &&
+           WritePieces(day, points, track.points(), static_cast<size_t>(from)) &&
            deleteTiles_.Bind(1, day).Run() && WriteTiles(day, track.points());
   }
 
@@ -288,8 +296,8 @@ class DayWriter {
   }
 
  private:
-  static void BindFigures(Statement& s, int at, int64_t size, int64_t mtime, int64_t offset, const std::string& tail,
-                          const DaySummary& d, const GeoBounds& b) {
+  static void BindFigures(Statement& s, int at, int64_t size, int64_t mtime, int64_t offset,
+                          const std::string& tail, const DaySummary& d, const GeoBounds& b) {
     s.Bind(at, size).Bind(at + 1, mtime).Bind(at + 2, offset).BindBlob(at + 3, tail);
     s.Bind(at + 4, static_cast<int64_t>(d.points)).Bind(at + 5, static_cast<int64_t>(d.segments));
     if (d.points > 0) {
@@ -310,12 +318,13 @@ class DayWriter {
 
   // Pieces from point `from` on: a new one at each break of the line and
   // after kPiecePoints points.
-  bool WritePieces(int64_t day, const std::vector<ArchivePoint>& points, const std::vector<DayTrackPoint>& track,
-                   size_t from) {
+  bool WritePieces(int64_t day, const std::vector<ArchivePoint>& points,
+                   const std::vector<DayTrackPoint>& track, size_t from) {
     size_t start = from;
     while (start < points.size()) {
       size_t end = start + 1;
-      while (end < points.size() && end - start < ArchiveIndex::kPiecePoints && !track[end].startsPiece) ++end;
+      while (end < points.size() && end - start < ArchiveIndex::kPiecePoints && !track[end].startsPiece)
+        ++end;
       double south = 90.0, north = -90.0, west = 180.0, east = -180.0;
       int64_t first = INT64_MAX, last = INT64_MIN;
       for (size_t i = start; i < end; ++i) {
@@ -327,11 +336,14 @@ class DayWriter {
         first = std::min(first, seconds);
         last = std::max(last, seconds);
       }
-      insertPiece_.Bind(1, day).Bind(2, static_cast<int64_t>(start)).Bind(3, static_cast<int64_t>(end - start));
+      insertPiece_.Bind(1, day)
+          .Bind(2, static_cast<int64_t>(start))
+          .Bind(3, static_cast<int64_t>(end - start));
       insertPiece_.Bind(4, first).Bind(5, last).BindBlob(6, EncodePoints(points.data() + start, end - start));
       if (!insertPiece_.Run()) return false;
       const int64_t piece = sqlite3_last_insert_rowid(db_);
-      if (!insertBox_.Bind(1, piece).Bind(2, west).Bind(3, east).Bind(4, south).Bind(5, north).Run()) return false;
+      if (!insertBox_.Bind(1, piece).Bind(2, west).Bind(3, east).Bind(4, south).Bind(5, north).Run())
+        return false;
       start = end;
     }
     return true;
@@ -339,7 +351,11 @@ class DayWriter {
 
   bool WriteTiles(int64_t day, const std::vector<DayTrackPoint>& track) {
     for (const OverviewTile& tile : BuildOverviewTiles(track)) {
-      insertTile_.Bind(1, int64_t{tile.zoom}).Bind(2, tile.x).Bind(3, tile.y).Bind(4, day).BindBlob(5, tile.blob);
+      insertTile_.Bind(1, int64_t{tile.zoom})
+          .Bind(2, tile.x)
+          .Bind(3, tile.y)
+          .Bind(4, day)
+          .BindBlob(5, tile.blob);
       if (!insertTile_.Run()) return false;
     }
     return true;
@@ -432,7 +448,8 @@ std::vector<ArchiveFolder> ArchiveFoldersOf(const fs::path& dir) {
   if (HasTrackFiles(dir)) return {{dir, deviceOf(dir)}};
   std::vector<ArchiveFolder> folders;
   for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-    if (it->is_directory(error) && HasTrackFiles(it->path())) folders.push_back({it->path(), deviceOf(it->path())});
+    if (it->is_directory(error) && HasTrackFiles(it->path()))
+      folders.push_back({it->path(), deviceOf(it->path())});
   }
   std::sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
   if (folders.empty()) folders.push_back({dir, deviceOf(dir)});
@@ -517,7 +534,8 @@ bool ArchiveIndex::Update(const std::vector<ArchiveFolder>& folders, const Progr
   std::vector<Listed> listed;
   for (size_t f = 0; f < folders.size(); ++f) {
     std::error_code failed;
-    for (fs::directory_iterator it(folders[f].path, failed), end; !failed && it != end; it.increment(failed)) {
+    for (fs::directory_iterator it(folders[f].path, failed), end; !failed && it != end;
+         it.increment(failed)) {
       std::string name = it->path().filename().string();
       std::string date = DateOfTrackFile(name);
       if (!date.empty()) listed.push_back({ids[f], it->path(), std::move(name), std::move(date)});
@@ -527,15 +545,18 @@ bool ArchiveIndex::Update(const std::vector<ArchiveFolder>& folders, const Progr
       return false;
     }
   }
-  std::sort(listed.begin(), listed.end(),
-            [](const Listed& a, const Listed& b) { return std::tie(a.date, a.folder) < std::tie(b.date, b.folder); });
+  std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+    return std::tie(a.date, a.folder) < std::tie(b.date, b.folder);
+  });
 
   std::map<std::pair<int64_t, std::string>, StoredDay> stored;
   {
-    Statement days(db_, ("SELECT folder, file, id, size, mtime, offset, tail FROM days WHERE folder IN " + IdList(ids)).c_str());
+    Statement days(
+        db_, ("SELECT folder, file, id, size, mtime, offset, tail FROM days WHERE folder IN " + IdList(ids))
+                 .c_str());
     while (days.Step()) {
-      stored[{days.Int(0), days.Text(1)}] = {days.Int(2), days.Int(3), days.Int(4), days.Int(5),
-                                             std::string(days.Blob(6)), false};
+      stored[{days.Int(0), days.Text(1)}] = {
+          days.Int(2), days.Int(3), days.Int(4), days.Int(5), std::string(days.Blob(6)), false};
     }
     if (days.failed()) {
       *error = ErrorOf(db_);
@@ -673,7 +694,8 @@ bool ArchiveIndex::Here(const std::vector<ArchiveFolder>& folders, const Archive
   const std::string sql =
       "SELECT p.id, p.day, p.first_index, p.data FROM piece_box b CROSS JOIN pieces p CROSS JOIN days d "
       "WHERE p.id = b.id AND d.id = p.day AND b.max_lat >= ?1 AND b.min_lat <= ?2 AND b.max_lon >= ?3 "
-      "AND b.min_lon <= ?4 AND d.folder IN " + IdList(ids);
+      "AND b.min_lon <= ?4 AND d.folder IN " +
+      IdList(ids);
   Statement query(db_, sql.c_str());
   std::vector<ArchivePoint> points;
   for (const auto& [west, east] : lons) {
@@ -700,7 +722,8 @@ bool ArchiveIndex::Here(const std::vector<ArchiveFolder>& folders, const Archive
     query.Reset();
   }
   days->clear();
-  Statement dayOf(db_, "SELECT d.date, f.device FROM days d JOIN folders f ON f.id = d.folder WHERE d.id = ?1");
+  Statement dayOf(db_,
+                  "SELECT d.date, f.device FROM days d JOIN folders f ON f.id = d.folder WHERE d.id = ?1");
   for (auto& [day, list] : inside) {
     std::sort(list.begin(), list.end(), [](const Inside& a, const Inside& b) { return a.index < b.index; });
     ArchiveDayVisits visits;
@@ -730,7 +753,8 @@ bool ArchiveIndex::Totals(const std::vector<ArchiveFolder>& folders, bool byMont
   if (!FolderIds(db_, folders, false, &ids, error)) return false;
   const std::string sql = std::string("SELECT substr(date, 1, ") + (byMonth ? "7" : "4") +
                           ") AS period, count(*), sum(distance), sum(moving), sum(points) FROM days "
-                          "WHERE points > 0 AND folder IN " + IdList(ids) + " GROUP BY period ORDER BY period";
+                          "WHERE points > 0 AND folder IN " +
+                          IdList(ids) + " GROUP BY period ORDER BY period";
   Statement query(db_, sql.c_str());
   totals->clear();
   while (query.Step()) {
@@ -751,7 +775,8 @@ bool ArchiveIndex::Days(const std::vector<ArchiveFolder>& folders, std::vector<A
   const std::string sql =
       "SELECT d.date, f.device, points, segments, first, last, distance, total, moving, stopped, without, "
       "max_speed, pause_speed, has_altitude, ascent, descent, highest, lowest, south, west, north, east "
-      "FROM days d JOIN folders f ON f.id = d.folder WHERE d.folder IN " + IdList(ids) + " ORDER BY d.date, f.device";
+      "FROM days d JOIN folders f ON f.id = d.folder WHERE d.folder IN " +
+      IdList(ids) + " ORDER BY d.date, f.device";
   Statement query(db_, sql.c_str());
   days->clear();
   while (query.Step()) {
@@ -798,8 +823,10 @@ bool ArchiveIndex::Overview(const std::vector<ArchiveFolder>& folders, int level
   if (!FolderIds(db_, folders, false, &ids, error)) return false;
   const std::string sql =
       "SELECT t.x, t.y, t.data, d.date, f.device FROM tiles t CROSS JOIN days d CROSS JOIN folders f "
-      "WHERE d.id = t.day AND f.id = d.folder AND t.zoom = ?1 AND t.x BETWEEN ?2 AND ?3 AND t.y BETWEEN ?4 AND ?5 "
-      "AND d.folder IN " + IdList(ids);
+      "WHERE d.id = t.day AND f.id = d.folder AND t.zoom = ?1 AND t.x BETWEEN ?2 AND ?3 AND t.y BETWEEN ?4 "
+      "AND ?5 "
+      "AND d.folder IN " +
+      IdList(ids);
   Statement query(db_, sql.c_str());
   query.Bind(1, int64_t{kOverviewZooms[level]}).Bind(2, west).Bind(3, east).Bind(4, north).Bind(5, south);
   OverviewTile tile;

@@ -109,21 +109,22 @@ class ArchiveIndex {
   // kill loses at most the day being read and days count as soon as they
   // are in. `progress(done, total)` after each day file.
   using Progress = std::function<void(size_t done, size_t total)>;
-  bool Update(const std::vector<ArchiveFolder>& folders, const Progress& progress, ArchiveUpdateReport* report,
-              std::string* error);
+  bool Update(const std::vector<ArchiveFolder>& folders, const Progress& progress,
+              ArchiveUpdateReport* report, std::string* error);
 
   // The days of `folders` with a point in `area`, newest first.
   bool Here(const std::vector<ArchiveFolder>& folders, const ArchiveArea& area,
             std::vector<ArchiveDayVisits>* days, std::string* error);
   // Days, distance, moving time and points per year (or month), oldest first.
-  bool Totals(const std::vector<ArchiveFolder>& folders, bool byMonth, std::vector<ArchivePeriodTotals>* totals,
-              std::string* error);
+  bool Totals(const std::vector<ArchiveFolder>& folders, bool byMonth,
+              std::vector<ArchivePeriodTotals>* totals, std::string* error);
   bool Days(const std::vector<ArchiveFolder>& folders, std::vector<ArchiveDay>* days, std::string* error);
   // The overview tiles of one level (an index into kOverviewZooms) in the
   // tile columns and rows given, of every day of `folders`, with the day.
-  using TileSink = std::function<void(const std::string& day, const std::string& device, const OverviewTile&)>;
-  bool Overview(const std::vector<ArchiveFolder>& folders, int level, int64_t west, int64_t north, int64_t east,
-                int64_t south, const TileSink& sink, std::string* error);
+  using TileSink =
+      std::function<void(const std::string& day, const std::string& device, const OverviewTile&)>;
+  bool Overview(const std::vector<ArchiveFolder>& folders, int level, int64_t west, int64_t north,
+                int64_t east, int64_t south, const TileSink& sink, std::string* error);
 
   const std::filesystem::path& file() const { return file_; }
 

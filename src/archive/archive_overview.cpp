@@ -26,7 +26,9 @@ double SquaredDistanceToSegment(const WorldPoint& p, const WorldPoint& a, const 
   return px * px + py * py;
 }
 
-int64_t TileOf(int64_t units, int zoom) { return std::clamp<int64_t>(units >> (32 - zoom), 0, (int64_t{1} << zoom) - 1); }
+int64_t TileOf(int64_t units, int zoom) {
+  return std::clamp<int64_t>(units >> (32 - zoom), 0, (int64_t{1} << zoom) - 1);
+}
 
 using TileKey = std::tuple<int, int64_t, int64_t>;
 
@@ -52,7 +54,8 @@ void AddToTiles(std::span<const WorldPoint> line, int zoom, std::map<TileKey, st
     size_t end = start + 1;  // one past the tile's part
     while (end < line.size() && TileOf(line[end].x, zoom) == tx && TileOf(line[end].y, zoom) == ty) ++end;
     const size_t count = std::min(line.size(), end + 1) - start;
-    if (count >= 2 || line.size() == 1) AppendLine(line.subspan(start, count), zoom, tx, ty, &(*tiles)[{zoom, tx, ty}]);
+    if (count >= 2 || line.size() == 1)
+      AppendLine(line.subspan(start, count), zoom, tx, ty, &(*tiles)[{zoom, tx, ty}]);
     start = end;
   }
 }
@@ -114,7 +117,8 @@ std::vector<OverviewTile> BuildOverviewTiles(std::span<const DayTrackPoint> poin
     // track.
     std::vector<WorldPoint> line;
     line.reserve(end - start);
-    for (size_t i = start; i < end; ++i) line.push_back(WorldPointOf(points[i].longitude, points[i].mercatorY));
+    for (size_t i = start; i < end; ++i)
+      line.push_back(WorldPointOf(points[i].longitude, points[i].mercatorY));
     double used = 0.0;
     for (size_t level = kLevels; level-- > 0;) {
       const int zoom = kOverviewZooms[level];

@@ -123,7 +123,8 @@ bool ParseArchiveArguments(int argc, const char* const argv[], ArchiveArguments*
   } else if (action == "totals") {
     args->action = Action::kTotals;
   } else {
-    *error = action.empty() ? "archive needs index, here or totals" : "archive does index, here or totals, not " + action;
+    *error = action.empty() ? "archive needs index, here or totals"
+                            : "archive does index, here or totals, not " + action;
     return false;
   }
   bool havePlace = false;
@@ -150,7 +151,8 @@ bool ParseArchiveArguments(int argc, const char* const argv[], ArchiveArguments*
       const char* text = value("a distance in metres");
       if (text == nullptr) return false;
       if (!ParseNumbers(text, &numbers) || numbers.size() != 1 || numbers[0] <= 0.0 || numbers[0] > 2.0e7) {
-        *error = std::string("--radius ") + text + " is not a distance in metres (more than 0, up to 20000000)";
+        *error =
+            std::string("--radius ") + text + " is not a distance in metres (more than 0, up to 20000000)";
         return false;
       }
       args->radiusMetres = numbers[0];
@@ -170,8 +172,10 @@ bool ParseArchiveArguments(int argc, const char* const argv[], ArchiveArguments*
       args->west = numbers[1];
       args->north = numbers[2];
       args->east = numbers[3];
-      if (!CheckLatitude("--box: south", args->south, error) || !CheckLongitude("--box: west", args->west, error) ||
-          !CheckLatitude("--box: north", args->north, error) || !CheckLongitude("--box: east", args->east, error)) {
+      if (!CheckLatitude("--box: south", args->south, error) ||
+          !CheckLongitude("--box: west", args->west, error) ||
+          !CheckLatitude("--box: north", args->north, error) ||
+          !CheckLongitude("--box: east", args->east, error)) {
         return false;
       }
       if (args->south > args->north) {
@@ -225,14 +229,16 @@ int RunArchiveCommand(const ArchiveArguments& args, FILE* out, FILE* err) {
     const std::string shown = files.DisplayPath(folder);
     folders = ArchiveFoldersOf(shown);
     if (folders.empty()) {
-      std::fprintf(err, "pathmere-cli: the output folder %s is not a folder that can be read\n", shown.c_str());
+      std::fprintf(err, "pathmere-cli: the output folder %s is not a folder that can be read\n",
+                   shown.c_str());
       return 1;
     }
   } else {
     for (const std::string& dir : args.outputDirs) {
       std::vector<ArchiveFolder> found = ArchiveFoldersOf(dir);
       if (found.empty()) {
-        std::fprintf(err, "pathmere-cli: --output %s is not a folder (see pathmere-cli --help)\n", dir.c_str());
+        std::fprintf(err, "pathmere-cli: --output %s is not a folder (see pathmere-cli --help)\n",
+                     dir.c_str());
         return 2;
       }
       folders.insert(folders.end(), found.begin(), found.end());
@@ -243,7 +249,8 @@ int RunArchiveCommand(const ArchiveArguments& args, FILE* out, FILE* err) {
   std::string note;
   std::string error;
   const std::filesystem::path file = DefaultArchiveIndexFile();
-  std::unique_ptr<ArchiveIndex> index = ArchiveIndex::Open(file, args.action == Action::kIndex, &note, &error);
+  std::unique_ptr<ArchiveIndex> index =
+      ArchiveIndex::Open(file, args.action == Action::kIndex, &note, &error);
   if (!note.empty()) std::fprintf(err, "pathmere-cli: %s\n", note.c_str());
   if (index == nullptr) {
     std::fprintf(err, "pathmere-cli: %s\n", error.c_str());
@@ -298,8 +305,8 @@ int RunArchiveCommand(const ArchiveArguments& args, FILE* out, FILE* err) {
     }
     for (const ArchiveDayVisits& day : days) {
       std::fprintf(out, "%s  %s  %s  %d visit%s%s%s\n", day.day.c_str(), LocalTime(day.first).c_str(),
-                   LocalTime(day.last).c_str(), day.visits, day.visits == 1 ? "" : "s", folders.size() > 1 ? "  " : "",
-                   folders.size() > 1 ? day.device.c_str() : "");
+                   LocalTime(day.last).c_str(), day.visits, day.visits == 1 ? "" : "s",
+                   folders.size() > 1 ? "  " : "", folders.size() > 1 ? day.device.c_str() : "");
     }
     if (days.empty()) std::fprintf(err, "pathmere-cli: no day passed there\n");
     return 0;
@@ -322,8 +329,8 @@ int RunArchiveCommand(const ArchiveArguments& args, FILE* out, FILE* err) {
     std::fprintf(out, "%s\n", nlohmann::json{{"totals", list}}.dump(2).c_str());
     return 0;
   }
-  std::fprintf(out, "%-8s %6s %12s %12s %12s\n", args.byMonth ? "Month" : "Year", "Days", "Distance", "Moving",
-               "Points");
+  std::fprintf(out, "%-8s %6s %12s %12s %12s\n", args.byMonth ? "Month" : "Year", "Days", "Distance",
+               "Moving", "Points");
   for (const ArchivePeriodTotals& t : totals) {
     char distance[32];
     std::snprintf(distance, sizeof distance, "%.1f km", t.distanceMetres / 1000.0);

@@ -57,7 +57,8 @@ std::vector<ArchiveDayVisits> BruteForce(const fs::path& dir, const ArchiveArea&
         inside = p.latitude >= area.south && p.latitude <= area.north && p.longitude >= area.west &&
                  p.longitude <= area.east;
       } else {
-        inside = GroundDistanceMetres(area.latitude, area.longitude, p.latitude, p.longitude) <= area.radiusMetres;
+        inside =
+            GroundDistanceMetres(area.latitude, area.longitude, p.latitude, p.longitude) <= area.radiusMetres;
       }
       if (inside) {
         const int64_t seconds = std::llround((p.dayNumber - 25569.0) * 86400.0);
@@ -128,7 +129,8 @@ class ArchiveIndexTest : public ::testing::Test {
     file_ = scratch_.path() / "cache" / "index.sqlite";
   }
 
-  std::unique_ptr<ArchiveIndex> OpenAndUpdate(ArchiveUpdateReport* report = nullptr, const fs::path& file = {}) {
+  std::unique_ptr<ArchiveIndex> OpenAndUpdate(ArchiveUpdateReport* report = nullptr,
+                                              const fs::path& file = {}) {
     std::string note, error;
     auto index = ArchiveIndex::Open(file.empty() ? file_ : file, true, &note, &error);
     EXPECT_NE(index, nullptr) << error;
@@ -146,7 +148,8 @@ class ArchiveIndexTest : public ::testing::Test {
       std::string error;
       ASSERT_TRUE(index.Here(Folders(), area, &got, &error)) << error;
       EXPECT_EQ(Describe(got), Describe(BruteForce(days_, area)))
-          << (area.box ? "box " : "circle ") << area.latitude << "," << area.longitude << " r " << area.radiusMetres;
+          << (area.box ? "box " : "circle ") << area.latitude << "," << area.longitude << " r "
+          << area.radiusMetres;
     }
   }
 
@@ -165,8 +168,9 @@ TEST_F(ArchiveIndexTest, HereFindsWhatAScanOfTheFilesFinds) {
   // Home is on every day; somewhere else on none.
   std::vector<ArchiveDayVisits> home;
   std::string error;
-  ASSERT_TRUE(index->Here(Folders(), Circle(testing::kArchivePlaces[0].latitude,
-                                            testing::kArchivePlaces[0].longitude, 100.0), &home, &error));
+  ASSERT_TRUE(index->Here(
+      Folders(), Circle(testing::kArchivePlaces[0].latitude, testing::kArchivePlaces[0].longitude, 100.0),
+      &home, &error));
   EXPECT_EQ(home.size(), static_cast<size_t>(kDays));
   // Nothing changed: nothing read.
   ArchiveUpdateReport again;
@@ -228,7 +232,8 @@ TEST_F(ArchiveIndexTest, ADayIndexedWhileItGrowsEqualsOneIndexedOnce) {
   size_t written = 0;
   size_t grownCount = 0;
   size_t before = 0;
-  for (size_t cut : {size_t{700}, size_t{12345}, size_t{12390}, size_t{64000}, size_t{200001}, whole.size()}) {
+  for (size_t cut :
+       {size_t{700}, size_t{12345}, size_t{12390}, size_t{64000}, size_t{200001}, whole.size()}) {
     cut = std::min(cut, whole.size());
     file.append(whole, written, cut - written);
     written = cut;
@@ -267,7 +272,8 @@ TEST_F(ArchiveIndexTest, EditedTruncatedRemovedAndNewDaysShowAtTheNextUpdate) {
   WriteAll(files[4], cut.substr(0, cut.size() / 3 + 5));
   // Removed, and a new day.
   fs::remove(files[5]);
-  WriteAll(days_ / "2027-03-01.plt", testing::GeneratedArchiveDay(40, testing::DayNumberOfCivil(2027, 3, 1), 900));
+  WriteAll(days_ / "2027-03-01.plt",
+           testing::GeneratedArchiveDay(40, testing::DayNumberOfCivil(2027, 3, 1), 900));
 
   ArchiveUpdateReport report;
   std::string error;
@@ -358,7 +364,8 @@ TEST(ArchiveOverviewTest, EveryLevelIsWithinHalfAPixelOfTheFullTrack) {
       const WorldPoint w = WorldPointOf(p.longitude, p.mercatorY);
       double nearest = 1e300;
       for (const auto& line : lines) {
-        for (size_t i = 0; i + 1 < line.size(); ++i) nearest = std::min(nearest, SegmentDistance(w, line[i], line[i + 1]));
+        for (size_t i = 0; i + 1 < line.size(); ++i)
+          nearest = std::min(nearest, SegmentDistance(w, line[i], line[i + 1]));
         if (line.size() == 1) nearest = std::min(nearest, SegmentDistance(w, line[0], line[0]));
       }
       worst = std::max(worst, nearest);

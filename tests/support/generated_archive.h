@@ -66,7 +66,8 @@ inline std::string GeneratedArchiveDay(int index, int64_t dayNumber, int pointsP
     const int whole = static_cast<int>(second);
     GpsFix fix = FixAt(day, month, year % 100, whole / 3600, whole / 60 % 60, whole % 60, lat, lon,
                        520.0 + 30.0 * std::sin(written / 300.0));
-    text.append(line, ComposeTrackPointLine(fix, static_cast<double>(dayNumber) + whole / 86400.0, line, sizeof line));
+    text.append(line, ComposeTrackPointLine(fix, static_cast<double>(dayNumber) + whole / 86400.0, line,
+                                            sizeof line));
     ++written;
     second += 1.0;
     if (written == pointsPerDay / 2 && pointsPerDay >= 1000) second += 1200.0;
