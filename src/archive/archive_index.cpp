@@ -384,6 +384,53 @@ class Transaction {
   bool begun_ = false;
 };
 
+// Reads one day file into the index as far as it changed since `day` (null:
+// not in the index yet). False when the index cannot be written.
+bool IndexFile(sqlite3* db, DayWriter& writer, int64_t folder, const fs::path& path, const std::string& name,
+               const std::string& date, StoredDay* day, ArchiveUpdateReport* report) {
+  std::error_code statError;
+  const auto size = static_cast<int64_t>(fs::file_size(path, statError));
+  const int64_t mtime = statError ? 0 : ModificationTime(path, statError);
+  if (statError) return true;  // gone since the listing: dropped next time
+  if (day != nullptr && day->size == size && day->mtime == mtime) return true;
+  // Grown when the bytes before the old end are still what they were.
+  bool grown = false;
+  std::string text;
+  if (day != nullptr && size > day->size) {
+    const int64_t tailStart = day->offset - static_cast<int64_t>(day->tail.size());
+    grown = ReadFrom(path, tailStart, &text) && text.compare(0, day->tail.size(), day->tail) == 0;
+    if (grown) text.erase(0, day->tail.size());
+  }
+  if (!grown) {
+    text.clear();
+    if (!ReadFrom(path, 0, &text)) return true;  // unreadable now; tried again next time
+  }
+  std::vector<ArchivePoint> points;
+  const size_t used = ParsePoints(text, &points);
+  const int64_t offset = (grown ? day->offset : 0) + static_cast<int64_t>(used);
+  // The tail: what precedes the new offset, from the old tail when the
+  // file gained less than a tail's bytes.
+  std::string tail = grown ? day->tail + text.substr(0, used) : text.substr(0, used);
+  if (tail.size() > kTailBytes) tail.erase(0, tail.size() - kTailBytes);
+  report->pointsRead += points.size();
+  report->bytesRead += text.size();
+
+  Transaction transaction(db);
+  if (!transaction.begun()) return false;
+  bool written = false;
+  if (grown && points.empty()) {
+    written = writer.Touch(day->id, size, mtime);
+  } else if (grown) {
+    written = writer.Grow(day->id, size, mtime, offset, tail, points);
+    ++report->grown;
+  } else {
+    written = (day == nullptr || writer.Remove(day->id)) &&
+              writer.Add(folder, name, date, size, mtime, offset, tail, points);
+    ++(day == nullptr ? report->added : report->reread);
+  }
+  return written && transaction.Commit();
+}
+
 sqlite3* OpenDatabase(const fs::path& file, std::string* problem) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
@@ -581,60 +628,13 @@ bool ArchiveIndex::Update(const std::vector<ArchiveFolder>& folders, const Progr
   };
   size_t done = 0;
   for (const Listed& file : listed) {
-    std::error_code statError;
-    const auto size = static_cast<int64_t>(fs::file_size(file.path, statError));
-    const int64_t mtime = statError ? 0 : ModificationTime(file.path, statError);
-    if (statError) {
-      ++done;
-      continue;  // gone since the listing: dropped below next time
-    }
+    if (cancel_ != nullptr && cancel_->load()) return true;
     const auto known = stored.find({file.folder, file.name});
     StoredDay* day = known != stored.end() ? &known->second : nullptr;
     if (day != nullptr) day->seen = true;
-    if (day != nullptr && day->size == size && day->mtime == mtime) {
-      ++done;
-      if (progress) progress(done, listed.size());
-      continue;
+    if (!IndexFile(db_, writer, file.folder, file.path, file.name, file.date, day, report)) {
+      return failed("cannot write the archive index");
     }
-    // Grown when the bytes before the old end are still what they were.
-    bool grown = false;
-    std::string text;
-    if (day != nullptr && size > day->size) {
-      const int64_t tailStart = day->offset - static_cast<int64_t>(day->tail.size());
-      grown = ReadFrom(file.path, tailStart, &text) && text.compare(0, day->tail.size(), day->tail) == 0;
-      if (grown) text.erase(0, day->tail.size());
-    }
-    if (!grown) {
-      text.clear();
-      if (!ReadFrom(file.path, 0, &text)) {
-        ++done;
-        continue;  // unreadable now; tried again next time
-      }
-    }
-    std::vector<ArchivePoint> points;
-    const size_t used = ParsePoints(text, &points);
-    const int64_t offset = (grown ? day->offset : 0) + static_cast<int64_t>(used);
-    // The tail: what precedes the new offset, from the old tail when the
-    // file gained less than a tail's bytes.
-    std::string tail = grown ? day->tail + text.substr(0, used) : text.substr(0, used);
-    if (tail.size() > kTailBytes) tail.erase(0, tail.size() - kTailBytes);
-    report->pointsRead += points.size();
-    report->bytesRead += text.size();
-
-    Transaction transaction(db_);
-    if (!transaction.begun()) return failed("cannot write the archive index");
-    bool written = false;
-    if (grown && points.empty()) {
-      written = writer.Touch(day->id, size, mtime);
-    } else if (grown) {
-      written = writer.Grow(day->id, size, mtime, offset, tail, points);
-      ++report->grown;
-    } else {
-      written = (day == nullptr || writer.Remove(day->id)) &&
-                writer.Add(file.folder, file.name, file.date, size, mtime, offset, tail, points);
-      ++(day == nullptr ? report->added : report->reread);
-    }
-    if (!written || !transaction.Commit()) return failed("cannot write the archive index");
     ++done;
     if (progress) progress(done, listed.size());
   }
@@ -651,6 +651,38 @@ bool ArchiveIndex::Update(const std::vector<ArchiveFolder>& folders, const Progr
   Statement count(db_, ("SELECT count(*) FROM days WHERE folder IN " + IdList(ids)).c_str());
   if (count.Step()) report->days = static_cast<size_t>(count.Int(0));
   return true;
+}
+
+bool ArchiveIndex::UpdateFile(const ArchiveFolder& folder, const std::string& name,
+                              ArchiveUpdateReport* report, std::string* error) {
+  *report = {};
+  const std::string date = DateOfTrackFile(name);
+  if (date.empty()) {
+    *error = name + " is not a day's track file";
+    return false;
+  }
+  std::vector<int64_t> ids;
+  if (!FolderIds(db_, {folder}, true, &ids, error)) return false;
+  Statement find(db_, "SELECT id, size, mtime, offset, tail FROM days WHERE folder = ?1 AND file = ?2");
+  StoredDay stored;
+  const bool known = find.Bind(1, ids.front()).Bind(2, name).Step();
+  if (known) stored = {find.Int(0), find.Int(1), find.Int(2), find.Int(3), std::string(find.Blob(4)), true};
+  find.Reset();
+  DayWriter writer(db_);
+  const fs::path path = folder.path / name;
+  std::error_code missing;
+  bool good = writer.ok();
+  if (good && !fs::exists(path, missing)) {
+    if (known) {
+      Transaction transaction(db_);
+      good = writer.Remove(stored.id) && transaction.Commit();
+      ++report->removed;
+    }
+  } else if (good) {
+    good = IndexFile(db_, writer, ids.front(), path, name, date, known ? &stored : nullptr, report);
+  }
+  if (!good) *error = "cannot write the archive index: " + ErrorOf(db_);
+  return good;
 }
 
 bool ArchiveIndex::Here(const std::vector<ArchiveFolder>& folders, const ArchiveArea& area,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -112,6 +113,16 @@ class ArchiveIndex {
   bool Update(const std::vector<ArchiveFolder>& folders, const Progress& progress,
               ArchiveUpdateReport* report, std::string* error);
 
+  // Set from another thread, it ends an Update after the day being read (a
+  // window that closes while it indexes).
+  void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+
+  // The same for one day file of `folder` (its name, "2026-12-06.plt"),
+  // for a logger that knows which day it has just flushed: it costs what
+  // the file gained, whatever the number of days.
+  bool UpdateFile(const ArchiveFolder& folder, const std::string& name, ArchiveUpdateReport* report,
+                  std::string* error);
+
   // The days of `folders` with a point in `area`, newest first.
   bool Here(const std::vector<ArchiveFolder>& folders, const ArchiveArea& area,
             std::vector<ArchiveDayVisits>* days, std::string* error);
@@ -133,6 +144,7 @@ class ArchiveIndex {
 
   sqlite3* db_;
   std::filesystem::path file_;
+  const std::atomic<bool>* cancel_ = nullptr;
 };
 
 }  // namespace pathmere
