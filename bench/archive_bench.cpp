@@ -70,6 +70,14 @@ int main(int argc, char** argv) {
     area.radiusMetres = 10.0;
     asks.push_back({"10 m", area});
   }
+  // The rare place: one day in 40 passed it.
+  ArchiveArea rare;
+  rare.latitude = testing::kArchiveRarePlace.latitude;
+  rare.longitude = testing::kArchiveRarePlace.longitude;
+  rare.radiusMetres = 100.0;
+  asks.push_back({"rare 100 m", rare});
+  rare.radiusMetres = 1000.0;
+  asks.push_back({"rare 1 km", rare});
   ArchiveArea box;
   box.box = true;
   box.south = 48.150, box.west = 11.60, box.north = 48.152, box.east = 11.602;

@@ -115,6 +115,7 @@ std::vector<ArchiveArea> Areas() {
   const auto& b = testing::kArchivePlaces[1];
   areas.push_back(Circle((a.latitude + b.latitude) / 2, (a.longitude + b.longitude) / 2, 40.0));
   areas.push_back(Circle(48.3, 11.9, 1000.0));
+  areas.push_back(Circle(testing::kArchiveRarePlace.latitude, testing::kArchiveRarePlace.longitude, 100.0));
   areas.push_back(Box(48.130, 11.570, 48.140, 11.580));
   areas.push_back(Box(48.150, 11.500, 48.160, 11.650));
   areas.push_back(Box(40.0, 0.0, 50.0, 20.0));

@@ -17,6 +17,7 @@ namespace pathmere::testing {
 // at 12 m/s from place to place (an order that changes from day to day),
 // stands a minute at each, and on a day with `pointsPerDay` points has one
 // break of 20 minutes halfway. One point a second, 5 m of sideways wobble.
+// Every 40th day also passes kArchiveRarePlace.
 struct ArchivePlace {
   double latitude;
   double longitude;
@@ -26,6 +27,8 @@ inline constexpr ArchivePlace kArchivePlaces[] = {
     {48.17500, 11.54200}, {48.12010, 11.51300}, {48.19060, 11.61290},
 };
 inline constexpr int kArchivePlaceCount = static_cast<int>(std::size(kArchivePlaces));
+inline constexpr ArchivePlace kArchiveRarePlace = {48.22000, 11.49000};
+inline constexpr int kRareEvery = 40;
 
 // Day numbers (days since 1899-12-30) and civil dates.
 inline void CivilOfDayNumber(int64_t dayNumber, int* year, int* month, int* day) {
@@ -73,7 +76,11 @@ inline std::string GeneratedArchiveDay(int index, int64_t dayNumber, int pointsP
     if (written == pointsPerDay / 2 && pointsPerDay >= 1000) second += 1200.0;
   };
   while (written < pointsPerDay && second < 86399.0) {
-    const ArchivePlace to = kArchivePlaces[(index * 5 + leg * (1 + index % 4)) % kArchivePlaceCount];
+    // Every 40th day goes by the rare place once, so some places were passed
+    // on few days.
+    const ArchivePlace to = index % kRareEvery == kRareEvery - 1 && leg == 1
+                                ? kArchiveRarePlace
+                                : kArchivePlaces[(index * 5 + leg * (1 + index % 4)) % kArchivePlaceCount];
     ++leg;
     const double north = (to.latitude - at.latitude) * kMetresPerDegree;
     const double east = (to.longitude - at.longitude) * kMetresPerDegree * cosLat;
