@@ -39,6 +39,8 @@ void AllDaysMap::SetIndex(ArchiveIndex* index, std::vector<ArchiveFolder> folder
 }
 
 void AllDaysMap::Fit(const GeoBounds& bounds) {
+  fitted_ = bounds;
+  keepFitted_ = true;
   projection_.SetViewport(width(), height());
   projection_.Fit(bounds);
   update();
@@ -49,7 +51,10 @@ void AllDaysMap::ShowOnly(std::vector<std::string> prefixes) {
   update();
 }
 
-void AllDaysMap::resizeEvent(QResizeEvent*) { projection_.SetViewport(width(), height()); }
+void AllDaysMap::resizeEvent(QResizeEvent*) {
+  projection_.SetViewport(width(), height());
+  if (keepFitted_) projection_.Fit(fitted_);
+}
 
 void AllDaysMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
@@ -106,6 +111,7 @@ void AllDaysMap::paintEvent(QPaintEvent*) {
 void AllDaysMap::wheelEvent(QWheelEvent* event) {
   const double notches = event->angleDelta().y() / 120.0;
   projection_.ZoomAbout(event->position().x(), event->position().y(), std::pow(kZoomPerNotch, notches));
+  keepFitted_ = false;
   update();
 }
 
@@ -120,7 +126,10 @@ void AllDaysMap::mouseMoveEvent(QMouseEvent* event) {
   if ((event->buttons() & Qt::LeftButton) == 0) return;
   const QPoint at = event->position().toPoint();
   if ((at - pressed_).manhattanLength() > 3) dragging_ = true;
-  if (!boxing_) projection_.PanBy(at.x() - last_.x(), at.y() - last_.y());
+  if (!boxing_ && dragging_) {
+    projection_.PanBy(at.x() - last_.x(), at.y() - last_.y());
+    keepFitted_ = false;
+  }
   last_ = at;
   update();
 }

@@ -30,8 +30,12 @@ class AllDaysMap final : public QWidget {
 
   // The index the map reads (on the window's thread) and the folders shown.
   void SetIndex(ArchiveIndex* index, std::vector<ArchiveFolder> folders);
-  // Shows these bounds whole.
+  // Shows these bounds whole, and again as they grow until the user zooms
+  // or pans.
   void Fit(const GeoBounds& bounds);
+  void FitUnlessMoved(const GeoBounds& bounds) {
+    if (keepFitted_ || fitted_.empty) Fit(bounds);
+  }
   // Only these years drawn; empty for all.
   void ShowOnly(std::vector<std::string> prefixes);
 
@@ -60,6 +64,9 @@ class AllDaysMap final : public QWidget {
   QPoint last_;
   bool dragging_ = false;
   bool boxing_ = false;
+  // Fitted again at each resize until the user zooms or pans.
+  GeoBounds fitted_;
+  bool keepFitted_ = false;
 };
 
 }  // namespace pathmere

@@ -48,6 +48,7 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   here_ = new QListWidget(this);
   here_->setObjectName(QStringLiteral("daysHere"));
 
+  for (QWidget* widget : std::initializer_list<QWidget*>{years_, here_}) widget->setMinimumWidth(360);
   auto* side = new QVBoxLayout;
   side->addWidget(mapChoice_);
   side->addWidget(progress_);
@@ -177,10 +178,7 @@ void AllDaysView::ShowTotals() {
     item->setData(Qt::UserRole, QString::fromStdString(year));
     item->setForeground(AllDaysMap::YearColour(std::atoi(year.c_str())));
   }
-  if (!fitted_ && !bounds.empty) {
-    fitted_ = true;
-    map_->Fit(bounds);
-  }
+  if (!bounds.empty) map_->FitUnlessMoved(bounds);
   map_->update();
 }
 

@@ -61,7 +61,6 @@ class AllDaysView final : public QWidget {
   std::thread worker_;
   std::atomic<bool> cancel_{false};
   bool indexed_ = false;
-  bool fitted_ = false;
   std::string year_;  // shown alone; empty for all
   std::map<std::string, ArchiveDay> days_;
   AllDaysMap* map_ = nullptr;
