@@ -1,6 +1,7 @@
 #include "archive/archive_index.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -150,8 +151,15 @@ bool HasTrackFiles(const fs::path& dir) {
   return false;
 }
 
-int64_t ModificationTime(const fs::path& file, std::error_code& error) {
-  return static_cast<int64_t>(fs::last_write_time(file, error).time_since_epoch().count());
+// The file's size and modification time (nanoseconds), from one stat: every
+// update looks at every day file, so this is most of what a day that has
+// not changed costs.
+bool SizeAndTime(const fs::path& file, int64_t* size, int64_t* mtime) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) return false;
+  *size = static_cast<int64_t>(info.st_size);
+  *mtime = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return true;
 }
 
 // Reads `file` from `offset` to its end.
@@ -388,10 +396,9 @@ class Transaction {
 // not in the index yet). False when the index cannot be written.
 bool IndexFile(sqlite3* db, DayWriter& writer, int64_t folder, const fs::path& path, const std::string& name,
                const std::string& date, StoredDay* day, ArchiveUpdateReport* report) {
-  std::error_code statError;
-  const auto size = static_cast<int64_t>(fs::file_size(path, statError));
-  const int64_t mtime = statError ? 0 : ModificationTime(path, statError);
-  if (statError) return true;  // gone since the listing: dropped next time
+  int64_t size = 0;
+  int64_t mtime = 0;
+  if (!SizeAndTime(path, &size, &mtime)) return true;  // gone since the listing: dropped next time
   if (day != nullptr && day->size == size && day->mtime == mtime) return true;
   // Grown when the bytes before the old end are still what they were.
   bool grown = false;
