@@ -1,5 +1,6 @@
 #include "archive/archive_codec.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pathmere {
@@ -11,7 +12,9 @@ ArchivePoint ArchivePointOf(double latitude, double longitude, double dayNumber,
   p.longitude = std::llround(longitude * kArchiveUnitsPerDegree);
   p.time = std::llround(dayNumber * kArchiveUnitsPerDay);
   p.hasAltitude = hasAltitude;
-  p.altitude = hasAltitude ? std::llround(altitudeFeet * 100.0) : 0;
+  // Held within what any receiver could report, so no difference of two
+  // altitudes overflows.
+  p.altitude = hasAltitude ? std::llround(std::clamp(altitudeFeet, -1.0e8, 1.0e8) * 100.0) : 0;
   return p;
 }
 

@@ -389,6 +389,13 @@ TEST(ArchiveCodecTest, PointsComeBackAsTheyWent) {
   EXPECT_EQ(back, points);
   EXPECT_DOUBLE_EQ(LatitudeOf(back[0]), 48.1371);
   EXPECT_FALSE(DecodePoints(std::string("\x80", 1), &back));
+  // An absurd altitude is held, not overflowed.
+  const ArchivePoint high = ArchivePointOf(0, 0, 46000, true, 1e300);
+  const ArchivePoint low = ArchivePointOf(0, 0, 46000, true, -1e300);
+  back.clear();
+  const ArchivePoint pair[] = {high, low};
+  ASSERT_TRUE(DecodePoints(EncodePoints(pair, 2), &back));
+  EXPECT_EQ(back[1].altitude, low.altitude);
 }
 
 }  // namespace
