@@ -6,8 +6,9 @@
 # resident memory and the ratios, and what the GPX files cost (the replay
 # again with --no-gpx) and their bytes per point. Then, where Qt is installed, how long the
 # track view takes to show each day of that replay's output folder and to
-# repaint it while panning (reported, no target). Last, 100 simulated
+# repaint it while panning (reported, no target). Then 100 simulated
 # vehicles publishing into one broker with one collector (bench-fleet.sh).
+# Last, the archive index over generated years (bench-archive.sh).
 #
 #   scripts/bench.sh [--days N]         (or: cmake --build build --target bench)
 #
@@ -141,4 +142,10 @@ fleet=0
 "$source_dir/scripts/bench-fleet.sh" "$cli" "$scratch" "${PATHMERE_BENCH_VEHICLES:-100}" || fleet=$?
 ((fleet != 2)) || echo "Fleet: not measured"
 ((fleet != 1)) || { echo "MISSED: every published point in the collector's files"; missed=1; }
+
+# Every day ever logged: the archive index over 1 and 10 generated years
+# (scripts/bench-archive.sh; PATHMERE_BENCH_ARCHIVE_YEARS to choose).
+cmake --build "$build" -j 2 --target pathmere-archive-gen pathmere-archive-bench >/dev/null
+# shellcheck disable=SC2086
+"$source_dir/scripts/bench-archive.sh" "$build" "$scratch" ${PATHMERE_BENCH_ARCHIVE_YEARS:-1 10} || missed=1
 exit $missed

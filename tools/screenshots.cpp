@@ -9,6 +9,12 @@
 // last day over a map made up here (an MBTiles file of made-up land, water
 // and roads, so no map data of anyone else is in the picture). Run under
 // Xvfb by scripts/screenshots.sh.
+//
+//   pathmere-screenshots --all-days --out DIR
+//
+// Writes DIR/all-days.png: "All days" over two generated years of days
+// (tests/support/generated_archive.h) and the made-up map, with the days
+// that passed a place listed.
 #include <unistd.h>
 
 #include <clocale>
@@ -35,6 +41,9 @@
 #include "platform/settings_store_file.h"
 #include "platform/tick_clock.h"
 #include "settings/settings_operations.h"
+#include "support/generated_archive.h"
+#include "ui/all_days_map.h"
+#include "ui/all_days_view.h"
 #include "ui/desktop_program.h"
 #include "ui/main_window.h"
 #include "ui/map_choice.h"
@@ -116,6 +125,53 @@ bool MakeMap(const fs::path& path, const TrackProjection& view) {
 
 }  // namespace
 
+// The made-up map's tiles wait in the background; the picture waits for them.
+void WaitForTiles(QWidget& widget, MapLayer& layer) {
+  QElapsedTimer waited;
+  waited.start();
+  do {
+    widget.grab();
+    Settle();
+  } while (layer.loading() && waited.elapsed() < 10000);
+  Settle();
+}
+
+int AllDaysPicture(const fs::path& home, const QString& folder) {
+  PosixFileSystem files(home.string());
+  MonotonicTickClock clock;
+  FileSettingsStore store;
+  SaveOutputDir(store, L"\\Pathmere");
+  testing::WriteGeneratedArchive(home / "Pathmere", testing::DayNumberOfCivil(2024, 1, 1), 240, 2000, 3);
+  setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+  MainWindow window(files, clock, store, nullptr, MainWindowOptions{QSize(420, 330)});
+  window.show();
+  window.tickTimer()->stop();
+  window.Tick();
+  window.ShowAllDays();
+  AllDaysView& view = *window.allDaysView();
+  view.resize(1000, 640);
+  QElapsedTimer waited;
+  waited.start();
+  while (!view.indexed() && waited.elapsed() < 60000) Settle();
+  Settle();
+  const fs::path map = home / "made-up.mbtiles";
+  if (!MakeMap(map, view.map()->projection()) ||
+      !view.mapChoice()->Choose(QString::fromStdString(map.string()))) {
+    std::fprintf(stderr, "pathmere-screenshots: the map was not made\n");
+    return 1;
+  }
+  WaitForTiles(*view.map(), view.map()->mapLayer());
+  ArchiveArea place;
+  place.latitude = testing::kArchivePlaces[1].latitude;
+  place.longitude = testing::kArchivePlaces[1].longitude;
+  view.Ask(place);
+  Settle();
+  const int status = view.grab().save(folder + "/all-days.png") ? 0 : 1;
+  view.mapChoice()->ChooseNoMap();
+  window.close();
+  return status;
+}
+
 int main(int argc, char** argv) {
   const char* log = nullptr;
   const char* out = nullptr;
@@ -128,8 +184,15 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--log") == 0) log = argv[i + 1];
     if (std::strcmp(argv[i], "--out") == 0) out = argv[i + 1];
   }
-  if (log == nullptr || out == nullptr) {
-    std::fprintf(stderr, "usage: pathmere-screenshots --log FILE --out DIR\n");
+  bool allDays = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--all-days") == 0) allDays = true;
+  }
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--out") == 0) out = argv[i + 1];
+  }
+  if ((log == nullptr && !allDays) || out == nullptr) {
+    std::fprintf(stderr, "usage: pathmere-screenshots --log FILE --out DIR | --all-days --out DIR\n");
     return 2;
   }
   const fs::path home = fs::temp_directory_path() / ("pathmere-screenshots-" + std::to_string(getpid()));
@@ -146,6 +209,11 @@ int main(int argc, char** argv) {
   FileSettingsStore store;
   SaveOutputDir(store, L"\\Pathmere");
   int status = 0;
+  if (allDays) {
+    status = AllDaysPicture(home, QString::fromLocal8Bit(out));
+    fs::remove_all(home);
+    return status;
+  }
   {
     MainWindow window(files, clock, store, nullptr, MainWindowOptions{QSize(420, 330)});
     window.move(0, 0);
@@ -187,13 +255,7 @@ int main(int argc, char** argv) {
         status = 1;
       }
       // The tiles come in the background.
-      QElapsedTimer waited;
-      waited.start();
-      do {
-        view.map()->grab();
-        Settle();
-      } while (view.map()->mapLayer().loading() && waited.elapsed() < 10000);
-      Settle();
+      WaitForTiles(*view.map(), view.map()->mapLayer());
       // Taken off the X server where ImageMagick's import is there: the real
       // window as the screen shows it.
       const QString picture = folder + "/track-map.png";

@@ -317,6 +317,9 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   } else if (std::strcmp(subcommand, "collect") == 0) {
     command.kind = CommandKind::kCollect;
     ParseCollectArguments(restCount, rest, &command.collect, &help, &command.error);
+  } else if (std::strcmp(subcommand, "archive") == 0) {
+    command.kind = CommandKind::kArchive;
+    ParseArchiveArguments(restCount, rest, &command.archive, &help, &command.error);
   } else if (std::strcmp(subcommand, "status") == 0) {
     command.kind = CommandKind::kStatus;
     for (int i = 0; i < restCount && command.usable(); ++i) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/day_track_feed.h"
+#include "cli/archive_command.h"
 #include "platform/source_address.h"
 
 namespace pathmere {
@@ -77,7 +78,8 @@ enum class CommandKind {
   kStatus,
   kGpx,
   kSummary,
-  kCollect
+  kCollect,
+  kArchive
 };
 
 // What a command line asks for, read without touching anything, so the
@@ -92,6 +94,7 @@ struct CommandLine {
   GpxArguments gpx;                    // kGpx
   SummaryArguments summary;            // kSummary
   CollectArguments collect;            // kCollect
+  ArchiveArguments archive;            // kArchive
   std::optional<int32_t> forwardCode;  // kForward; empty for "/noup"
   // kForward: the arguments that hold no switch.
   std::vector<std::string> unknownSwitches;

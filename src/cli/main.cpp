@@ -1,6 +1,7 @@
 // pathmere-cli: the logger without a window.
 #include <cstdio>
 
+#include "cli/archive_command.h"
 #include "cli/collect_command.h"
 #include "cli/command_line.h"
 #include "cli/forward_command.h"
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
       return pathmere::RunSummaryCommand(command.summary, stdout, stderr);
     case pathmere::CommandKind::kCollect:
       return pathmere::RunCollectCommand(command.collect);
+    case pathmere::CommandKind::kArchive:
+      return pathmere::RunArchiveCommand(command.archive, stdout, stderr);
     case pathmere::CommandKind::kForward:
       break;
   }

@@ -274,6 +274,27 @@ void MainWindow::ShowTrack() {
   trackView_->activateWindow();
 }
 
+void MainWindow::ShowAllDays() {
+  if (allDaysView_ == nullptr) {
+    const std::string folder = files_.DisplayPath(program_.track().folder());
+    allDaysView_ = new AllDaysView(ArchiveFoldersOf(folder), DefaultArchiveIndexFile(), this);
+    allDaysView_->setAttribute(Qt::WA_DeleteOnClose);
+    const auto tell = [this](const QString& problem) {
+      program_.AppendToMessageLog((problem + QStringLiteral("\r\n")).toStdWString());
+    };
+    allDaysView_->onProblem = tell;
+    allDaysView_->mapChoice()->onProblem = tell;
+    allDaysView_->onOpenDay = [this](LocalDate day) {
+      ShowTrack();
+      trackView_->ShowDay(day);
+    };
+    PlaceWindowBeside(*allDaysView_, *this, allDaysView_->size());
+  }
+  allDaysView_->show();
+  allDaysView_->raise();
+  allDaysView_->activateWindow();
+}
+
 void MainWindow::ShowAbout() {
   AboutBox about(this);
   runModal(about);

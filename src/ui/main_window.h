@@ -22,6 +22,7 @@
 #include "platform/serial_port.h"
 #include "platform/settings_store.h"
 #include "platform/tick_clock.h"
+#include "ui/all_days_view.h"
 #include "ui/panel.h"
 #include "ui/replay_progress.h"
 #include "ui/track_view.h"
@@ -46,6 +47,7 @@ inline constexpr int kCommandReadNmeaFile = 40006;
 inline constexpr int kCommandSelectOutputFolder = 40007;
 inline constexpr int kCommandFindReceiver = 40036;
 inline constexpr int kCommandShowTrack = 40037;
+inline constexpr int kCommandShowAllDays = 40038;
 
 // How a MainWindow starts.
 struct MainWindowOptions {
@@ -86,6 +88,7 @@ class MainWindow final : public QMainWindow, public TickHost {
   QAction* action(int command) const { return actions_.value(command, nullptr); }
   // The open track view, or null.
   TrackView* trackView() const { return trackView_; }
+  AllDaysView* allDaysView() const { return allDaysView_; }
 
   // Runs each modal dialog (About box, folder chooser, file dialog, the exit
   // question) and returns its result; exec() unless a test answers instead.
@@ -108,6 +111,7 @@ class MainWindow final : public QMainWindow, public TickHost {
   void FindReceiver();
   // "Show track": opens the track view, or brings the open one to the front.
   void ShowTrack();
+  void ShowAllDays();
   // Ends the program as Ctrl+Q does: no question, nothing saved. Closing the
   // window any other way (its close button) saves the numeric settings.
   void Quit();
@@ -167,6 +171,7 @@ class MainWindow final : public QMainWindow, public TickHost {
   int trayIconShown_ = -1;
   QHash<int, QAction*> actions_;
   QPointer<TrackView> trackView_;
+  QPointer<AllDaysView> allDaysView_;
   bool shutDown_ = false;
   bool shownOnce_ = false;
   // Set by Ctrl+Q, by "Exit" (which has saved already) and by a stop signal.

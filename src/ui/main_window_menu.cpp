@@ -26,6 +26,8 @@ void MainWindow::CreateMenu() {
           &QAction::triggered, this, &MainWindow::SelectOutputFolder);
   connect(AddCommand(toolsMenu_, kCommandShowTrack, QStringLiteral("Show track")), &QAction::triggered, this,
           &MainWindow::ShowTrack);
+  connect(AddCommand(toolsMenu_, kCommandShowAllDays, QStringLiteral("Show all days")), &QAction::triggered,
+          this, &MainWindow::ShowAllDays);
   toolsMenu_->addSeparator();
   QAction* nmeaLog = AddCommand(toolsMenu_, kCommandEnableNmeaLog, QStringLiteral("Enable NMEA log"));
   nmeaLog->setCheckable(true);

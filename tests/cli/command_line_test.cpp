@@ -80,6 +80,23 @@ TEST(CommandLineTest, UnusableArgumentsNameTheFirstProblem) {
       {"collect with two addresses", {"collect", "mqtt://a", "mqtt://b"}, "unknown argument mqtt://b"},
       {"collect protocol 3", {"collect", "mqtt://a", "--protocol", "3"}, "--protocol needs 3.1.1 or 5"},
       {"collect protocol missing", {"collect", "mqtt://a", "--protocol"}, "--protocol needs 3.1.1 or 5"},
+      {"archive latitude 91",
+       {"archive", "here", "91,0"},
+       "the place's latitude 91 is not a latitude (-90 to 90)"},
+      {"archive box upside down",
+       {"archive", "here", "--box", "52,0,51,1"},
+       "--box: south 52 is north of north 51"},
+      {"archive box of three",
+       {"archive", "here", "--box", "1,2,3"},
+       "--box 1,2,3 is not SOUTH,WEST,NORTH,EAST in degrees"},
+      {"archive radius zero",
+       {"archive", "here", "1,2", "--radius", "0"},
+       "--radius 0 is not a distance in metres (more than 0, up to 20000000)"},
+      {"archive here nowhere",
+       {"archive", "here", "--json"},
+       "archive here needs LAT,LON or --box SOUTH,WEST,NORTH,EAST"},
+      {"archive totals by week", {"archive", "totals", "--by", "week"}, "--by week: year or month"},
+      {"archive unknown action", {"archive", "show"}, "archive does index, here or totals, not show"},
   };
   for (const Case& c : cases) {
     const CommandLine command = Parse(c.args);

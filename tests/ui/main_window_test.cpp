@@ -76,6 +76,7 @@ TEST_F(MainWindowTest, ToolsMenuOffersEveryCommandInOrder) {
                                        "Read NMEA file",
                                        "Select Output folder",
                                        "Show track",
+                                       "Show all days",
                                        "-",
                                        "Enable NMEA log",
                                        "Write GPX files",
