@@ -47,7 +47,7 @@ inline constexpr int kCommandReadNmeaFile = 40006;
 inline constexpr int kCommandSelectOutputFolder = 40007;
 inline constexpr int kCommandFindReceiver = 40036;
 inline constexpr int kCommandShowTrack = 40037;
-inline constexpr int kCommandShowAllDays = 40038;
+inline constexpr int kCommandShowAllDays = 40039;
 
 // How a MainWindow starts.
 struct MainWindowOptions {
