@@ -109,6 +109,7 @@ int32_t PortWatch::OpenPort(int32_t portNumber, int32_t portSpeed) {
 
 int32_t PortWatch::ReadPort(uint8_t* buffer, int32_t size) {
   const int32_t count = port_.ReadPort(buffer, size);
+  if (count > 0) bytesRead_ += static_cast<uint64_t>(count);
   const bool network = device_ != nullptr && device_->IsNetwork();
   if (flapping_ && count >= 0 && state_ == State::kOpen && clock_.NowMs() - since_ >= kShortestConnectionMs) {
     flapping_ = false;

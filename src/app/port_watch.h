@@ -35,6 +35,8 @@ class PortWatch final : public SerialPort {
   bool IsLinePaced() const override { return port_.IsLinePaced(); }
 
   State state() const { return state_; }
+  // Bytes read so far, sentences or not.
+  uint64_t bytesRead() const { return bytesRead_; }
   // "COM3 (/dev/ttyACM0) open at 9600 bit/s for 2 h 3 min", "COM3
   // (/dev/ttyACM0) lost 42 s ago, retrying", ...; "not opened yet" before
   // the first attempt.
@@ -72,6 +74,7 @@ class PortWatch final : public SerialPort {
   int32_t toldFailureCode_ = 0;
   int toldFailureError_ = 0;
   std::string toldProblem_;
+  uint64_t bytesRead_ = 0;
   // Datagrams the system dropped, told once for each opening.
   bool dropsTold_ = false;
   // A network peer that closes each connection at once: told once, then

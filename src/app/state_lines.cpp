@@ -48,6 +48,7 @@ void StateLines::ObserveData(const Program& program, std::vector<std::string>* l
     silenceTold_ = false;
     silentTicks_ = 0;
     lastDataTick_ = now;
+    bytesAtLastData_ = port_.bytesRead();
     return;
   }
   // Silence on a port that is not open is the port's news, told already.
@@ -57,7 +58,10 @@ void StateLines::ObserveData(const Program& program, std::vector<std::string>* l
   }
   // After as many ticks as the status area's "No data".
   if (++silentTicks_ == TimerTick::kIdleTicksBeforeNoData + 1 && !silenceTold_) {
-    lines->push_back("receiver silent for " + std::to_string(silentTicks_) + " s");
+    // Noise (a wrong speed, binary output) is not silence.
+    lines->push_back(port_.bytesRead() != bytesAtLastData_
+                         ? "bytes come but no sentences for " + std::to_string(silentTicks_) + " s"
+                         : "receiver silent for " + std::to_string(silentTicks_) + " s");
     silenceTold_ = true;
     if (sentences_ == 0) lastDataTick_ = now - 1000u * static_cast<uint32_t>(silentTicks_);
   }

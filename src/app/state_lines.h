@@ -45,6 +45,7 @@ class StateLines {
   uint32_t sentences_ = 0;
   uint32_t lastDataTick_ = 0;
   int silentTicks_ = 0;
+  uint64_t bytesAtLastData_ = 0;  // the port's bytes when the last sentence came
   bool silenceTold_ = false;
   bool hasFix_ = false;
   bool hadFix_ = false;

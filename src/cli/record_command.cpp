@@ -222,6 +222,7 @@ int RunRecordCommand(const RecordArguments& args) {
   host.Attach(&program);
   program.AttachPanel(&panel);
   program.LoadSettings(store);
+  if (!store.problem().empty()) std::fprintf(stderr, "pathmere-cli: %s\n", store.problem().c_str());
   if (args.port) program.SelectPort(*args.port);
   if (args.device) {
     // Any number opens the device; it only has to be a port, not "none".

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace pathmere {
@@ -49,6 +50,9 @@ class SettingsStore {
   // For reading and writing, creating the key when it is missing: kOk or
   // kFailed.
   virtual StoreStatus CreateKey(std::unique_ptr<SettingsKey>* key) = 0;
+  // What was wrong with the stored settings at the last open, for the user;
+  // empty when nothing was.
+  virtual std::string problem() const { return {}; }
 };
 
 }  // namespace pathmere

@@ -53,6 +53,25 @@ FileRead ReadStoreFile(const fs::path& path, std::string* content) {
   return FileRead::kRead;
 }
 
+// The file that is no settings file, renamed to the first free
+// "<file>.broken-N" so that new settings do not write over it.
+bool PutAside(const fs::path& file) {
+  for (int n = 1; n <= 100; ++n) {
+    fs::path aside = file;
+    aside += ".broken-" + std::to_string(n);
+    std::error_code error;
+    if (fs::exists(aside, error)) continue;
+    return rename(file.c_str(), aside.c_str()) == 0;
+  }
+  return false;
+}
+
+std::string Unusable(const fs::path& file) {
+  return "settings file " + file.string() +
+         " holds no settings: the defaults are used, and the file is kept as " + file.string() +
+         ".broken-N when settings are saved";
+}
+
 // mkdir -p with mode 0700: settings are nobody else's business.
 bool MakePrivateFolders(const fs::path& folder) {
   fs::path prefix;
@@ -117,6 +136,7 @@ class FileSettingsKey final : public SettingsKey {
     std::string content;
     const FileRead read = ReadStoreFile(file_, &content);
     if (read == FileRead::kFailed) return StoreStatus::kFailed;
+    if (!LooksLikeSettingsText(content) && !PutAside(file_)) return StoreStatus::kFailed;
     SettingValues current = ParseSettingsText(content);
     for (const NamedSettingValue& entry : pending_) PutSettingValue(current, entry.name, entry.value);
     return WriteFileAtomically(file_, FormatSettingsText(current)) ? StoreStatus::kOk : StoreStatus::kFailed;
@@ -157,6 +177,7 @@ StoreStatus FileSettingsStore::OpenKey(std::unique_ptr<SettingsKey>* key) {
     case FileRead::kRead:
       break;
   }
+  problem_ = LooksLikeSettingsText(content) ? std::string() : Unusable(filePath_);
   *key = std::make_unique<FileSettingsKey>(filePath_, ParseSettingsText(content), false, false);
   return StoreStatus::kOk;
 }
@@ -169,6 +190,7 @@ StoreStatus FileSettingsStore::CreateKey(std::unique_ptr<SettingsKey>* key) {
   // holds only what this key writes.
   if (read == FileRead::kFailed) return StoreStatus::kFailed;
   const bool missing = read == FileRead::kAbsent;
+  if (!LooksLikeSettingsText(content)) problem_ = Unusable(filePath_);
   *key = std::make_unique<FileSettingsKey>(filePath_, ParseSettingsText(content), true, missing);
   return StoreStatus::kOk;
 }

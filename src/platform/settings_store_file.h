@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "platform/settings_store.h"
 
@@ -25,11 +26,16 @@ class FileSettingsStore final : public SettingsStore {
   StoreStatus CreateKey(std::unique_ptr<SettingsKey>* key) override;
 
   const std::filesystem::path& filePath() const { return filePath_; }
+  // What was wrong with the file at the last open ("... holds no settings
+  // ..."); empty when nothing was. A file that is no settings file is read
+  // as none and, before new settings are saved, kept as <file>.broken-N.
+  std::string problem() const override { return problem_; }
   static std::filesystem::path DefaultFolder();
 
  private:
   std::filesystem::path folder_;
   std::filesystem::path filePath_;
+  std::string problem_;
 };
 
 }  // namespace pathmere

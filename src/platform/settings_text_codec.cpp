@@ -177,6 +177,12 @@ SettingValues ParseSettingsText(std::string_view content) {
   return values;
 }
 
+bool LooksLikeSettingsText(std::string_view content) {
+  if (TrimBlanks(content).empty()) return true;
+  if (content.find(kSectionLine) != std::string_view::npos) return true;
+  return !ParseSettingsText(content).empty();
+}
+
 std::string FormatSettingsText(const SettingValues& values) {
   std::string out;
   out += kSectionLine;

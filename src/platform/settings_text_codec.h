@@ -56,6 +56,10 @@ void PutSettingValue(SettingValues& values, std::string_view name, const Setting
 bool IsStorableSettingText(std::wstring_view text);
 
 SettingValues ParseSettingsText(std::string_view content);
+// Whether `content` can be a settings file: empty, or with the section line
+// or a value in it. Anything else (another program's file, garbage) is not
+// to be written over.
+bool LooksLikeSettingsText(std::string_view content);
 std::string FormatSettingsText(const SettingValues& values);
 
 }  // namespace pathmere

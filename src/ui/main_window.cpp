@@ -93,6 +93,9 @@ MainWindow::MainWindow(FileSystem& files, TickClock& clock, SettingsStore& store
   const QSize clientSize = options.clientSize.isEmpty() ? DefaultClientSize(*this) : options.clientSize;
   CreatePanel(OrientationFor(clientSize));
   program_.LoadSettings(store_);
+  if (const std::string problem = store_.problem(); !problem.empty()) {
+    program_.AppendToMessageLog(problem + "\r\n");
+  }
   resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
 }
 

@@ -189,6 +189,16 @@ TEST_F(SerialCaptureTest, JournalLinesTellEachChangeOnce) {
   Tick();
   EXPECT_EQ(lines, Lines{"data again after 9 s"});
 
+  // Noise (a wrong line speed, a binary protocol) is not silence.
+  for (int i = 1; i <= 6; ++i) {
+    receiver->Send(std::string("\xB5\x62\x01\x07\x5C\x00\xFF\x00", 8));
+    Tick();
+    EXPECT_EQ(lines, i == 6 ? Lines{"bytes come but no sentences for 6 s"} : Lines{}) << i;
+  }
+  send("A");
+  Tick();
+  EXPECT_EQ(lines, Lines{"data again after 6 s"});
+
   // Unplugged, gone for a while (a missing device is no news), back.
   receiver->HangUp();
   Tick();

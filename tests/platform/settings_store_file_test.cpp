@@ -181,6 +181,23 @@ TEST_F(SettingsStoreFileTest, SavingADamagedFileWritesItCleanly) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
+// A file that holds no settings at all (another program's, garbage) is told
+// and kept aside before new settings are saved, never written over.
+TEST_F(SettingsStoreFileTest, AFileThatHoldsNoSettingsIsToldAndKeptAside) {
+  const std::string garbage = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+  WriteStoreFile(garbage);
+  Open();
+  EXPECT_NE(store_.problem().find("holds no settings"), std::string::npos) << store_.problem();
+  auto key = Create();
+  key->WriteNumber("PortNumber", 3);
+  EXPECT_EQ(key->Close(), StoreStatus::kOk);
+  EXPECT_EQ(ReadWholeFile(store_.filePath().string() + ".broken-1"), garbage);
+  EXPECT_EQ(ReadWholeFile(store_.filePath()),
+            "[HKEY_CURRENT_USER\\Software\\Brenix\\Pathmere]\n\"PortNumber\"=dword:00000003\n");
+  Open();
+  EXPECT_EQ(store_.problem(), "");
+}
+
 TEST_F(SettingsStoreFileTest, SavingKeepsWhatAnotherProgramWroteMeanwhile) {
   auto mine = Create();
   {
