@@ -28,6 +28,11 @@ int PublishBacklog(PositionPublisher& publisher) {
   while (waiting > 0 && idle < 60) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
     publisher.Pump();
+    // TLS or nothing: no retry can make a replay's broker trusted.
+    if (publisher.tlsRefused()) {
+      std::fprintf(stderr, "pathmere-cli: cannot publish: %s\n", publisher.problem().c_str());
+      break;
+    }
     for (const std::string& note : publisher.TakeNotes())
       std::fprintf(stderr, "pathmere-cli: %s\n", note.c_str());
     const int64_t now = publisher.waiting();
@@ -53,8 +58,16 @@ int RunReplayCommand(const ReplayArguments& args) {
       std::fprintf(stderr, "pathmere-cli: cannot publish: %s\n", error.c_str());
       return 2;
     }
-    // An outbox of the replays' own, so a running logger's is left alone.
-    publishing = std::make_unique<Publishing>(*target, "outbox-replay");
+    // An outbox of the replays' own, so a running logger's is left alone,
+    // and one per vehicle and broker, so no point goes out as another's.
+    const std::filesystem::path outbox = ReplayOutboxFolder(*target);
+    publishing = std::make_unique<Publishing>(*target, outbox);
+    if (!publishing->owned()) {
+      std::fprintf(stderr,
+                   "pathmere-cli: cannot publish: another replay publishes as %s to %s now (outbox %s)\n",
+                   target->topic().c_str(), target->url.c_str(), outbox.c_str());
+      return 1;
+    }
     publishing->publisher().Hold(true);
   }
   // The output folder is the root of the writers' device: files land

@@ -42,6 +42,8 @@ class PositionPublisher {
   void Sync() { outbox_.Sync(); }
 
   bool connected() const { return connection_.connected(); }
+  bool tlsRefused() const { return connection_.tlsRefused(); }
+  std::string problem() const { return connection_.problem(); }
   const std::string& target() const { return options_.target; }
   const std::string& topic() const { return options_.topic; }
   int64_t waiting() const { return outbox_.Waiting(); }

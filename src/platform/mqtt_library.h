@@ -32,6 +32,12 @@ struct MqttLibrary {
   decltype(&mosquitto_property_add_int32) property_add_int32 = nullptr;
   decltype(&mosquitto_property_free_all) property_free_all = nullptr;
   decltype(&mosquitto_reason_string) reason_string = nullptr;
+  // TLS causes told apart, a clean end, and a connection cut short.
+  decltype(&mosquitto_log_callback_set) log_callback_set = nullptr;
+  decltype(&mosquitto_tls_insecure_set) tls_insecure_set = nullptr;
+  decltype(&mosquitto_connect) connect = nullptr;
+  decltype(&mosquitto_disconnect) disconnect = nullptr;
+  decltype(&mosquitto_socket) socket = nullptr;
 };
 
 // The library with every function found and initialised, or null with why

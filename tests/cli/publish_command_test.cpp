@@ -43,6 +43,7 @@ class Subscriber {
   const std::vector<Point>& Take() {
     for (const MqttMessage& message : connection_.TakeMessages()) {
       const nlohmann::json json = nlohmann::json::parse(message.payload, nullptr, false);
+      if (!json.is_discarded() && json.value("_type", "") == "lwt") ++wills_;
       if (json.is_discarded() || json.value("_type", "") != "location") continue;
       EXPECT_EQ(message.topic, "owntracks/car/van7");
       points_.push_back({json.value("tst", int64_t{0}), json.value("lat", 0.0), json.value("lon", 0.0),
@@ -52,12 +53,15 @@ class Subscriber {
     return points_;
   }
   const std::vector<bool>& retained() const { return retained_; }
+  // Last wills received so far (after a Take).
+  int wills() const { return wills_; }
   bool connected() const { return connection_.connected(); }
 
  private:
   MqttConnection connection_;
   std::vector<Point> points_;
   std::vector<bool> retained_;
+  int wills_ = 0;
 };
 
 // `received` in order, a point seen again after a reconnect counted once.
@@ -245,7 +249,8 @@ TEST_F(PublishTest, OverTlsWithTheTestCaAndAWrongCaToldOnce) {
   const auto result = logger->Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_NE(result.err.find("pathmere-cli: broker at 127.0.0.1:" + std::to_string(broker.tlsPort()) +
-                            ": TLS failed (wrong CA file, or not a TLS port?), retrying\n"),
+                            ": TLS refused, certificate not trusted: not signed by the CA file "
+                            "/etc/ssl/certs/ca-certificates.crt, retrying\n"),
             std::string::npos)
       << result.err;
   EXPECT_EQ(result.err.find("publishing to"), std::string::npos) << result.err;
@@ -266,6 +271,79 @@ TEST_F(PublishTest, AReplayIsPublishedAsABacklogWithTheLastPointRetained) {
   Subscriber late(broker, false, "test-late");
   ASSERT_TRUE(WaitUntil([&] { return !late.Take().empty(); }, 100));
   EXPECT_EQ(late.Take(), std::vector<Point>{plt.back()});
+}
+
+// TLS or nothing: each refusal names its cause, the replay and the
+// collector exit 1, and the vehicle never logs in without TLS (the plain
+// listener's log would name its client id).
+TEST_F(PublishTest, TlsIsAllOrNothingAndEachRefusalNamesItsCause) {
+  ASSERT_NE(broker.tlsPort(), 0) << "openssl could not make the test certificates";
+  const std::string plain = "127.0.0.1:" + std::to_string(broker.port());
+  const std::string tls = "127.0.0.1:" + std::to_string(broker.tlsPort());
+  const std::string misnamed = "localhost:" + std::to_string(broker.tlsPort());
+  const std::string missing = (home.root() / "no-such-ca.crt").string();
+  const std::string system = "/etc/ssl/certs/ca-certificates.crt";
+  struct Row {
+    std::string where;
+    std::string ca;
+    std::string cause;
+  };
+  const Row rows[] = {
+      {plain, missing, "the CA file " + missing + " is missing"},
+      {tls, system, "certificate not trusted: not signed by the CA file " + system},
+      {misnamed, broker.caFile(), "name mismatch: the broker's certificate is not for localhost"},
+      {plain, broker.caFile(), "not a TLS port"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cause);
+    std::ofstream(home.config() / "Brenix" / "publish", std::ios::app) << "ca-file = " << row.ca << "\n";
+    const auto replay = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                             home.out().string(), "--publish", "mqtts://car@" + row.where},
+                                            home.Environment("UTC"));
+    EXPECT_EQ(replay.exitStatus, 1) << replay.err;
+    EXPECT_NE(replay.err.find("pathmere-cli: cannot publish: broker at " + row.where + ": TLS refused, " +
+                              row.cause),
+              std::string::npos)
+        << replay.err;
+    const auto collect = testing::RunCommand({PATHMERE_CLI_PATH, "collect", "mqtts://collector@" + row.where,
+                                              "--output", (home.root() / "fleet").string()},
+                                             home.Environment("UTC"));
+    EXPECT_EQ(collect.exitStatus, 1) << collect.err;
+    EXPECT_NE(collect.err.find("pathmere-cli: cannot collect: broker at " + row.where + ": TLS refused, " +
+                               row.cause),
+              std::string::npos)
+        << collect.err;
+  }
+  broker.Stop();
+  EXPECT_EQ(broker.log().find(" as pathmere/car/van7"), std::string::npos) << broker.log();
+  EXPECT_EQ(broker.log().find(" as pathmere-collector-collector"), std::string::npos) << broker.log();
+}
+
+// A clean end (a replay, a logger stopped) sends no last will; a logger
+// killed does.
+TEST_F(PublishTest, OnlyALoggerThatDiesLeavesItsWill) {
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  const auto replay = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                           home.out().string(), "--publish", broker.url()},
+                                          home.Environment("UTC"));
+  ASSERT_EQ(replay.exitStatus, 0) << replay.err;
+  auto logger = StartLogger();
+  receiver.Send(parts_[0]);
+  ASSERT_TRUE(OutboxEmpty());
+  ASSERT_EQ(logger->Stop(SIGTERM).exitStatus, 0);
+  std::this_thread::sleep_for(1s);
+  subscriber.Take();
+  EXPECT_EQ(subscriber.wills(), 0);
+  logger = StartLogger();
+  ASSERT_TRUE(OutboxEmpty());
+  logger->Kill();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        subscriber.Take();
+        return subscriber.wills() == 1;
+      },
+      50));
 }
 
 // Faults of the broker are one line each; recording goes on untouched.
@@ -340,7 +418,7 @@ TEST_F(PublishTest, TheCollectorsDayFileIsTheLoggersTrackThroughACollectorRestar
   const auto result = collector->Stop(SIGTERM);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
 
-  const fs::path collected = home.root() / "fleet" / "car-van7" / "2004-08-07.plt";
+  const fs::path collected = home.root() / "fleet" / "car" / "van7" / "2004-08-07.plt";
   EXPECT_EQ(PltPoints(collected), plt);
   // The header names the same local day in both.
   const std::string ours = testing::ReadWholeFile(home.out() / "2004-08-07.plt");
