@@ -79,12 +79,18 @@ class CollectTest : public ::testing::Test {
 };
 
 TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
+  // A folder of the naming before USER/DEVICE: told, left alone.
+  fs::create_directories(home.out() / "car-van7");
+  std::ofstream(home.out() / "car-van7" / "2026-12-06.plt") << "old\n";
   auto collector = StartCollector();
   // 2026-12-07 15:06:09 UTC and on.
   Send("owntracks/car/van7", Location(1796655969, 52.1));
   Send("owntracks/car/van7", Location(1796655970, 52.2));
   Send("owntracks/car/van7", Location(1796655970, 52.2));  // a duplicate
   Send("owntracks/car/boat1", Location(1796655971, 53.0));
+  // Two vehicles whose names once made one folder.
+  Send("owntracks/acme-east/van1", Location(1796655971, 53.0));
+  Send("owntracks/acme/east-van1", Location(1796655971, 54.0));
   Send("owntracks/car/van7", "not json");
   Send("owntracks/../van7", Location(1796655972, 1.0));
   Send("owntracks/car/..", Location(1796655973, 1.0));
@@ -94,7 +100,9 @@ TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
   std::this_thread::sleep_for(2s);
   const auto result = collector->Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
-  EXPECT_NE(result.err.find("3 points written, 1 duplicates dropped"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("5 points written, 1 duplicates dropped"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("pathmere-cli: car-van7/ is named as before (USER-DEVICE"), std::string::npos)
+      << result.err;
   EXPECT_NE(result.err.find("skipping messages: not a JSON object"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("skipping messages: not owntracks/USER/DEVICE"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("skipping messages: too large"), std::string::npos) << result.err;
@@ -104,10 +112,14 @@ TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
   for (const auto& entry : fs::directory_iterator(home.out()))
     folders.push_back(entry.path().filename().string());
   std::sort(folders.begin(), folders.end());
-  EXPECT_EQ(folders, (std::vector<std::string>{"car-boat1", "car-van7"}));
-  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 2u);
-  EXPECT_EQ(TrackPoints(home.out() / "car-boat1" / "2026-12-07.plt"), 1u);
-  EXPECT_TRUE(fs::exists(home.out() / "car-van7" / "2026-12-07.gpx"));
+  // The journal's folder holds nothing once the day files have it all.
+  EXPECT_EQ(folders, (std::vector<std::string>{".journal", "acme", "acme-east", "car", "car-van7"}));
+  EXPECT_TRUE(fs::is_empty(home.out() / ".journal"));
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2026-12-07.plt"), 2u);
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "boat1" / "2026-12-07.plt"), 1u);
+  EXPECT_EQ(TrackPoints(home.out() / "acme-east" / "van1" / "2026-12-07.plt"), 1u);
+  EXPECT_EQ(TrackPoints(home.out() / "acme" / "east-van1" / "2026-12-07.plt"), 1u);
+  EXPECT_TRUE(fs::exists(home.out() / "car" / "van7" / "2026-12-07.gpx"));
   EXPECT_FALSE(fs::exists(home.root() / "van7"));
 }
 
@@ -122,7 +134,7 @@ TEST_F(CollectTest, WhatArrivesWhileTheCollectorIsDownWaitsAtTheBroker) {
   std::this_thread::sleep_for(2s);
   const auto result = collector->Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
-  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 3u);
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2026-12-07.plt"), 3u);
 
   // Stopped the moment messages come: what the library has acknowledged
   // the broker keeps no more, so it is written at the stop; the rest waits
@@ -140,7 +152,7 @@ TEST_F(CollectTest, WhatArrivesWhileTheCollectorIsDownWaitsAtTheBroker) {
   collector = StartCollector();
   std::this_thread::sleep_for(1s);
   ASSERT_EQ(collector->Stop(SIGINT).exitStatus, 0);
-  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 13u);
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2026-12-07.plt"), 13u);
 
   // What makes that hold: a connection that is stopped still hands over
   // what it received, so the collector stops it first and then takes those.
@@ -184,8 +196,8 @@ TEST_F(CollectTest, TellsSystemdAndStatusWhatItCollects) {
       "  3 points written, 1 duplicate dropped\n",
       "  1 skipped: 1 not a JSON object; 1 not a location (last wills)\n",
       // How many are still in memory depends on when the last write was.
-      "Devices: 2\n  car-boat1: 1 point, the last of 2026-12-07 15:06:11 UTC, ",
-      " in memory\n  car-van7: 2 points, the last of 2026-12-07 15:06:10 UTC, ",
+      "Devices: 2\n  car/boat1: 1 point, the last of 2026-12-07 15:06:11 UTC, ",
+      " in memory\n  car/van7: 2 points, the last of 2026-12-07 15:06:10 UTC, ",
       "Written to disk every 10 s and at the end\n",
   };
   for (const std::string& line : expected)
@@ -241,11 +253,11 @@ TEST_F(CollectTest, Mqtt5PublishesAndCollectsWithASessionThatOutlivesTheCollecto
   ASSERT_EQ(collector->Stop(SIGTERM).exitStatus, 0);
   const size_t points = TrackPoints(replayed / "2004-08-07.plt");
   EXPECT_GT(points, 12u);
-  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2004-08-07.plt"), points);
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2004-08-07.plt"), points);
   broker.Stop();
   EXPECT_NE(broker.log().find(" as pathmere-collector-collector (p5, c0,"), std::string::npos)
       << broker.log();
-  EXPECT_NE(broker.log().find(" as pathmere-car-van7 (p5, c1,"), std::string::npos) << broker.log();
+  EXPECT_NE(broker.log().find(" as pathmere/car/van7 (p5, c1,"), std::string::npos) << broker.log();
 }
 
 // --protocol 5 on the command line, and a refused login told once in
