@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -165,6 +166,39 @@ TEST_F(CollectTest, WhatArrivesWhileTheCollectorIsDownWaitsAtTheBroker) {
   std::this_thread::sleep_for(500ms);
   listener.Stop();
   EXPECT_EQ(listener.TakeMessages().size(), 3u);
+}
+
+// Killed (SIGKILL) in the middle of a backlog of 200 messages a second and
+// started again: each message was in the journal before the broker had its
+// acknowledgement, so every point is in the day file, once.
+TEST_F(CollectTest, ACollectorKilledInABacklogLosesNoPointAndWritesNoneTwice) {
+  auto collector = StartCollector();
+  constexpr int kPoints = 1200;
+  int unsent = 0;
+  std::thread sending([&] {
+    for (int i = 0; i < kPoints; ++i) {
+      unsent +=
+          sender.Publish("owntracks/car/van7", Location(1796655969 + i, 52.0 + i / 1e5), false).session == 0;
+      std::this_thread::sleep_for(5ms);
+    }
+  });
+  std::this_thread::sleep_for(3s);
+  collector->Kill();
+  sending.join();
+  ASSERT_EQ(unsent, 0);
+  collector = StartCollector();
+  // What the broker kept for the session comes at once.
+  std::this_thread::sleep_for(3s);
+  const auto result = collector->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  std::ifstream in(home.out() / "car" / "van7" / "2026-12-07.plt");
+  std::set<std::string> times;
+  size_t lines = 0;
+  for (std::string line; std::getline(in, line); ++lines) {
+    if (lines >= 6) times.insert(line.substr(line.rfind(',')));
+  }
+  EXPECT_EQ(lines - 6, static_cast<size_t>(kPoints));
+  EXPECT_EQ(times.size(), static_cast<size_t>(kPoints));
 }
 
 // Under systemd: ready, a watchdog ping every second with the state when it

@@ -1,7 +1,10 @@
 // The headless logger publishing to a real Mosquitto broker: a real log fed
 // through a pseudo-terminal, a subscriber of the test's own, the broker
 // stopped and started mid-drive, the logger killed during the outage.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -344,6 +347,33 @@ TEST_F(PublishTest, OnlyALoggerThatDiesLeavesItsWill) {
         return subscriber.wills() == 1;
       },
       50));
+}
+
+// Each replay outbox is one vehicle's at one broker: a replay while another
+// holds it is refused before it writes anything, and a replay as another
+// user has an outbox of its own, so no point goes out under another name.
+TEST_F(PublishTest, ReplaysOfOneVehicleNeverShareAnOutbox) {
+  const fs::path replays = home.root() / ".local" / "state" / "pathmere" / "outbox-replay" /
+                           ("mqtt_127.0.0.1_" + std::to_string(broker.port()));
+  fs::create_directories(replays / "car" / "van7");
+  const int held = open((replays / "car" / "van7" / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  const auto refused = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                            home.out().string(), "--publish", broker.url()},
+                                           home.Environment("UTC"));
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_NE(
+      refused.err.find("pathmere-cli: cannot publish: another replay publishes as owntracks/car/van7 to " +
+                       broker.url() + " now"),
+      std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(home.out() / "2004-08-07.plt"));
+  const auto other = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                          home.out().string(), "--publish", broker.url("collector")},
+                                         home.Environment("UTC"));
+  EXPECT_EQ(other.exitStatus, 0) << other.err;
+  EXPECT_TRUE(fs::exists(replays / "collector" / "van7" / "cursor"));
+  close(held);
 }
 
 // Faults of the broker are one line each; recording goes on untouched.
