@@ -40,6 +40,16 @@ int PublishBacklog(PositionPublisher& publisher) {
     waiting = now;
   }
   publisher.Sync();
+  // A point the outbox could not keep was never published: the replay did
+  // not do what it was asked.
+  const Outbox& outbox = publisher.outbox();
+  const int64_t notKept = outbox.lost() + outbox.unwritten() + outbox.dropped();
+  if (notKept > 0) {
+    std::fprintf(stderr, "pathmere-cli: %lld points not kept for the broker (outbox %s: %s)\n",
+                 static_cast<long long>(notKept), outbox.folder().c_str(),
+                 outbox.problem().empty() ? "full" : outbox.problem().c_str());
+    return 1;
+  }
   if (waiting == 0) return 0;
   std::fprintf(stderr, "pathmere-cli: %lld points not acknowledged by the broker wait in %s\n",
                static_cast<long long>(waiting), publisher.outbox().folder().c_str());

@@ -59,6 +59,7 @@ class PositionPublisher {
     bool acknowledged = false;
   };
   void Send(int32_t budget);
+  void TellLost();
 
   Outbox& outbox_;
   MqttConnection& connection_;
@@ -68,6 +69,7 @@ class PositionPublisher {
   std::deque<InFlight> inFlight_;
   std::vector<std::string> notes_;
   bool outboxProblemTold_ = false;
+  int64_t lostTold_ = 0;
   std::string problemTold_;
   bool connectedTold_ = false;
   bool held_ = false;

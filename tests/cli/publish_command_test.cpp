@@ -376,6 +376,24 @@ TEST_F(PublishTest, ReplaysOfOneVehicleNeverShareAnOutbox) {
   close(held);
 }
 
+// An outbox that cannot be written: the day files are whole, and the replay
+// exits 1 saying how many points the broker will not get.
+TEST_F(PublishTest, AReplayWhoseOutboxCannotBeWrittenExitsOne) {
+  const fs::path state = home.root() / ".local" / "state" / "pathmere";
+  fs::create_directories(state);
+  std::ofstream(state / "outbox-replay") << "not a folder\n";
+  const auto replay = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                           home.out().string(), "--publish", broker.url()},
+                                          home.Environment("UTC"));
+  EXPECT_EQ(replay.exitStatus, 1);
+  const size_t points = PltPoints(home.out() / "2004-08-07.plt").size();
+  EXPECT_GT(points, 12u);
+  EXPECT_NE(
+      replay.err.find("pathmere-cli: " + std::to_string(points) + " points not kept for the broker (outbox "),
+      std::string::npos)
+      << replay.err;
+}
+
 // Faults of the broker are one line each; recording goes on untouched.
 TEST_F(PublishTest, ARefusedLoginAndAnUnknownHostAreToldAndRecordingGoesOn) {
   const fs::path wrong = home.root() / "wrong-password";
