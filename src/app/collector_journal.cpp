@@ -122,14 +122,28 @@ bool CollectorJournal::Keep(const MqttMessage& message) {
   uint32_t written = 0;
   const int64_t end = files_.FileSize(file_);
   if (!files_.SeekToEnd(file_) ||
-      !files_.Write(file_, record.data(), static_cast<uint32_t>(record.size()), &written) ||
-      !files_.SyncData(file_)) {
+      !files_.Write(file_, record.data(), static_cast<uint32_t>(record.size()), &written)) {
     // No fragment stays behind to hide the records after it.
     if (end >= 0) files_.Truncate(file_, end);
     return fail("written");
   }
-  problem_.clear();
+  unsynced_ = true;
   kept_.push_back(message);
+  return true;
+}
+
+bool CollectorJournal::Commit() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (!unsynced_) return true;
+  unsynced_ = false;
+  if (file_ == kInvalidFile || !files_.SyncData(file_)) {
+    // What this batch appended is not durable: it must come again.
+    problem_ =
+        std::string("the journal cannot be synced: ") + std::strerror(static_cast<int>(files_.LastError()));
+    ++failures_;
+    return false;
+  }
+  problem_.clear();
   return true;
 }
 
@@ -138,6 +152,8 @@ std::vector<MqttMessage> CollectorJournal::Take() {
   std::vector<MqttMessage> taken;
   taken.swap(kept_);
   if (file_ != kInvalidFile) {
+    // Synced before it is let go; a batch still open is synced here too.
+    if (unsynced_ && files_.SyncData(file_)) unsynced_ = false;
     files_.Close(file_);
     file_ = kInvalidFile;
     taken_.push_back(open_);

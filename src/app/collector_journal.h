@@ -13,7 +13,8 @@ namespace pathmere {
 // What the broker gave the collector, durable before the library sends the
 // acknowledgement: the library queues the PUBACK of a QoS 1 message and
 // writes it only after the message callback returns, and the callback keeps
-// the message here (appended and synced). The day files are written every
+// the message here (appended, then synced with the others of its batch
+// before any acknowledgement is written: MqttConnection's commit). The day files are written every
 // 10 s; a message is in a segment file ("0000000001.journal" in the folder)
 // until a write of the day files after it worked, and the segments left by
 // a run that was killed are taken again at the next start (the duplicates
@@ -29,9 +30,11 @@ class CollectorJournal {
   // At the start, before any Keep(): the messages of the segments there, in
   // the order they came. Their segments go with the next Written(true).
   std::vector<MqttMessage> Recover();
-  // Appends and syncs; false (problem() says why) when it cannot, and the
-  // message must then not be acknowledged.
+  // Appends; false (problem() says why) when it cannot, and the message must
+  // then not be acknowledged.
   bool Keep(const MqttMessage& message);
+  // Makes what Keep() appended durable; false as for Keep().
+  bool Commit();
   // The messages kept since the last call; later ones go to a new segment.
   std::vector<MqttMessage> Take();
   // After a write of the day files: with `kept`, every message taken so far
@@ -51,6 +54,7 @@ class CollectorJournal {
   bool folderMade_ = false;
   uint64_t next_ = 1;  // the number of the next segment
   FileHandle file_ = kInvalidFile;
+  bool unsynced_ = false;
   uint64_t open_ = 0;              // the segment appended to
   std::vector<MqttMessage> kept_;  // not taken yet
   std::vector<uint64_t> taken_;    // segments all taken, to go once written

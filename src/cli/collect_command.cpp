@@ -114,9 +114,11 @@ int RunCollectCommand(const CollectArguments& args) {
     written(collector.Flush());
     std::fprintf(stderr, "pathmere-cli: %zu messages of the last run taken from its journal\n", left.size());
   }
-  // Each message kept in the journal before the library acknowledges it.
-  MqttConnection connection(options,
-                            [&journal](const MqttMessage& message) { return journal.Keep(message); });
+  // Each message kept in the journal, and synced, before the library
+  // acknowledges it.
+  MqttConnection connection(
+      options, [&journal](const MqttMessage& message) { return journal.Keep(message); },
+      [&journal] { return journal.Commit(); });
 
   const std::string shownBroker = target->url + (options.version5 ? " (MQTT 5)" : "");
   auto sources = [&] {

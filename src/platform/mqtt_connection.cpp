@@ -4,6 +4,7 @@
 
 #include "platform/mqtt_library.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,12 +29,14 @@ constexpr size_t kMessagesKept = 100000;
 }  // namespace
 
 struct MqttConnection::Shared {
-  Shared(MqttOptions opts, const MqttLibrary* library, Receiver take)
-      : options(std::move(opts)), api(library), receiver(std::move(take)) {}
+  Shared(MqttOptions opts, const MqttLibrary* library, Receiver take, Commit keep)
+      : options(std::move(opts)), api(library), receiver(std::move(take)), commit(std::move(keep)) {}
 
   const MqttOptions options;
   const MqttLibrary* const api;  // null when the library is missing
   const Receiver receiver;
+  const Commit commit;
+  bool batching = false;   // the connection's thread only: a commit follows the batch
   std::mutex clientMutex;  // the client, against Publish while it is replaced
   mosquitto* client = nullptr;
   std::mutex eventMutex;
@@ -94,7 +97,8 @@ void OnMessage(mosquitto* client, void* data, const mosquitto_message* message) 
     // The PUBACK waits in the library's queue until this returns: a message
     // not kept must not be acknowledged, so the socket is shut before the
     // queue is written and the broker keeps the message for the next session.
-    if (!shared->receiver(taken)) shutdown(shared->api->socket(client), SHUT_RDWR);
+    const bool kept = shared->receiver(taken) && (shared->batching || !shared->commit || shared->commit());
+    if (!kept) shutdown(shared->api->socket(client), SHUT_RDWR);
     return;
   }
   const std::lock_guard<std::mutex> lock(shared->eventMutex);
@@ -231,6 +235,34 @@ int Connect(MqttConnection::Shared& shared, mosquitto* client) {
   return code;
 }
 
+// One round of a connection with a receiver, once it is made: everything
+// that has come is read (each message taken, its PUBACK queued), made
+// durable with one commit, and only then are the acknowledgements written.
+int ServeBatch(MqttConnection::Shared& shared, mosquitto* client) {
+  const MqttLibrary& api = *shared.api;
+  const int fd = api.socket(client);
+  if (fd < 0) return MOSQ_ERR_NO_CONN;
+  pollfd ready{fd, static_cast<short>(POLLIN | (api.want_write(client) ? POLLOUT : 0)), 0};
+  if (poll(&ready, 1, 250) < 0 && errno != EINTR) return MOSQ_ERR_ERRNO;
+  int code = MOSQ_ERR_SUCCESS;
+  if ((ready.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+    shared.batching = true;
+    for (int i = 0; i < 1000 && code == MOSQ_ERR_SUCCESS; ++i) {
+      code = api.loop_read(client, 1);
+      pollfd more{fd, POLLIN, 0};
+      if (poll(&more, 1, 0) <= 0) break;
+    }
+    shared.batching = false;
+  }
+  if (shared.commit && !shared.commit()) {
+    shutdown(fd, SHUT_RDWR);  // nothing taken in this round is acknowledged
+    return MOSQ_ERR_CONN_LOST;
+  }
+  if (code == MOSQ_ERR_SUCCESS && api.want_write(client)) code = api.loop_write(client, 1);
+  if (code == MOSQ_ERR_SUCCESS) code = api.loop_misc(client);
+  return code;
+}
+
 // Connects, serves the connection until it ends, and starts again after a
 // pause that doubles with each failure, until told to stop.
 void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
@@ -269,11 +301,16 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
           shared->client = client;
         }
         bool stopping = false;
+        bool batches = false;
         for (;;) {
-          const int loop = api.loop(client, 250, 1);
+          // The library's own loop until the connection is made (the TLS
+          // handshake is its business), then batches where a receiver wants
+          // its messages durable.
+          const int loop = batches ? ServeBatch(*shared, client) : api.loop(client, 250, 1);
           const int loopErrno = errno;
           const std::lock_guard<std::mutex> lock(shared->eventMutex);
           servedOnce = servedOnce || shared->connected;
+          batches = shared->connected && shared->receiver && shared->commit;
           stopping = shared->stopping;
           if (stopping || shared->refused) break;
           if (loop != MOSQ_ERR_SUCCESS) {
@@ -329,10 +366,10 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
 
 }  // namespace
 
-MqttConnection::MqttConnection(MqttOptions options, Receiver receiver) {
+MqttConnection::MqttConnection(MqttOptions options, Receiver receiver, Commit commit) {
   std::string missing;
   const MqttLibrary* api = LoadMqttLibrary(missing);
-  shared_ = std::make_shared<Shared>(std::move(options), api, std::move(receiver));
+  shared_ = std::make_shared<Shared>(std::move(options), api, std::move(receiver), std::move(commit));
   if (api == nullptr) {
     // Nothing to connect with: the problem is told like a broker's, and
     // the caller's store keeps what waits.

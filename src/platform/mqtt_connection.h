@@ -55,12 +55,16 @@ class MqttConnection {
  public:
   // Called on the connection's thread for each message received, before the
   // library acknowledges it: the library queues the PUBACK and writes it only
-  // after the callback returns. True when the message is kept; false cuts
+  // after the callback returns. True when the message is taken; false cuts
   // the connection before the acknowledgement goes out, so the broker
-  // delivers the message again. With a receiver TakeMessages() stays empty.
+  // delivers the message again. `commit` then makes what was taken durable
+  // before any acknowledgement is written: after each message while the
+  // connection is made, after each batch of what has come once it is (one
+  // sync for many). With a receiver TakeMessages() stays empty.
   using Receiver = std::function<bool(const MqttMessage&)>;
+  using Commit = std::function<bool()>;
 
-  explicit MqttConnection(MqttOptions options, Receiver receiver = {});
+  explicit MqttConnection(MqttOptions options, Receiver receiver = {}, Commit commit = {});
   ~MqttConnection();
   MqttConnection(const MqttConnection&) = delete;
   MqttConnection& operator=(const MqttConnection&) = delete;

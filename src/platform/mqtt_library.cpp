@@ -62,6 +62,10 @@ Loaded Load() {
   Find(handle, "mosquitto_connect", l.connect, missing);
   Find(handle, "mosquitto_disconnect", l.disconnect, missing);
   Find(handle, "mosquitto_socket", l.socket, missing);
+  Find(handle, "mosquitto_loop_read", l.loop_read, missing);
+  Find(handle, "mosquitto_loop_write", l.loop_write, missing);
+  Find(handle, "mosquitto_loop_misc", l.loop_misc, missing);
+  Find(handle, "mosquitto_want_write", l.want_write, missing);
   if (!missing.empty()) {
     // Too old a library; the handle stays open, as a loaded library would.
     loaded.problem = std::string("the MQTT client library ") + kLibraryName + " lacks " + missing;

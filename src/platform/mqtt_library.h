@@ -38,6 +38,12 @@ struct MqttLibrary {
   decltype(&mosquitto_connect) connect = nullptr;
   decltype(&mosquitto_disconnect) disconnect = nullptr;
   decltype(&mosquitto_socket) socket = nullptr;
+  // The loop in its parts: received messages made durable in one go before
+  // their acknowledgements are written.
+  decltype(&mosquitto_loop_read) loop_read = nullptr;
+  decltype(&mosquitto_loop_write) loop_write = nullptr;
+  decltype(&mosquitto_loop_misc) loop_misc = nullptr;
+  decltype(&mosquitto_want_write) want_write = nullptr;
 };
 
 // The library with every function found and initialised, or null with why

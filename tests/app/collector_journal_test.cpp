@@ -33,6 +33,7 @@ TEST(CollectorJournalTest, KeptMessagesComeBackUntilTheDayFilesHoldThem) {
     ASSERT_TRUE(journal.Keep(odd));
     EXPECT_EQ(journal.Take().size(), 2u);
     ASSERT_TRUE(journal.Keep({"owntracks/car/boat1", "{}", false}));
+    ASSERT_TRUE(journal.Commit());
     // Killed here: nothing was written.
   }
   // A record cut by the kill after the last whole one.
