@@ -255,7 +255,9 @@ int ServeBatch(MqttConnection::Shared& shared, mosquitto* client) {
     shared.batching = false;
   }
   if (shared.commit && !shared.commit()) {
-    shutdown(fd, SHUT_RDWR);  // nothing taken in this round is acknowledged
+    // Nothing taken in this round is acknowledged. A read that failed has
+    // closed the socket already, and its number may be another file's now.
+    if (const int still = api.socket(client); still >= 0) shutdown(still, SHUT_RDWR);
     return MOSQ_ERR_CONN_LOST;
   }
   if (code == MOSQ_ERR_SUCCESS && api.want_write(client)) code = api.loop_write(client, 1);
