@@ -2,9 +2,12 @@
 // duplicates, malformed messages and path tricks, and a stop and a start
 // while messages arrive.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -199,6 +202,39 @@ TEST_F(CollectTest, ACollectorKilledInABacklogLosesNoPointAndWritesNoneTwice) {
   }
   EXPECT_EQ(lines - 6, static_cast<size_t>(kPoints));
   EXPECT_EQ(times.size(), static_cast<size_t>(kPoints));
+}
+
+// A full disk under the collector: the journal takes no message, so none is
+// acknowledged and the broker keeps them all; once there is room they come
+// again and every point is written, once.
+TEST_F(CollectTest, AFullDiskUnderTheCollectorLosesNoPointTheBrokerGave) {
+  fs::create_directories(home.out());
+  if (mount("pathmere-test", home.out().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k,mode=0755") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs at " << home.out() << " (" << std::strerror(errno)
+                 << "): this test needs root or CAP_SYS_ADMIN";
+  }
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{home.out()};
+  auto collector = StartCollector();
+  {
+    std::ofstream filler(home.out() / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    for (int i = 0; i < 128 && filler.write(block.data(), block.size()); ++i) filler.flush();
+  }
+  for (int i = 0; i < 50; ++i) Send("owntracks/car/van7", Location(1796655969 + i, 52.1 + i / 1e4));
+  for (int i = 0; i < 100 && collector->err().find("the journal cannot be") == std::string::npos; ++i)
+    collector->Pump(100);
+  EXPECT_NE(collector->err().find("the broker keeps the messages until it can"), std::string::npos)
+      << collector->err();
+  fs::remove(home.out() / "filler");
+  for (int i = 0; i < 150 && collector->err().find("the journal is written again") == std::string::npos; ++i)
+    collector->Pump(100);
+  std::this_thread::sleep_for(1s);
+  const auto result = collector->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2026-12-07.plt"), 50u) << result.err;
 }
 
 // Under systemd: ready, a watchdog ping every second with the state when it
