@@ -4,10 +4,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -392,6 +395,50 @@ TEST_F(PublishTest, AReplayWhoseOutboxCannotBeWrittenExitsOne) {
       replay.err.find("pathmere-cli: " + std::to_string(points) + " points not kept for the broker (outbox "),
       std::string::npos)
       << replay.err;
+}
+
+// A full disk under the logger's outbox: the points wait in memory, status
+// says so, and once there is room every point of the track reaches the
+// broker, in order.
+TEST_F(PublishTest, AFullOutboxKeepsItsPointsInMemoryUntilThereIsRoom) {
+  const fs::path state = home.root() / ".local" / "state" / "pathmere";
+  fs::create_directories(state);
+  if (mount("pathmere-test", state.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=128k,mode=0755") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs at " << state << " (" << std::strerror(errno)
+                 << "): this test needs root or CAP_SYS_ADMIN";
+  }
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{state};
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  auto logger = StartLogger();
+  {
+    std::ofstream filler(state / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    for (int i = 0; i < 64 && filler.write(block.data(), block.size()); ++i) filler.flush();
+  }
+  receiver.Send(parts_[0]);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const auto status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+        return status.out.find(" of them in memory (cannot write ") != std::string::npos &&
+               status.out.find("No space left on device)") != std::string::npos;
+      },
+      100));
+  fs::remove(state / "filler");
+  receiver.Send(parts_[1]);
+  ASSERT_TRUE(OutboxEmpty());
+  const auto result = logger->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.err.find("points wait in memory until it can be written"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("outbox written again"), std::string::npos) << result.err;
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_GT(plt.size(), 8u);
+  ASSERT_TRUE(WaitUntil([&] { return FirstSeen(subscriber.Take()).size() >= plt.size(); }, 100));
+  EXPECT_EQ(FirstSeen(subscriber.Take()), plt);
 }
 
 // Faults of the broker are one line each; recording goes on untouched.
