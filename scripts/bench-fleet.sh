@@ -97,7 +97,7 @@ end=$(date +%s.%N)
 kill -TERM "$collector"
 wait "$timer" || true
 collected=$(points_under "$dir/collected")
-devices=$(find "$dir/collected" -mindepth 1 -maxdepth 1 -type d | wc -l)
+devices=$(find "$dir/collected" -mindepth 2 -maxdepth 2 -type d -not -path "*/.journal*" | wc -l)
 read -r user sys rss <"$dir/collector.time"
 
 seconds=$(awk "BEGIN { print $end - $start }")

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "app/logger_report.h"
 #include "app/program_version.h"
@@ -16,6 +17,8 @@ namespace {
 
 // 1970-01-01 as a day number of the day files (days since 1899-12-30).
 constexpr double kUnixEpochDayNumber = 25569.0;
+// A receiver's clock may run a little ahead; a day ahead is no clock.
+constexpr int64_t kLongestAhead = 86400;
 
 }  // namespace
 
@@ -29,24 +32,35 @@ Collector::Device::Device(FileSystem& files, TickClock& clock, MessageLog& log, 
 }
 
 Collector::Collector(FileSystem& files, TickClock& clock, MessageLog& log, bool gpx, std::wstring base)
-    : files_(files), clock_(clock), log_(log), gpxOn_(gpx), base_(std::move(base)) {}
+    : files_(files), clock_(clock), log_(log), gpxOn_(gpx), base_(std::move(base)), now_([] {
+        return static_cast<int64_t>(std::time(nullptr));
+      }) {}
 
 MessageProblem Collector::Take(std::string_view topic, std::string_view payload) {
   ++messages_;
   lastMessageTick_ = clock_.NowMs();
-  const DecodedLocation decoded = DecodeOwnTracksMessage(topic, payload);
+  DecodedLocation decoded = DecodeOwnTracksMessage(topic, payload);
+  if (decoded.problem == MessageProblem::kNone && decoded.tst > now_() + kLongestAhead)
+    decoded.problem = MessageProblem::kFuture;
   if (decoded.problem != MessageProblem::kNone) {
     ++skipped_[decoded.problem];
     return decoded.problem;
   }
-  const std::string folder = decoded.user + "-" + decoded.device;
+  // One folder per user, one per device in it: no two vehicles can share a
+  // folder, and each name is only letters, digits, "-", "_" and "." (not
+  // first: IsTopicPart).
+  const std::string folder = decoded.user + "/" + decoded.device;
   std::unique_ptr<Device>& device = devices_[folder];
   if (device == nullptr) {
-    // The name is only letters, digits, "-", "_" and "." (IsTopicPart).
-    device = std::make_unique<Device>(files_, clock_, log_, base_ + L"\\" + Utf8ToWide(folder));
+    const std::wstring user = base_ + L"\\" + Utf8ToWide(decoded.user);
+    if (files_.LookUp(user) == FileSystem::PathKind::kMissing) files_.CreateDirectory(user);
+    device = std::make_unique<Device>(files_, clock_, log_, user + L"\\" + Utf8ToWide(decoded.device));
     if (gpxOn_) device->track.SetFollower(&device->gpx);
   }
-  std::vector<int64_t>& seen = Seen(*device, decoded.fix);
+  GpsFix local;
+  UtcToLocal(decoded.fix, &local);
+  const int32_t key = DayKey(local);
+  std::vector<int64_t>& seen = Seen(*device, key, local);
   // Points mostly come in order: the search ends at the back.
   const auto at = !seen.empty() && seen.back() < decoded.tst
                       ? seen.end()
@@ -56,27 +70,29 @@ MessageProblem Collector::Take(std::string_view topic, std::string_view payload)
     return MessageProblem::kNone;
   }
   seen.insert(at, decoded.tst);
-  if (gpxOn_) device->gpx.AddPoint(decoded.fix);
-  device->track.AddPoint(decoded.fix);
+  device->waiting[key].push_back({decoded.tst, decoded.fix});
+  ++device->waitingPoints;
   ++device->written;
-  device->lastTst = decoded.tst;
+  device->lastTst = std::max(device->lastTst, decoded.tst);
   ++written_;
   return MessageProblem::kNone;
 }
 
-std::vector<int64_t>& Collector::Seen(Device& device, const GpsFix& fix) {
-  GpsFix local;
-  UtcToLocal(fix, &local);
-  const int32_t key = DayKey(local);
+std::vector<int64_t>& Collector::Seen(Device& device, int32_t key, const GpsFix& local) {
   device.dayUse.erase(std::remove(device.dayUse.begin(), device.dayUse.end(), key), device.dayUse.end());
   device.dayUse.push_back(key);
   const auto known = device.days.find(key);
   if (known != device.days.end()) return known->second;
-  // The least recently used day goes; its points are in its file (a day
-  // change flushes them), so it is read again when it comes back.
-  if (device.dayUse.size() > kDaysKept) {
-    device.days.erase(device.dayUse.front());
-    device.dayUse.erase(device.dayUse.begin());
+  // The least recently used day goes where its points are all in its file,
+  // so that it is read again when it comes back: not one with points
+  // waiting, nor any while a write fails (the writers keep those lines).
+  if (device.dayUse.size() > kDaysKept && !lastFlushFailed_) {
+    const auto gone = std::find_if(device.dayUse.begin(), device.dayUse.end() - 1,
+                                   [&](int32_t day) { return device.waiting.count(day) == 0; });
+    if (gone != device.dayUse.end() - 1) {
+      device.days.erase(*gone);
+      device.dayUse.erase(gone);
+    }
   }
   std::vector<int64_t>& seen = device.days[key];
   char name[40];
@@ -106,10 +122,30 @@ std::vector<int64_t>& Collector::Seen(Device& device, const GpsFix& fix) {
 int Collector::Flush() {
   int result = 0;
   for (auto& [name, device] : devices_) {
+    // Day by day, each in time order: a backlog that came out of order is
+    // written in order.
+    for (auto& [day, points] : device->waiting) {
+      std::stable_sort(points.begin(), points.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+      for (const auto& [tst, fix] : points) {
+        if (gpxOn_) result |= device->gpx.AddPoint(fix);
+        result |= device->track.AddPoint(fix);
+      }
+    }
+    device->waiting.clear();
+    device->waitingPoints = 0;
     result |= device->track.Flush();
     if (gpxOn_) result |= device->gpx.Flush();
   }
+  lastFlushFailed_ = result != 0;
+  if (result != 0) writeFailed_ = true;
   return result;
+}
+
+bool Collector::TakeWriteFailure() {
+  const bool failed = writeFailed_;
+  writeFailed_ = false;
+  return failed;
 }
 
 std::vector<std::string> Collector::ObserveWrites() {
@@ -131,12 +167,31 @@ std::vector<std::string> Collector::ObserveWrites() {
   return lines;
 }
 
+std::vector<std::string> Collector::OldNamedFolders() {
+  std::vector<std::string> old;
+  std::vector<FileSystem::FolderEntry> entries;
+  if (!files_.ListFolder(base_, &entries)) return old;
+  for (const FileSystem::FolderEntry& entry : entries) {
+    if (!entry.isDirectory || entry.name.find(L'-') == std::wstring::npos) continue;
+    // A user's folder holds folders; one of the old naming holds day files.
+    std::vector<FileSystem::FolderEntry> inside;
+    if (!files_.ListFolder(base_ + L"\\" + entry.name, &inside)) continue;
+    const bool dayFiles = std::any_of(inside.begin(), inside.end(), [](const FileSystem::FolderEntry& file) {
+      return !file.isDirectory && file.name.size() > 4 &&
+             file.name.compare(file.name.size() - 4, 4, L".plt") == 0;
+    });
+    if (dayFiles) old.push_back(WideToUtf8(entry.name));
+  }
+  return old;
+}
+
 std::vector<Collector::DeviceCount> Collector::Devices() const {
   std::vector<DeviceCount> counts;
   for (const auto& [name, device] : devices_) {
     const std::string_view pending = device->track.output().lines().View();
-    counts.push_back({name, device->written, device->lastTst,
-                      static_cast<long>(std::count(pending.begin(), pending.end(), '\n'))});
+    counts.push_back(
+        {name, device->written, device->lastTst,
+         device->waitingPoints + static_cast<long>(std::count(pending.begin(), pending.end(), '\n'))});
   }
   return counts;
 }

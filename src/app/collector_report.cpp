@@ -54,8 +54,9 @@ std::string ComposeCollectorReport(const CollectorSources& in) {
           Counted(collector.duplicates(), "duplicate") + " dropped\n";
   const int64_t others = collector.skipped(MessageProblem::kNotLocation);
   text += "  " + std::to_string(collector.skippedTotal() - others) + " skipped";
-  const MessageProblem kinds[] = {MessageProblem::kTopic, MessageProblem::kTooLarge, MessageProblem::kNotJson,
-                                  MessageProblem::kMissing, MessageProblem::kAbsurd};
+  const MessageProblem kinds[] = {MessageProblem::kTopic,   MessageProblem::kTooLarge,
+                                  MessageProblem::kNotJson, MessageProblem::kMissing,
+                                  MessageProblem::kAbsurd,  MessageProblem::kFuture};
   const char* separator = ": ";
   for (const MessageProblem kind : kinds) {
     if (collector.skipped(kind) == 0) continue;
@@ -67,8 +68,11 @@ std::string ComposeCollectorReport(const CollectorSources& in) {
   text += "Devices: " + std::to_string(devices.size()) + "\n";
   for (size_t i = 0; i < devices.size() && i < kDevicesListed; ++i) {
     const Collector::DeviceCount& device = devices[i];
-    text += "  " + device.name + ": " + Counted(device.written, "point") + ", the last of " +
-            UtcTime(device.lastTst) + ", " + std::to_string(device.pending) + " in memory\n";
+    // A device whose points were all duplicates has no last one.
+    const std::string points =
+        device.written == 0 ? "no new point"
+                            : Counted(device.written, "point") + ", the last of " + UtcTime(device.lastTst);
+    text += "  " + device.name + ": " + points + ", " + std::to_string(device.pending) + " in memory\n";
   }
   if (devices.size() > kDevicesListed) {
     text += "  and " + std::to_string(devices.size() - kDevicesListed) + " more\n";

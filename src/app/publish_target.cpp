@@ -177,7 +177,9 @@ std::optional<PublishTarget> LoadPublishTarget(const std::optional<std::string>&
   if (!passwordFile.empty() && !ReadPassword(passwordFile, &target.connection.password, error))
     return std::nullopt;
   target.connection.user = target.user;
-  target.connection.clientId = "pathmere-" + target.user + "-" + target.device;
+  // "/" is in no user or device name: two vehicles never share an id, and
+  // none is a collector's ("pathmere-collector-USER").
+  target.connection.clientId = "pathmere/" + target.user + "/" + target.device;
   target.connection.willTopic = target.topic();
   return target;
 }

@@ -187,7 +187,15 @@ std::string ComposeStatusReport(const StatusSources& in, DayFileCensus& census) 
     text += "Publishing: " + publisher->target() + " as " + publisher->topic() + ", " +
             (publisher->connected() ? "connected" : "not connected") + ", " +
             Counted(static_cast<long>(publisher->waiting()), "point") + " waiting in " +
-            publisher->outbox().folder().string() + "\n";
+            publisher->outbox().folder().string();
+    // Only while the outbox fails: what waits in memory, and what is lost.
+    const Outbox& outbox = publisher->outbox();
+    if (outbox.unwritten() > 0) {
+      text += ", " + std::to_string(outbox.unwritten()) + " of them in memory (" + outbox.problem() + ")";
+    }
+    if (const int64_t notKept = outbox.lost() + outbox.dropped(); notKept > 0)
+      text += ", " + Counted(static_cast<long>(notKept), "point") + " not kept for the broker";
+    text += "\n";
   }
   return text;
 }

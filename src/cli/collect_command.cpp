@@ -9,6 +9,7 @@
 
 #include "app/collector.h"
 #include "app/collector_channel.h"
+#include "app/collector_journal.h"
 #include "app/collector_report.h"
 #include "app/publish_target.h"
 #include "cli/output_folder.h"
@@ -96,13 +97,29 @@ int RunCollectCommand(const CollectArguments& args) {
   options.willTopic.clear();
   options.subscribeTo = "owntracks/+/+";
   if (args.version5) options.version5 = *args.version5;
-  MqttConnection connection(options);
 
   PosixFileSystem files = outputDir != nullptr ? PosixFileSystem(outputDir) : PosixFileSystem();
   MonotonicTickClock clock;
   MessageLog log;
   // Without --output, each vehicle's folder goes into the logger's own default.
   Collector collector(files, clock, log, args.gpx, outputDir != nullptr ? L"" : L"\\Pathmere");
+  // The journal's own file system: it is written on the connection's thread.
+  PosixFileSystem journalFiles = outputDir != nullptr ? PosixFileSystem(outputDir) : PosixFileSystem();
+  CollectorJournal journal(journalFiles, collector.base() + L"\\.journal");
+  bool journalFailing = false;
+  const auto written = [&](int flushed) { journal.Written(flushed == 0 && !collector.TakeWriteFailure()); };
+  // What a run that was killed had made durable but not yet written.
+  if (const std::vector<MqttMessage> left = journal.Recover(); !left.empty()) {
+    for (const MqttMessage& message : left) collector.Take(message.topic, message.payload);
+    written(collector.Flush());
+    std::fprintf(stderr, "pathmere-cli: %zu messages of the last run taken from its journal\n", left.size());
+  }
+  // Each message kept in the journal, and synced, before the library
+  // acknowledges it.
+  MqttConnection connection(
+      options, [&journal](const MqttMessage& message) { return journal.Keep(message); },
+      [&journal] { return journal.Commit(); });
+
   const std::string shownBroker = target->url + (options.version5 ? " (MQTT 5)" : "");
   auto sources = [&] {
     return CollectorSources{
@@ -124,10 +141,26 @@ int RunCollectCommand(const CollectArguments& args) {
   std::set<MessageProblem> told;
   ConnectionLines connectionLines(target->url);
   if (systemd.enabled()) systemd.Send("READY=1");
+  for (const std::string& old : collector.OldNamedFolders()) {
+    std::fprintf(stderr,
+                 "pathmere-cli: %s/ is named as before (USER-DEVICE, which two vehicles can share); points "
+                 "now go to USER/DEVICE/: move its files there so that they are checked for duplicates\n",
+                 old.c_str());
+  }
+  bool refused = false;
   uint32_t nextTick = clock.NowMs() + kTickMs;
   uint32_t lastFlush = clock.NowMs();
   const auto takeMessages = [&] {
-    for (const MqttMessage& message : connection.TakeMessages()) {
+    if (const std::string problem = journal.problem(); problem.empty() != !journalFailing) {
+      journalFailing = !problem.empty();
+      if (journalFailing) {
+        std::fprintf(stderr, "pathmere-cli: %s; the broker keeps the messages until it can\n",
+                     problem.c_str());
+      } else {
+        std::fprintf(stderr, "pathmere-cli: the journal is written again\n");
+      }
+    }
+    for (const MqttMessage& message : journal.Take()) {
       const MessageProblem problem = collector.Take(message.topic, message.payload);
       if (problem != MessageProblem::kNone && problem != MessageProblem::kNotLocation &&
           told.insert(problem).second) {
@@ -147,9 +180,16 @@ int RunCollectCommand(const CollectArguments& args) {
     // Nothing to forward to a collector: only `status` is answered.
     if (channel) channel->ServeOnce([](int32_t) {}, report);
     takeMessages();
+    if (connection.tlsRefused()) {
+      // TLS or nothing, and no retry makes a broker trusted: the service
+      // manager and the user see it at once.
+      std::fprintf(stderr, "pathmere-cli: cannot collect: %s\n", connection.problem().c_str());
+      refused = true;
+      break;
+    }
     connectionLines.Observe(connection);
     if (clock.NowMs() - lastFlush >= 1000u * Collector::kFlushSeconds) {
-      collector.Flush();
+      written(collector.Flush());
       lastFlush = clock.NowMs();
     }
     for (const std::string& line : collector.ObserveWrites())
@@ -165,17 +205,17 @@ int RunCollectCommand(const CollectArguments& args) {
     }
   }
   if (systemd.enabled()) systemd.Send("STOPPING=1");
-  // The library has acknowledged what it received since the last round, so
-  // the broker will not send it again: the connection ends first, then
-  // those messages are written with the rest.
+  // What came until the connection ended is in the journal: it is written
+  // with the rest, and the journal goes once it is.
   connection.Stop();
   takeMessages();
   const int result = collector.Flush();
+  written(result);
   for (const std::string& line : collector.ObserveWrites())
     std::fprintf(stderr, "pathmere-cli: %s\n", line.c_str());
   std::fprintf(stderr, "pathmere-cli: %lld points written, %lld duplicates dropped\n",
                static_cast<long long>(collector.written()), static_cast<long long>(collector.duplicates()));
-  return result == 0 ? 0 : 1;
+  return result == 0 && !refused ? 0 : 1;
 }
 
 }  // namespace pathmere

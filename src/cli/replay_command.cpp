@@ -29,6 +29,11 @@ int PublishBacklog(PositionPublisher& publisher) {
   while (waiting > 0 && idle < 60) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
     publisher.Pump();
+    // TLS or nothing: no retry can make a replay's broker trusted.
+    if (publisher.tlsRefused()) {
+      std::fprintf(stderr, "pathmere-cli: cannot publish: %s\n", publisher.problem().c_str());
+      break;
+    }
     for (const std::string& note : publisher.TakeNotes())
       std::fprintf(stderr, "pathmere-cli: %s\n", note.c_str());
     const int64_t now = publisher.waiting();
@@ -36,6 +41,16 @@ int PublishBacklog(PositionPublisher& publisher) {
     waiting = now;
   }
   publisher.Sync();
+  // A point the outbox could not keep was never published: the replay did
+  // not do what it was asked.
+  const Outbox& outbox = publisher.outbox();
+  const int64_t notKept = outbox.lost() + outbox.unwritten() + outbox.dropped();
+  if (notKept > 0) {
+    std::fprintf(stderr, "pathmere-cli: %lld points not kept for the broker (outbox %s: %s)\n",
+                 static_cast<long long>(notKept), outbox.folder().c_str(),
+                 outbox.problem().empty() ? "full" : outbox.problem().c_str());
+    return 1;
+  }
   if (waiting == 0) return 0;
   std::fprintf(stderr, "pathmere-cli: %lld points not acknowledged by the broker wait in %s\n",
                static_cast<long long>(waiting), publisher.outbox().folder().c_str());
@@ -55,8 +70,16 @@ int RunReplayCommand(const ReplayArguments& args) {
       std::fprintf(stderr, "pathmere-cli: cannot publish: %s\n", error.c_str());
       return 2;
     }
-    // An outbox of the replays' own, so a running logger's is left alone.
-    publishing = std::make_unique<Publishing>(*target, "outbox-replay");
+    // An outbox of the replays' own, so a running logger's is left alone,
+    // and one per vehicle and broker, so no point goes out as another's.
+    const std::filesystem::path outbox = ReplayOutboxFolder(*target);
+    publishing = std::make_unique<Publishing>(*target, outbox);
+    if (!publishing->owned()) {
+      std::fprintf(stderr,
+                   "pathmere-cli: cannot publish: another replay publishes as %s to %s now (outbox %s)\n",
+                   target->topic().c_str(), target->url.c_str(), outbox.c_str());
+      return 1;
+    }
     publishing->publisher().Hold(true);
   }
   // The output folder is the root of the writers' device: files land

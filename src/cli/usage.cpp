@@ -76,7 +76,7 @@ void PrintUsage(std::FILE* stream) {
       "                      [--protocol 3.1.1|5]\n"
       "      Subscribe to owntracks/+/+ at the MQTT broker URL (a session the\n"
       "      broker keeps, so messages wait while the collector is down) and\n"
-      "      write each vehicle's points as day files into DIR/USER-DEVICE/\n"
+      "      write each vehicle's points as day files into DIR/USER/DEVICE/\n"
       "      (\\Pathmere unless given), .gpx too unless --no-gpx. Duplicates are\n"
       "      dropped, also those of points written before a restart; malformed\n"
       "      messages are told once per kind and skipped. --protocol chooses\n"

@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/plain_file.h"
+#include "platform/file_system.h"
 
 namespace pathmere {
 
@@ -19,7 +20,9 @@ namespace pathmere {
 // acknowledged lines, so after a crash what was in flight is sent again
 // (at least once, never lost). A segment wholly behind the cursor is
 // removed. Beyond `maxSegments` segments the oldest is dropped, and that is
-// told once.
+// told once. A message that cannot be written (a full or read-only disk)
+// waits in memory, up to kUnwrittenKept, and goes to disk, in order, before
+// the next one once a write works again.
 class Outbox {
  public:
   struct Position {
@@ -31,19 +34,33 @@ class Outbox {
     int32_t linesPerSegment = 3600;  // an hour at one point a second
     int32_t maxSegments = 720;       // 30 days of them
   };
+  // Messages kept in memory while the disk takes none: a day at one a second.
+  static constexpr size_t kUnwrittenKept = 86400;
 
   // Opens (and creates) the folder, mends a last line cut by a crash, and
   // reads the cursor. problem() tells when it cannot.
   explicit Outbox(std::filesystem::path folder);
   Outbox(std::filesystem::path folder, Limits limits);
+  // The same in the root of `files` (a file system of the outbox's own);
+  // `shown` names the folder in messages.
+  Outbox(FileSystem& files, std::filesystem::path shown, Limits limits);
+  ~Outbox();
+  Outbox(const Outbox&) = delete;
+  Outbox& operator=(const Outbox&) = delete;
 
   bool usable() const { return problem_.empty(); }
   const std::string& problem() const { return problem_; }
   const std::filesystem::path& folder() const { return folder_; }
 
   // One message (no line break in it) at the end. False when it could not
-  // be written (problem() says why); the message is then not kept.
+  // be written (problem() says why); it then waits in memory (unwritten()),
+  // or, beyond kUnwrittenKept or with no usable folder, is lost (lost()).
   bool Append(std::string_view message);
+  // The messages waiting in memory to disk; true when none is left.
+  bool WriteUnwritten();
+  int64_t unwritten() const { return static_cast<int64_t>(unwritten_.size()); }
+  // Messages not kept for the broker since the start.
+  int64_t lost() const { return lost_; }
   // The next line at or after `*position` into `*message`, `*position`
   // moved past it; false when there is none.
   bool ReadNext(Position* position, std::string* message);
@@ -68,8 +85,15 @@ class Outbox {
     int32_t lines = 0;
     int64_t size = 0;
   };
-  std::filesystem::path SegmentPath(uint64_t number) const;
-  bool Fail(const std::string& what, int error);
+  std::wstring SegmentPath(uint64_t number) const;
+  std::string Shown(std::wstring_view path) const;
+  bool Fail(const std::string& what, uint32_t error);
+  bool ReadAt(FileHandle file, int64_t offset, size_t capacity, std::string* out) const;
+  bool WriteAt(FileHandle file, int64_t offset, std::string_view bytes) const;
+  void Reopen(FileHandle* file, const std::wstring& path);
+  bool WriteLine(const std::string& line);
+  void Open();
+  bool Opened() const;  // segments and files to keep messages in
   void LoadSegments();
   void LoadCursor();
   void WriteCursor();
@@ -79,13 +103,17 @@ class Outbox {
   const Segment* Find(uint64_t number) const;
   uint64_t NextNumber(uint64_t number) const;
 
+  std::unique_ptr<FileSystem> ownFiles_;  // with a folder of the host given
+  FileSystem& files_;
   std::filesystem::path folder_;
   Limits limits_;
   std::string problem_;
   std::deque<Segment> segments_;
-  PlainFile tail_;  // the last segment, appended to
-  PlainFile cursorFile_;
-  PlainFile reader_;
+  FileHandle tail_ = kInvalidFile;  // the last segment, appended to
+  FileHandle cursorFile_ = kInvalidFile;
+  FileHandle reader_ = kInvalidFile;
+  std::deque<std::string> unwritten_;  // lines, with their line feeds
+  int64_t lost_ = 0;
   uint64_t readerSegment_ = 0;
   Position cursor_;
   bool tailDirty_ = false;

@@ -38,7 +38,7 @@ bool NumberWithin(const nlohmann::json& object, const char* key, double low, dou
 }  // namespace
 
 bool IsTopicPart(std::string_view part) {
-  if (part.empty() || part.size() > 64 || part == "." || part == "..") return false;
+  if (part.empty() || part.size() > 64 || part[0] == '.') return false;
   for (const char c : part) {
     const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
                     c == '_' || c == '.';
@@ -124,6 +124,8 @@ const char* MessageProblemText(MessageProblem problem) {
       return "lat, lon or tst missing";
     case MessageProblem::kAbsurd:
       return "a position or time out of range";
+    case MessageProblem::kFuture:
+      return "a time more than a day ahead";
   }
   return "unknown";
 }

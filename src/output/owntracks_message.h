@@ -17,10 +17,11 @@ enum class MessageProblem {
   kNotLocation,  // another `_type` (a last will, say): skipped, not an error
   kMissing,      // `lat`, `lon` or `tst` missing or not a number
   kAbsurd,       // a position or time no receiver gives
+  kFuture,       // a `tst` more than a day after the collector's clock
 };
 
 // A part of a topic that can name a folder safely: letters, digits, "-", "_"
-// and "." (not "." or ".." alone), 1 to 64 bytes.
+// and "." (not first: no hidden folder, no "." or ".."), 1 to 64 bytes.
 bool IsTopicPart(std::string_view part);
 
 struct DecodedLocation {

@@ -12,9 +12,13 @@ void PositionPublisher::AddPoint(const GpsFix& fix, int64_t createdAt) {
   if (message.empty()) return;
   const bool nothingWaits = outbox_.AtEnd(next_) && session_ == connection_.session();
   if (!outbox_.Append(message)) {
-    if (!outboxProblemTold_)
-      notes_.push_back("outbox: " + outbox_.problem() + "; points are not kept for the broker");
+    if (!outboxProblemTold_) {
+      notes_.push_back(
+          "outbox: " + (outbox_.problem().empty() ? std::string("not usable") : outbox_.problem()) +
+          "; points wait in memory until it can be written");
+    }
     outboxProblemTold_ = true;
+    TellLost();
     return;
   }
   if (outboxProblemTold_) notes_.push_back("outbox written again");
@@ -27,7 +31,18 @@ void PositionPublisher::AddPoint(const GpsFix& fix, int64_t createdAt) {
   if (nothingWaits) Send(1);
 }
 
+void PositionPublisher::TellLost() {
+  if (outbox_.lost() == lostTold_) return;
+  lostTold_ = outbox_.lost();
+  notes_.push_back(std::to_string(lostTold_) + " points not kept for the broker");
+}
+
 void PositionPublisher::Pump() {
+  // What waits in memory goes to disk before anything else is sent.
+  if (outbox_.unwritten() > 0 && outbox_.WriteUnwritten() && outboxProblemTold_) {
+    notes_.push_back("outbox written again");
+    outboxProblemTold_ = false;
+  }
   const uint64_t session = connection_.session();
   if (session != session_) {
     // A new connection knows nothing of the old one's messages: start again

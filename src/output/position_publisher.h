@@ -42,6 +42,8 @@ class PositionPublisher {
   void Sync() { outbox_.Sync(); }
 
   bool connected() const { return connection_.connected(); }
+  bool tlsRefused() const { return connection_.tlsRefused(); }
+  std::string problem() const { return connection_.problem(); }
   const std::string& target() const { return options_.target; }
   const std::string& topic() const { return options_.topic; }
   int64_t waiting() const { return outbox_.Waiting(); }
@@ -57,6 +59,7 @@ class PositionPublisher {
     bool acknowledged = false;
   };
   void Send(int32_t budget);
+  void TellLost();
 
   Outbox& outbox_;
   MqttConnection& connection_;
@@ -66,6 +69,7 @@ class PositionPublisher {
   std::deque<InFlight> inFlight_;
   std::vector<std::string> notes_;
   bool outboxProblemTold_ = false;
+  int64_t lostTold_ = 0;
   std::string problemTold_;
   bool connectedTold_ = false;
   bool held_ = false;

@@ -4,6 +4,11 @@
 
 #include "platform/mqtt_library.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -24,11 +29,15 @@ constexpr size_t kMessagesKept = 100000;
 }  // namespace
 
 struct MqttConnection::Shared {
-  Shared(MqttOptions opts, const MqttLibrary* library) : options(std::move(opts)), api(library) {}
+  Shared(MqttOptions opts, const MqttLibrary* library, Receiver take, Commit keep)
+      : options(std::move(opts)), api(library), receiver(std::move(take)), commit(std::move(keep)) {}
 
   const MqttOptions options;
   const MqttLibrary* const api;  // null when the library is missing
-  std::mutex clientMutex;        // the client, against Publish while it is replaced
+  const Receiver receiver;
+  const Commit commit;
+  bool batching = false;   // the connection's thread only: a commit follows the batch
+  std::mutex clientMutex;  // the client, against Publish while it is replaced
   mosquitto* client = nullptr;
   std::mutex eventMutex;
   std::condition_variable wake;
@@ -37,6 +46,8 @@ struct MqttConnection::Shared {
   uint64_t session = 0;
   bool connected = false;
   bool refused = false;
+  bool tlsRefused = false;
+  std::string tlsErrors;  // the library's error lines of this attempt (TLS only)
   std::string problem;
   std::vector<MqttSent> acknowledged;
   std::vector<MqttMessage> messages;
@@ -66,6 +77,7 @@ void OnConnect(mosquitto* client, void* data, int code) {
   const std::lock_guard<std::mutex> lock(shared->eventMutex);
   ++shared->session;
   shared->connected = true;
+  shared->tlsRefused = false;
   shared->problem.clear();
 }
 
@@ -75,17 +87,33 @@ void OnPublish(mosquitto*, void* data, int id) {
   shared->acknowledged.push_back({shared->session, id});
 }
 
-void OnMessage(mosquitto*, void* data, const mosquitto_message* message) {
+void OnMessage(mosquitto* client, void* data, const mosquitto_message* message) {
   auto* shared = static_cast<MqttConnection::Shared*>(data);
+  MqttMessage taken{message->topic != nullptr ? message->topic : "",
+                    std::string(static_cast<const char*>(message->payload),
+                                static_cast<size_t>(std::max(message->payloadlen, 0))),
+                    message->retain};
+  if (shared->receiver) {
+    // The PUBACK waits in the library's queue until this returns: a message
+    // not kept must not be acknowledged, so the socket is shut before the
+    // queue is written and the broker keeps the message for the next session.
+    const bool kept = shared->receiver(taken) && (shared->batching || !shared->commit || shared->commit());
+    if (!kept) shutdown(shared->api->socket(client), SHUT_RDWR);
+    return;
+  }
   const std::lock_guard<std::mutex> lock(shared->eventMutex);
   if (shared->messages.size() >= kMessagesKept) return;
-  shared->messages.push_back({message->topic != nullptr ? message->topic : "",
-                              std::string(static_cast<const char*>(message->payload),
-                                          static_cast<size_t>(std::max(message->payloadlen, 0))),
-                              message->retain});
+  shared->messages.push_back(std::move(taken));
 }
 
-std::string ErrorText(const MqttLibrary& api, int code) {
+void OnLog(mosquitto*, void* data, int level, const char* text) {
+  if ((level & MOSQ_LOG_ERR) == 0 || text == nullptr) return;
+  auto* shared = static_cast<MqttConnection::Shared*>(data);
+  const std::lock_guard<std::mutex> lock(shared->eventMutex);
+  if (shared->tlsErrors.size() < 4096) shared->tlsErrors += std::string(text) + "\n";
+}
+
+std::string ErrorTextOf(const MqttLibrary& api, int code) {
   if (code == MOSQ_ERR_ERRNO) return std::strerror(errno);
   if (code == MOSQ_ERR_EAI) return "the host name is not known";
   if (code == MOSQ_ERR_CONN_LOST || code == MOSQ_ERR_NO_CONN) return "the broker closed the connection";
@@ -93,12 +121,84 @@ std::string ErrorText(const MqttLibrary& api, int code) {
   return api.strerror(code);
 }
 
-mosquitto* NewClient(MqttConnection::Shared& shared) {
+// The CA file's fault in words: the library only says "invalid arguments".
+std::string CaFileProblem(const std::string& file) {
+  struct stat info {};
+  if (stat(file.c_str(), &info) != 0) {
+    if (errno == ENOENT) return "the CA file " + file + " is missing";
+    return "the CA file " + file + " cannot be read: " + std::strerror(errno);
+  }
+  if (S_ISDIR(info.st_mode)) return "the CA file " + file + " is a folder";
+  if (access(file.c_str(), R_OK) != 0)
+    return "the CA file " + file + " cannot be read: " + std::strerror(errno);
+  return {};
+}
+
+// TLS for `client`, or why it cannot have it ("" when set up).
+std::string SetUpTls(const MqttLibrary& api, mosquitto* client, const MqttOptions& options) {
+  if (options.caFile.empty()) {
+    const int code = api.int_option(client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+    return code == MOSQ_ERR_SUCCESS ? "" : std::string("TLS cannot be set up: ") + api.strerror(code);
+  }
+  if (std::string problem = CaFileProblem(options.caFile); !problem.empty()) return problem;
+  const int code = api.tls_set(client, options.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+  if (code != MOSQ_ERR_SUCCESS)
+    return "the CA file " + options.caFile + " cannot be used: " + api.strerror(code);
+  return {};
+}
+
+std::string TlsRefusal(const MqttConnection::Shared& shared, const std::string& cause) {
+  return "broker at " + shared.Where() + ": TLS refused, " + cause;
+}
+
+// Why a TLS connection failed before the broker answered. The library logs
+// only "certificate verify failed" for an unknown CA and a wrong name alike:
+// a second handshake without the name check, which sends neither user nor
+// password, tells them apart.
+std::string DiagnoseTls(MqttConnection::Shared& shared, const std::string& errors, int code) {
+  const MqttLibrary& api = *shared.api;
+  const MqttOptions& options = shared.options;
+  const std::string trusted = options.caFile.empty() ? "the system's CAs" : "the CA file " + options.caFile;
+  if (errors.find("Unable to load CA certificates") != std::string::npos)
+    return TlsRefusal(shared, trusted + " holds no usable certificate");
+  if (errors.find("certificate verify failed") == std::string::npos) {
+    return TlsRefusal(shared, "not a TLS port (no TLS handshake: " +
+                                  (code == MOSQ_ERR_TLS ? std::string("TLS error") : ErrorTextOf(api, code)) +
+                                  ")");
+  }
+  // The handshake goes on inside the loop: trusted once the broker answers.
+  bool answered = false;
+  if (mosquitto* probe = api.new_client(nullptr, true, &answered); probe != nullptr) {
+    api.connect_callback_set(probe, [](mosquitto*, void* data, int) { *static_cast<bool*>(data) = true; });
+    if (SetUpTls(api, probe, options).empty() && api.tls_insecure_set(probe, true) == MOSQ_ERR_SUCCESS &&
+        api.connect_async(probe, options.host.c_str(), options.port, kKeepAliveSeconds) == MOSQ_ERR_SUCCESS) {
+      for (int i = 0; i < 20 && !answered && api.loop(probe, 100, 1) == MOSQ_ERR_SUCCESS; ++i) {
+      }
+    }
+    api.destroy(probe);
+  }
+  const bool nameOnly = answered;
+  if (nameOnly)
+    return TlsRefusal(shared, "name mismatch: the broker's certificate is not for " + options.host);
+  return TlsRefusal(shared, "certificate not trusted: not signed by " + trusted);
+}
+
+mosquitto* NewClient(MqttConnection::Shared& shared, std::string* tlsProblem) {
   const MqttOptions& options = shared.options;
   const MqttLibrary& api = *shared.api;
   mosquitto* client = api.new_client(options.clientId.empty() ? nullptr : options.clientId.c_str(),
                                      options.cleanSession, &shared);
   if (client == nullptr) return nullptr;
+  if (options.tls) {
+    // Before the user and password are given to the library: a client that
+    // cannot have TLS is never connected.
+    *tlsProblem = SetUpTls(api, client, options);
+    if (!tlsProblem->empty()) {
+      api.destroy(client);
+      return nullptr;
+    }
+    api.log_callback_set(client, OnLog);
+  }
   api.threaded_set(client, true);
   api.int_option(client, MOSQ_OPT_PROTOCOL_VERSION, options.version5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
   if (!options.user.empty()) {
@@ -108,13 +208,6 @@ mosquitto* NewClient(MqttConnection::Shared& shared) {
   if (!options.willTopic.empty()) {
     api.will_set(client, options.willTopic.c_str(), static_cast<int>(options.willPayload.size()),
                  options.willPayload.data(), 1, false);
-  }
-  if (options.tls) {
-    if (options.caFile.empty()) {
-      api.int_option(client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-    } else {
-      api.tls_set(client, options.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
-    }
   }
   api.connect_callback_set(client, OnConnect);
   api.publish_callback_set(client, OnPublish);
@@ -142,6 +235,36 @@ int Connect(MqttConnection::Shared& shared, mosquitto* client) {
   return code;
 }
 
+// One round of a connection with a receiver, once it is made: everything
+// that has come is read (each message taken, its PUBACK queued), made
+// durable with one commit, and only then are the acknowledgements written.
+int ServeBatch(MqttConnection::Shared& shared, mosquitto* client) {
+  const MqttLibrary& api = *shared.api;
+  const int fd = api.socket(client);
+  if (fd < 0) return MOSQ_ERR_NO_CONN;
+  pollfd ready{fd, static_cast<short>(POLLIN | (api.want_write(client) ? POLLOUT : 0)), 0};
+  if (poll(&ready, 1, 250) < 0 && errno != EINTR) return MOSQ_ERR_ERRNO;
+  int code = MOSQ_ERR_SUCCESS;
+  if ((ready.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+    shared.batching = true;
+    for (int i = 0; i < 1000 && code == MOSQ_ERR_SUCCESS; ++i) {
+      code = api.loop_read(client, 1);
+      pollfd more{fd, POLLIN, 0};
+      if (poll(&more, 1, 0) <= 0) break;
+    }
+    shared.batching = false;
+  }
+  if (shared.commit && !shared.commit()) {
+    // Nothing taken in this round is acknowledged. A read that failed has
+    // closed the socket already, and its number may be another file's now.
+    if (const int still = api.socket(client); still >= 0) shutdown(still, SHUT_RDWR);
+    return MOSQ_ERR_CONN_LOST;
+  }
+  if (code == MOSQ_ERR_SUCCESS && api.want_write(client)) code = api.loop_write(client, 1);
+  if (code == MOSQ_ERR_SUCCESS) code = api.loop_misc(client);
+  return code;
+}
+
 // Connects, serves the connection until it ends, and starts again after a
 // pause that doubles with each failure, until told to stop.
 void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
@@ -153,27 +276,64 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
       if (shared->stopping) return;
       shared->refused = false;
     }
-    mosquitto* client = NewClient(*shared);
+    std::string tlsProblem;
+    mosquitto* client = NewClient(*shared, &tlsProblem);
     bool servedOnce = false;
-    if (client == nullptr) {
+    // The failure of a TLS connection before the broker answered.
+    int tlsFailure = MOSQ_ERR_SUCCESS;
+    if (!tlsProblem.empty()) {
+      const std::lock_guard<std::mutex> lock(shared->eventMutex);
+      shared->problem = TlsRefusal(*shared, tlsProblem);
+      shared->tlsRefused = true;
+    } else if (client == nullptr) {
       shared->SetProblem("cannot make an MQTT client: " + std::string(std::strerror(errno)));
     } else {
       const int code = Connect(*shared, client);
       if (code != MOSQ_ERR_SUCCESS) {
-        shared->SetProblem("broker at " + shared->Where() + ": " + ErrorText(api, code));
+        // A TLS failure is told once its cause is known, in one step with
+        // the refusal.
+        if (shared->options.tls && code == MOSQ_ERR_TLS) {
+          tlsFailure = code;
+        } else {
+          shared->SetProblem("broker at " + shared->Where() + ": " + ErrorTextOf(api, code));
+        }
       } else {
         {
           const std::lock_guard<std::mutex> lock(shared->clientMutex);
           shared->client = client;
         }
+        bool stopping = false;
+        bool batches = false;
         for (;;) {
-          const int loop = api.loop(client, 250, 1);
+          // The library's own loop until the connection is made (the TLS
+          // handshake is its business), then batches where a receiver wants
+          // its messages durable.
+          const int loop = batches ? ServeBatch(*shared, client) : api.loop(client, 250, 1);
+          const int loopErrno = errno;
           const std::lock_guard<std::mutex> lock(shared->eventMutex);
           servedOnce = servedOnce || shared->connected;
-          if (shared->stopping || shared->refused) break;
+          batches = shared->connected && shared->receiver && shared->commit;
+          stopping = shared->stopping;
+          if (stopping || shared->refused) break;
           if (loop != MOSQ_ERR_SUCCESS) {
-            shared->problem = "broker at " + shared->Where() + ": " + ErrorText(api, loop);
+            // A broker that is down or unreachable is no TLS fault; one that
+            // ends the handshake is.
+            const bool handshake =
+                loop == MOSQ_ERR_TLS || loop == MOSQ_ERR_CONN_LOST || loop == MOSQ_ERR_PROTOCOL ||
+                (loop == MOSQ_ERR_ERRNO && (loopErrno == EPROTO || loopErrno == ECONNRESET));
+            if (shared->options.tls && !servedOnce && handshake) {
+              tlsFailure = loop;
+            } else {
+              shared->problem = "broker at " + shared->Where() + ": " + ErrorTextOf(api, loop);
+            }
             break;
+          }
+        }
+        if (stopping && servedOnce) {
+          // A clean end: the DISCONNECT tells the broker to drop the will.
+          // What arrives meanwhile is taken as ever.
+          api.disconnect(client);
+          for (int i = 0; i < 8 && api.loop(client, 125, 1) == MOSQ_ERR_SUCCESS; ++i) {
           }
         }
       }
@@ -182,6 +342,21 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
         shared->client = nullptr;
       }
       api.destroy(client);
+    }
+    if (tlsFailure != MOSQ_ERR_SUCCESS) {
+      std::string errors;
+      {
+        const std::lock_guard<std::mutex> lock(shared->eventMutex);
+        errors.swap(shared->tlsErrors);
+      }
+      const std::string problem = DiagnoseTls(*shared, errors, tlsFailure);
+      const std::lock_guard<std::mutex> lock(shared->eventMutex);
+      shared->problem = problem;
+      shared->tlsRefused = true;
+    }
+    {
+      const std::lock_guard<std::mutex> lock(shared->eventMutex);
+      shared->tlsErrors.clear();
     }
     std::unique_lock<std::mutex> lock(shared->eventMutex);
     shared->connected = false;
@@ -193,10 +368,10 @@ void Work(const std::shared_ptr<MqttConnection::Shared>& shared) {
 
 }  // namespace
 
-MqttConnection::MqttConnection(MqttOptions options) {
+MqttConnection::MqttConnection(MqttOptions options, Receiver receiver, Commit commit) {
   std::string missing;
   const MqttLibrary* api = LoadMqttLibrary(missing);
-  shared_ = std::make_shared<Shared>(std::move(options), api);
+  shared_ = std::make_shared<Shared>(std::move(options), api, std::move(receiver), std::move(commit));
   if (api == nullptr) {
     // Nothing to connect with: the problem is told like a broker's, and
     // the caller's store keeps what waits.
@@ -241,6 +416,11 @@ uint64_t MqttConnection::session() const {
 bool MqttConnection::connected() const {
   const std::lock_guard<std::mutex> lock(shared_->eventMutex);
   return shared_->connected;
+}
+
+bool MqttConnection::tlsRefused() const {
+  const std::lock_guard<std::mutex> lock(shared_->eventMutex);
+  return shared_->tlsRefused;
 }
 
 std::string MqttConnection::problem() const {

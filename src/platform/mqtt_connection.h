@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -44,9 +45,26 @@ struct MqttSent {
 // caller ever waits for the network or a host name. Each connection is a
 // new session of the library, so nothing it held is sent again behind the
 // caller's back; the caller resends from its own store.
+//
+// With `tls`, nothing connects without it: a CA file that cannot be used, a
+// certificate that does not verify, a name it is not for, or a port that
+// speaks no TLS is a refusal (tlsRefused(), problem() names the cause), and
+// the password is never sent. A stop ends the connection with a DISCONNECT,
+// so the broker drops the last will.
 class MqttConnection {
  public:
-  explicit MqttConnection(MqttOptions options);
+  // Called on the connection's thread for each message received, before the
+  // library acknowledges it: the library queues the PUBACK and writes it only
+  // after the callback returns. True when the message is taken; false cuts
+  // the connection before the acknowledgement goes out, so the broker
+  // delivers the message again. `commit` then makes what was taken durable
+  // before any acknowledgement is written: after each message while the
+  // connection is made, after each batch of what has come once it is (one
+  // sync for many). With a receiver TakeMessages() stays empty.
+  using Receiver = std::function<bool(const MqttMessage&)>;
+  using Commit = std::function<bool()>;
+
+  explicit MqttConnection(MqttOptions options, Receiver receiver = {}, Commit commit = {});
   ~MqttConnection();
   MqttConnection(const MqttConnection&) = delete;
   MqttConnection& operator=(const MqttConnection&) = delete;
@@ -56,6 +74,9 @@ class MqttConnection {
   bool connected() const;
   // Why the last attempt or connection failed ("" while all is well).
   std::string problem() const;
+  // The last attempt was refused for TLS (problem() says why); cleared by a
+  // connection.
+  bool tlsRefused() const;
   // QoS 1. A session of 0 when not connected or refused.
   MqttSent Publish(const std::string& topic, const std::string& payload, bool retain);
   // The acknowledged (PUBACK) messages since the last call.

@@ -57,6 +57,15 @@ Loaded Load() {
   Find(handle, "mosquitto_property_add_int32", l.property_add_int32, missing);
   Find(handle, "mosquitto_property_free_all", l.property_free_all, missing);
   Find(handle, "mosquitto_reason_string", l.reason_string, missing);
+  Find(handle, "mosquitto_log_callback_set", l.log_callback_set, missing);
+  Find(handle, "mosquitto_tls_insecure_set", l.tls_insecure_set, missing);
+  Find(handle, "mosquitto_connect", l.connect, missing);
+  Find(handle, "mosquitto_disconnect", l.disconnect, missing);
+  Find(handle, "mosquitto_socket", l.socket, missing);
+  Find(handle, "mosquitto_loop_read", l.loop_read, missing);
+  Find(handle, "mosquitto_loop_write", l.loop_write, missing);
+  Find(handle, "mosquitto_loop_misc", l.loop_misc, missing);
+  Find(handle, "mosquitto_want_write", l.want_write, missing);
   if (!missing.empty()) {
     // Too old a library; the handle stays open, as a loaded library would.
     loaded.problem = std::string("the MQTT client library ") + kLibraryName + " lacks " + missing;

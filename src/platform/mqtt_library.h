@@ -32,6 +32,18 @@ struct MqttLibrary {
   decltype(&mosquitto_property_add_int32) property_add_int32 = nullptr;
   decltype(&mosquitto_property_free_all) property_free_all = nullptr;
   decltype(&mosquitto_reason_string) reason_string = nullptr;
+  // TLS causes told apart, a clean end, and a connection cut short.
+  decltype(&mosquitto_log_callback_set) log_callback_set = nullptr;
+  decltype(&mosquitto_tls_insecure_set) tls_insecure_set = nullptr;
+  decltype(&mosquitto_connect) connect = nullptr;
+  decltype(&mosquitto_disconnect) disconnect = nullptr;
+  decltype(&mosquitto_socket) socket = nullptr;
+  // The loop in its parts: received messages made durable in one go before
+  // their acknowledgements are written.
+  decltype(&mosquitto_loop_read) loop_read = nullptr;
+  decltype(&mosquitto_loop_write) loop_write = nullptr;
+  decltype(&mosquitto_loop_misc) loop_misc = nullptr;
+  decltype(&mosquitto_want_write) want_write = nullptr;
 };
 
 // The library with every function found and initialised, or null with why

@@ -2,11 +2,15 @@
 // duplicates, malformed messages and path tricks, and a stop and a start
 // while messages arrive.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,12 +83,18 @@ class CollectTest : public ::testing::Test {
 };
 
 TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
+  // A folder of the naming before USER/DEVICE: told, left alone.
+  fs::create_directories(home.out() / "car-van7");
+  std::ofstream(home.out() / "car-van7" / "2026-12-06.plt") << "old\n";
   auto collector = StartCollector();
   // 2026-12-07 15:06:09 UTC and on.
   Send("owntracks/car/van7", Location(1796655969, 52.1));
   Send("owntracks/car/van7", Location(1796655970, 52.2));
   Send("owntracks/car/van7", Location(1796655970, 52.2));  // a duplicate
   Send("owntracks/car/boat1", Location(1796655971, 53.0));
+  // Two vehicles whose names once made one folder.
+  Send("owntracks/acme-east/van1", Location(1796655971, 53.0));
+  Send("owntracks/acme/east-van1", Location(1796655971, 54.0));
   Send("owntracks/car/van7", "not json");
   Send("owntracks/../van7", Location(1796655972, 1.0));
   Send("owntracks/car/..", Location(1796655973, 1.0));
@@ -94,7 +104,9 @@ TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
   std::this_thread::sleep_for(2s);
   const auto result = collector->Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
-  EXPECT_NE(result.err.find("3 points written, 1 duplicates dropped"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("5 points written, 1 duplicates dropped"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("pathmere-cli: car-van7/ is named as before (USER-DEVICE"), std::string::npos)
+      << result.err;
   EXPECT_NE(result.err.find("skipping messages: not a JSON object"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("skipping messages: not owntracks/USER/DEVICE"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("skipping messages: too large"), std::string::npos) << result.err;
@@ -104,10 +116,14 @@ TEST_F(CollectTest, EachVehicleGetsItsDayFilesAndNothingElseIsWritten) {
   for (const auto& entry : fs::directory_iterator(home.out()))
     folders.push_back(entry.path().filename().string());
   std::sort(folders.begin(), folders.end());
-  EXPECT_EQ(folders, (std::vector<std::string>{"car-boat1", "car-van7"}));
-  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 2u);
-  EXPECT_EQ(TrackPoints(home.out() / "car-boat1" / "2026-12-07.plt"), 1u);
-  EXPECT_TRUE(fs::exists(home.out() / "car-van7" / "2026-12-07.gpx"));
+  // The journal's folder holds nothing once the day files have it all.
+  EXPECT_EQ(folders, (std::vector<std::string>{".journal", "acme", "acme-east", "car", "car-van7"}));
+  EXPECT_TRUE(fs::is_empty(home.out() / ".journal"));
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2026-12-07.plt"), 2u);
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "boat1" / "2026-12-07.plt"), 1u);
+  EXPECT_EQ(TrackPoints(home.out() / "acme-east" / "van1" / "2026-12-07.plt"), 1u);
+  EXPECT_EQ(TrackPoints(home.out() / "acme" / "east-van1" / "2026-12-07.plt"), 1u);
+  EXPECT_TRUE(fs::exists(home.out() / "car" / "van7" / "2026-12-07.gpx"));
   EXPECT_FALSE(fs::exists(home.root() / "van7"));
 }
 
@@ -122,7 +138,7 @@ TEST_F(CollectTest, WhatArrivesWhileTheCollectorIsDownWaitsAtTheBroker) {
   std::this_thread::sleep_for(2s);
   const auto result = collector->Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
-  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 3u);
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2026-12-07.plt"), 3u);
 
   // Stopped the moment messages come: what the library has acknowledged
   // the broker keeps no more, so it is written at the stop; the rest waits
@@ -140,7 +156,7 @@ TEST_F(CollectTest, WhatArrivesWhileTheCollectorIsDownWaitsAtTheBroker) {
   collector = StartCollector();
   std::this_thread::sleep_for(1s);
   ASSERT_EQ(collector->Stop(SIGINT).exitStatus, 0);
-  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2026-12-07.plt"), 13u);
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2026-12-07.plt"), 13u);
 
   // What makes that hold: a connection that is stopped still hands over
   // what it received, so the collector stops it first and then takes those.
@@ -153,6 +169,72 @@ TEST_F(CollectTest, WhatArrivesWhileTheCollectorIsDownWaitsAtTheBroker) {
   std::this_thread::sleep_for(500ms);
   listener.Stop();
   EXPECT_EQ(listener.TakeMessages().size(), 3u);
+}
+
+// Killed (SIGKILL) in the middle of a backlog of 200 messages a second and
+// started again: each message was in the journal before the broker had its
+// acknowledgement, so every point is in the day file, once.
+TEST_F(CollectTest, ACollectorKilledInABacklogLosesNoPointAndWritesNoneTwice) {
+  auto collector = StartCollector();
+  constexpr int kPoints = 1200;
+  int unsent = 0;
+  std::thread sending([&] {
+    for (int i = 0; i < kPoints; ++i) {
+      unsent +=
+          sender.Publish("owntracks/car/van7", Location(1796655969 + i, 52.0 + i / 1e5), false).session == 0;
+      std::this_thread::sleep_for(5ms);
+    }
+  });
+  std::this_thread::sleep_for(3s);
+  collector->Kill();
+  sending.join();
+  ASSERT_EQ(unsent, 0);
+  collector = StartCollector();
+  // What the broker kept for the session comes at once.
+  std::this_thread::sleep_for(3s);
+  const auto result = collector->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  std::ifstream in(home.out() / "car" / "van7" / "2026-12-07.plt");
+  std::set<std::string> times;
+  size_t lines = 0;
+  for (std::string line; std::getline(in, line); ++lines) {
+    if (lines >= 6) times.insert(line.substr(line.rfind(',')));
+  }
+  EXPECT_EQ(lines - 6, static_cast<size_t>(kPoints));
+  EXPECT_EQ(times.size(), static_cast<size_t>(kPoints));
+}
+
+// A full disk under the collector: the journal takes no message, so none is
+// acknowledged and the broker keeps them all; once there is room they come
+// again and every point is written, once.
+TEST_F(CollectTest, AFullDiskUnderTheCollectorLosesNoPointTheBrokerGave) {
+  fs::create_directories(home.out());
+  if (mount("pathmere-test", home.out().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k,mode=0755") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs at " << home.out() << " (" << std::strerror(errno)
+                 << "): this test needs root or CAP_SYS_ADMIN";
+  }
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{home.out()};
+  auto collector = StartCollector();
+  {
+    std::ofstream filler(home.out() / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    for (int i = 0; i < 128 && filler.write(block.data(), block.size()); ++i) filler.flush();
+  }
+  for (int i = 0; i < 50; ++i) Send("owntracks/car/van7", Location(1796655969 + i, 52.1 + i / 1e4));
+  for (int i = 0; i < 100 && collector->err().find("the journal cannot be") == std::string::npos; ++i)
+    collector->Pump(100);
+  EXPECT_NE(collector->err().find("the broker keeps the messages until it can"), std::string::npos)
+      << collector->err();
+  fs::remove(home.out() / "filler");
+  for (int i = 0; i < 150 && collector->err().find("the journal is written again") == std::string::npos; ++i)
+    collector->Pump(100);
+  std::this_thread::sleep_for(1s);
+  const auto result = collector->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2026-12-07.plt"), 50u) << result.err;
 }
 
 // Under systemd: ready, a watchdog ping every second with the state when it
@@ -184,8 +266,8 @@ TEST_F(CollectTest, TellsSystemdAndStatusWhatItCollects) {
       "  3 points written, 1 duplicate dropped\n",
       "  1 skipped: 1 not a JSON object; 1 not a location (last wills)\n",
       // How many are still in memory depends on when the last write was.
-      "Devices: 2\n  car-boat1: 1 point, the last of 2026-12-07 15:06:11 UTC, ",
-      " in memory\n  car-van7: 2 points, the last of 2026-12-07 15:06:10 UTC, ",
+      "Devices: 2\n  car/boat1: 1 point, the last of 2026-12-07 15:06:11 UTC, ",
+      " in memory\n  car/van7: 2 points, the last of 2026-12-07 15:06:10 UTC, ",
       "Written to disk every 10 s and at the end\n",
   };
   for (const std::string& line : expected)
@@ -241,11 +323,11 @@ TEST_F(CollectTest, Mqtt5PublishesAndCollectsWithASessionThatOutlivesTheCollecto
   ASSERT_EQ(collector->Stop(SIGTERM).exitStatus, 0);
   const size_t points = TrackPoints(replayed / "2004-08-07.plt");
   EXPECT_GT(points, 12u);
-  EXPECT_EQ(TrackPoints(home.out() / "car-van7" / "2004-08-07.plt"), points);
+  EXPECT_EQ(TrackPoints(home.out() / "car" / "van7" / "2004-08-07.plt"), points);
   broker.Stop();
   EXPECT_NE(broker.log().find(" as pathmere-collector-collector (p5, c0,"), std::string::npos)
       << broker.log();
-  EXPECT_NE(broker.log().find(" as pathmere-car-van7 (p5, c1,"), std::string::npos) << broker.log();
+  EXPECT_NE(broker.log().find(" as pathmere/car/van7 (p5, c1,"), std::string::npos) << broker.log();
 }
 
 // --protocol 5 on the command line, and a refused login told once in

@@ -1,10 +1,16 @@
 // The headless logger publishing to a real Mosquitto broker: a real log fed
 // through a pseudo-terminal, a subscriber of the test's own, the broker
 // stopped and started mid-drive, the logger killed during the outage.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -43,6 +49,7 @@ class Subscriber {
   const std::vector<Point>& Take() {
     for (const MqttMessage& message : connection_.TakeMessages()) {
       const nlohmann::json json = nlohmann::json::parse(message.payload, nullptr, false);
+      if (!json.is_discarded() && json.value("_type", "") == "lwt") ++wills_;
       if (json.is_discarded() || json.value("_type", "") != "location") continue;
       EXPECT_EQ(message.topic, "owntracks/car/van7");
       points_.push_back({json.value("tst", int64_t{0}), json.value("lat", 0.0), json.value("lon", 0.0),
@@ -52,12 +59,15 @@ class Subscriber {
     return points_;
   }
   const std::vector<bool>& retained() const { return retained_; }
+  // Last wills received so far (after a Take).
+  int wills() const { return wills_; }
   bool connected() const { return connection_.connected(); }
 
  private:
   MqttConnection connection_;
   std::vector<Point> points_;
   std::vector<bool> retained_;
+  int wills_ = 0;
 };
 
 // `received` in order, a point seen again after a reconnect counted once.
@@ -245,7 +255,8 @@ TEST_F(PublishTest, OverTlsWithTheTestCaAndAWrongCaToldOnce) {
   const auto result = logger->Stop(SIGINT);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_NE(result.err.find("pathmere-cli: broker at 127.0.0.1:" + std::to_string(broker.tlsPort()) +
-                            ": TLS failed (wrong CA file, or not a TLS port?), retrying\n"),
+                            ": TLS refused, certificate not trusted: not signed by the CA file "
+                            "/etc/ssl/certs/ca-certificates.crt, retrying\n"),
             std::string::npos)
       << result.err;
   EXPECT_EQ(result.err.find("publishing to"), std::string::npos) << result.err;
@@ -266,6 +277,168 @@ TEST_F(PublishTest, AReplayIsPublishedAsABacklogWithTheLastPointRetained) {
   Subscriber late(broker, false, "test-late");
   ASSERT_TRUE(WaitUntil([&] { return !late.Take().empty(); }, 100));
   EXPECT_EQ(late.Take(), std::vector<Point>{plt.back()});
+}
+
+// TLS or nothing: each refusal names its cause, the replay and the
+// collector exit 1, and the vehicle never logs in without TLS (the plain
+// listener's log would name its client id).
+TEST_F(PublishTest, TlsIsAllOrNothingAndEachRefusalNamesItsCause) {
+  ASSERT_NE(broker.tlsPort(), 0) << "openssl could not make the test certificates";
+  const std::string plain = "127.0.0.1:" + std::to_string(broker.port());
+  const std::string tls = "127.0.0.1:" + std::to_string(broker.tlsPort());
+  const std::string misnamed = "localhost:" + std::to_string(broker.tlsPort());
+  const std::string missing = (home.root() / "no-such-ca.crt").string();
+  const std::string system = "/etc/ssl/certs/ca-certificates.crt";
+  struct Row {
+    std::string where;
+    std::string ca;
+    std::string cause;
+  };
+  const Row rows[] = {
+      {plain, missing, "the CA file " + missing + " is missing"},
+      {tls, system, "certificate not trusted: not signed by the CA file " + system},
+      {misnamed, broker.caFile(), "name mismatch: the broker's certificate is not for localhost"},
+      {plain, broker.caFile(), "not a TLS port"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cause);
+    std::ofstream(home.config() / "Brenix" / "publish", std::ios::app) << "ca-file = " << row.ca << "\n";
+    const auto replay = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                             home.out().string(), "--publish", "mqtts://car@" + row.where},
+                                            home.Environment("UTC"));
+    EXPECT_EQ(replay.exitStatus, 1) << replay.err;
+    EXPECT_NE(replay.err.find("pathmere-cli: cannot publish: broker at " + row.where + ": TLS refused, " +
+                              row.cause),
+              std::string::npos)
+        << replay.err;
+    const auto collect = testing::RunCommand({PATHMERE_CLI_PATH, "collect", "mqtts://collector@" + row.where,
+                                              "--output", (home.root() / "fleet").string()},
+                                             home.Environment("UTC"));
+    EXPECT_EQ(collect.exitStatus, 1) << collect.err;
+    EXPECT_NE(collect.err.find("pathmere-cli: cannot collect: broker at " + row.where + ": TLS refused, " +
+                               row.cause),
+              std::string::npos)
+        << collect.err;
+  }
+  broker.Stop();
+  EXPECT_EQ(broker.log().find(" as pathmere/car/van7"), std::string::npos) << broker.log();
+  EXPECT_EQ(broker.log().find(" as pathmere-collector-collector"), std::string::npos) << broker.log();
+}
+
+// A clean end (a replay, a logger stopped) sends no last will; a logger
+// killed does.
+TEST_F(PublishTest, OnlyALoggerThatDiesLeavesItsWill) {
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  const auto replay = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                           home.out().string(), "--publish", broker.url()},
+                                          home.Environment("UTC"));
+  ASSERT_EQ(replay.exitStatus, 0) << replay.err;
+  auto logger = StartLogger();
+  receiver.Send(parts_[0]);
+  ASSERT_TRUE(OutboxEmpty());
+  ASSERT_EQ(logger->Stop(SIGTERM).exitStatus, 0);
+  std::this_thread::sleep_for(1s);
+  subscriber.Take();
+  EXPECT_EQ(subscriber.wills(), 0);
+  logger = StartLogger();
+  ASSERT_TRUE(OutboxEmpty());
+  logger->Kill();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        subscriber.Take();
+        return subscriber.wills() == 1;
+      },
+      50));
+}
+
+// Each replay outbox is one vehicle's at one broker: a replay while another
+// holds it is refused before it writes anything, and a replay as another
+// user has an outbox of its own, so no point goes out under another name.
+TEST_F(PublishTest, ReplaysOfOneVehicleNeverShareAnOutbox) {
+  const fs::path replays = home.root() / ".local" / "state" / "pathmere" / "outbox-replay" /
+                           ("mqtt_127.0.0.1_" + std::to_string(broker.port()));
+  fs::create_directories(replays / "car" / "van7");
+  const int held = open((replays / "car" / "van7" / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  const auto refused = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                            home.out().string(), "--publish", broker.url()},
+                                           home.Environment("UTC"));
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_NE(
+      refused.err.find("pathmere-cli: cannot publish: another replay publishes as owntracks/car/van7 to " +
+                       broker.url() + " now"),
+      std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(home.out() / "2004-08-07.plt"));
+  const auto other = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                          home.out().string(), "--publish", broker.url("collector")},
+                                         home.Environment("UTC"));
+  EXPECT_EQ(other.exitStatus, 0) << other.err;
+  EXPECT_TRUE(fs::exists(replays / "collector" / "van7" / "cursor"));
+  close(held);
+}
+
+// An outbox that cannot be written: the day files are whole, and the replay
+// exits 1 saying how many points the broker will not get.
+TEST_F(PublishTest, AReplayWhoseOutboxCannotBeWrittenExitsOne) {
+  const fs::path state = home.root() / ".local" / "state" / "pathmere";
+  fs::create_directories(state);
+  std::ofstream(state / "outbox-replay") << "not a folder\n";
+  const auto replay = testing::RunCommand({PATHMERE_CLI_PATH, "replay", log_.string(), "--output",
+                                           home.out().string(), "--publish", broker.url()},
+                                          home.Environment("UTC"));
+  EXPECT_EQ(replay.exitStatus, 1);
+  const size_t points = PltPoints(home.out() / "2004-08-07.plt").size();
+  EXPECT_GT(points, 12u);
+  EXPECT_NE(
+      replay.err.find("pathmere-cli: " + std::to_string(points) + " points not kept for the broker (outbox "),
+      std::string::npos)
+      << replay.err;
+}
+
+// A full disk under the logger's outbox: the points wait in memory, status
+// says so, and once there is room every point of the track reaches the
+// broker, in order.
+TEST_F(PublishTest, AFullOutboxKeepsItsPointsInMemoryUntilThereIsRoom) {
+  const fs::path state = home.root() / ".local" / "state" / "pathmere";
+  fs::create_directories(state);
+  if (mount("pathmere-test", state.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=128k,mode=0755") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs at " << state << " (" << std::strerror(errno)
+                 << "): this test needs root or CAP_SYS_ADMIN";
+  }
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{state};
+  Subscriber subscriber(broker, true, "test-subscriber");
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.connected(); }, 100));
+  auto logger = StartLogger();
+  {
+    std::ofstream filler(state / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    for (int i = 0; i < 64 && filler.write(block.data(), block.size()); ++i) filler.flush();
+  }
+  receiver.Send(parts_[0]);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const auto status = testing::RunCommand({PATHMERE_CLI_PATH, "status"}, home.Environment("UTC"));
+        return status.out.find(" of them in memory (cannot write ") != std::string::npos &&
+               status.out.find("No space left on device)") != std::string::npos;
+      },
+      100));
+  fs::remove(state / "filler");
+  receiver.Send(parts_[1]);
+  ASSERT_TRUE(OutboxEmpty());
+  const auto result = logger->Stop(SIGINT);
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_NE(result.err.find("points wait in memory until it can be written"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("outbox written again"), std::string::npos) << result.err;
+  const std::vector<Point> plt = PltPoints(home.out() / "2004-08-07.plt");
+  ASSERT_GT(plt.size(), 8u);
+  ASSERT_TRUE(WaitUntil([&] { return FirstSeen(subscriber.Take()).size() >= plt.size(); }, 100));
+  EXPECT_EQ(FirstSeen(subscriber.Take()), plt);
 }
 
 // Faults of the broker are one line each; recording goes on untouched.
@@ -340,7 +513,7 @@ TEST_F(PublishTest, TheCollectorsDayFileIsTheLoggersTrackThroughACollectorRestar
   const auto result = collector->Stop(SIGTERM);
   ASSERT_EQ(result.exitStatus, 0) << result.err;
 
-  const fs::path collected = home.root() / "fleet" / "car-van7" / "2004-08-07.plt";
+  const fs::path collected = home.root() / "fleet" / "car" / "van7" / "2004-08-07.plt";
   EXPECT_EQ(PltPoints(collected), plt);
   // The header names the same local day in both.
   const std::string ours = testing::ReadWholeFile(home.out() / "2004-08-07.plt");

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/file_system_posix.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -154,12 +156,72 @@ TEST_F(OutboxTest, ACursorThatMakesNoSenseStartsAtTheOldestLine) {
   }
 }
 
+// The real files, with every write failing while `full`, as on a full disk.
+class FullDisk final : public FileSystem {
+ public:
+  explicit FullDisk(std::string root) : files_(std::move(root)) {}
+  PathKind LookUp(std::wstring_view path) override { return files_.LookUp(path); }
+  bool CreateDirectory(std::wstring_view path) override { return files_.CreateDirectory(path); }
+  FileHandle OpenOrCreate(std::wstring_view path) override { return files_.OpenOrCreate(path); }
+  FileHandle OpenExistingForRead(std::wstring_view path) override { return files_.OpenExistingForRead(path); }
+  int64_t FileSize(FileHandle file) override { return files_.FileSize(file); }
+  bool Seek(FileHandle file, int64_t offset, SeekOrigin origin) override {
+    return files_.Seek(file, offset, origin);
+  }
+  bool Read(FileHandle file, void* buffer, uint32_t size, uint32_t* got) override {
+    return files_.Read(file, buffer, size, got);
+  }
+  bool Write(FileHandle file, const void* data, uint32_t size, uint32_t* written) override {
+    if (full) {
+      *written = 0;
+      return false;
+    }
+    return files_.Write(file, data, size, written);
+  }
+  bool Close(FileHandle file) override { return files_.Close(file); }
+  bool ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) override {
+    return files_.ListFolder(path, entries);
+  }
+  uint32_t LastError() const override { return full ? ENOSPC : files_.LastError(); }
+  bool Truncate(FileHandle file, int64_t size) override { return files_.Truncate(file, size); }
+  bool SyncData(FileHandle file) override { return files_.SyncData(file); }
+  bool Remove(std::wstring_view path) override { return files_.Remove(path); }
+  bool full = false;
+
+ private:
+  PosixFileSystem files_;
+};
+
+TEST_F(OutboxTest, WhatAFullDiskDoesNotTakeWaitsInMemoryAndGoesToDiskInOrder) {
+  fs::create_directories(folder);
+  FullDisk disk(folder.string());
+  Outbox outbox(disk, folder, small);
+  ASSERT_TRUE(outbox.usable()) << outbox.problem();
+  for (int n = 1; n <= 3; ++n) ASSERT_TRUE(outbox.Append(Message(n)));
+  disk.full = true;
+  for (int n = 4; n <= 9; ++n) EXPECT_FALSE(outbox.Append(Message(n)));
+  EXPECT_NE(outbox.problem().find("No space left on device"), std::string::npos) << outbox.problem();
+  EXPECT_EQ(outbox.unwritten(), 6);
+  EXPECT_EQ(outbox.Waiting(), 9);
+  EXPECT_FALSE(outbox.Sync());
+  disk.full = false;
+  EXPECT_TRUE(outbox.Append(Message(10)));
+  EXPECT_TRUE(outbox.Sync());
+  EXPECT_EQ(outbox.unwritten(), 0);
+  EXPECT_EQ(outbox.lost(), 0);
+  EXPECT_TRUE(outbox.usable());
+  EXPECT_EQ(ReadAll(outbox, outbox.cursor()), Messages(1, 10));
+  Outbox again(folder, small);
+  EXPECT_EQ(ReadAll(again, again.cursor()), Messages(1, 10));
+}
+
 TEST_F(OutboxTest, AFolderThatCannotBeMadeIsAProblemNotACrash) {
   std::ofstream(temp.path() / "file") << "x";
   Outbox outbox(temp.path() / "file" / "outbox", small);
   EXPECT_FALSE(outbox.usable());
   EXPECT_NE(outbox.problem().find("cannot create"), std::string::npos) << outbox.problem();
   EXPECT_FALSE(outbox.Append(Message(1)));
+  EXPECT_EQ(outbox.lost(), 1);
   std::string line;
   Outbox::Position position;
   EXPECT_FALSE(outbox.ReadNext(&position, &line));

@@ -58,8 +58,9 @@ MosquittoBroker::MosquittoBroker() : port_(FreeLoopbackPort(SOCK_STREAM)) {
   if (made.exitStatus != 0) ADD_FAILURE() << "mosquitto_passwd: " << made.err;
   RunCommand({kMosquittoPasswd, "-b", folder + "/passwords", "collector", "secret"});
   std::ofstream(folder_.path() / "password") << "secret\n";
-  // A test CA and a server certificate for 127.0.0.1, valid for a day.
-  std::ofstream(folder_.path() / "san.ext") << "subjectAltName=IP:127.0.0.1,DNS:localhost\n";
+  // A test CA and a server certificate for 127.0.0.1 (not for the name
+  // localhost, so that a name mismatch can be tried), valid for a day.
+  std::ofstream(folder_.path() / "san.ext") << "subjectAltName=IP:127.0.0.1\n";
   const bool madeCertificates =
       RunCommand({kOpenssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", folder + "/ca.key",
                   "-out", folder + "/ca.crt", "-days", "1", "-subj", "/CN=Pathmere test CA"})
