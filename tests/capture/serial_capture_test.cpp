@@ -197,7 +197,7 @@ TEST_F(SerialCaptureTest, JournalLinesTellEachChangeOnce) {
   }
   send("A");
   Tick();
-  EXPECT_EQ(lines, Lines{"data again after 6 s"});
+  EXPECT_EQ(lines, Lines{"data again after 7 s"});
 
   // Unplugged, gone for a while (a missing device is no news), back.
   receiver->HangUp();

@@ -748,6 +748,38 @@ TEST_F(NetworkRecordTest, TcpServerNamedByACOMFileThatClosesHalfWayAndComesBack)
   }
 }
 
+// A peer that accepts each connection and closes it at once is told once,
+// and retried quietly: not a read error and a "back" line every second.
+TEST_F(NetworkRecordTest, APeerThatClosesEachConnectionAtOnceIsToldOnce) {
+  testing::LoopbackServer server;
+  const std::string address = "tcp://127.0.0.1:" + std::to_string(server.port());
+  testing::ChildProcess logger(
+      {PATHMERE_CLI_PATH, "record", "--source", address, "--output", home_.out().string(), "--no-status"},
+      home_.Environment("UTC"));
+  int closed = 0;
+  for (int i = 0; i < 80; ++i) {
+    if (server.Accept(100)) {
+      server.CloseClient();
+      ++closed;
+    }
+    logger.Pump(0);
+  }
+  logger.Stop(SIGTERM);
+  EXPECT_GE(closed, 4);
+  const std::string& err = logger.Output();
+  const auto count = [&](const std::string& text) {
+    int found = 0;
+    for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++found;
+    return found;
+  };
+  EXPECT_EQ(count(address + " closes each connection at once, retrying every second"), 1) << err;
+  EXPECT_EQ(count("read error"), 0) << err;
+  EXPECT_EQ(count("back after"), 0) << err;
+  // Named as given, once, and without a line speed.
+  EXPECT_EQ(count(address + " (" + address + ")"), 0) << err;
+  EXPECT_EQ(count("bit/s"), 0) << err;
+}
+
 // Two senders, datagrams larger than a read, cut anywhere in a sentence.
 TEST_F(NetworkRecordTest, UdpDatagramsFromTwoSenders) {
   const DayFiles reference = FromTerminal();

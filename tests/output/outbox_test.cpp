@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system_posix.h"
+#include "support/faulty_file_system.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -156,55 +157,19 @@ TEST_F(OutboxTest, ACursorThatMakesNoSenseStartsAtTheOldestLine) {
   }
 }
 
-// The real files, with every write failing while `full`, as on a full disk.
-class FullDisk final : public FileSystem {
- public:
-  explicit FullDisk(std::string root) : files_(std::move(root)) {}
-  PathKind LookUp(std::wstring_view path) override { return files_.LookUp(path); }
-  bool CreateDirectory(std::wstring_view path) override { return files_.CreateDirectory(path); }
-  FileHandle OpenOrCreate(std::wstring_view path) override { return files_.OpenOrCreate(path); }
-  FileHandle OpenExistingForRead(std::wstring_view path) override { return files_.OpenExistingForRead(path); }
-  int64_t FileSize(FileHandle file) override { return files_.FileSize(file); }
-  bool Seek(FileHandle file, int64_t offset, SeekOrigin origin) override {
-    return files_.Seek(file, offset, origin);
-  }
-  bool Read(FileHandle file, void* buffer, uint32_t size, uint32_t* got) override {
-    return files_.Read(file, buffer, size, got);
-  }
-  bool Write(FileHandle file, const void* data, uint32_t size, uint32_t* written) override {
-    if (full) {
-      *written = 0;
-      return false;
-    }
-    return files_.Write(file, data, size, written);
-  }
-  bool Close(FileHandle file) override { return files_.Close(file); }
-  bool ListFolder(std::wstring_view path, std::vector<FolderEntry>* entries) override {
-    return files_.ListFolder(path, entries);
-  }
-  uint32_t LastError() const override { return full ? ENOSPC : files_.LastError(); }
-  bool Truncate(FileHandle file, int64_t size) override { return files_.Truncate(file, size); }
-  bool SyncData(FileHandle file) override { return files_.SyncData(file); }
-  bool Remove(std::wstring_view path) override { return files_.Remove(path); }
-  bool full = false;
-
- private:
-  PosixFileSystem files_;
-};
-
 TEST_F(OutboxTest, WhatAFullDiskDoesNotTakeWaitsInMemoryAndGoesToDiskInOrder) {
   fs::create_directories(folder);
-  FullDisk disk(folder.string());
+  testing::FaultyFileSystem disk(folder.string());
   Outbox outbox(disk, folder, small);
   ASSERT_TRUE(outbox.usable()) << outbox.problem();
   for (int n = 1; n <= 3; ++n) ASSERT_TRUE(outbox.Append(Message(n)));
-  disk.full = true;
+  disk.FailFromNow(ENOSPC);
   for (int n = 4; n <= 9; ++n) EXPECT_FALSE(outbox.Append(Message(n)));
   EXPECT_NE(outbox.problem().find("No space left on device"), std::string::npos) << outbox.problem();
   EXPECT_EQ(outbox.unwritten(), 6);
   EXPECT_EQ(outbox.Waiting(), 9);
   EXPECT_FALSE(outbox.Sync());
-  disk.full = false;
+  disk.Recover();
   EXPECT_TRUE(outbox.Append(Message(10)));
   EXPECT_TRUE(outbox.Sync());
   EXPECT_EQ(outbox.unwritten(), 0);

@@ -119,7 +119,8 @@ TEST_F(MainWindowTest, EveryCommandHasANumberOfItsOwnAndEachItemShowsItsSetting)
                                kCommandEnableNmeaLog,
                                kCommandHideAtStartup,
                                kCommandGpsOnly,
-                               kCommandWriteGpx};
+                               kCommandWriteGpx,
+                               kCommandShowAllDays};
   for (int command = kCommandPortNone; command <= kCommandPortLast; ++command) commands.push_back(command);
   for (int command = kCommandSpeedFirst; command <= kCommandSpeedLast; ++command) commands.push_back(command);
   for (int command = kCommandFlushFirst; command <= kCommandFlushLast; ++command) commands.push_back(command);
