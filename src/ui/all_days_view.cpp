@@ -11,6 +11,7 @@
 #include "app/day_summary_text.h"
 #include "ui/all_days_map.h"
 #include "ui/map_choice.h"
+#include "ui/month_strip.h"
 
 namespace pathmere {
 namespace {
@@ -45,6 +46,7 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   totals_->setWordWrap(true);
   years_ = new QListWidget(this);
   years_->setObjectName(QStringLiteral("allDaysYears"));
+  months_ = new MonthStrip(this);
   here_ = new QListWidget(this);
   here_->setObjectName(QStringLiteral("daysHere"));
 
@@ -55,6 +57,8 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   side->addWidget(totals_);
   side->addWidget(new QLabel(QStringLiteral("Years (click to show one):"), this));
   side->addWidget(years_, 1);
+  side->addWidget(new QLabel(QStringLiteral("Months (click to show one):"), this));
+  side->addWidget(months_);
   side->addWidget(new QLabel(QStringLiteral("Days that passed here:"), this));
   side->addWidget(here_, 2);
   auto* layout = new QHBoxLayout(this);
@@ -68,12 +72,9 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   };
   mapChoice_->Restore();
   map_->onAsk = [this](const ArchiveArea& area) { Ask(area); };
-  connect(years_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-    const std::string year = item->data(Qt::UserRole).toString().toStdString();
-    year_ = year == year_ ? std::string() : year;
-    map_->ShowOnly(year_.empty() ? std::vector<std::string>{} : std::vector<std::string>{year_});
-    ShowTotals();
-  });
+  connect(years_, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem* item) { ShowPeriod(item->data(Qt::UserRole).toString().toStdString()); });
+  months_->onMonth = [this](const std::string& month) { ShowPeriod(month); };
   connect(here_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     const QString day = item->data(Qt::UserRole).toString();
     if (onOpenDay && day.size() == 10) {
@@ -141,6 +142,13 @@ void AllDaysView::Indexed() {
   ShowTotals();
 }
 
+void AllDaysView::ShowPeriod(const std::string& period) {
+  period_ = period == period_ ? std::string() : period;
+  map_->ShowOnly(period_.empty() ? std::vector<std::string>{} : std::vector<std::string>{period_});
+  months_->SetPicked(period_.size() == 7 ? period_ : std::string());
+  ShowTotals();
+}
+
 void AllDaysView::ShowTotals() {
   std::vector<ArchiveDay> days;
   std::string error;
@@ -150,11 +158,13 @@ void AllDaysView::ShowTotals() {
   DaySummary total;
   size_t count = 0;
   std::map<std::string, std::pair<size_t, double>> years;
+  std::map<std::string, double> months;
   for (ArchiveDay& day : days) {
     const std::string year = day.day.substr(0, 4);
     years[year].first += 1;
     years[year].second += day.summary.distanceMetres;
-    if (year_.empty() || year == year_) {
+    months[day.day.substr(0, 7)] += day.summary.distanceMetres;
+    if (day.day.compare(0, period_.size(), period_) == 0) {
       bounds.Include(day.bounds);
       total.points += day.summary.points;
       total.distanceMetres += day.summary.distanceMetres;
@@ -178,6 +188,7 @@ void AllDaysView::ShowTotals() {
     item->setData(Qt::UserRole, QString::fromStdString(year));
     item->setForeground(AllDaysMap::YearColour(std::atoi(year.c_str())));
   }
+  months_->SetMonths({months.begin(), months.end()});
   if (!bounds.empty) map_->FitUnlessMoved(bounds);
   map_->update();
 }
@@ -192,7 +203,7 @@ void AllDaysView::Ask(const ArchiveArea& area) {
     return;
   }
   for (const ArchiveDayVisits& day : days) {
-    if (!year_.empty() && day.day.compare(0, year_.size(), year_) != 0) continue;
+    if (day.day.compare(0, period_.size(), period_) != 0) continue;
     const auto known = days_.find(day.day + "/" + day.device);
     const double metres = known != days_.end() ? known->second.summary.distanceMetres : 0.0;
     auto* item = new QListWidgetItem(QStringLiteral("%1  %2 - %3  %4 visit%5  %6")

@@ -12,6 +12,7 @@
 #include "desktop_fixture.h"
 #include "support/generated_archive.h"
 #include "ui/all_days_map.h"
+#include "ui/month_strip.h"
 
 namespace pathmere {
 namespace {
@@ -59,6 +60,18 @@ TEST_F(AllDaysViewTest, ShowsEveryDayAndListsThoseThatPassedAPlace) {
   EXPECT_TRUE(view->daysHere()->item(0)->text().startsWith("2026-02-09  07:05:00 - "))
       << view->daysHere()->item(0)->text().toStdString();
   EXPECT_TRUE(view->daysHere()->item(5)->toolTip().endsWith(" UTC"));
+
+  // The months from the first day's to the last's, each a bar; a click on
+  // one shows its days alone, a second click all again.
+  ASSERT_EQ(view->months()->months().size(), 4u);
+  EXPECT_GT(view->months()->months()[1].second, 0.0);
+  QTest::mouseClick(view->months(), Qt::LeftButton, {}, view->months()->CentreOf("2025-12"));
+  EXPECT_TRUE(view->totals()->text().startsWith("2 days, ")) << view->totals()->text().toStdString();
+  view->Ask(home);
+  EXPECT_EQ(view->daysHere()->count(), 2);
+  QTest::mouseClick(view->months(), Qt::LeftButton, {}, view->months()->CentreOf("2025-12"));
+  EXPECT_TRUE(view->totals()->text().startsWith("6 days, "));
+  view->Ask(home);
 
   // A double click opens that day in the track view.
   emit view->daysHere()->itemDoubleClicked(view->daysHere()->item(5));
