@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/day_summary_text.h"
@@ -29,6 +30,21 @@ QString TimeText(int64_t seconds, bool utc) {
   return QString::fromLatin1(text);
 }
 
+// The names of the day files that may still grow: today's and, in the
+// first hour, yesterday's last flush.
+std::vector<std::string> GrowingDayFiles() {
+  std::vector<std::string> names;
+  const std::time_t now = std::time(nullptr);
+  for (const std::time_t t : {now, now - 3600}) {
+    std::tm parts{};
+    localtime_r(&t, &parts);
+    char name[32];
+    std::strftime(name, sizeof name, "%Y-%m-%d.plt", &parts);
+    if (names.empty() || names.back() != name) names.emplace_back(name);
+  }
+  return names;
+}
+
 QString DistanceText(double metres) { return QStringLiteral("%1 km").arg(metres / 1000.0, 0, 'f', 1); }
 
 }  // namespace
@@ -47,6 +63,10 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   years_ = new QListWidget(this);
   years_->setObjectName(QStringLiteral("allDaysYears"));
   months_ = new MonthStrip(this);
+  key_ = new QLabel(this);
+  key_->setObjectName(QStringLiteral("allDaysKey"));
+  key_->setWordWrap(true);
+  key_->setTextFormat(Qt::RichText);
   here_ = new QListWidget(this);
   here_->setObjectName(QStringLiteral("daysHere"));
 
@@ -55,6 +75,7 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   side->addWidget(mapChoice_);
   side->addWidget(progress_);
   side->addWidget(totals_);
+  side->addWidget(key_);
   side->addWidget(new QLabel(QStringLiteral("Years (click to show one):"), this));
   side->addWidget(years_, 1);
   side->addWidget(new QLabel(QStringLiteral("Months (click to show one):"), this));
@@ -72,6 +93,9 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   };
   mapChoice_->Restore();
   map_->onAsk = [this](const ArchiveArea& area) { Ask(area); };
+  grow_ = new QTimer(this);
+  grow_->setInterval(kGrowMilliseconds);
+  connect(grow_, &QTimer::timeout, this, [this] { CheckToday(); });
   connect(years_, &QListWidget::itemClicked, this,
           [this](QListWidgetItem* item) { ShowPeriod(item->data(Qt::UserRole).toString().toStdString()); });
   months_->onMonth = [this](const std::string& month) { ShowPeriod(month); };
@@ -89,6 +113,7 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
     return;
   }
   map_->SetIndex(index_.get(), folders_);
+  ShowKey();
   ShowTotals();
   StartIndexing();
 }
@@ -99,10 +124,12 @@ AllDaysView::~AllDaysView() {
 }
 
 void AllDaysView::StartIndexing() {
+  busy_ = true;
   worker_ = std::thread([this] {
     std::string note, error;
     // A connection of its own: SQLite's are not shared between threads.
-    std::unique_ptr<ArchiveIndex> writer = ArchiveIndex::Open(indexFile_, true, &note, &error);
+    writer_ = ArchiveIndex::Open(indexFile_, true, &note, &error);
+    ArchiveIndex* writer = writer_.get();
     ArchiveUpdateReport report;
     bool good = writer != nullptr;
     if (good) {
@@ -129,6 +156,7 @@ void AllDaysView::StartIndexing() {
     QMetaObject::invokeMethod(
         this,
         [this, problem] {
+          busy_ = false;
           if (!problem.isEmpty() && onProblem) onProblem(problem);
           Indexed();
         },
@@ -140,6 +168,44 @@ void AllDaysView::Indexed() {
   indexed_ = true;
   progress_->hide();
   ShowTotals();
+  if (writer_ != nullptr) grow_->start();
+}
+
+void AllDaysView::CheckToday() {
+  if (!indexed_ || busy_ || writer_ == nullptr) return;
+  if (worker_.joinable()) worker_.join();
+  busy_ = true;
+  worker_ = std::thread([this] {
+    bool changed = false;
+    std::string error;
+    for (const ArchiveFolder& folder : folders_) {
+      for (const std::string& name : GrowingDayFiles()) {
+        if (cancel_) break;
+        ArchiveUpdateReport report;
+        if (!writer_->UpdateFile(folder, name, &report, &error)) continue;
+        changed |= report.added + report.grown + report.reread + report.removed > 0;
+      }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, changed] {
+          busy_ = false;
+          if (changed) ShowTotals();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void AllDaysView::ShowKey() {
+  key_->setVisible(map_->byDevice());
+  if (!map_->byDevice()) return;
+  QString text = QStringLiteral("Devices: ");
+  for (size_t i = 0; i < folders_.size(); ++i) {
+    text += QStringLiteral("<span style=\"color:%1\">&#9632;</span>&nbsp;%2 ")
+                .arg(AllDaysMap::DeviceColour(i).name())
+                .arg(QString::fromStdString(folders_[i].device).toHtmlEscaped());
+  }
+  key_->setText(text);
 }
 
 void AllDaysView::ShowPeriod(const std::string& period) {
@@ -186,7 +252,7 @@ void AllDaysView::ShowTotals() {
                                          .arg(DistanceText(figures.second)),
                                      years_);
     item->setData(Qt::UserRole, QString::fromStdString(year));
-    item->setForeground(AllDaysMap::YearColour(std::atoi(year.c_str())));
+    if (!map_->byDevice()) item->setForeground(AllDaysMap::YearColour(std::atoi(year.c_str())));
   }
   months_->SetMonths({months.begin(), months.end()});
   if (!bounds.empty) map_->FitUnlessMoved(bounds);
