@@ -32,9 +32,17 @@ AllDaysMap::AllDaysMap(QWidget* parent) : QWidget(parent) {
 
 QColor AllDaysMap::YearColour(int year) { return QColor::fromHsv((year * 67) % 360, 220, 190); }
 
+// Hues a golden angle apart, so the first few devices differ most.
+QColor AllDaysMap::DeviceColour(size_t index) {
+  return QColor::fromHsv(static_cast<int>((index * 137 + 210) % 360), 230,
+                         200 - static_cast<int>(index / 8 % 3) * 40);
+}
+
 void AllDaysMap::SetIndex(ArchiveIndex* index, std::vector<ArchiveFolder> folders) {
   index_ = index;
   folders_ = std::move(folders);
+  deviceColours_.clear();
+  for (size_t i = 0; i < folders_.size(); ++i) deviceColours_.emplace(folders_[i].device, DeviceColour(i));
   update();
 }
 
@@ -79,7 +87,7 @@ void AllDaysMap::paintEvent(QPaintEvent*) {
       folders_, level, TileOf(static_cast<double>(topLeft.x), tileZoom),
       TileOf(static_cast<double>(topLeft.y), tileZoom), TileOf(static_cast<double>(bottomRight.x), tileZoom),
       TileOf(static_cast<double>(bottomRight.y), tileZoom),
-      [&](const std::string& day, const std::string&, const OverviewTile& tile) {
+      [&](const std::string& day, const std::string& device, const OverviewTile& tile) {
         if (!only_.empty() && std::none_of(only_.begin(), only_.end(), [&](const std::string& prefix) {
               return day.compare(0, prefix.size(), prefix) == 0;
             })) {
@@ -87,7 +95,10 @@ void AllDaysMap::paintEvent(QPaintEvent*) {
         }
         lines.clear();
         if (!DecodeOverviewTile(tile, &lines)) return;
-        painter.setPen(QPen(YearColour(std::atoi(day.c_str())), 1.6));
+        const auto colour = deviceColours_.find(device);
+        painter.setPen(QPen(byDevice() && colour != deviceColours_.end() ? colour->second
+                                                                         : YearColour(std::atoi(day.c_str())),
+                            1.6));
         for (const std::vector<WorldPoint>& line : lines) {
           polygon.clear();
           for (const WorldPoint& p : line) {

@@ -18,8 +18,8 @@ namespace pathmere {
 // The map of "All days": every day's line from the archive index's overview
 // tiles of the zoom shown (only the tiles in view are read, so years are
 // never all in memory), over the map chosen as in the track view, coloured
-// by year. Wheel zooms about the cursor, dragging pans; a click asks which
-// days passed there, a rectangle dragged with Shift which passed inside it.
+// by year, or by device when there are several. Wheel zooms about the cursor, dragging pans; a click asks
+// which days passed there, a rectangle dragged with Shift which passed inside it.
 class AllDaysMap final : public QWidget {
  public:
   static constexpr double kZoomPerNotch = 1.25;
@@ -43,6 +43,9 @@ class AllDaysMap final : public QWidget {
   MapLayer& mapLayer() { return mapLayer_; }
   // The colour of a year's lines, for the key.
   static QColor YearColour(int year);
+  // The colour of the `index`th device's lines, for the key.
+  static QColor DeviceColour(size_t index);
+  bool byDevice() const { return folders_.size() > 1; }
 
   std::function<void(const ArchiveArea&)> onAsk;
 
@@ -59,6 +62,7 @@ class AllDaysMap final : public QWidget {
   MapLayer mapLayer_;
   ArchiveIndex* index_ = nullptr;
   std::vector<ArchiveFolder> folders_;
+  std::map<std::string, QColor> deviceColours_;
   std::vector<std::string> only_;
   QPoint pressed_;
   QPoint last_;

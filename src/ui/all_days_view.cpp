@@ -6,11 +6,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/day_summary_text.h"
 #include "ui/all_days_map.h"
 #include "ui/map_choice.h"
+#include "ui/month_strip.h"
 
 namespace pathmere {
 namespace {
@@ -26,6 +28,21 @@ QString TimeText(int64_t seconds, bool utc) {
   char text[16];
   std::strftime(text, sizeof text, "%H:%M:%S", &parts);
   return QString::fromLatin1(text);
+}
+
+// The names of the day files that may still grow: today's and, in the
+// first hour, yesterday's last flush.
+std::vector<std::string> GrowingDayFiles() {
+  std::vector<std::string> names;
+  const std::time_t now = std::time(nullptr);
+  for (const std::time_t t : {now, now - 3600}) {
+    std::tm parts{};
+    localtime_r(&t, &parts);
+    char name[32];
+    std::strftime(name, sizeof name, "%Y-%m-%d.plt", &parts);
+    if (names.empty() || names.back() != name) names.emplace_back(name);
+  }
+  return names;
 }
 
 QString DistanceText(double metres) { return QStringLiteral("%1 km").arg(metres / 1000.0, 0, 'f', 1); }
@@ -45,6 +62,11 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   totals_->setWordWrap(true);
   years_ = new QListWidget(this);
   years_->setObjectName(QStringLiteral("allDaysYears"));
+  months_ = new MonthStrip(this);
+  key_ = new QLabel(this);
+  key_->setObjectName(QStringLiteral("allDaysKey"));
+  key_->setWordWrap(true);
+  key_->setTextFormat(Qt::RichText);
   here_ = new QListWidget(this);
   here_->setObjectName(QStringLiteral("daysHere"));
 
@@ -53,8 +75,11 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   side->addWidget(mapChoice_);
   side->addWidget(progress_);
   side->addWidget(totals_);
+  side->addWidget(key_);
   side->addWidget(new QLabel(QStringLiteral("Years (click to show one):"), this));
   side->addWidget(years_, 1);
+  side->addWidget(new QLabel(QStringLiteral("Months (click to show one):"), this));
+  side->addWidget(months_);
   side->addWidget(new QLabel(QStringLiteral("Days that passed here:"), this));
   side->addWidget(here_, 2);
   auto* layout = new QHBoxLayout(this);
@@ -68,12 +93,12 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
   };
   mapChoice_->Restore();
   map_->onAsk = [this](const ArchiveArea& area) { Ask(area); };
-  connect(years_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-    const std::string year = item->data(Qt::UserRole).toString().toStdString();
-    year_ = year == year_ ? std::string() : year;
-    map_->ShowOnly(year_.empty() ? std::vector<std::string>{} : std::vector<std::string>{year_});
-    ShowTotals();
-  });
+  grow_ = new QTimer(this);
+  grow_->setInterval(kGrowMilliseconds);
+  connect(grow_, &QTimer::timeout, this, [this] { CheckToday(); });
+  connect(years_, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem* item) { ShowPeriod(item->data(Qt::UserRole).toString().toStdString()); });
+  months_->onMonth = [this](const std::string& month) { ShowPeriod(month); };
   connect(here_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     const QString day = item->data(Qt::UserRole).toString();
     if (onOpenDay && day.size() == 10) {
@@ -88,6 +113,7 @@ AllDaysView::AllDaysView(std::vector<ArchiveFolder> folders, std::filesystem::pa
     return;
   }
   map_->SetIndex(index_.get(), folders_);
+  ShowKey();
   ShowTotals();
   StartIndexing();
 }
@@ -98,10 +124,12 @@ AllDaysView::~AllDaysView() {
 }
 
 void AllDaysView::StartIndexing() {
+  busy_ = true;
   worker_ = std::thread([this] {
     std::string note, error;
     // A connection of its own: SQLite's are not shared between threads.
-    std::unique_ptr<ArchiveIndex> writer = ArchiveIndex::Open(indexFile_, true, &note, &error);
+    writer_ = ArchiveIndex::Open(indexFile_, true, &note, &error);
+    ArchiveIndex* writer = writer_.get();
     ArchiveUpdateReport report;
     bool good = writer != nullptr;
     if (good) {
@@ -128,6 +156,7 @@ void AllDaysView::StartIndexing() {
     QMetaObject::invokeMethod(
         this,
         [this, problem] {
+          busy_ = false;
           if (!problem.isEmpty() && onProblem) onProblem(problem);
           Indexed();
         },
@@ -138,6 +167,51 @@ void AllDaysView::StartIndexing() {
 void AllDaysView::Indexed() {
   indexed_ = true;
   progress_->hide();
+  ShowTotals();
+  if (writer_ != nullptr) grow_->start();
+}
+
+void AllDaysView::CheckToday() {
+  if (!indexed_ || busy_ || writer_ == nullptr) return;
+  if (worker_.joinable()) worker_.join();
+  busy_ = true;
+  worker_ = std::thread([this] {
+    bool changed = false;
+    std::string error;
+    for (const ArchiveFolder& folder : folders_) {
+      for (const std::string& name : GrowingDayFiles()) {
+        if (cancel_) break;
+        ArchiveUpdateReport report;
+        if (!writer_->UpdateFile(folder, name, &report, &error)) continue;
+        changed |= report.added + report.grown + report.reread + report.removed > 0;
+      }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, changed] {
+          busy_ = false;
+          if (changed) ShowTotals();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void AllDaysView::ShowKey() {
+  key_->setVisible(map_->byDevice());
+  if (!map_->byDevice()) return;
+  QString text = QStringLiteral("Devices: ");
+  for (size_t i = 0; i < folders_.size(); ++i) {
+    text += QStringLiteral("<span style=\"color:%1\">&#9632;</span>&nbsp;%2 ")
+                .arg(AllDaysMap::DeviceColour(i).name())
+                .arg(QString::fromStdString(folders_[i].device).toHtmlEscaped());
+  }
+  key_->setText(text);
+}
+
+void AllDaysView::ShowPeriod(const std::string& period) {
+  period_ = period == period_ ? std::string() : period;
+  map_->ShowOnly(period_.empty() ? std::vector<std::string>{} : std::vector<std::string>{period_});
+  months_->SetPicked(period_.size() == 7 ? period_ : std::string());
   ShowTotals();
 }
 
@@ -150,11 +224,13 @@ void AllDaysView::ShowTotals() {
   DaySummary total;
   size_t count = 0;
   std::map<std::string, std::pair<size_t, double>> years;
+  std::map<std::string, double> months;
   for (ArchiveDay& day : days) {
     const std::string year = day.day.substr(0, 4);
     years[year].first += 1;
     years[year].second += day.summary.distanceMetres;
-    if (year_.empty() || year == year_) {
+    months[day.day.substr(0, 7)] += day.summary.distanceMetres;
+    if (day.day.compare(0, period_.size(), period_) == 0) {
       bounds.Include(day.bounds);
       total.points += day.summary.points;
       total.distanceMetres += day.summary.distanceMetres;
@@ -176,8 +252,9 @@ void AllDaysView::ShowTotals() {
                                          .arg(DistanceText(figures.second)),
                                      years_);
     item->setData(Qt::UserRole, QString::fromStdString(year));
-    item->setForeground(AllDaysMap::YearColour(std::atoi(year.c_str())));
+    if (!map_->byDevice()) item->setForeground(AllDaysMap::YearColour(std::atoi(year.c_str())));
   }
+  months_->SetMonths({months.begin(), months.end()});
   if (!bounds.empty) map_->FitUnlessMoved(bounds);
   map_->update();
 }
@@ -192,7 +269,7 @@ void AllDaysView::Ask(const ArchiveArea& area) {
     return;
   }
   for (const ArchiveDayVisits& day : days) {
-    if (!year_.empty() && day.day.compare(0, year_.size(), year_) != 0) continue;
+    if (day.day.compare(0, period_.size(), period_) != 0) continue;
     const auto known = days_.find(day.day + "/" + day.device);
     const double metres = known != days_.end() ? known->second.summary.distanceMetres : 0.0;
     auto* item = new QListWidgetItem(QStringLiteral("%1  %2 - %3  %4 visit%5  %6")

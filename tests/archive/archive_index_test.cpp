@@ -13,6 +13,7 @@
 
 #include "archive/archive_codec.h"
 #include "output/ozi_line_reader.h"
+#include "support/child_process.h"
 #include "support/generated_archive.h"
 #include "support/test_environment.h"
 
@@ -40,7 +41,9 @@ void WriteAll(const fs::path& file, std::string_view text) {
 std::vector<ArchiveDayVisits> BruteForce(const fs::path& dir, const ArchiveArea& area) {
   std::vector<ArchiveDayVisits> found;
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path());
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().extension() == ".plt") files.push_back(entry.path());
+  }
   std::sort(files.begin(), files.end());
   for (const fs::path& file : files) {
     const std::string text = ReadAll(file);
@@ -348,6 +351,47 @@ double SegmentDistance(const WorldPoint& p, const WorldPoint& a, const WorldPoin
   px -= t * dx;
   py -= t * dy;
   return std::sqrt(px * px + py * py);
+}
+
+// The recorded receivers' logs, replayed into day files as a user gets them
+// (odd dates, gaps, fixes lost and found), asked about around their own
+// points: at a third and two thirds of each day, and a box about its first.
+TEST_F(ArchiveIndexTest, HereFindsWhatAScanOfTheReplayedRecordedLogsFinds) {
+  const auto logs = testing::RecordedLogs();
+  if (logs.empty()) GTEST_SKIP() << "recorded logs not found";
+  days_ = scratch_.path() / "replayed";
+  for (const fs::path& log : logs) {
+    const auto result = testing::RunCommand(
+        {PATHMERE_CLI_PATH, "replay", log.string(), "--output", days_.string()}, {"TZ=Europe/Berlin"});
+    ASSERT_EQ(result.exitStatus, 0) << log << result.err;
+  }
+  std::vector<ArchiveArea> areas;
+  for (const auto& entry : fs::directory_iterator(days_)) {
+    if (entry.path().extension() != ".plt") continue;
+    std::vector<TrackLine> points;
+    ForEachWholeLine(ReadAll(entry.path()), [&](std::string_view line) {
+      TrackLine p;
+      if (ParseTrackPointLine(line, &p)) points.push_back(p);
+    });
+    if (points.empty()) continue;
+    for (const size_t at : {points.size() / 3, points.size() * 2 / 3}) {
+      areas.push_back(Circle(points[at].latitude, points[at].longitude, 50.0));
+    }
+    areas.push_back(Box(points[0].latitude - 0.002, points[0].longitude - 0.003, points[0].latitude + 0.002,
+                        points[0].longitude + 0.003));
+  }
+  ASSERT_GT(areas.size(), 10u);
+  auto index = OpenAndUpdate();
+  ASSERT_NE(index, nullptr);
+  for (const ArchiveArea& area : areas) {
+    std::vector<ArchiveDayVisits> got;
+    std::string error;
+    ASSERT_TRUE(index->Here(Folders(), area, &got, &error)) << error;
+    const std::vector<ArchiveDayVisits> scanned = BruteForce(days_, area);
+    EXPECT_FALSE(scanned.empty());
+    EXPECT_EQ(Describe(got), Describe(scanned))
+        << area.latitude << "," << area.longitude << " " << area.south;
+  }
 }
 
 TEST(ArchiveOverviewTest, EveryLevelIsWithinHalfAPixelOfTheFullTrack) {

@@ -3,6 +3,10 @@
 // there, and a double click opens one in the track view.
 #include "ui/all_days_view.h"
 
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
 #include <gtest/gtest.h>
 #include <QImage>
 #include <QLabel>
@@ -12,6 +16,7 @@
 #include "desktop_fixture.h"
 #include "support/generated_archive.h"
 #include "ui/all_days_map.h"
+#include "ui/month_strip.h"
 
 namespace pathmere {
 namespace {
@@ -40,6 +45,7 @@ TEST_F(AllDaysViewTest, ShowsEveryDayAndListsThoseThatPassedAPlace) {
   EXPECT_TRUE(dialogsShown.empty());
   EXPECT_TRUE(view->totals()->text().startsWith("6 days, ")) << view->totals()->text().toStdString();
   EXPECT_TRUE(std::filesystem::exists(cache.path() / "pathmere" / "archive" / "index.sqlite"));
+  EXPECT_FALSE(view->deviceKey()->isVisible());  // one device: coloured by year
 
   // The lines are drawn: the picture is not all one colour.
   const QImage picture = view->map()->grab().toImage();
@@ -60,11 +66,85 @@ TEST_F(AllDaysViewTest, ShowsEveryDayAndListsThoseThatPassedAPlace) {
       << view->daysHere()->item(0)->text().toStdString();
   EXPECT_TRUE(view->daysHere()->item(5)->toolTip().endsWith(" UTC"));
 
+  // The months from the first day's to the last's, each a bar; a click on
+  // one shows its days alone, a second click all again.
+  ASSERT_EQ(view->months()->months().size(), 4u);
+  EXPECT_GT(view->months()->months()[1].second, 0.0);
+  QTest::mouseClick(view->months(), Qt::LeftButton, {}, view->months()->CentreOf("2025-12"));
+  EXPECT_TRUE(view->totals()->text().startsWith("2 days, ")) << view->totals()->text().toStdString();
+  view->Ask(home);
+  EXPECT_EQ(view->daysHere()->count(), 2);
+  QTest::mouseClick(view->months(), Qt::LeftButton, {}, view->months()->CentreOf("2025-12"));
+  EXPECT_TRUE(view->totals()->text().startsWith("6 days, "));
+  view->Ask(home);
+
+  // Today's day is drawn as the logger flushes it, a line cut in two at
+  // first.
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char name[32];
+  std::strftime(name, sizeof name, "%Y-%m-%d.plt", &local);
+  const std::string today = testing::GeneratedArchiveDay(
+      6, testing::DayNumberOfCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday), 900);
+  std::ofstream(Device("Tracks") / name, std::ios::binary) << today.substr(0, today.size() / 2);
+  view->CheckToday();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->totals()->text().startsWith("7 days, "); }, 15000));
+  const QString half = view->totals()->text();
+  std::ofstream(Device("Tracks") / name, std::ios::binary | std::ios::app) << today.substr(today.size() / 2);
+  view->CheckToday();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->totals()->text() != half; }, 15000));
+  EXPECT_TRUE(view->totals()->text().startsWith("7 days, "));
+  EXPECT_TRUE(view->totals()->text().endsWith(QStringLiteral("%1 points").arg(900 * 7)))
+      << view->totals()->text().toStdString();
+
   // A double click opens that day in the track view.
   emit view->daysHere()->itemDoubleClicked(view->daysHere()->item(5));
   ASSERT_NE(window->trackView(), nullptr);
   EXPECT_EQ(window->trackView()->day(), (LocalDate{2025, 11, 1}));
   EXPECT_GT(window->trackView()->track().points().size(), 800u);
+}
+
+// The pixels of `picture` within a small distance of `colour`.
+int PixelsOf(const QImage& picture, const QColor& colour) {
+  int found = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) {
+      const QColor at = picture.pixelColor(x, y);
+      found += std::abs(at.red() - colour.red()) + std::abs(at.green() - colour.green()) +
+                           std::abs(at.blue() - colour.blue()) <
+                       24
+                   ? 1
+                   : 0;
+    }
+  }
+  return found;
+}
+
+TEST_F(AllDaysViewTest, SeveralDevicesAreDrawnEachInItsColourWithAKey) {
+  // A collector's folders, one a device; the second's days take other ways.
+  const std::filesystem::path collector = Device("collector");
+  const int64_t first = testing::DayNumberOfCivil(2026, 3, 1);
+  testing::WriteGeneratedArchive(collector / "anna-phone", first, 3, 900);
+  std::filesystem::create_directories(collector / "bob-car");
+  for (int i = 0; i < 3; ++i) {
+    int year = 0, month = 0, day = 0;
+    testing::CivilOfDayNumber(first + i, &year, &month, &day);
+    char name[32];
+    std::snprintf(name, sizeof name, "%04d-%02d-%02d.plt", year, month, day);
+    std::ofstream(collector / "bob-car" / name, std::ios::binary)
+        << testing::GeneratedArchiveDay(i + 7, first + i, 900);
+  }
+  AllDaysView view(ArchiveFoldersOf(collector), cache.path() / "index.sqlite");
+  view.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view.indexed(); }, 20000));
+  EXPECT_TRUE(view.totals()->text().startsWith("6 days, ")) << view.totals()->text().toStdString();
+  EXPECT_TRUE(view.deviceKey()->isVisible());
+  EXPECT_TRUE(view.deviceKey()->text().contains("anna-phone"));
+  EXPECT_TRUE(view.deviceKey()->text().contains("bob-car"));
+  const QImage picture = view.map()->grab().toImage();
+  EXPECT_GT(PixelsOf(picture, AllDaysMap::DeviceColour(0)), 20);
+  EXPECT_GT(PixelsOf(picture, AllDaysMap::DeviceColour(1)), 20);
 }
 
 }  // namespace
