@@ -61,6 +61,8 @@ TEST_F(TrackViewTest, ShowTrackOpensAWindowBesideTheMainOneThatFollowsTheTicks) 
   port->queued = Walk(20, 43205.0);
   window->Tick();
   EXPECT_GT(view->track().points().size(), first);
+  EXPECT_EQ(view->summaryPanel()->summary().points, view->track().points().size())
+      << "the day in numbers changes with the facts line";
   const size_t grown = view->track().points().size();
   window->program().FlushWriters();
   window->Tick();
@@ -71,6 +73,16 @@ TEST_F(TrackViewTest, ShowTrackOpensAWindowBesideTheMainOneThatFollowsTheTicks) 
   EXPECT_EQ(view->summaryPanel()->summary().points, view->track().points().size())
       << "the day in numbers catches up within a few ticks";
   EXPECT_EQ(view->map()->position().state, PositionState::kNoData);
+
+  // Another output folder: the view leaves the old folder's day for the
+  // writers' day there.
+  view->ShowDay({2026, 12, 1});
+  fs::create_directories(Device("Other"));
+  window->program().SetOutputFolder(L"\\Other");
+  port->queued = Walk(5, 43300.0);
+  window->Tick();
+  EXPECT_EQ(view->day(), (LocalDate{2026, 12, 6}));
+  EXPECT_GT(view->track().points().size(), 0u);
 
   // A second "Show track" brings the same window forward.
   window->action(kCommandShowTrack)->trigger();
