@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
-#include <QPainter>
 #include <QNetworkDiskCache>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -142,7 +142,8 @@ TEST_F(OnlineTileSourceTest, WhatIsNoTileIsDrawnEmptyAndNotAskedForAgain) {
       {"binary noise", std::string("\x89PNG\r\n\x1a\n\xff\xfe\x00\x01garbage", 20), false},
       {"a picture of 4096 x 4096 pixels", hugePng.toStdString(), true},
       {"five megabytes", std::string(5 * 1024 * 1024, 'x'), false},
-      {"a tile padded to two megabytes", GoodTile({PathOf(odd), {}}).body + std::string(2 << 20, '\0'), false},
+      {"a tile padded to two megabytes", GoodTile({PathOf(odd), {}}).body + std::string(2 << 20, '\0'),
+       false},
   };
   for (const auto& row : rows) {
     TileServer server([&](const TileServer::Request& request) {
