@@ -98,6 +98,7 @@ void TrackMap::PanFraction(double right, double down) {
 
 void TrackMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  scratch_.keepClear = StopSignPlaces(painter.font(), projection_, stops_);
   // With nothing to show the map is nowhere: no tiles are read or asked for.
   const bool somewhere = (track_ != nullptr && !track_->bounds().empty) ||
                          (position_.state != PositionState::kIdle && position_.hasPosition);
