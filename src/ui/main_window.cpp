@@ -268,7 +268,11 @@ void MainWindow::ShowTrack() {
     const auto tell = [this](const QString& problem) {
       program_.AppendToMessageLog((problem + QStringLiteral("\r\n")).toStdWString());
     };
-    for (const QString& problem : trackView_->mapChoice()->sourceProblems()) tell(problem);
+    // The files are read at each opening; what is wrong with them is told once.
+    for (const QString& problem : trackView_->mapChoice()->sourceProblems()) {
+      if (!toldMapProblems_.contains(problem)) tell(problem);
+      toldMapProblems_.insert(problem);
+    }
     trackView_->mapChoice()->onProblem = tell;
     PlaceWindowBeside(*trackView_, *this, trackView_->size());
   }

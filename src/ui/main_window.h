@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
+#include <QSet>
 #include <QSize>
 
 #include "app/port_watch.h"
@@ -171,6 +172,8 @@ class MainWindow final : public QMainWindow, public TickHost {
   int trayIconShown_ = -1;
   QHash<int, QAction*> actions_;
   QPointer<TrackView> trackView_;
+  // The map source files' problems told in the message log this run.
+  QSet<QString> toldMapProblems_;
   QPointer<AllDaysView> allDaysView_;
   bool shutDown_ = false;
   bool shownOnce_ = false;

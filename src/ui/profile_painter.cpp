@@ -120,13 +120,14 @@ ProfileLayout LayOutProfile(const QRect& area, const DayTrack& track, const QFon
   }
   const int plotHeight = area.height() - layout.keyHeight - line - kTickLength - 1;
   const int intervals = std::max(1, plotHeight * 2 / (line * 3));
-  layout.speedStepKmh = NiceStep(topSpeed, intervals);
+  // Values are written whole: a step below 1 would write some twice.
+  layout.speedStepKmh = std::max(1.0, NiceStep(topSpeed, intervals));
   layout.topSpeedKmh =
       std::max(layout.speedStepKmh, std::ceil(topSpeed / layout.speedStepKmh) * layout.speedStepKmh);
   // A range past what a double holds has no scale to draw.
   layout.hasAltitude = high >= low && std::isfinite(high - low);
   if (layout.hasAltitude) {
-    layout.altitudeStepMetres = NiceStep(std::max(high - low, 1.0), intervals);
+    layout.altitudeStepMetres = std::max(1.0, NiceStep(high - low, intervals));
     layout.lowAltitudeMetres = std::floor(low / layout.altitudeStepMetres) * layout.altitudeStepMetres;
     layout.highAltitudeMetres = std::ceil(high / layout.altitudeStepMetres) * layout.altitudeStepMetres;
     if (!(layout.highAltitudeMetres > layout.lowAltitudeMetres))

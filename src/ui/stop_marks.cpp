@@ -1,5 +1,6 @@
 #include "ui/stop_marks.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 #include "app/day_summary_text.h"
@@ -7,20 +8,36 @@
 
 namespace pathmere {
 
-void PaintStopMarks(QPainter& painter, const TrackProjection& projection, const std::vector<DayStop>& stops) {
-  if (stops.empty()) return;
-  painter.save();
-  painter.setRenderHint(QPainter::Antialiasing, true);
-  QFont font = painter.font();
+namespace {
+
+QFont SignFont(QFont font) {
   font.setBold(true);
-  painter.setFont(font);
-  const int side = painter.fontMetrics().height() + 2;
+  return font;
+}
+
+}  // namespace
+
+std::vector<QRect> StopSignPlaces(const QFont& font, const TrackProjection& projection,
+                                  const std::vector<DayStop>& stops) {
+  std::vector<QRect> places;
+  const int side = QFontMetrics(SignFont(font)).height() + 2;
   for (const DayStop& stop : stops) {
     double x = 0.0;
     double y = 0.0;
     projection.ToPixel(stop.latitude, stop.longitude, &x, &y);
-    if (x < -side || y < -side || x > projection.width() + side || y > projection.height() + side) continue;
-    const QRectF sign(x - side / 2.0, y - side / 2.0, side, side);
+    if (!(x >= -side && y >= -side && x <= projection.width() + side && y <= projection.height() + side))
+      continue;
+    places.emplace_back(static_cast<int>(x) - side / 2, static_cast<int>(y) - side / 2, side, side);
+  }
+  return places;
+}
+
+void PaintStopMarks(QPainter& painter, const TrackProjection& projection, const std::vector<DayStop>& stops) {
+  if (stops.empty()) return;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setFont(SignFont(painter.font()));
+  for (const QRect& sign : StopSignPlaces(painter.font(), projection, stops)) {
     painter.setPen(QPen(Qt::white, 1.5));
     painter.setBrush(kStopColour);
     painter.drawRoundedRect(sign, 3, 3);

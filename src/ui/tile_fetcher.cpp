@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
@@ -66,7 +67,10 @@ void TileFetcher::Start(const Wanted& tile) {
   request.setTransferTimeout(timeoutMs);
   QNetworkReply* reply = manager_->get(request);
   inFlight_.insert(tile.id, reply);
-  // A tile is tens of kilobytes; a server sending megabytes is cut off.
+  // A server sending megabytes is cut off, before the body when it says so.
+  connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] {
+    if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMostTileBytes) reply->abort();
+  });
   connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
     if (received > kMostTileBytes) reply->abort();
   });
@@ -80,12 +84,19 @@ void TileFetcher::Finished(QNetworkReply* reply, const Wanted& tile, bool askedS
   QByteArray bytes;
   if (reply->error() == QNetworkReply::NoError) {
     bytes = reply->readAll();
-    if (askedServer) KeepAtLeastAWeek(tile.url);
+    // A server in trouble may answer 200 with an error page: that is not
+    // kept, or it would stand for the tile for a week.
+    if (bytes.size() > kMostTileBytes || QImage::fromData(bytes).isNull()) {
+      cache_->remove(tile.url);
+      bytes.clear();
+    } else if (askedServer) {
+      KeepAtLeastAWeek(tile.url);
+    }
   } else if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 404) {
     // No network, a time-out or a server in trouble: the copy on disk,
     // however old, is better than nothing.
     const std::unique_ptr<QIODevice> stored(cache_->data(tile.url));
-    if (stored != nullptr) bytes = stored->readAll();
+    if (stored != nullptr && stored->size() <= kMostTileBytes) bytes = stored->readAll();
   }
   if (onTile) onTile(tile.id, bytes);
   Pump();

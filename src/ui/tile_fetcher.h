@@ -33,7 +33,8 @@ class TileFetcher final : public QObject {
   static constexpr int kFreshDays = 7;
   // A request with no byte for this long has failed.
   static constexpr int kTimeoutMs = 10'000;
-  static constexpr qint64 kMostTileBytes = 4 * 1024 * 1024;
+  // A tile is tens of kilobytes; more than this is not a tile.
+  static constexpr qint64 kMostTileBytes = 1024 * 1024;
 
   struct Wanted {
     quint64 id = 0;
@@ -49,7 +50,8 @@ class TileFetcher final : public QObject {
   void Want(const std::vector<Wanted>& tiles);
 
   // Each finished tile's bytes; empty when it failed (an HTTP error, a
-  // time-out, no network) and the disk cache has no copy either.
+  // time-out, no network, a reply that is no picture or too large) and the
+  // disk cache has no copy either.
   std::function<void(quint64 id, QByteArray bytes)> onTile;
 
   // A request with no answer for this long is given up.

@@ -98,9 +98,16 @@ void TrackMap::PanFraction(double right, double down) {
 
 void TrackMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  scratch_.keepClear = StopSignPlaces(painter.font(), projection_, stops_);
+  // With nothing to show the map is nowhere: no tiles are read or asked for.
+  const bool somewhere = (track_ != nullptr && !track_->bounds().empty) ||
+                         (position_.state != PositionState::kIdle && position_.hasPosition);
   PaintTrackMap(
       painter, rect(), track_ != nullptr ? *track_ : empty_, projection_, position_, title_, scratch_,
-      [this](QPainter& under) { mapLayer_.Paint(under, projection_); }, palette());
+      [this, somewhere](QPainter& under) {
+        if (somewhere) mapLayer_.Paint(under, projection_);
+      },
+      palette());
   PaintStopMarks(painter, projection_, stops_);
   if (mapLayer_.source() != nullptr) PaintAttribution(painter, rect(), mapLayer_.source()->attribution);
 }

@@ -170,6 +170,7 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
   taken.push_back(ScaleBarRect(area, projection.metresPerPixel(), &scaleLength, &scaleMetres));
   taken.push_back(NorthArrowRect(area, factsHeight));
   if (showsPosition) taken.push_back(QRect(positionAt - QPoint(9, 9), QSize(19, 19)));
+  taken.insert(taken.end(), scratch.keepClear.begin(), scratch.keepClear.end());
   const QFontMetrics metrics(painter.font());
 
   // Waypoints' flags and names take their places before the route numbers,
@@ -196,30 +197,60 @@ void PaintTrackMap(QPainter& painter, const QRect& area, const DayTrack& track,
     }
   }
 
-  // Route points: a dot each, a number where there is room for it.
+  // Route points: a dot each, then a number where there is room for it,
+  // off the dots (drawn first, so none covers a number) and other labels.
   const QImage& dot = RouteDot(scratch, painter.device()->devicePixelRatioF());
-  QPoint lastLabel(-100000, -100000);
   const int cellColumns = area.width() / kDotCell + 1;
   const int cellRows = area.height() / kDotCell + 1;
-  scratch.dotCells.assign(static_cast<size_t>(cellColumns) * static_cast<size_t>(cellRows), false);
-  for (const DayRoutePoint& point : track.routePoints()) {
+  const QPoint noDot(TrackPaintScratch::kNoDot, TrackPaintScratch::kNoDot);
+  scratch.dotCells.assign(static_cast<size_t>(cellColumns) * static_cast<size_t>(cellRows), noDot);
+  scratch.dotPoints.clear();
+  const auto cellOf = [&](int column, int row) -> QPoint& {
+    return scratch
+        .dotCells[static_cast<size_t>(row) * static_cast<size_t>(cellColumns) + static_cast<size_t>(column)];
+  };
+  for (size_t i = 0; i < track.routePoints().size(); ++i) {
+    const DayRoutePoint& point = track.routePoints()[i];
     const QPoint at = Pixel(projection, area, point.latitude, point.longitude);
     if (!area.contains(at)) continue;
-    const size_t cell =
-        static_cast<size_t>((at.y() - area.top()) / kDotCell) * static_cast<size_t>(cellColumns) +
-        static_cast<size_t>((at.x() - area.left()) / kDotCell);
-    if (scratch.dotCells[cell]) continue;
-    scratch.dotCells[cell] = true;
+    QPoint& cell = cellOf((at.x() - area.left()) / kDotCell, (at.y() - area.top()) / kDotCell);
+    if (cell != noDot) continue;
+    cell = at;
+    scratch.dotPoints.push_back(i);
     painter.drawImage(at - QPoint(kDotRadius + 1, kDotRadius + 1), dot);
-    if ((at - lastLabel).manhattanLength() >= kRouteLabelSpacing) {
-      const QString number = QString::number(point.number);
-      const QRect place(at + QPoint(6, -6 - metrics.ascent()),
-                        QSize(metrics.horizontalAdvance(number), metrics.height()));
-      if (TakeLabelPlace(taken, place)) {
-        painter.setPen(kRouteColour);
-        painter.drawText(at + QPoint(6, -6), number);
-        lastLabel = at;
+  }
+  const auto coversDot = [&](const QRect& place) {
+    const QRect near = place.adjusted(-kDotRadius, -kDotRadius, kDotRadius, kDotRadius).intersected(area);
+    if (near.isEmpty()) return false;
+    for (int row = (near.top() - area.top()) / kDotCell; row <= (near.bottom() - area.top()) / kDotCell;
+         ++row) {
+      for (int column = (near.left() - area.left()) / kDotCell;
+           column <= (near.right() - area.left()) / kDotCell; ++column) {
+        const QPoint at = cellOf(column, row);
+        if (at != noDot && near.contains(at)) return true;
       }
+    }
+    return false;
+  };
+  painter.setPen(kRouteColour);
+  QPoint lastLabel(-100000, -100000);
+  for (size_t i : scratch.dotPoints) {
+    const DayRoutePoint& point = track.routePoints()[i];
+    const QPoint at = Pixel(projection, area, point.latitude, point.longitude);
+    if ((at - lastLabel).manhattanLength() < kRouteLabelSpacing) continue;
+    const QString number = QString::number(point.number);
+    const QSize size(metrics.horizontalAdvance(number), metrics.height());
+    // Above right of the dot, else below right, above left, below left.
+    const QPoint corners[] = {{6, -6 - metrics.ascent()},
+                              {6, 6},
+                              {-6 - size.width(), -6 - metrics.ascent()},
+                              {-6 - size.width(), 6}};
+    for (const QPoint& corner : corners) {
+      const QRect place(at + corner, size);
+      if (coversDot(place) || !TakeLabelPlace(taken, place)) continue;
+      painter.drawText(place.left(), place.top() + metrics.ascent(), number);
+      lastLabel = at;
+      break;
     }
   }
   for (size_t i = 0; i < track.waypoints().size(); ++i) {

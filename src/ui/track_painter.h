@@ -49,8 +49,15 @@ QString UtcTimeSpanText(double firstDayNumber, double lastDayNumber);
 
 // What a repaint reuses, so that once grown it allocates nothing.
 struct TrackPaintScratch {
-  // Cells of the map that already hold a route dot.
-  std::vector<bool> dotCells;
+  // Where the route dot of each cell of the map is; (kNoDot, kNoDot) where
+  // the cell has none.
+  static constexpr int kNoDot = -1000000;
+  std::vector<QPoint> dotCells;
+  // The route points whose dots were drawn, by their index.
+  std::vector<size_t> dotPoints;
+  // What the caller draws over the map afterwards (the stop signs): labels
+  // keep off it.
+  std::vector<QRect> keepClear;
   // What the last picture's labels keep clear of and the labels themselves:
   // the facts, the scale bar, the north arrow, the position, each
   // waypoint's flag and name, the route numbers.

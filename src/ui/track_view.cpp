@@ -138,8 +138,6 @@ void TrackView::ShowDay(LocalDate day) {
 }
 
 void TrackView::UpdateSummary() {
-  ticksSinceSummary_ = 0;
-  summaryStale_ = false;
   summary_->Update(feed_->track());
   map_->SetStops(summary_->summary().stops);
 }
@@ -151,17 +149,17 @@ void TrackView::Refresh() {
     ShowDay(current);
     return;
   }
+  // Another folder has other days: the view goes to the writers' day there.
   if (feed_->folder() != program_.track().folder()) {
-    ShowDay(feed_->date());
+    ShowDay(current);
     return;
   }
+  // The numbers change with the facts line above the map, never after it.
   if (feed_->Update(PendingDayOf(program_.track(), program_.route(), program_.gpx()))) {
     map_->TrackChanged();
     profile_->update();
-    summaryStale_ = true;
+    UpdateSummary();
   }
-  // A long day takes a few tens of milliseconds to sum up: not every tick.
-  if (++ticksSinceSummary_ >= kTicksPerSummary && summaryStale_) UpdateSummary();
   UpdateDayButtons();
   map_->SetPosition(watch_.Update(program_), followsWriters_);
 }

@@ -30,8 +30,6 @@ class TrackSummaryPanel;
 class TrackView final : public QWidget {
  public:
   static constexpr int kProfileHeight = 110;
-  // The day in numbers follows a growing day every so many ticks.
-  static constexpr int kTicksPerSummary = 5;
 
   TrackView(const Program& program, FileSystem& files, QWidget* parent = nullptr);
   ~TrackView() override;
@@ -78,8 +76,6 @@ class TrackView final : public QWidget {
   QWidget* profile_ = nullptr;
   TrackSummaryPanel* summary_ = nullptr;
   MapChoice* mapChoice_ = nullptr;
-  int ticksSinceSummary_ = 0;
-  bool summaryStale_ = false;
   QLabel* dayLabel_ = nullptr;
   QPushButton* previous_ = nullptr;
   QPushButton* next_ = nullptr;

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
+#include <QNetworkDiskCache>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QTest>
 
 #include "desktop_fixture.h"
 #include "tile_server_fixture.h"
@@ -130,15 +132,18 @@ TEST_F(OnlineTileSourceTest, WhatIsNoTileIsDrawnEmptyAndNotAskedForAgain) {
   QBuffer buffer(&hugePng);
   buffer.open(QIODevice::WriteOnly);
   huge.save(&buffer, "PNG");
-  // legend: what the server sends for the tile, with 200 OK
+  // legend: what the server sends for the tile, with 200 OK; kept: on disk
   const struct {
     const char* legend;
     std::string body;
+    bool kept;
   } rows[] = {
-      {"not a picture", "<html>busy</html>"},
-      {"binary noise", std::string("\x89PNG\r\n\x1a\n\xff\xfe\x00\x01garbage", 20)},
-      {"a picture of 4096 x 4096 pixels", hugePng.toStdString()},
-      {"five megabytes", std::string(5 * 1024 * 1024, 'x')},
+      {"not a picture", "<html>busy</html>", false},
+      {"binary noise", std::string("\x89PNG\r\n\x1a\n\xff\xfe\x00\x01garbage", 20), false},
+      {"a picture of 4096 x 4096 pixels", hugePng.toStdString(), true},
+      {"five megabytes", std::string(5 * 1024 * 1024, 'x'), false},
+      {"a tile padded to two megabytes", GoodTile({PathOf(odd), {}}).body + std::string(2 << 20, '\0'),
+       false},
   };
   for (const auto& row : rows) {
     TileServer server([&](const TileServer::Request& request) {
@@ -155,7 +160,32 @@ TEST_F(OnlineTileSourceTest, WhatIsNoTileIsDrawnEmptyAndNotAskedForAgain) {
     EXPECT_EQ(asked, 1u) << row.legend;
     ExpectTileColour(image, view, 51.48, -0.01, Qt::white);
     ExpectTileColour(image, view, 51.486, -0.025, ColourAt(51.486, -0.025));
+    const QUrl url(QString::fromStdString(server.address() + PathOf(odd)));
+    EXPECT_EQ(layer.fetcher().cache()->metaData(url).isValid(), row.kept) << row.legend;
+    EXPECT_LT(layer.fetcher().cache()->cacheSize(), TileFetcher::kMostTileBytes) << row.legend;
   }
+}
+
+// A day without points or position shows no place: nothing is asked for
+// (not the tiles of 0 N 0 E) until a position comes.
+TEST_F(OnlineTileSourceTest, NoTileIsAskedForBeforeThereIsAPlace) {
+  TileServer server([](const TileServer::Request& request) { return GoodTile(request); });
+  const DayTrack empty;
+  TrackMap map;
+  map.resize(400, 300);
+  map.mapLayer().SetSource(Source(server));
+  map.SetTrack(&empty, QStringLiteral("empty"));
+  map.grab();
+  QTest::qWait(200);
+  map.grab();
+  EXPECT_EQ(server.RequestCount(), 0u);
+  map.SetPosition({PositionState::kFix, true, 51.48, -0.01}, true);
+  map.grab();
+  ASSERT_TRUE(SpinUntil([&] { return server.RequestCount() > 0; }));
+  TileKey key;
+  for (const TileServer::Request& request : server.requests())
+    EXPECT_TRUE(TileOf(request.path, &key) && key.x > 0 && key.y > 0 && key.y < (1 << key.zoom) / 2)
+        << request.path;
 }
 
 // A server that takes the requests and never answers: the window's ticks
@@ -211,6 +241,12 @@ TEST_F(SilentServerTest, AServerThatNeverAnswersHoldsUpNoTick) {
   }
   EXPECT_EQ(server.RequestCount(), asked) << "no loop of retries";
   EXPECT_EQ(trackView->map()->mapLayer().source()->attribution, "(c) Silent");
+
+  // Opened again, the view tells nothing it told before.
+  trackView->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  window->ShowTrack();
+  EXPECT_EQ(window->panel()->messageLog()->toPlainText().count(QLatin1String("broken.txt left out")), 1);
 }
 
 }  // namespace

@@ -104,6 +104,7 @@ TEST(TrackPainterTest, ProfileAxesAgreeWithTheBarsAndTheLineAndKeepApart) {
       {"a walk by the sea", 4.5, -3.0, 12.0, 5400, 800},
       {"two hours of a flight", 820.0, 200.0, 11000.0, 2 * 3600, 800},
       {"a narrow window", 36.0, 400.0, 80.0, 900, 300},
+      {"a stroll on the flat", 1.2, 15.2, 0.6, 1800, 800},
   };
   for (const Day& day : days) {
     SCOPED_TRACE(day.legend);
@@ -126,6 +127,9 @@ TEST(TrackPainterTest, ProfileAxesAgreeWithTheBarsAndTheLineAndKeepApart) {
     EXPECT_LE(layout.lowAltitudeMetres, day.lowMetres);
     EXPECT_GE(layout.highAltitudeMetres, day.lowMetres + day.climbMetres);
     EXPECT_GE(layout.topSpeedKmh, day.kmh * 0.999);
+    // Values are written whole, so a step of a fraction would repeat them.
+    EXPECT_EQ(std::fmod(layout.speedStepKmh, 1.0), 0.0);
+    EXPECT_EQ(std::fmod(layout.altitudeStepMetres, 1.0), 0.0);
     // Every label inside the picture, none on another; values on both
     // sides and times below.
     int left = 0;

@@ -1,5 +1,6 @@
 #include "ui/track_view.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +62,8 @@ TEST_F(TrackViewTest, ShowTrackOpensAWindowBesideTheMainOneThatFollowsTheTicks) 
   port->queued = Walk(20, 43205.0);
   window->Tick();
   EXPECT_GT(view->track().points().size(), first);
+  EXPECT_EQ(view->summaryPanel()->summary().points, view->track().points().size())
+      << "the day in numbers changes with the facts line";
   const size_t grown = view->track().points().size();
   window->program().FlushWriters();
   window->Tick();
@@ -71,6 +74,16 @@ TEST_F(TrackViewTest, ShowTrackOpensAWindowBesideTheMainOneThatFollowsTheTicks) 
   EXPECT_EQ(view->summaryPanel()->summary().points, view->track().points().size())
       << "the day in numbers catches up within a few ticks";
   EXPECT_EQ(view->map()->position().state, PositionState::kNoData);
+
+  // Another output folder: the view leaves the old folder's day for the
+  // writers' day there.
+  view->ShowDay({2026, 12, 1});
+  fs::create_directories(Device("Other"));
+  window->program().SetOutputFolder(L"\\Other");
+  port->queued = Walk(5, 43300.0);
+  window->Tick();
+  EXPECT_EQ(view->day(), (LocalDate{2026, 12, 6}));
+  EXPECT_GT(view->track().points().size(), 0u);
 
   // A second "Show track" brings the same window forward.
   window->action(kCommandShowTrack)->trigger();
@@ -433,14 +446,18 @@ TEST(TrackPainterTest, LabelsCoverNeitherEachOtherNorTheMapsFurniture) {
   projection.SetViewport(area.width(), area.height());
   projection.Fit(track.bounds(), FactsBandHeight(QPainter(&image).font()));
   TrackPaintScratch scratch;
+  // A stop's sign, drawn over the map afterwards.
+  const DayStop stop{.latitude = 47.0 + 200.0 / 111195.0, .longitude = 8.0 + 300.0 / eastDegree};
   {
     QPainter painter(&image);
+    scratch.keepClear = StopSignPlaces(painter.font(), projection, {stop});
     PaintTrackMap(painter, area, track, projection, position, QStringLiteral("2005-09-25"), scratch);
   }
-  // First the facts, scale bar, north arrow and position; then each
-  // waypoint's flag, which is always drawn; the rest are labels.
+  ASSERT_EQ(scratch.keepClear.size(), 1u);
+  // First the facts, scale bar, north arrow, position and stop sign; then
+  // each waypoint's flag, which is always drawn; the rest are labels.
   const std::vector<QRect>& taken = scratch.labels;
-  constexpr size_t kFurniture = 4;
+  constexpr size_t kFurniture = 5;
   ASSERT_GT(taken.size(), kFurniture + 6 + 10) << "numbers and names were drawn";
   size_t names = 0;
   for (const QRect& name : scratch.waypointNames) names += name.isNull() ? 0 : 1;
@@ -451,6 +468,16 @@ TEST(TrackPainterTest, LabelsCoverNeitherEachOtherNorTheMapsFurniture) {
     for (size_t other = 0; other < taken.size(); ++other) {
       if (other == label) continue;
       EXPECT_FALSE(taken[label].intersects(taken[other])) << label << " and " << other;
+    }
+    // Nor does a number lie under a route dot (of 4 pixels' radius).
+    const std::vector<QRect>& named = scratch.waypointNames;
+    if (std::find(named.begin(), named.end(), taken[label]) != named.end()) continue;
+    for (const DayRoutePoint& point : track.routePoints()) {
+      double x = 0.0;
+      double y = 0.0;
+      projection.ToPixel(point.latitude, point.longitude, &x, &y);
+      EXPECT_FALSE(taken[label].adjusted(-4, -4, 4, 4).contains(static_cast<int>(x), static_cast<int>(y)))
+          << label << " covers route point " << point.number;
     }
   }
 }
