@@ -194,8 +194,12 @@ void Outbox::WriteCursor() {
 
 bool Outbox::StartSegment() {
   const uint64_t number = segments_.empty() ? 1 : segments_.back().number + 1;
-  Reopen(&tail_, SegmentPath(number));
-  if (tail_ == kInvalidFile) return Fail("cannot create " + Shown(SegmentPath(number)), files_.LastError());
+  // The last segment stays open until the next one is there: a segment that
+  // cannot be made (a full disk) leaves the outbox as it was, to try again.
+  const FileHandle next = files_.OpenOrCreate(SegmentPath(number));
+  if (next == kInvalidFile) return Fail("cannot create " + Shown(SegmentPath(number)), files_.LastError());
+  if (tail_ != kInvalidFile) files_.Close(tail_);
+  tail_ = next;
   // A segment of a start that failed part-way holds nothing of ours.
   files_.Truncate(tail_, 0);
   segments_.push_back({number, 0, 0});
@@ -250,7 +254,19 @@ bool Outbox::Opened() const {
   return !segments_.empty() && tail_ != kInvalidFile && cursorFile_ != kInvalidFile;
 }
 
+void Outbox::OpenAgain() {
+  if (Opened() || (ownFiles_ != nullptr && !fs::is_directory(folder_))) return;
+  for (FileHandle* file : {&tail_, &cursorFile_, &reader_}) {
+    if (*file != kInvalidFile) files_.Close(*file);
+    *file = kInvalidFile;
+  }
+  segments_.clear();
+  problem_.clear();
+  Open();
+}
+
 bool Outbox::WriteUnwritten() {
+  OpenAgain();
   if (!Opened()) return unwritten_.empty();
   while (!unwritten_.empty()) {
     if (!WriteLine(unwritten_.front())) return false;
@@ -263,12 +279,15 @@ bool Outbox::WriteUnwritten() {
 bool Outbox::Append(std::string_view message) {
   std::string line(message);
   line += '\n';
-  if (!Opened()) {
-    // No outbox to keep it in at all.
+  // An outbox that could not be opened (a full or read-only disk at the
+  // start) is tried again; meanwhile the line waits with the others.
+  OpenAgain();
+  if (!Opened() && ownFiles_ != nullptr && !fs::is_directory(folder_)) {
+    // No folder to keep it in at all.
     ++lost_;
     return false;
   }
-  if (WriteUnwritten() && WriteLine(line)) {
+  if (Opened() && WriteUnwritten() && WriteLine(line)) {
     problem_.clear();
     return true;
   }

@@ -94,6 +94,8 @@ class Outbox {
   bool WriteLine(const std::string& line);
   void Open();
   bool Opened() const;  // segments and files to keep messages in
+  // Opens the outbox again where the start could not.
+  void OpenAgain();
   void LoadSegments();
   void LoadCursor();
   void WriteCursor();

@@ -180,6 +180,41 @@ TEST_F(OutboxTest, WhatAFullDiskDoesNotTakeWaitsInMemoryAndGoesToDiskInOrder) {
   EXPECT_EQ(ReadAll(again, again.cursor()), Messages(1, 10));
 }
 
+// The disk fault walk over the outbox: each of its file operations fails in
+// turn (a full disk, a read-only one, an I/O error), and once the disk works
+// again every message is in the outbox once, in order, also after a restart.
+TEST_F(OutboxTest, EveryFileOperationFailingInTurnLosesNoMessage) {
+  const Outbox::Limits limits{8, 100};
+  auto fill = [&](testing::FaultyFileSystem& disk) {
+    Outbox outbox(disk, folder, limits);
+    for (int n = 1; n <= 30; ++n) {
+      outbox.Append(Message(n));
+      if (n % 5 == 0) outbox.Sync();
+    }
+    disk.Recover();
+    outbox.WriteUnwritten();
+    outbox.Sync();
+    return ReadAll(outbox, outbox.cursor());
+  };
+  fs::create_directories(folder);
+  testing::FaultyFileSystem reference(folder.string());
+  ASSERT_EQ(fill(reference), Messages(1, 30));
+  const long operations = reference.operations;
+  ASSERT_GT(operations, 20);
+  for (long k = 1; k <= operations; ++k) {
+    for (const uint32_t error : {ENOSPC, EROFS, EIO}) {
+      fs::remove_all(folder);
+      fs::create_directories(folder);
+      testing::FaultyFileSystem disk(folder.string());
+      disk.FailAt(k, error);
+      const std::string where = "operation " + std::to_string(k) + ", error " + std::to_string(error);
+      EXPECT_EQ(fill(disk), Messages(1, 30)) << where;
+      Outbox again(folder, limits);
+      EXPECT_EQ(ReadAll(again, again.cursor()), Messages(1, 30)) << where;
+    }
+  }
+}
+
 TEST_F(OutboxTest, AFolderThatCannotBeMadeIsAProblemNotACrash) {
   std::ofstream(temp.path() / "file") << "x";
   Outbox outbox(temp.path() / "file" / "outbox", small);
