@@ -54,8 +54,10 @@ class ConnectionLines {
 }  // namespace
 
 int RunCollectCommand(const CollectArguments& args) {
-  const char* outputDir = args.outputDir ? args.outputDir->c_str() : nullptr;
-  if (outputDir != nullptr && !PrepareOutputFolder(outputDir)) return 2;
+  // Kept as an absolute path, as record keeps it, so status names it whole.
+  std::string absoluteOutputDir;
+  if (args.outputDir && !PrepareOutputFolder(args.outputDir->c_str(), &absoluteOutputDir)) return 2;
+  const char* outputDir = args.outputDir ? absoluteOutputDir.c_str() : nullptr;
   // The broker, user and password file as the logger's, from the URL and
   // the publish settings file.
   std::string error;
