@@ -53,7 +53,7 @@ CREATE INDEX tiles_of_day ON tiles(day);
 // One prepared statement, reset for each use.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) : db_(db) {
+  Statement(sqlite3* db, const char* sql) {
     if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
   }
   ~Statement() { sqlite3_finalize(stmt_); }
@@ -116,7 +116,6 @@ class Statement {
   }
 
  private:
-  sqlite3* db_;
   sqlite3_stmt* stmt_ = nullptr;
   int last_ = SQLITE_DONE;
 };
