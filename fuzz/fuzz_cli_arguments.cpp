@@ -52,6 +52,15 @@ void CheckUsable(const CommandLine& command) {
     case CommandKind::kCollect:
       if (command.collect.url.empty()) fuzzing::Fail("collect without an address");
       break;
+    case CommandKind::kArchive:
+      for (const std::string& folder : command.archive.outputDirs) {
+        if (folder.empty()) fuzzing::Fail("archive of ''");
+      }
+      if (command.archive.action == ArchiveArguments::Action::kHere && !command.archive.box &&
+          !(command.archive.latitude >= -90.0 && command.archive.latitude <= 90.0)) {
+        fuzzing::Fail("archive here at no latitude");
+      }
+      break;
     case CommandKind::kHelp:
     case CommandKind::kVersion:
     case CommandKind::kForward:
