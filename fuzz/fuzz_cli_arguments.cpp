@@ -56,8 +56,8 @@ void CheckUsable(const CommandLine& command) {
       for (const std::string& folder : command.archive.outputDirs) {
         if (folder.empty()) fuzzing::Fail("archive of ''");
       }
-      if (command.archive.action == ArchiveArguments::Action::kHere && !command.archive.box &&
-          !(command.archive.latitude >= -90.0 && command.archive.latitude <= 90.0)) {
+      if (command.archive.action == ArchiveArguments::Action::kHere && !command.archive.area.box &&
+          !(command.archive.area.latitude >= -90.0 && command.archive.area.latitude <= 90.0)) {
         fuzzing::Fail("archive here at no latitude");
       }
       break;

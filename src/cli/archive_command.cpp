@@ -155,7 +155,7 @@ bool ParseArchiveArguments(int argc, const char* const argv[], ArchiveArguments*
             std::string("--radius ") + text + " is not a distance in metres (more than 0, up to 20000000)";
         return false;
       }
-      args->radiusMetres = numbers[0];
+      args->area.radiusMetres = numbers[0];
     } else if (arg == "--box" && here) {
       const char* text = value("SOUTH,WEST,NORTH,EAST");
       if (text == nullptr) return false;
@@ -167,19 +167,19 @@ bool ParseArchiveArguments(int argc, const char* const argv[], ArchiveArguments*
         *error = std::string("--box ") + text + " is not SOUTH,WEST,NORTH,EAST in degrees";
         return false;
       }
-      args->box = true;
-      args->south = numbers[0];
-      args->west = numbers[1];
-      args->north = numbers[2];
-      args->east = numbers[3];
-      if (!CheckLatitude("--box: south", args->south, error) ||
-          !CheckLongitude("--box: west", args->west, error) ||
-          !CheckLatitude("--box: north", args->north, error) ||
-          !CheckLongitude("--box: east", args->east, error)) {
+      args->area.box = true;
+      args->area.south = numbers[0];
+      args->area.west = numbers[1];
+      args->area.north = numbers[2];
+      args->area.east = numbers[3];
+      if (!CheckLatitude("--box: south", args->area.south, error) ||
+          !CheckLongitude("--box: west", args->area.west, error) ||
+          !CheckLatitude("--box: north", args->area.north, error) ||
+          !CheckLongitude("--box: east", args->area.east, error)) {
         return false;
       }
-      if (args->south > args->north) {
-        *error = "--box: south " + Shown(args->south) + " is north of north " + Shown(args->north);
+      if (args->area.south > args->area.north) {
+        *error = "--box: south " + Shown(args->area.south) + " is north of north " + Shown(args->area.north);
         return false;
       }
       havePlace = true;
@@ -199,10 +199,10 @@ bool ParseArchiveArguments(int argc, const char* const argv[], ArchiveArguments*
         *error = "the place " + arg + " is not LAT,LON in degrees";
         return false;
       }
-      args->latitude = numbers[0];
-      args->longitude = numbers[1];
-      if (!CheckLatitude("the place's latitude", args->latitude, error) ||
-          !CheckLongitude("the place's longitude", args->longitude, error)) {
+      args->area.latitude = numbers[0];
+      args->area.longitude = numbers[1];
+      if (!CheckLatitude("the place's latitude", args->area.latitude, error) ||
+          !CheckLongitude("the place's longitude", args->area.longitude, error)) {
         return false;
       }
       havePlace = true;
@@ -277,15 +277,7 @@ int RunArchiveCommand(const ArchiveArguments& args, FILE* out, FILE* err) {
   }
 
   if (args.action == Action::kHere) {
-    ArchiveArea area;
-    area.box = args.box;
-    area.latitude = args.latitude;
-    area.longitude = args.longitude;
-    area.radiusMetres = args.radiusMetres;
-    area.south = args.south;
-    area.west = args.west;
-    area.north = args.north;
-    area.east = args.east;
+    const ArchiveArea& area = args.area;
     std::vector<ArchiveDayVisits> days;
     if (!index->Here(folders, area, &days, &error)) {
       std::fprintf(err, "pathmere-cli: %s\n", error.c_str());

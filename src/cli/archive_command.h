@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_index.h"
+
 namespace pathmere {
 
 // pathmere-cli archive index [--output DIR]...
@@ -15,15 +17,7 @@ struct ArchiveArguments {
   Action action = Action::kIndex;
   std::vector<std::string> outputDirs;  // else the saved output folder
   bool json = false;
-  // kHere: a circle, or with `box` a box.
-  bool box = false;
-  double latitude = 0.0;
-  double longitude = 0.0;
-  double radiusMetres = 100.0;
-  double south = 0.0;
-  double west = 0.0;
-  double north = 0.0;
-  double east = 0.0;
+  ArchiveArea area;      // kHere
   bool byMonth = false;  // kTotals
 };
 
