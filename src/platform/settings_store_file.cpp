@@ -1,6 +1,5 @@
 #include "platform/settings_store_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,9 +8,10 @@
 #include <string>
 #include <utility>
 
-#include "platform/atomic_file.h"
+#include "platform/file_system_posix.h"
 #include "platform/settings_text_codec.h"
 #include "platform/user_config_folder.h"
+#include "text/wide_text.h"
 
 namespace pathmere {
 
@@ -22,48 +22,101 @@ namespace {
 // Enough for any real settings file; a runaway file costs no more than this.
 constexpr size_t kMaxFileBytes = size_t{1} << 20;
 constexpr std::string_view kFileName = "Pathmere.reg";
+constexpr const wchar_t* kFilePath = L"\\Pathmere.reg";  // in a given file system's root
+
+// The settings file: a file system and the file's path in it.
+struct StoreFile {
+  std::shared_ptr<FileSystem> files;
+  std::wstring path;
+};
 
 enum class FileRead { kRead, kAbsent, kFailed };
 
-FileRead ReadStoreFile(const fs::path& path, std::string* content) {
+// A FIFO or a device in the file's place would hold the start-up until
+// someone writes to it, or read as an empty file; anything but a regular
+// file is a damaged store. Only the host can tell them apart.
+bool SomethingElseInPlace(const fs::path& host) {
+  std::error_code error;
+  const fs::file_status status = fs::status(host, error);
+  return fs::exists(status) && !fs::is_regular_file(status);
+}
+
+FileRead ReadStoreFile(const StoreFile& file, std::string* content) {
   content->clear();
-  // O_NONBLOCK: a FIFO or a device in the file's place would otherwise hold
-  // the start-up until someone writes to it. Anything but a regular file is
-  // a damaged store.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? FileRead::kAbsent : FileRead::kFailed;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return FileRead::kFailed;
+  FileSystem& files = *file.files;
+  const FileHandle handle = files.OpenExistingForRead(file.path);
+  if (handle == kInvalidFile) {
+    const uint32_t error = files.LastError();
+    return (error == ENOENT || error == ENOTDIR) ? FileRead::kAbsent : FileRead::kFailed;
   }
+  bool good = true;
   char chunk[8192];
   while (content->size() < kMaxFileBytes) {
     const size_t want = std::min(sizeof chunk, kMaxFileBytes - content->size());
-    const ssize_t got = read(fd, chunk, want);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      close(fd);
-      return FileRead::kFailed;
+    uint32_t got = 0;
+    if (!files.Read(handle, chunk, static_cast<uint32_t>(want), &got)) {
+      good = false;
+      break;
     }
     if (got == 0) break;
-    content->append(chunk, static_cast<size_t>(got));
+    content->append(chunk, got);
   }
-  close(fd);
-  return FileRead::kRead;
+  files.Close(handle);
+  return good ? FileRead::kRead : FileRead::kFailed;
+}
+
+// The new content in a temporary file beside the old one, synced, renamed
+// over it and the folder synced: a crash leaves one or the other, whole.
+bool ReplaceStoreFile(const StoreFile& file, std::string_view content) {
+  FileSystem& files = *file.files;
+  const size_t slash = file.path.rfind(L'\\');
+  const std::wstring folder = file.path.substr(0, slash);
+  const std::wstring temporary =
+      folder + L"\\." + file.path.substr(slash + 1) + L"." + std::to_wstring(getpid());
+  const FileHandle handle = files.OpenOrCreate(temporary);
+  if (handle == kInvalidFile) return false;
+  // What a crash left under the same name goes first.
+  bool good = files.Truncate(handle, 0);
+  while (good && !content.empty()) {
+    const size_t size = std::min<size_t>(content.size(), size_t{1} << 20);
+    uint32_t written = 0;
+    good = files.Write(handle, content.data(), static_cast<uint32_t>(size), &written);
+    content.remove_prefix(size);
+  }
+  good = good && files.SyncData(handle);
+  good = files.Close(handle) && good;
+  if (!good || !files.Rename(temporary, file.path)) {
+    files.Remove(temporary);
+    return false;
+  }
+  // Syncing the folder makes the rename itself survive a power cut. Some
+  // file systems refuse it, which changes nothing.
+  (void)files.SyncFolder(folder);
+  return true;
 }
 
 // The file that is no settings file, renamed to the first free
 // "<file>.broken-N" so that new settings do not write over it.
-bool PutAside(const fs::path& file) {
+bool PutAside(const StoreFile& file) {
   for (int n = 1; n <= 100; ++n) {
-    fs::path aside = file;
-    aside += ".broken-" + std::to_string(n);
-    std::error_code error;
-    if (fs::exists(aside, error)) continue;
-    return rename(file.c_str(), aside.c_str()) == 0;
+    const std::wstring aside = file.path + L".broken-" + std::to_wstring(n);
+    if (file.files->LookUp(aside) != FileSystem::PathKind::kMissing) continue;
+    return file.files->Rename(file.path, aside);
   }
   return false;
+}
+
+// The host's settings file, where it really is: a file reached through a
+// link is read and replaced in the link's folder, and the link stays.
+StoreFile OnHost(const fs::path& file) {
+  fs::path target = file;
+  std::error_code error;
+  if (fs::is_symlink(file, error)) {
+    const fs::path resolved = fs::weakly_canonical(file, error);
+    if (!error) target = resolved;
+  }
+  return {std::make_shared<PosixFileSystem>(target.parent_path().string()),
+          L"\\" + Utf8ToWide(target.filename().string())};
 }
 
 std::string Unusable(const fs::path& file) {
@@ -85,8 +138,14 @@ bool MakePrivateFolders(const fs::path& folder) {
 
 class FileSettingsKey final : public SettingsKey {
  public:
-  FileSettingsKey(fs::path file, SettingValues values, bool writable, bool createOnClose)
-      : file_(std::move(file)), values_(std::move(values)), writable_(writable), dirty_(createOnClose) {}
+  // `host`: the host's settings file, read and written afresh at each save;
+  // empty when the store was given its file system.
+  FileSettingsKey(StoreFile file, fs::path host, SettingValues values, bool writable, bool createOnClose)
+      : file_(std::move(file)),
+        host_(std::move(host)),
+        values_(std::move(values)),
+        writable_(writable),
+        dirty_(createOnClose) {}
   ~FileSettingsKey() override { Close(); }
   FileSettingsKey(const FileSettingsKey&) = delete;
   FileSettingsKey& operator=(const FileSettingsKey&) = delete;
@@ -133,13 +192,17 @@ class FileSettingsKey final : public SettingsKey {
     if (!writable_ || !dirty_) return StoreStatus::kOk;
     // Start again from the file as it is now, so that values another
     // program wrote since this key was opened are not thrown away.
+    if (!host_.empty() && SomethingElseInPlace(host_)) return StoreStatus::kFailed;
+    const StoreFile file = host_.empty() ? file_ : OnHost(host_);
     std::string content;
-    const FileRead read = ReadStoreFile(file_, &content);
+    const FileRead read = ReadStoreFile(file, &content);
     if (read == FileRead::kFailed) return StoreStatus::kFailed;
-    if (!LooksLikeSettingsText(content) && !PutAside(file_)) return StoreStatus::kFailed;
+    if (read == FileRead::kRead && !LooksLikeSettingsText(content) && !PutAside(file)) {
+      return StoreStatus::kFailed;
+    }
     SettingValues current = ParseSettingsText(content);
     for (const NamedSettingValue& entry : pending_) PutSettingValue(current, entry.name, entry.value);
-    return WriteFileAtomically(file_, FormatSettingsText(current)) ? StoreStatus::kOk : StoreStatus::kFailed;
+    return ReplaceStoreFile(file, FormatSettingsText(current)) ? StoreStatus::kOk : StoreStatus::kFailed;
   }
 
  private:
@@ -151,7 +214,8 @@ class FileSettingsKey final : public SettingsKey {
     return StoreStatus::kOk;
   }
 
-  fs::path file_;
+  StoreFile file_;
+  fs::path host_;
   SettingValues values_;
   SettingValues pending_;
   bool writable_;
@@ -164,12 +228,20 @@ class FileSettingsKey final : public SettingsKey {
 FileSettingsStore::FileSettingsStore(fs::path folder)
     : folder_(std::move(folder)), filePath_(folder_ / kFileName) {}
 
+FileSettingsStore::FileSettingsStore(FileSystem& files, fs::path shown)
+    : files_(&files, [](FileSystem*) {}), folder_(std::move(shown)), filePath_(folder_ / kFileName) {}
+
+FileSettingsStore::~FileSettingsStore() = default;
+
 fs::path FileSettingsStore::DefaultFolder() { return BrenixConfigFolder(); }
 
 StoreStatus FileSettingsStore::OpenKey(std::unique_ptr<SettingsKey>* key) {
   if (folder_.empty()) return StoreStatus::kNoKey;
+  const fs::path host = files_ ? fs::path() : filePath_;
+  if (!host.empty() && SomethingElseInPlace(host)) return StoreStatus::kFailed;
+  const StoreFile file = files_ ? StoreFile{files_, kFilePath} : OnHost(host);
   std::string content;
-  switch (ReadStoreFile(filePath_, &content)) {
+  switch (ReadStoreFile(file, &content)) {
     case FileRead::kAbsent:
       return StoreStatus::kNoKey;
     case FileRead::kFailed:
@@ -178,20 +250,23 @@ StoreStatus FileSettingsStore::OpenKey(std::unique_ptr<SettingsKey>* key) {
       break;
   }
   problem_ = LooksLikeSettingsText(content) ? std::string() : Unusable(filePath_);
-  *key = std::make_unique<FileSettingsKey>(filePath_, ParseSettingsText(content), false, false);
+  *key = std::make_unique<FileSettingsKey>(file, host, ParseSettingsText(content), false, false);
   return StoreStatus::kOk;
 }
 
 StoreStatus FileSettingsStore::CreateKey(std::unique_ptr<SettingsKey>* key) {
-  if (folder_.empty() || !MakePrivateFolders(folder_)) return StoreStatus::kFailed;
+  if (folder_.empty() || (!files_ && !MakePrivateFolders(folder_))) return StoreStatus::kFailed;
+  const fs::path host = files_ ? fs::path() : filePath_;
+  if (!host.empty() && SomethingElseInPlace(host)) return StoreStatus::kFailed;
+  const StoreFile file = files_ ? StoreFile{files_, kFilePath} : OnHost(host);
   std::string content;
-  const FileRead read = ReadStoreFile(filePath_, &content);
+  const FileRead read = ReadStoreFile(file, &content);
   // A file that exists but cannot be read must not be replaced by one that
   // holds only what this key writes.
   if (read == FileRead::kFailed) return StoreStatus::kFailed;
   const bool missing = read == FileRead::kAbsent;
   if (!LooksLikeSettingsText(content)) problem_ = Unusable(filePath_);
-  *key = std::make_unique<FileSettingsKey>(filePath_, ParseSettingsText(content), true, missing);
+  *key = std::make_unique<FileSettingsKey>(file, host, ParseSettingsText(content), true, missing);
   return StoreStatus::kOk;
 }
 

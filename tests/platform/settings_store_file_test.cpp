@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "platform/settings_text_codec.h"
+#include "support/faulty_file_system.h"
 #include "support/test_environment.h"
 
 namespace pathmere {
@@ -250,6 +253,77 @@ TEST_F(SettingsStoreFileTest, RefusedWritesAndUnusableStores) {
   FileSettingsStore blocked(temp_.path() / "plain" / "Brenix");
   EXPECT_EQ(blocked.OpenKey(&key), StoreStatus::kNoKey);
   EXPECT_EQ(blocked.CreateKey(&key), StoreStatus::kFailed);
+}
+
+// The disk fault walk over a save: each of its file operations fails in turn
+// (a full disk, a read-only one, an I/O error; once, or until the disk
+// recovers), and a power cut falls at each. The settings file is then the
+// old one or the new one, whole; a save that says it worked left the new
+// one; and the first save after recovery works. A file that holds no
+// settings is never lost on the way: it is in place or kept aside.
+TEST_F(SettingsStoreFileTest, EveryFileOperationFailingInTurnLeavesTheOldSettingsOrTheNew) {
+  const auto save = [&](FileSystem& files) {
+    FileSettingsStore store(files, folder_);
+    std::unique_ptr<SettingsKey> key;
+    if (store.CreateKey(&key) != StoreStatus::kOk) return StoreStatus::kFailed;
+    key->WriteNumber("PortNumber", 2);
+    key->WriteString("OutputDir", L"\\Tracks");
+    return key->Close();
+  };
+  const fs::path aside = folder_ / "Pathmere.reg.broken-1";
+  const auto content = [](const fs::path& file) {
+    return fs::exists(file) ? std::optional(ReadWholeFile(file)) : std::nullopt;
+  };
+  for (const bool garbage : {false, true}) {
+    const auto start = [&] {
+      fs::remove_all(folder_);
+      if (garbage) {
+        WriteStoreFile(std::string("\x01\x02 no settings", 15));
+      } else {
+        Create()->WriteNumber("PortNumber", 1);
+      }
+      return ReadWholeFile(store_.filePath());
+    };
+    const std::string before = start();
+    testing::FaultyFileSystem reference(folder_.string());
+    ASSERT_EQ(save(reference), StoreStatus::kOk);
+    const std::string after = ReadWholeFile(store_.filePath());
+    ASSERT_GT(reference.operations, 4);
+    // Old in place, new in place, or (the old being no settings) old aside.
+    const auto whole = [&](const std::string& where) {
+      const auto now = content(store_.filePath());
+      const bool keptAside = garbage && content(aside) == before;
+      EXPECT_TRUE(now == before || (now == after && (!garbage || keptAside)) || (!now && keptAside)) << where;
+    };
+    for (long k = 1; k <= reference.operations; ++k) {
+      for (const uint32_t error : {ENOSPC, EROFS, EIO}) {
+        for (const long count : {1L, 1L << 40}) {
+          start();
+          testing::FaultyFileSystem disk(folder_.string());
+          disk.FailAt(k, error, count);
+          const std::string where = "operation " + std::to_string(k) + ", error " + std::to_string(error) +
+                                    (count > 1 ? " until recovery" : " once") +
+                                    (garbage ? ", no settings" : "");
+          const StoreStatus status = save(disk);
+          whole(where);
+          if (status == StoreStatus::kOk) {
+            EXPECT_EQ(content(store_.filePath()), after) << where;
+          }
+          disk.Recover();
+          EXPECT_EQ(save(disk), StoreStatus::kOk) << where;
+          EXPECT_EQ(content(store_.filePath()), after) << where;
+        }
+      }
+      for (const bool torn : {false, true}) {
+        start();
+        testing::FaultyFileSystem disk(folder_.string());
+        disk.CutAt(k);
+        save(disk);
+        disk.PowerCut(torn);
+        whole("power cut at operation " + std::to_string(k) + (torn ? ", torn" : ""));
+      }
+    }
+  }
 }
 
 }  // namespace

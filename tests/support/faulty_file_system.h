@@ -49,7 +49,12 @@ class FaultyFileSystem final : public FileSystem {
   PathKind LookUp(std::wstring_view path) override { return files_.LookUp(path); }
   bool CreateDirectory(std::wstring_view path) override;
   FileHandle OpenOrCreate(std::wstring_view path) override;
-  FileHandle OpenExistingForRead(std::wstring_view path) override { return files_.OpenExistingForRead(path); }
+  // A failed read tells its own error, not that of an earlier injected fault.
+  FileHandle OpenExistingForRead(std::wstring_view path) override {
+    const FileHandle file = files_.OpenExistingForRead(path);
+    Real(file != kInvalidFile);
+    return file;
+  }
   int64_t FileSize(FileHandle file) override { return files_.FileSize(file); }
   bool Seek(FileHandle file, int64_t offset, SeekOrigin origin) override {
     return Real(files_.Seek(file, offset, origin));
