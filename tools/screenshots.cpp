@@ -46,7 +46,7 @@
 #include "ui/all_days_view.h"
 #include "ui/desktop_program.h"
 #include "ui/main_window.h"
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 #include "ui/track_map.h"
 #include "ui/track_view.h"
 

@@ -11,7 +11,7 @@
 
 #include "app/track_projection.h"
 #include "archive/archive_index.h"
-#include "ui/map_layer.h"
+#include "ui/map/map_layer.h"
 
 namespace pathmere {
 

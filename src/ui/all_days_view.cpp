@@ -11,7 +11,7 @@
 
 #include "app/day_summary_text.h"
 #include "ui/all_days_map.h"
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 #include "ui/month_strip.h"
 
 namespace pathmere {
