@@ -256,7 +256,8 @@ void AllDaysView::ShowTotals() {
   }
   months_->SetMonths({months.begin(), months.end()});
   if (!bounds.empty) map_->FitUnlessMoved(bounds);
-  map_->update();
+  // Days may have come or changed: their tiles are drawn again.
+  map_->Refresh();
 }
 
 void AllDaysView::Ask(const ArchiveArea& area) {
