@@ -191,8 +191,9 @@ TEST_F(ArchiveIndexTest, HereFindsWhatAScanOfTheFilesFinds) {
       [&](const std::string& day, const std::string&, const std::vector<ArchivePoint>& line) {
         for (size_t i = 0; i < line.size(); ++i) {
           drawn[day] += inView(LatitudeOf(line[i]), LongitudeOf(line[i])) ? 1 : 0;
-          if (i > 0)
+          if (i > 0) {
             EXPECT_LE((DayNumberOf(line[i]) - DayNumberOf(line[i - 1])) * 86400.0, kTrackBreakSeconds);
+          }
         }
         longest[day] = std::max(longest[day], line.size());
       },
