@@ -222,10 +222,14 @@ void AllDaysMap::PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, co
   const DrawnTile* tile = tiles_.object(KeyOf(zoom, x, y));
   if (tile == nullptr || tile->generation != generation_) Ask(zoom, x, y);
   if (tile != nullptr) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.drawImage(target, tile->image);
     return;
   }
-  // A coarser tile, scaled up (zooming in), else the finer ones (zooming out).
+  // A coarser tile, scaled up (zooming in), else the finer ones (zooming
+  // out); not smoothed: they stand in only until the tile comes, and a
+  // smooth scaling of many would cost the frame.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
   for (int levels = 1; levels <= kCoarserLevels && levels <= zoom; ++levels) {
     const DrawnTile* coarser = tiles_.object(KeyOf(zoom - levels, x >> levels, y >> levels));
     if (coarser == nullptr) continue;
@@ -270,7 +274,6 @@ void AllDaysMap::paintEvent(QPaintEvent*) {
       for (int64_t x = west; x <= east; ++x) wanted_.insert(KeyOf(tileZoom, x, y));
     }
   }
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
   for (int64_t y = north; y <= south; ++y) {
     for (int64_t x = west; x <= east; ++x) {
       PaintTile(painter, tileZoom, x, y,
