@@ -8,17 +8,19 @@
 #
 #   scripts/screenshots-all-days.sh [DAYS_FOLDER [INDEX]]
 #
-# DAYS_FOLDER: a generated archive to use (default: build/scratch/archive-10y,
-# the benchmark's, generated when missing); INDEX: its index made before
+# DAYS_FOLDER: a generated archive to use (default: the benchmark's,
+# $PATHMERE_BENCH_DIR/archive-10y, else build-bench/scratch/archive-10y;
+# generated when missing); INDEX: its index made before
 # (default: the benchmark's beside it, when there), else the window makes one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v xvfb-run >/dev/null || { echo "screenshots: xvfb-run is missing (apt-get install xvfb xauth)" >&2; exit 2; }
 [[ -f build/CMakeCache.txt ]] || cmake -S . -B build >/dev/null
 cmake --build build -j 2 --target pathmere-screenshots pathmere-archive-gen >/dev/null
-days=${1:-build/scratch/archive-10y}
+days=${1:-${PATHMERE_BENCH_DIR:-build-bench/scratch}/archive-10y}
 if [[ ! -f $days/.complete ]]; then
   rm -rf "$days"
+  mkdir -p "$(dirname "$days")"
   build/bench/pathmere-archive-gen --days 3650 --points 8200 --out "$days" >/dev/null
   touch "$days/.complete"
 fi
