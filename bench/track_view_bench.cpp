@@ -41,8 +41,8 @@
 #include "app/track_projection.h"
 #include "platform/file_system_posix.h"
 #include "support/tile_server.h"
-#include "ui/map_layer.h"
-#include "ui/online_tile_source.h"
+#include "ui/map/map_layer.h"
+#include "ui/map/online_tile_source.h"
 #include "ui/track_painter.h"
 
 namespace {

@@ -5,6 +5,8 @@
 #
 #   pathmere_add_layer(<target> FOLDERS <folder>... [BELOW <layer target>...])
 #
+# A subfolder of a listed folder is listed as well (ui ui/map), after it.
+#
 # Every header of the layer is also compiled on its own with only what the
 # layer sees, so a header that no source of its own layer includes is held
 # to the same rule.
@@ -15,7 +17,11 @@ function(pathmere_add_layer target)
   set(root ${PROJECT_BINARY_DIR}/layers/${target})
   file(MAKE_DIRECTORY ${root})
   foreach(folder IN LISTS LAYER_FOLDERS)
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
+    # A subfolder (ui/map) is seen through its parent's link; it is listed
+    # only so that its headers are checked too.
+    if(NOT folder MATCHES "/")
+      file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
+    endif()
   endforeach()
   add_library(${target} STATIC)
   target_include_directories(${target} PUBLIC ${root})

@@ -8,7 +8,8 @@
 # track view takes to show each day of that replay's output folder and to
 # repaint it while panning (reported, no target). Then 100 simulated
 # vehicles publishing into one broker with one collector (bench-fleet.sh).
-# Last, the archive index over generated years (bench-archive.sh).
+# Last, the archive index over generated years (bench-archive.sh) and "All
+# days" over them (bench-all-days.sh).
 #
 #   scripts/bench.sh [--days N]         (or: cmake --build build --target bench)
 #
@@ -148,4 +149,12 @@ fleet=0
 cmake --build "$build" -j 2 --target pathmere-archive-gen pathmere-archive-bench >/dev/null
 # shellcheck disable=SC2086
 "$source_dir/scripts/bench-archive.sh" "$build" "$scratch" ${PATHMERE_BENCH_ARCHIVE_YEARS:-1 10} || missed=1
+# "All days" over the same archives (scripts/bench-all-days.sh).
+if cmake --build "$build" -j 2 --target pathmere-all-days-bench >/dev/null 2>&1; then
+  # shellcheck disable=SC2086
+  "$source_dir/scripts/bench-all-days.sh" "$build" "$scratch" ${PATHMERE_BENCH_ARCHIVE_YEARS:-1 10} || missed=1
+else
+  echo
+  echo "All days: not measured (Qt 6 Widgets missing)"
+fi
 exit $missed

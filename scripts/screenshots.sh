@@ -22,7 +22,7 @@ for tool in openbox xdotool xwininfo xprop import; do
 done
 [[ -f build/CMakeCache.txt ]] || cmake -S . -B build >/dev/null
 cmake --build build -j 2 --target pathmere-screenshots pathmere >/dev/null
-rm -f docs/track-*.png docs/all-days.png
+rm -f docs/track-*.png
 # Replayed from its own folder by its bare name, so the message log in the
 # pictures shows no path of the machine that took them.
 here=$PWD
@@ -34,8 +34,8 @@ TZ=UTC QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
   exec "$0" "$@"' \
   "$here/build/tools/pathmere-screenshots" --log "$(basename "$log")" --out "$here/docs" --map
 cd "$here"
-# "All days" over generated years and the made-up map.
-TZ=UTC QT_QPA_PLATFORM=offscreen build/tools/pathmere-screenshots --all-days --out docs
+# "All days" over ten generated years and the made-up map.
+scripts/screenshots-all-days.sh
 fit=$(mktemp -d /tmp/pathmere-fit-XXXXXX)
 for scale in 1 2; do
   xvfb-run -a -s "-screen 0 1280x800x24" scripts/screen-fit.sh "$scale" "$fit" "$here/build/src/ui/pathmere"

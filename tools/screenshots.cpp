@@ -10,11 +10,17 @@
 // and roads, so no map data of anyone else is in the picture). Run under
 // Xvfb by scripts/screenshots.sh.
 //
-//   pathmere-screenshots --all-days --out DIR
+//   pathmere-screenshots --all-days --out DIR [--days FOLDER [--index FILE]]
 //
-// Writes DIR/all-days.png: "All days" over two generated years of days
-// (tests/support/generated_archive.h) and the made-up map, with the days
-// that passed a place listed.
+// Writes "All days" over the day files of FOLDER (a generated archive, as
+// pathmere-archive-gen writes; without it, 240 generated days of
+// tests/support/generated_archive.h) and the made-up map:
+// DIR/all-days.png (every day), all-days-city.png (about zoom 11),
+// all-days-here.png (the days that passed a place, after a click),
+// all-days-street.png (about zoom 15) and all-days-opened.png (the first of
+// those days opened from the list in the track view). With --index, the
+// index of FOLDER made before (a copy is brought up to date), else it is
+// made here.
 #include <unistd.h>
 
 #include <clocale>
@@ -24,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include <sqlite3.h>
 
@@ -31,11 +38,14 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "platform/file_system_posix.h"
 #include "platform/settings_store_file.h"
@@ -46,7 +56,7 @@
 #include "ui/all_days_view.h"
 #include "ui/desktop_program.h"
 #include "ui/main_window.h"
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 #include "ui/track_map.h"
 #include "ui/track_view.h"
 
@@ -136,40 +146,136 @@ void WaitForTiles(QWidget& widget, MapLayer& layer) {
   Settle();
 }
 
-int AllDaysPicture(const fs::path& home, const QString& folder) {
+// Paints `map` until every tile of lines in view is drawn, and the map's
+// tiles have come.
+void WaitForLines(AllDaysMap& map) {
+  QElapsedTimer waited;
+  waited.start();
+  WaitForTiles(map, map.mapLayer());
+  do {
+    map.grab();
+    Settle();
+  } while (map.drawing() && waited.elapsed() < 120000);
+  Settle();
+}
+
+// Zooms `map` by wheel notches about the place until the view is at
+// `zoom` (in or out), then drags the place to the middle, as the user would.
+void ZoomTo(AllDaysMap& map, double zoom, double latitude, double longitude) {
+  const auto at = [&] {
+    QPointF pixel;
+    map.projection().ToPixel(latitude, longitude, &pixel.rx(), &pixel.ry());
+    return pixel;
+  };
+  const auto zoomOf = [&] { return std::log2(map.projection().pixelsPerDegreeEast() * 360.0 / 256.0); };
+  const auto notch = [&](int notches) {
+    QWheelEvent wheel(at(), at(), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&map, &wheel);
+  };
+  while (zoomOf() < zoom) notch(1);
+  while (zoomOf() > zoom + 0.3) notch(-1);
+  const QPointF middle(map.width() / 2.0, map.height() / 2.0);
+  for (const auto& [type, where, buttons] :
+       {std::tuple{QEvent::MouseButtonPress, at(), Qt::MouseButtons(Qt::LeftButton)},
+        std::tuple{QEvent::MouseMove, middle, Qt::MouseButtons(Qt::LeftButton)},
+        std::tuple{QEvent::MouseButtonRelease, middle, Qt::MouseButtons(Qt::NoButton)}}) {
+    QMouseEvent event(type, where, where, Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(&map, &event);
+  }
+}
+
+// A made-up map for what `map` shows now, chosen in its window.
+// (Each in a folder of its own, all of the same name, as the map list shows it.)
+bool ShowMadeUpMap(const fs::path& folder, AllDaysView& view) {
+  fs::create_directories(folder);
+  const fs::path file = folder / "made-up-map.mbtiles";
+  if (!MakeMap(file, view.map()->projection()) ||
+      !view.mapChoice()->Choose(QString::fromStdString(file.string()))) {
+    std::fprintf(stderr, "pathmere-screenshots: the map was not made\n");
+    return false;
+  }
+  WaitForLines(*view.map());
+  return true;
+}
+
+bool Save(QWidget& widget, const QString& file) {
+  Settle();
+  const bool saved = widget.grab().save(file);
+  std::printf("%s\n", qPrintable(file));
+  return saved;
+}
+
+// "All days" over the days of `days` (a generated archive; none: two years
+// generated here) at three scales, the days that passed a place, and one of
+// them opened in the track view.
+int AllDaysPicture(const fs::path& home, const QString& folder, const char* days, const char* index) {
   PosixFileSystem files(home.string());
   MonotonicTickClock clock;
   FileSettingsStore store;
   SaveOutputDir(store, L"\\Pathmere");
-  testing::WriteGeneratedArchive(home / "Pathmere", testing::DayNumberOfCivil(2024, 1, 1), 240, 2000, 3);
+  if (days != nullptr) {
+    fs::create_directory_symlink(fs::absolute(days), home / "Pathmere");
+  } else {
+    testing::WriteGeneratedArchive(home / "Pathmere", testing::DayNumberOfCivil(2024, 1, 1), 240, 2000, 3);
+  }
   setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+  // An index of those days made before (the benchmark's): only checked.
+  if (index != nullptr) {
+    fs::create_directories(DefaultArchiveIndexFile().parent_path());
+    fs::copy_file(index, DefaultArchiveIndexFile());
+  }
   MainWindow window(files, clock, store, nullptr, MainWindowOptions{QSize(420, 330)});
   window.show();
   window.tickTimer()->stop();
   window.Tick();
   window.ShowAllDays();
   AllDaysView& view = *window.allDaysView();
-  view.resize(1000, 640);
   QElapsedTimer waited;
   waited.start();
-  while (!view.indexed() && waited.elapsed() < 60000) Settle();
+  while (!view.indexed() && waited.elapsed() < 600000) Settle();
   Settle();
-  const fs::path map = home / "made-up.mbtiles";
-  if (!MakeMap(map, view.map()->projection()) ||
-      !view.mapChoice()->Choose(QString::fromStdString(map.string()))) {
-    std::fprintf(stderr, "pathmere-screenshots: the map was not made\n");
-    return 1;
+  AllDaysMap& map = *view.map();
+  const testing::ArchivePlace home0 = testing::kArchivePlaces[0];
+  const testing::ArchivePlace place = testing::kArchivePlaces[1];
+  bool good = ShowMadeUpMap(home / "whole", view) && Save(view, folder + "/all-days.png");
+  ZoomTo(map, 11.0, home0.latitude, home0.longitude);
+  good = good && ShowMadeUpMap(home / "city", view) && Save(view, folder + "/all-days-city.png");
+  // A click on a place: the days that passed there.
+  QPointF at;
+  map.projection().ToPixel(place.latitude, place.longitude, &at.rx(), &at.ry());
+  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent click(type, at, at, Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::MouseButtons(Qt::LeftButton) : Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&map, &click);
   }
-  WaitForTiles(*view.map(), view.map()->mapLayer());
-  ArchiveArea place;
-  place.latitude = testing::kArchivePlaces[1].latitude;
-  place.longitude = testing::kArchivePlaces[1].longitude;
-  view.Ask(place);
-  Settle();
-  const int status = view.grab().save(folder + "/all-days.png") ? 0 : 1;
+  WaitForLines(map);
+  good = good && Save(view, folder + "/all-days-here.png");
+  ZoomTo(map, 15.0, place.latitude, place.longitude);
+  good = good && ShowMadeUpMap(home / "street", view) && Save(view, folder + "/all-days-street.png");
+  // The first of the days listed, opened by a double click.
+  if (view.daysHere()->count() > 0) {
+    emit view.daysHere()->itemDoubleClicked(view.daysHere()->item(0));
+    Settle();
+  }
+  TrackView* track = window.trackView();
+  if (track != nullptr) {
+    track->resize(760, 560);
+    Settle();
+    fs::create_directories(home / "track");
+    const fs::path file = home / "track" / "made-up-map.mbtiles";
+    good = good && MakeMap(file, track->map()->projection()) &&
+           track->mapChoice()->Choose(QString::fromStdString(file.string()));
+    WaitForTiles(*track->map(), track->map()->mapLayer());
+    good = good && Save(*track, folder + "/all-days-opened.png");
+    track->mapChoice()->ChooseNoMap();
+  } else {
+    good = false;
+  }
   view.mapChoice()->ChooseNoMap();
   window.close();
-  return status;
+  return good ? 0 : 1;
 }
 
 int main(int argc, char** argv) {
@@ -185,14 +291,20 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--out") == 0) out = argv[i + 1];
   }
   bool allDays = false;
+  const char* days = nullptr;
+  const char* index = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--all-days") == 0) allDays = true;
   }
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--out") == 0) out = argv[i + 1];
+    if (std::strcmp(argv[i], "--days") == 0) days = argv[i + 1];
+    if (std::strcmp(argv[i], "--index") == 0) index = argv[i + 1];
   }
   if ((log == nullptr && !allDays) || out == nullptr) {
-    std::fprintf(stderr, "usage: pathmere-screenshots --log FILE --out DIR | --all-days --out DIR\n");
+    std::fprintf(stderr,
+                 "usage: pathmere-screenshots --log FILE --out DIR | --all-days --out DIR [--days FOLDER "
+                 "[--index FILE]]\n");
     return 2;
   }
   const fs::path home = fs::temp_directory_path() / ("pathmere-screenshots-" + std::to_string(getpid()));
@@ -210,7 +322,7 @@ int main(int argc, char** argv) {
   SaveOutputDir(store, L"\\Pathmere");
   int status = 0;
   if (allDays) {
-    status = AllDaysPicture(home, QString::fromLocal8Bit(out));
+    status = AllDaysPicture(home, QString::fromLocal8Bit(out), days, index);
     fs::remove_all(home);
     return status;
   }

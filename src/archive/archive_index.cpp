@@ -899,4 +899,50 @@ bool ArchiveIndex::Overview(const std::vector<ArchiveFolder>& folders, int level
   return true;
 }
 
+bool ArchiveIndex::Pieces(const std::vector<ArchiveFolder>& folders, const GeoBounds& box,
+                          const PieceSink& sink, std::string* error) {
+  if (box.empty) return true;
+  std::vector<int64_t> ids;
+  if (!FolderIds(db_, folders, false, &ids, error)) return false;
+  const std::string sql =
+      "SELECT p.day, p.first_index, p.count, p.data, d.date, f.device FROM piece_box b CROSS JOIN pieces p "
+      "CROSS JOIN days d CROSS JOIN folders f WHERE p.id = b.id AND d.id = p.day AND f.id = d.folder "
+      "AND b.max_lat >= ?1 AND b.min_lat <= ?2 AND b.max_lon >= ?3 AND b.min_lon <= ?4 AND d.folder IN " +
+      IdList(ids) + " ORDER BY p.day, p.first_index";
+  Statement query(db_, sql.c_str());
+  query.Bind(1, box.south).Bind(2, box.north).Bind(3, box.west).Bind(4, box.east);
+  std::vector<ArchivePoint> line, piece;
+  std::string day, device;
+  int64_t lineDay = -1, next = -1;  // the line's day and the index its next piece would start at
+  while (query.Step()) {
+    piece.clear();
+    if (!DecodePoints(query.Blob(3), &piece)) {
+      *error = "the archive index is damaged (a piece of a day cannot be read); delete " + file_.string();
+      return false;
+    }
+    if (piece.empty()) continue;
+    // A piece goes on the line when it is the very next one of the same day
+    // and no break of the track lies between them (a piece may also end
+    // because it is full).
+    const bool goesOn =
+        !line.empty() && query.Int(0) == lineDay && query.Int(1) == next &&
+        !StartsTrackPiece(false, (DayNumberOf(piece.front()) - DayNumberOf(line.back())) * 86400.0);
+    if (!goesOn) {
+      if (!line.empty()) sink(day, device, line);
+      line.clear();
+      lineDay = query.Int(0);
+      day = query.Text(4);
+      device = query.Text(5);
+    }
+    line.insert(line.end(), piece.begin(), piece.end());
+    next = query.Int(1) + query.Int(2);
+  }
+  if (query.failed()) {
+    *error = ErrorOf(db_);
+    return false;
+  }
+  if (!line.empty()) sink(day, device, line);
+  return true;
+}
+
 }  // namespace pathmere

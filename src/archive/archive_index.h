@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/day_summary.h"
+#include "archive/archive_codec.h"
 #include "archive/archive_overview.h"
 
 struct sqlite3;
@@ -136,6 +137,15 @@ class ArchiveIndex {
       std::function<void(const std::string& day, const std::string& device, const OverviewTile&)>;
   bool Overview(const std::vector<ArchiveFolder>& folders, int level, int64_t west, int64_t north,
                 int64_t east, int64_t south, const TileSink& sink, std::string* error);
+
+  // The full track of every day of `folders` where it meets `box`: the
+  // pieces whose bounds meet it, those that follow one another without a
+  // break joined into one line, each line with its day and device, a day's
+  // in order. Beyond the overview's last zoom a view draws these.
+  using PieceSink = std::function<void(const std::string& day, const std::string& device,
+                                       const std::vector<ArchivePoint>& line)>;
+  bool Pieces(const std::vector<ArchiveFolder>& folders, const GeoBounds& box, const PieceSink& sink,
+              std::string* error);
 
   const std::filesystem::path& file() const { return file_; }
 

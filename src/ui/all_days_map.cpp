@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,14 +21,44 @@ int64_t TileOf(double units, int zoom) {
       std::clamp(std::floor(units / static_cast<double>(kWorldUnits) * tiles), 0.0, tiles - 1.0));
 }
 
+quint64 KeyOf(int zoom, int64_t x, int64_t y) {
+  return (static_cast<quint64>(zoom) << 58) | (static_cast<quint64>(x) << 29) | static_cast<quint64>(y);
+}
+
+double LongitudeOfUnits(double x) { return x / static_cast<double>(kWorldUnits) * 360.0 - 180.0; }
+double LatitudeOfUnits(double y) {
+  return std::atan(std::sinh((0.5 - y / static_cast<double>(kWorldUnits)) * 2.0 * kPi)) * 180.0 / kPi;
+}
+
+bool Shown(const std::vector<std::string>& only, const std::string& day) {
+  return only.empty() || std::any_of(only.begin(), only.end(), [&](const std::string& prefix) {
+           return day.compare(0, prefix.size(), prefix) == 0;
+         });
+}
+
 }  // namespace
 
-AllDaysMap::AllDaysMap(QWidget* parent) : QWidget(parent) {
+AllDaysMap::AllDaysMap(QWidget* parent) : QWidget(parent), context_(std::make_unique<QObject>()) {
   setObjectName(QStringLiteral("allDaysMap"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(false);
   setMinimumSize(320, 240);
   mapLayer_.onTileReady = [this] { update(); };
+  // One worker: the map layer has its own, and the window keeps a core.
+  pool_.setMaxThreadCount(1);
+  Refresh();
+}
+
+AllDaysMap::~AllDaysMap() {
+  StopWorker();
+  // Tiles still posted to the context go with it.
+  context_.reset();
+}
+
+void AllDaysMap::StopWorker() {
+  pool_.clear();
+  pool_.waitForDone();
+  pending_.clear();
 }
 
 QColor AllDaysMap::YearColour(int year) { return QColor::fromHsv((year * 67) % 360, 220, 190); }
@@ -38,11 +69,31 @@ QColor AllDaysMap::DeviceColour(size_t index) {
                          200 - static_cast<int>(index / 8 % 3) * 40);
 }
 
+int AllDaysMap::TileZoomFor(double zoom) {
+  if (!std::isfinite(zoom)) return 0;
+  return static_cast<int>(std::lround(std::clamp(zoom, 0.0, static_cast<double>(kFinestTileZoom))));
+}
+
 void AllDaysMap::SetIndex(ArchiveIndex* index, std::vector<ArchiveFolder> folders) {
+  StopWorker();
+  tiles_.clear();
+  reader_.reset();
   index_ = index;
   folders_ = std::move(folders);
   deviceColours_.clear();
   for (size_t i = 0; i < folders_.size(); ++i) deviceColours_.emplace(folders_[i].device, DeviceColour(i));
+  Refresh();
+}
+
+void AllDaysMap::Refresh() {
+  auto drawing = std::make_shared<Drawing>();
+  if (index_ != nullptr) drawing->file = index_->file();
+  drawing->folders = folders_;
+  drawing->only = only_;
+  drawing->deviceColours = deviceColours_;
+  drawing->byDevice = byDevice();
+  drawing_ = std::move(drawing);
+  ++generation_;
   update();
 }
 
@@ -56,7 +107,7 @@ void AllDaysMap::Fit(const GeoBounds& bounds) {
 
 void AllDaysMap::ShowOnly(std::vector<std::string> prefixes) {
   only_ = std::move(prefixes);
-  update();
+  Refresh();
 }
 
 void AllDaysMap::resizeEvent(QResizeEvent*) {
@@ -64,55 +115,172 @@ void AllDaysMap::resizeEvent(QResizeEvent*) {
   if (keepFitted_) projection_.Fit(fitted_);
 }
 
+void AllDaysMap::Ask(int zoom, int64_t x, int64_t y) {
+  const quint64 key = KeyOf(zoom, x, y);
+  if (pending_.contains(key)) return;
+  pending_.insert(key);
+  const quint64 generation = generation_;
+  pool_.start([this, drawing = drawing_, key, generation, zoom, x, y] {
+    {
+      std::lock_guard<std::mutex> lock(wantedMutex_);
+      if (!wanted_.contains(key)) {
+        QMetaObject::invokeMethod(
+            context_.get(),
+            [this, key] {
+              pending_.remove(key);
+              update();
+            },
+            Qt::QueuedConnection);
+        return;
+      }
+    }
+    const QImage image = DrawTile(*drawing, zoom, x, y);
+    QMetaObject::invokeMethod(
+        context_.get(), [this, key, generation, image] { Deliver(key, generation, image); },
+        Qt::QueuedConnection);
+  });
+}
+
+QImage AllDaysMap::DrawTile(const Drawing& drawing, int zoom, int64_t x, int64_t y) {
+  std::string error;
+  if (reader_ == nullptr || readerFile_ != drawing.file) {
+    std::string note;
+    reader_ = ArchiveIndex::Open(drawing.file, false, &note, &error);
+    readerFile_ = drawing.file;
+    if (reader_ == nullptr) return {};
+  }
+  QImage image(kTilePixels, kTilePixels, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  const double tileUnits = static_cast<double>(kWorldUnits >> zoom);
+  const double left = static_cast<double>(x) * tileUnits, top = static_cast<double>(y) * tileUnits;
+  const double scale = kTilePixels / tileUnits;
+  const auto colourOf = [&](const std::string& day, const std::string& device) {
+    const auto colour = drawing.deviceColours.find(device);
+    return drawing.byDevice && colour != drawing.deviceColours.end() ? colour->second
+                                                                     : YearColour(std::atoi(day.c_str()));
+  };
+  QPolygonF polygon;
+  bool good = true;
+  const int level = OverviewLevelFor(zoom);
+  if (level >= 0) {
+    const int shift = kOverviewZooms[level] - zoom;
+    std::vector<std::vector<WorldPoint>> lines;
+    good = reader_->Overview(
+        drawing.folders, level, x << shift, y << shift, ((x + 1) << shift) - 1, ((y + 1) << shift) - 1,
+        [&](const std::string& day, const std::string& device, const OverviewTile& tile) {
+          if (!Shown(drawing.only, day)) return;
+          lines.clear();
+          if (!DecodeOverviewTile(tile, &lines)) return;
+          painter.setPen(QPen(colourOf(day, device), 1.6));
+          for (const std::vector<WorldPoint>& line : lines) {
+            polygon.clear();
+            for (const WorldPoint& p : line) {
+              polygon << QPointF((static_cast<double>(p.x) - left) * scale,
+                                 (static_cast<double>(p.y) - top) * scale);
+            }
+            painter.drawPolyline(polygon);
+          }
+        },
+        &error);
+  } else {
+    // The full track, with a margin: a line that leaves the tile between
+    // two points outside it, and the pen's width, still show at its edge.
+    const double margin = tileUnits / 8.0;
+    GeoBounds box;
+    box.Include(LatitudeOfUnits(top - margin), LongitudeOfUnits(left - margin));
+    box.Include(LatitudeOfUnits(top + tileUnits + margin), LongitudeOfUnits(left + tileUnits + margin));
+    good = reader_->Pieces(
+        drawing.folders, box,
+        [&](const std::string& day, const std::string& device, const std::vector<ArchivePoint>& line) {
+          if (!Shown(drawing.only, day)) return;
+          painter.setPen(QPen(colourOf(day, device), 1.6));
+          polygon.clear();
+          for (const ArchivePoint& p : line) {
+            const WorldPoint w = WorldPointOf(LongitudeOf(p), MercatorY(LatitudeOf(p)));
+            polygon << QPointF((static_cast<double>(w.x) - left) * scale,
+                               (static_cast<double>(w.y) - top) * scale);
+          }
+          painter.drawPolyline(polygon);
+        },
+        &error);
+  }
+  painter.end();
+  return good ? image : QImage();
+}
+
+void AllDaysMap::Deliver(quint64 key, quint64 generation, const QImage& image) {
+  pending_.remove(key);
+  // A tile the index could not give is asked for again at the next paint.
+  if (image.isNull()) return;
+  tiles_.insert(key, new DrawnTile{image, generation}, static_cast<qsizetype>(image.sizeInBytes() / 1024));
+  update();
+}
+
+void AllDaysMap::PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target) {
+  const DrawnTile* tile = tiles_.object(KeyOf(zoom, x, y));
+  if (tile == nullptr || tile->generation != generation_) Ask(zoom, x, y);
+  if (tile != nullptr) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(target, tile->image);
+    return;
+  }
+  // A coarser tile, scaled up (zooming in), else the finer ones (zooming
+  // out); not smoothed: they stand in only until the tile comes, and a
+  // smooth scaling of many would cost the frame.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  for (int levels = 1; levels <= kCoarserLevels && levels <= zoom; ++levels) {
+    const DrawnTile* coarser = tiles_.object(KeyOf(zoom - levels, x >> levels, y >> levels));
+    if (coarser == nullptr) continue;
+    const double part = static_cast<double>(kTilePixels >> levels);
+    const int64_t mask = (int64_t{1} << levels) - 1;
+    painter.drawImage(
+        target, coarser->image,
+        QRectF(static_cast<double>(x & mask) * part, static_cast<double>(y & mask) * part, part, part));
+    return;
+  }
+  if (zoom >= kFinestTileZoom) return;
+  for (int i = 0; i < 4; ++i) {
+    const DrawnTile* finer = tiles_.object(KeyOf(zoom + 1, x * 2 + (i & 1), y * 2 + (i >> 1)));
+    if (finer == nullptr) continue;
+    const double half = target.width() / 2.0;
+    painter.drawImage(QRectF(target.x() + (i & 1) * half, target.y() + (i >> 1) * half, half, half),
+                      finer->image);
+  }
+}
+
 void AllDaysMap::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().base());
   mapLayer_.Paint(painter, projection_);
   if (index_ == nullptr) return;
-  // The level whose half pixel is no coarser than the screen's.
   const double zoom = std::log2(projection_.pixelsPerDegreeEast() * 360.0 / 256.0);
-  int level = OverviewLevelFor(zoom);
-  if (level < 0) level = static_cast<int>(std::size(kOverviewZooms)) - 1;
-  const int tileZoom = kOverviewZooms[level];
-  double north = 0, west = 0, south = 0, east = 0;
-  projection_.FromPixel(0, 0, &north, &west);
-  projection_.FromPixel(width(), height(), &south, &east);
-  const WorldPoint topLeft = WorldPointOf(std::clamp(west, -180.0, 180.0), MercatorY(north));
-  const WorldPoint bottomRight = WorldPointOf(std::clamp(east, -180.0, 180.0), MercatorY(south));
-  painter.setRenderHint(QPainter::Antialiasing, true);
-  std::vector<std::vector<WorldPoint>> lines;
-  QPolygonF polygon;
-  std::string error;
-  index_->Overview(
-      folders_, level, TileOf(static_cast<double>(topLeft.x), tileZoom),
-      TileOf(static_cast<double>(topLeft.y), tileZoom), TileOf(static_cast<double>(bottomRight.x), tileZoom),
-      TileOf(static_cast<double>(bottomRight.y), tileZoom),
-      [&](const std::string& day, const std::string& device, const OverviewTile& tile) {
-        if (!only_.empty() && std::none_of(only_.begin(), only_.end(), [&](const std::string& prefix) {
-              return day.compare(0, prefix.size(), prefix) == 0;
-            })) {
-          return;
-        }
-        lines.clear();
-        if (!DecodeOverviewTile(tile, &lines)) return;
-        const auto colour = deviceColours_.find(device);
-        painter.setPen(QPen(byDevice() && colour != deviceColours_.end() ? colour->second
-                                                                         : YearColour(std::atoi(day.c_str())),
-                            1.6));
-        for (const std::vector<WorldPoint>& line : lines) {
-          polygon.clear();
-          for (const WorldPoint& p : line) {
-            const double lon = static_cast<double>(p.x) / static_cast<double>(kWorldUnits) * 360.0 - 180.0;
-            const double mercator =
-                (0.5 - static_cast<double>(p.y) / static_cast<double>(kWorldUnits)) * 2.0 * kPi;
-            double x = 0, y = 0;
-            projection_.MercatorToPixel(mercator, lon, &x, &y);
-            polygon << QPointF(x, y);
-          }
-          painter.drawPolyline(polygon);
-        }
-      },
-      &error);
+  const int tileZoom = TileZoomFor(zoom);
+  // World units to pixels is a scale and a shift (Web Mercator both ways).
+  double left = 0, top = 0, right = 0, bottom = 0;
+  projection_.MercatorToPixel(kPi, -180.0, &left, &top);
+  projection_.MercatorToPixel(-kPi, 180.0, &right, &bottom);
+  const double tilePixels = (right - left) / static_cast<double>(int64_t{1} << tileZoom);
+  if (!(tilePixels > 0.0) || !std::isfinite(left) || !std::isfinite(top)) return;
+  const double units = static_cast<double>(kWorldUnits);
+  const auto unitsAt = [&](double pixel, double origin) { return (pixel - origin) / (right - left) * units; };
+  const int64_t west = TileOf(unitsAt(0, left), tileZoom), east = TileOf(unitsAt(width(), left), tileZoom);
+  const int64_t north = TileOf(unitsAt(0, top), tileZoom), south = TileOf(unitsAt(height(), top), tileZoom);
+  {
+    std::lock_guard<std::mutex> lock(wantedMutex_);
+    wanted_.clear();
+    for (int64_t y = north; y <= south; ++y) {
+      for (int64_t x = west; x <= east; ++x) wanted_.insert(KeyOf(tileZoom, x, y));
+    }
+  }
+  for (int64_t y = north; y <= south; ++y) {
+    for (int64_t x = west; x <= east; ++x) {
+      PaintTile(painter, tileZoom, x, y,
+                QRectF(left + static_cast<double>(x) * tilePixels, top + static_cast<double>(y) * tilePixels,
+                       tilePixels, tilePixels));
+    }
+  }
   if (boxing_) {
     painter.setPen(QPen(palette().highlight().color(), 1, Qt::DashLine));
     painter.drawRect(QRect(pressed_, last_).normalized());

@@ -11,7 +11,7 @@
 
 #include "app/day_summary_text.h"
 #include "ui/all_days_map.h"
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 #include "ui/month_strip.h"
 
 namespace pathmere {
@@ -256,7 +256,8 @@ void AllDaysView::ShowTotals() {
   }
   months_->SetMonths({months.begin(), months.end()});
   if (!bounds.empty) map_->FitUnlessMoved(bounds);
-  map_->update();
+  // Days may have come or changed: their tiles are drawn again.
+  map_->Refresh();
 }
 
 void AllDaysView::Ask(const ArchiveArea& area) {

@@ -25,7 +25,7 @@
 #include "platform/serial_posix.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 #include "ui/output_folder_chooser.h"
 #include "ui/tray_menu.h"
 #include "ui/window_placement.h"

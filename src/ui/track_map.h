@@ -8,7 +8,7 @@
 #include "app/day_track.h"
 #include "app/live_position.h"
 #include "app/track_projection.h"
-#include "ui/map_layer.h"
+#include "ui/map/map_layer.h"
 #include "ui/track_painter.h"
 
 namespace pathmere {

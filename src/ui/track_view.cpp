@@ -14,7 +14,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 #include "ui/track_map.h"
 #include "ui/track_painter.h"
 #include "ui/track_summary_panel.h"

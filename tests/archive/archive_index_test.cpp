@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -176,6 +177,38 @@ TEST_F(ArchiveIndexTest, HereFindsWhatAScanOfTheFilesFinds) {
       Folders(), Circle(testing::kArchivePlaces[0].latitude, testing::kArchivePlaces[0].longitude, 100.0),
       &home, &error));
   EXPECT_EQ(home.size(), static_cast<size_t>(kDays));
+  // A street-scale view about home (a zoom-15 window): the full track of
+  // every day there, its pieces joined where no break lies between them.
+  GeoBounds view;
+  view.Include(testing::kArchivePlaces[0].latitude - 0.009, testing::kArchivePlaces[0].longitude - 0.0145);
+  view.Include(testing::kArchivePlaces[0].latitude + 0.009, testing::kArchivePlaces[0].longitude + 0.0145);
+  const auto inView = [&](double lat, double lon) {
+    return lat >= view.south && lat <= view.north && lon >= view.west && lon <= view.east;
+  };
+  std::map<std::string, size_t> drawn, scanned, longest;
+  ASSERT_TRUE(index->Pieces(
+      Folders(), view,
+      [&](const std::string& day, const std::string&, const std::vector<ArchivePoint>& line) {
+        for (size_t i = 0; i < line.size(); ++i) {
+          drawn[day] += inView(LatitudeOf(line[i]), LongitudeOf(line[i])) ? 1 : 0;
+          if (i > 0) {
+            EXPECT_LE((DayNumberOf(line[i]) - DayNumberOf(line[i - 1])) * 86400.0, kTrackBreakSeconds);
+          }
+        }
+        longest[day] = std::max(longest[day], line.size());
+      },
+      &error))
+      << error;
+  for (const auto& entry : fs::directory_iterator(days_)) {
+    ForEachWholeLine(ReadAll(entry.path()), [&](std::string_view line) {
+      TrackLine p;
+      if (ParseTrackPointLine(line, &p) && inView(p.latitude, p.longitude))
+        ++scanned[entry.path().stem().string()];
+    });
+  }
+  EXPECT_EQ(scanned.size(), static_cast<size_t>(kDays));
+  EXPECT_EQ(drawn, scanned);
+  for (const auto& [day, points] : longest) EXPECT_GT(points, ArchiveIndex::kPiecePoints) << day;
   // Nothing changed: nothing read.
   ArchiveUpdateReport again;
   ASSERT_TRUE(index->Update(Folders(), nullptr, &again, &error));

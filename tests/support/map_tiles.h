@@ -13,7 +13,7 @@
 
 #include "app/tile_grid.h"
 #include "app/track_projection.h"
-#include "ui/map_layer.h"
+#include "ui/map/map_layer.h"
 
 namespace pathmere::testing {
 

@@ -24,6 +24,16 @@ namespace {
 using testing::DesktopTest;
 using testing::FindAction;
 
+// The map once every tile in view is drawn (off the window's thread).
+QImage SettledPicture(AllDaysMap& map) {
+  QImage picture = map.grab().toImage();
+  while (map.drawing()) {
+    if (!QTest::qWaitFor([&] { return !map.drawing(); }, 20000)) break;
+    picture = map.grab().toImage();
+  }
+  return picture;
+}
+
 class AllDaysViewTest : public DesktopTest {
  protected:
   testing::TempFolder cache;
@@ -48,7 +58,7 @@ TEST_F(AllDaysViewTest, ShowsEveryDayAndListsThoseThatPassedAPlace) {
   EXPECT_FALSE(view->deviceKey()->isVisible());  // one device: coloured by year
 
   // The lines are drawn: the picture is not all one colour.
-  const QImage picture = view->map()->grab().toImage();
+  const QImage picture = SettledPicture(*view->map());
   int coloured = 0;
   for (int y = 0; y < picture.height(); y += 2) {
     for (int x = 0; x < picture.width(); x += 2)
@@ -142,7 +152,7 @@ TEST_F(AllDaysViewTest, SeveralDevicesAreDrawnEachInItsColourWithAKey) {
   EXPECT_TRUE(view.deviceKey()->isVisible());
   EXPECT_TRUE(view.deviceKey()->text().contains("anna-phone"));
   EXPECT_TRUE(view.deviceKey()->text().contains("bob-car"));
-  const QImage picture = view.map()->grab().toImage();
+  const QImage picture = SettledPicture(*view.map());
   EXPECT_GT(PixelsOf(picture, AllDaysMap::DeviceColour(0)), 20);
   EXPECT_GT(PixelsOf(picture, AllDaysMap::DeviceColour(1)), 20);
 }

@@ -1,10 +1,10 @@
-#include "ui/folder_tile_source.h"
+#include "ui/map/folder_tile_source.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include "ui/mbtiles_source.h"
+#include "ui/map/mbtiles_source.h"
 
 namespace pathmere {
 

@@ -14,8 +14,8 @@
 #include <QThreadPool>
 
 #include "app/track_projection.h"
-#include "ui/tile_fetcher.h"
-#include "ui/tile_source.h"
+#include "ui/map/tile_fetcher.h"
+#include "ui/map/tile_source.h"
 
 class QPainter;
 

@@ -1,6 +1,6 @@
 // Map source files: what makes one good, and that a bad one costs only its
 // own entry in the "Map" choice.
-#include "ui/map_source_file.h"
+#include "ui/map/map_source_file.h"
 
 #include <filesystem>
 #include <fstream>
@@ -10,7 +10,7 @@
 
 #include "support/scoped_env.h"
 #include "support/test_environment.h"
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 
 namespace pathmere {
 namespace {

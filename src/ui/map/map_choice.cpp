@@ -1,4 +1,4 @@
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +7,7 @@
 #include <QSaveFile>
 
 #include "platform/user_config_folder.h"
-#include "ui/online_tile_source.h"
+#include "ui/map/online_tile_source.h"
 
 namespace pathmere {
 namespace {

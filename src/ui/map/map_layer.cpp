@@ -1,4 +1,4 @@
-#include "ui/map_layer.h"
+#include "ui/map/map_layer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ui/mbtiles_source.h"
+#include "ui/map/mbtiles_source.h"
 
 #include <sqlite3.h>
 

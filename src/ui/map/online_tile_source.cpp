@@ -1,4 +1,4 @@
-#include "ui/online_tile_source.h"
+#include "ui/map/online_tile_source.h"
 
 namespace pathmere {
 

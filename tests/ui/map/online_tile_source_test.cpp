@@ -1,7 +1,7 @@
 // Maps from a tile server as the map layer draws them: high-density
 // screens, tiles that fail or are no tiles, and a server that never answers
 // while the window's ticks go on.
-#include "ui/online_tile_source.h"
+#include "ui/map/online_tile_source.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,7 +15,7 @@
 
 #include "desktop_fixture.h"
 #include "tile_server_fixture.h"
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 #include "ui/track_map.h"
 #include "ui/track_view.h"
 

@@ -1,6 +1,6 @@
 // Offline maps under the track: an MBTiles file and a z/x/y folder made
 // here, each tile one known colour, drawn where the track's pixels are.
-#include "ui/map_layer.h"
+#include "ui/map/map_layer.h"
 
 #include <sqlite3.h>
 
@@ -16,7 +16,7 @@
 #include "support/map_tiles.h"
 #include "support/scoped_env.h"
 #include "support/test_environment.h"
-#include "ui/map_choice.h"
+#include "ui/map/map_choice.h"
 #include "ui/track_painter.h"
 
 namespace pathmere {

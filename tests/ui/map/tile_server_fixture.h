@@ -15,8 +15,8 @@
 #include "support/scoped_env.h"
 #include "support/test_environment.h"
 #include "support/tile_server.h"
-#include "ui/map_layer.h"
-#include "ui/online_tile_source.h"
+#include "ui/map/map_layer.h"
+#include "ui/map/online_tile_source.h"
 
 namespace pathmere::testing {
 

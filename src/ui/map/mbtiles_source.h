@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "ui/tile_source.h"
+#include "ui/map/tile_source.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -1,4 +1,4 @@
-#include "ui/map_source_file.h"
+#include "ui/map/map_source_file.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ui/tile_fetcher.h"
+#include "ui/map/tile_fetcher.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 // Maps from a tile server, as the fetcher and its disk cache serve them:
 // who asks, how often, and what the cache keeps.
-#include "ui/tile_fetcher.h"
+#include "ui/map/tile_fetcher.h"
 
 #include <atomic>
 #include <filesystem>

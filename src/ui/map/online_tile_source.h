@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/map_source_file.h"
-#include "ui/tile_source.h"
+#include "ui/map/map_source_file.h"
+#include "ui/map/tile_source.h"
 
 namespace pathmere {
 
