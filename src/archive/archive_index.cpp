@@ -15,7 +15,10 @@
 #include <unordered_map>
 
 #include "app/day_track.h"
+#include "app/track_projection.h"
 #include "archive/archive_codec.h"
+#include "archive/archive_point_line.h"
+#include "fix/track_pieces.h"
 #include "fix/units.h"
 #include "output/ozi_line_reader.h"
 
@@ -29,6 +32,7 @@ constexpr int kSchemaVersion = 1;
 // Bytes kept of what precedes the read offset, to tell a file that grew
 // from one written anew.
 constexpr size_t kTailBytes = 64;
+constexpr double kSecondsPerDay = 86400.0;
 
 constexpr const char* kSchema = R"(
 CREATE TABLE folders(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, device TEXT NOT NULL);
@@ -177,17 +181,32 @@ bool ReadFrom(const fs::path& file, int64_t offset, std::string* text) {
 // The track points of whole lines of `text`, as the track view parses
 // them; the bytes used.
 size_t ParsePoints(std::string_view text, std::vector<ArchivePoint>* points) {
+  points->reserve(points->size() + text.size() / 64);
   return ForEachWholeLine(text, [points](std::string_view line) {
-    TrackLine parsed;
-    if (!ParseTrackPointLine(line, &parsed)) return;
-    points->push_back(ArchivePointOf(parsed.latitude, parsed.longitude, parsed.dayNumber, parsed.hasAltitude,
-                                     parsed.altitudeFeet));
+    ArchivePoint p;
+    if (ParseArchivePointLine(line, &p)) points->push_back(p);
   });
 }
 
-void AddToTrack(const ArchivePoint& p, DayTrack* track) {
-  track->AddTrackPoint(LatitudeOf(p), LongitudeOf(p), DayNumberOf(p), p.hasAltitude,
-                       static_cast<double>(p.altitude) / 100.0 / kFeetPerMetre);
+// The points as a day's track holds them (what the summary and the
+// overview read), and their bounds: DayTrack's way without its running
+// distance and speeds, which the index does not use.
+std::vector<DayTrackPoint> TrackOf(const std::vector<ArchivePoint>& points, GeoBounds* bounds) {
+  std::vector<DayTrackPoint> track(points.size());
+  for (size_t i = 0; i < points.size(); ++i) {
+    const ArchivePoint& p = points[i];
+    DayTrackPoint& t = track[i];
+    t.latitude = LatitudeOf(p);
+    t.longitude = LongitudeOf(p);
+    t.dayNumber = DayNumberOf(p);
+    t.hasAltitude = p.hasAltitude;
+    t.altitudeMetres = p.hasAltitude ? static_cast<double>(p.altitude) / 100.0 / kFeetPerMetre : 0.0;
+    t.startsPiece =
+        StartsTrackPiece(i == 0, i == 0 ? 0.0 : (t.dayNumber - track[i - 1].dayNumber) * kSecondsPerDay);
+    t.mercatorY = MercatorY(t.latitude);
+    bounds->Include(t.latitude, t.longitude);
+  }
+  return track;
 }
 
 struct StoredDay {
@@ -257,14 +276,14 @@ class DayWriter {
   // A day read whole: `points` are all its points.
   bool Add(int64_t folder, const std::string& file, const std::string& date, int64_t size, int64_t mtime,
            int64_t offset, const std::string& tail, const std::vector<ArchivePoint>& points) {
-    DayTrack track;
-    for (const ArchivePoint& p : points) AddToTrack(p, &track);
-    const DaySummary summary = SummarisePoints(track.points());
+    GeoBounds bounds;
+    const std::vector<DayTrackPoint> track = TrackOf(points, &bounds);
+    const DaySummary summary = SummarisePoints(track);
     insertDay_.Bind(1, folder).Bind(2, file).Bind(3, date);
-    BindFigures(insertDay_, 4, size, mtime, offset, tail, summary, track.bounds());
+    BindFigures(insertDay_, 4, size, mtime, offset, tail, summary, bounds);
     if (!insertDay_.Run()) return false;
     const int64_t day = sqlite3_last_insert_rowid(db_);
-    return WritePieces(day, points, track.points(), 0) && WriteTiles(day, track.points());
+    return WritePieces(day, points, track, 0) && WriteTiles(day, track);
   }
 
   // A day whose file grew: `added` are the points of what it gained.
@@ -283,17 +302,17 @@ class DayWriter {
     if (lastPiece_.Bind(1, day).Step()) from = lastPiece_.Int(0);
     lastPiece_.Reset();
     points.insert(points.end(), added.begin(), added.end());
-    DayTrack track;
-    for (const ArchivePoint& p : points) AddToTrack(p, &track);
-    const DaySummary summary = SummarisePoints(track.points());
+    GeoBounds bounds;
+    const std::vector<DayTrackPoint> track = TrackOf(points, &bounds);
+    const DaySummary summary = SummarisePoints(track);
     updateDay_.Bind(1, day);
-    BindFigures(updateDay_, 2, size, mtime, offset, tail, summary, track.bounds());
+    BindFigures(updateDay_, 2, size, mtime, offset, tail, summary, bounds);
     // The last piece may have room left: it is written again with what
     // follows it.
     return updateDay_.Run() && deleteBoxes_.Bind(1, day).Bind(2, from).Run() &&
            deletePieces_.Bind(1, day).Bind(2, from).Run() &&
-           WritePieces(day, points, track.points(), static_cast<size_t>(from)) &&
-           deleteTiles_.Bind(1, day).Run() && WriteTiles(day, track.points());
+           WritePieces(day, points, track, static_cast<size_t>(from)) && deleteTiles_.Bind(1, day).Run() &&
+           WriteTiles(day, track);
   }
 
   // Only the file's size and time changed, not its points.
