@@ -165,10 +165,12 @@ bool SizeAndTime(const fs::path& file, int64_t* size, int64_t* mtime) {
   return true;
 }
 
-// Reads `file` from `offset` to its end.
-bool ReadFrom(const fs::path& file, int64_t offset, std::string* text) {
+// Reads `file` from `offset` to its end; `size` (what it held a moment
+// ago) only sizes the buffer.
+bool ReadFrom(const fs::path& file, int64_t offset, int64_t size, std::string* text) {
   FILE* f = std::fopen(file.c_str(), "rb");
   if (f == nullptr) return false;
+  if (size > offset) text->reserve(text->size() + static_cast<size_t>(size - offset) + 1);
   bool good = std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0;
   char buffer[1 << 16];
   size_t got = 0;
@@ -423,12 +425,12 @@ bool IndexFile(sqlite3* db, DayWriter& writer, int64_t folder, const fs::path& p
   std::string text;
   if (day != nullptr && size > day->size) {
     const int64_t tailStart = day->offset - static_cast<int64_t>(day->tail.size());
-    grown = ReadFrom(path, tailStart, &text) && text.compare(0, day->tail.size(), day->tail) == 0;
+    grown = ReadFrom(path, tailStart, size, &text) && text.compare(0, day->tail.size(), day->tail) == 0;
     if (grown) text.erase(0, day->tail.size());
   }
   if (!grown) {
     text.clear();
-    if (!ReadFrom(path, 0, &text)) return true;  // unreadable now; tried again next time
+    if (!ReadFrom(path, 0, size, &text)) return true;  // unreadable now; tried again next time
   }
   std::vector<ArchivePoint> points;
   const size_t used = ParsePoints(text, &points);
