@@ -573,7 +573,24 @@ std::unique_ptr<ArchiveIndex> ArchiveIndex::Open(const fs::path& file, bool full
   return std::unique_ptr<ArchiveIndex>(new ArchiveIndex(db, file));
 }
 
-ArchiveIndex::~ArchiveIndex() { sqlite3_close(db_); }
+// The writer's statements of a day, named outside this file only by the
+// index that keeps them.
+class ArchiveDayWriter : public DayWriter {
+ public:
+  using DayWriter::DayWriter;
+};
+
+ArchiveIndex::ArchiveIndex(sqlite3* db, fs::path file) : db_(db), file_(std::move(file)) {}
+
+ArchiveIndex::~ArchiveIndex() {
+  writer_.reset();  // its statements are finalised before the database is closed
+  sqlite3_close(db_);
+}
+
+ArchiveDayWriter* ArchiveIndex::Writer() {
+  if (writer_ == nullptr || !writer_->ok()) writer_ = std::make_unique<ArchiveDayWriter>(db_);
+  return writer_.get();
+}
 
 namespace {
 
@@ -644,7 +661,7 @@ bool ArchiveIndex::Update(const std::vector<ArchiveFolder>& folders, const Progr
       return false;
     }
   }
-  DayWriter writer(db_);
+  DayWriter& writer = *Writer();
   if (!writer.ok()) {
     *error = ErrorOf(db_);
     return false;
@@ -695,7 +712,7 @@ bool ArchiveIndex::UpdateFile(const ArchiveFolder& folder, const std::string& na
   const bool known = find.Bind(1, ids.front()).Bind(2, name).Step();
   if (known) stored = {find.Int(0), find.Int(1), find.Int(2), find.Int(3), std::string(find.Blob(4)), true};
   find.Reset();
-  DayWriter writer(db_);
+  DayWriter& writer = *Writer();
   const fs::path path = folder.path / name;
   std::error_code missing;
   bool good = writer.ok();
