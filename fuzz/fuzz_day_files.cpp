@@ -7,7 +7,8 @@
 // Checked besides the sanitizers: the summary's numbers are finite and not
 // negative and its times add up; every point's receiver speed is none or a
 // real one; and, where no line is longer than a day file can hold, reading
-// the files as they grew gives the same day as reading them once at the end.
+// the files as they grew gives the same day as reading them once at the end;
+// and the archive index reads each line as the day files' reader does.
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -17,7 +18,9 @@
 #include "app/day_summary.h"
 #include "app/day_track_feed.h"
 #include "app/pending_points.h"
+#include "archive/archive_point_line.h"
 #include "fuzz_support.h"
+#include "output/ozi_line_reader.h"
 #include "platform/file_system_posix.h"
 
 namespace {
@@ -60,6 +63,19 @@ void CheckSpeeds(const DayTrack& track) {
   }
 }
 
+void CheckArchiveLines(std::string_view text) {
+  ForEachWholeLine(text, [](std::string_view line) {
+    TrackLine parsed;
+    ArchivePoint got;
+    const bool expected = ParseTrackPointLine(line, &parsed);
+    if (ParseArchivePointLine(line, &got) != expected ||
+        (expected && !(got == ArchivePointOf(parsed.latitude, parsed.longitude, parsed.dayNumber,
+                                             parsed.hasAltitude, parsed.altitudeFeet)))) {
+      fuzzing::Fail("the archive reads a track line otherwise than the day files' reader");
+    }
+  });
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -75,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view gpx = input.substr(cut);
   const std::string_view trackFirst = track.substr(0, track.size() * data[1] / 256);
   const std::string_view gpxFirst = gpx.substr(0, gpx.size() * data[1] / 256);
+  CheckArchiveLines(track);
 
   fuzzing::EmptyScratchFolder();
   Append("2026-12-06.plt", trackFirst);

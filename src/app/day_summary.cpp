@@ -9,16 +9,31 @@ namespace {
 constexpr double kSecondsPerDay = 86400.0;
 constexpr size_t kHalfWindow = PauseRules::kSmoothingPoints / 2;
 constexpr double kMetresPerDegree = 111195.0;
-constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 constexpr double kReachSquared = PauseRules::kStopRadiusMetres * PauseRules::kStopRadiusMetres;
 
 double SecondsBetween(const DayTrackPoint& from, const DayTrackPoint& to) {
   return (to.dayNumber - from.dayNumber) * kSecondsPerDay;
 }
 
-double MetresBetween(const DayTrackPoint& from, const DayTrackPoint& to) {
-  return GroundDistanceMetres(from.latitude, from.longitude, to.latitude, to.longitude);
-}
+// The cosine of each point's latitude, worked out once: a point is measured
+// against its neighbours and against stops' anchors.
+class Cosines {
+ public:
+  explicit Cosines(std::span<const DayTrackPoint> points) : points_(points), cosines_(points.size()) {
+    for (size_t i = 0; i < points.size(); ++i) cosines_[i] = CosineOfLatitude(points[i].latitude);
+  }
+  double operator[](size_t i) const { return cosines_[i]; }
+  double MetresBetween(size_t from, size_t to) const {
+    const DayTrackPoint& a = points_[from];
+    const DayTrackPoint& b = points_[to];
+    return GroundDistanceMetres(a.latitude, a.longitude, cosines_[from], b.latitude, b.longitude,
+                                cosines_[to]);
+  }
+
+ private:
+  std::span<const DayTrackPoint> points_;
+  std::vector<double> cosines_;
+};
 
 // The way from point k - 1 to point k; for k == 0 and at a piece's first
 // point there is none (`joined` false).
@@ -40,7 +55,7 @@ struct Step {
   double receiverSpeed = -1.0;
 };
 
-std::vector<Step> StepsOf(std::span<const DayTrackPoint> points) {
+std::vector<Step> StepsOf(std::span<const DayTrackPoint> points, const Cosines& cosines) {
   const size_t n = points.size();
   std::vector<Step> steps(n);
   std::vector<size_t> pieceStart(n, 0);
@@ -58,7 +73,7 @@ std::vector<Step> StepsOf(std::span<const DayTrackPoint> points) {
     Step& step = steps[k];
     step.joined = true;
     step.seconds = SecondsBetween(points[k - 1], points[k]);
-    step.metres = MetresBetween(points[k - 1], points[k]);
+    step.metres = cosines.MetresBetween(k - 1, k);
     if (step.seconds >= 0.5) step.rawSpeed = step.metres / step.seconds;
   }
   std::vector<double> window;
@@ -68,7 +83,7 @@ std::vector<Step> StepsOf(std::span<const DayTrackPoint> points) {
     const size_t from = std::max(pieceStart[k], k - 1 >= kHalfWindow ? k - 1 - kHalfWindow : 0);
     const size_t to = std::min(pieceEnd[k] - 1, k + kHalfWindow);
     const double seconds = SecondsBetween(points[from], points[to]);
-    step.spanSpeed = seconds >= 0.5 ? MetresBetween(points[from], points[to]) / seconds : 0.0;
+    step.spanSpeed = seconds >= 0.5 ? cosines.MetresBetween(from, to) / seconds : 0.0;
     window.clear();
     for (size_t j = std::max(from + 1, k >= kHalfWindow ? k - kHalfWindow : 0); j <= to; ++j) {
       if (steps[j].rawSpeed >= 0.0) window.push_back(steps[j].rawSpeed);
@@ -203,7 +218,13 @@ class ClimbCounter {
 void SummariseAltitude(std::span<const DayTrackPoint> points, DaySummary* summary) {
   ClimbCounter climb;
   const size_t n = points.size();
+  size_t pieceStart = 0;
+  size_t pieceEnd = 0;  // one past the piece's last point
   for (size_t i = 0; i < n; ++i) {
+    if (i == 0 || points[i].startsPiece) {
+      pieceStart = i;
+      for (pieceEnd = i + 1; pieceEnd < n && !points[pieceEnd].startsPiece;) ++pieceEnd;
+    }
     if (points[i].startsPiece) climb.Finish(&summary->ascentMetres, &summary->descentMetres);
     if (!points[i].hasAltitude) continue;
     // The mean of the altitudes around it within its piece.
@@ -212,10 +233,7 @@ void SummariseAltitude(std::span<const DayTrackPoint> points, DaySummary* summar
     const size_t from = i >= kHalfWindow ? i - kHalfWindow : 0;
     for (size_t j = from; j <= std::min(n - 1, i + kHalfWindow); ++j) {
       // Points of another piece do not count.
-      bool samePiece = true;
-      for (size_t m = std::min(i, j) + 1; m <= std::max(i, j); ++m)
-        samePiece = samePiece && !points[m].startsPiece;
-      if (samePiece && points[j].hasAltitude) {
+      if (j >= pieceStart && j < pieceEnd && points[j].hasAltitude) {
         sum += points[j].altitudeMetres;
         ++count;
       }
@@ -235,14 +253,14 @@ void SummariseAltitude(std::span<const DayTrackPoint> points, DaySummary* summar
 // Every stretch of at least kStopSeconds within kStopRadiusMetres of its
 // first point, from the first slow step to the last, so that arriving and
 // leaving are not part of the stop.
-void FindStops(std::span<const DayTrackPoint> points, const std::vector<Step>& steps, double pauseSpeed,
-               std::vector<DayStop>* stops) {
+void FindStops(std::span<const DayTrackPoint> points, const Cosines& cosines, const std::vector<Step>& steps,
+               double pauseSpeed, std::vector<DayStop>* stops) {
   const size_t n = points.size();
   size_t anchor = 0;
   while (anchor < n) {
     // Flat metres are exact enough within 50 m, and far cheaper: the scan
     // measures each point against every anchor before it within reach.
-    const double eastPerDegree = kMetresPerDegree * std::cos(points[anchor].latitude * kRadiansPerDegree);
+    const double eastPerDegree = kMetresPerDegree * cosines[anchor];
     const auto withinReach = [&](const DayTrackPoint& point) {
       const double north = (point.latitude - points[anchor].latitude) * kMetresPerDegree;
       double east = std::fabs(point.longitude - points[anchor].longitude);
@@ -292,7 +310,8 @@ DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const Receiver
   if (points.empty()) return summary;
   summary.firstDayNumber = points.front().dayNumber;
   summary.lastDayNumber = points.back().dayNumber;
-  std::vector<Step> steps = StepsOf(points);
+  const Cosines cosines(points);
+  std::vector<Step> steps = StepsOf(points, cosines);
   const std::vector<double> receiver = ReceiverSpeedsAt(points, speeds);
   UseReceiverSpeeds(receiver, &steps);
 
@@ -337,7 +356,7 @@ DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const Receiver
   summary.totalSeconds = summary.movingSeconds + summary.stoppedSeconds + summary.withoutPointsSeconds;
 
   SummariseAltitude(points, &summary);
-  FindStops(points, steps, summary.pauseSpeed, &summary.stops);
+  FindStops(points, cosines, steps, summary.pauseSpeed, &summary.stops);
   return summary;
 }
 

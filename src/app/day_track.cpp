@@ -36,11 +36,19 @@ void GeoBounds::Include(const GeoBounds& other) {
 }
 
 double GroundDistanceMetres(double latitude1, double longitude1, double latitude2, double longitude2) {
+  return GroundDistanceMetres(latitude1, longitude1, CosineOfLatitude(latitude1), latitude2, longitude2,
+                              CosineOfLatitude(latitude2));
+}
+
+double CosineOfLatitude(double latitude) { return std::cos(latitude * kRadiansPerDegree); }
+
+double GroundDistanceMetres(double latitude1, double longitude1, double cosine1, double latitude2,
+                            double longitude2, double cosine2) {
   const double phi1 = latitude1 * kRadiansPerDegree;
   const double phi2 = latitude2 * kRadiansPerDegree;
   const double sinHalfPhi = std::sin((phi2 - phi1) / 2.0);
   const double sinHalfLambda = std::sin((longitude2 - longitude1) * kRadiansPerDegree / 2.0);
-  const double a = sinHalfPhi * sinHalfPhi + std::cos(phi1) * std::cos(phi2) * sinHalfLambda * sinHalfLambda;
+  const double a = sinHalfPhi * sinHalfPhi + cosine1 * cosine2 * sinHalfLambda * sinHalfLambda;
   return 2.0 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(a)));
 }
 

@@ -56,6 +56,11 @@ struct DayWaypoint {
 
 // Metres along the earth's surface between two positions (haversine).
 double GroundDistanceMetres(double latitude1, double longitude1, double latitude2, double longitude2);
+// The same with the cosines of both latitudes (CosineOfLatitude) known, for
+// a point measured against several others.
+double CosineOfLatitude(double latitude);
+double GroundDistanceMetres(double latitude1, double longitude1, double cosine1, double latitude2,
+                            double longitude2, double cosine2);
 
 // What the track view shows of one local day: the track, broken where two
 // points are far apart in time, its length, time span and bounds, the route

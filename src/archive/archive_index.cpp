@@ -15,7 +15,10 @@
 #include <unordered_map>
 
 #include "app/day_track.h"
+#include "app/track_projection.h"
 #include "archive/archive_codec.h"
+#include "archive/archive_point_line.h"
+#include "fix/track_pieces.h"
 #include "fix/units.h"
 #include "output/ozi_line_reader.h"
 
@@ -29,6 +32,7 @@ constexpr int kSchemaVersion = 1;
 // Bytes kept of what precedes the read offset, to tell a file that grew
 // from one written anew.
 constexpr size_t kTailBytes = 64;
+constexpr double kSecondsPerDay = 86400.0;
 
 constexpr const char* kSchema = R"(
 CREATE TABLE folders(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, device TEXT NOT NULL);
@@ -161,10 +165,12 @@ bool SizeAndTime(const fs::path& file, int64_t* size, int64_t* mtime) {
   return true;
 }
 
-// Reads `file` from `offset` to its end.
-bool ReadFrom(const fs::path& file, int64_t offset, std::string* text) {
+// Reads `file` from `offset` to its end; `size` (what it held a moment
+// ago) only sizes the buffer.
+bool ReadFrom(const fs::path& file, int64_t offset, int64_t size, std::string* text) {
   FILE* f = std::fopen(file.c_str(), "rb");
   if (f == nullptr) return false;
+  if (size > offset) text->reserve(text->size() + static_cast<size_t>(size - offset) + 1);
   bool good = std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0;
   char buffer[1 << 16];
   size_t got = 0;
@@ -177,17 +183,32 @@ bool ReadFrom(const fs::path& file, int64_t offset, std::string* text) {
 // The track points of whole lines of `text`, as the track view parses
 // them; the bytes used.
 size_t ParsePoints(std::string_view text, std::vector<ArchivePoint>* points) {
+  points->reserve(points->size() + text.size() / 64);
   return ForEachWholeLine(text, [points](std::string_view line) {
-    TrackLine parsed;
-    if (!ParseTrackPointLine(line, &parsed)) return;
-    points->push_back(ArchivePointOf(parsed.latitude, parsed.longitude, parsed.dayNumber, parsed.hasAltitude,
-                                     parsed.altitudeFeet));
+    ArchivePoint p;
+    if (ParseArchivePointLine(line, &p)) points->push_back(p);
   });
 }
 
-void AddToTrack(const ArchivePoint& p, DayTrack* track) {
-  track->AddTrackPoint(LatitudeOf(p), LongitudeOf(p), DayNumberOf(p), p.hasAltitude,
-                       static_cast<double>(p.altitude) / 100.0 / kFeetPerMetre);
+// The points as a day's track holds them (what the summary and the
+// overview read), and their bounds: DayTrack's way without its running
+// distance and speeds, which the index does not use.
+std::vector<DayTrackPoint> TrackOf(const std::vector<ArchivePoint>& points, GeoBounds* bounds) {
+  std::vector<DayTrackPoint> track(points.size());
+  for (size_t i = 0; i < points.size(); ++i) {
+    const ArchivePoint& p = points[i];
+    DayTrackPoint& t = track[i];
+    t.latitude = LatitudeOf(p);
+    t.longitude = LongitudeOf(p);
+    t.dayNumber = DayNumberOf(p);
+    t.hasAltitude = p.hasAltitude;
+    t.altitudeMetres = p.hasAltitude ? static_cast<double>(p.altitude) / 100.0 / kFeetPerMetre : 0.0;
+    t.startsPiece =
+        StartsTrackPiece(i == 0, i == 0 ? 0.0 : (t.dayNumber - track[i - 1].dayNumber) * kSecondsPerDay);
+    t.mercatorY = MercatorY(t.latitude);
+    bounds->Include(t.latitude, t.longitude);
+  }
+  return track;
 }
 
 struct StoredDay {
@@ -257,14 +278,14 @@ class DayWriter {
   // A day read whole: `points` are all its points.
   bool Add(int64_t folder, const std::string& file, const std::string& date, int64_t size, int64_t mtime,
            int64_t offset, const std::string& tail, const std::vector<ArchivePoint>& points) {
-    DayTrack track;
-    for (const ArchivePoint& p : points) AddToTrack(p, &track);
-    const DaySummary summary = SummarisePoints(track.points());
+    GeoBounds bounds;
+    const std::vector<DayTrackPoint> track = TrackOf(points, &bounds);
+    const DaySummary summary = SummarisePoints(track);
     insertDay_.Bind(1, folder).Bind(2, file).Bind(3, date);
-    BindFigures(insertDay_, 4, size, mtime, offset, tail, summary, track.bounds());
+    BindFigures(insertDay_, 4, size, mtime, offset, tail, summary, bounds);
     if (!insertDay_.Run()) return false;
     const int64_t day = sqlite3_last_insert_rowid(db_);
-    return WritePieces(day, points, track.points(), 0) && WriteTiles(day, track.points());
+    return WritePieces(day, points, track, 0) && WriteTiles(day, track);
   }
 
   // A day whose file grew: `added` are the points of what it gained.
@@ -283,17 +304,17 @@ class DayWriter {
     if (lastPiece_.Bind(1, day).Step()) from = lastPiece_.Int(0);
     lastPiece_.Reset();
     points.insert(points.end(), added.begin(), added.end());
-    DayTrack track;
-    for (const ArchivePoint& p : points) AddToTrack(p, &track);
-    const DaySummary summary = SummarisePoints(track.points());
+    GeoBounds bounds;
+    const std::vector<DayTrackPoint> track = TrackOf(points, &bounds);
+    const DaySummary summary = SummarisePoints(track);
     updateDay_.Bind(1, day);
-    BindFigures(updateDay_, 2, size, mtime, offset, tail, summary, track.bounds());
+    BindFigures(updateDay_, 2, size, mtime, offset, tail, summary, bounds);
     // The last piece may have room left: it is written again with what
     // follows it.
     return updateDay_.Run() && deleteBoxes_.Bind(1, day).Bind(2, from).Run() &&
            deletePieces_.Bind(1, day).Bind(2, from).Run() &&
-           WritePieces(day, points, track.points(), static_cast<size_t>(from)) &&
-           deleteTiles_.Bind(1, day).Run() && WriteTiles(day, track.points());
+           WritePieces(day, points, track, static_cast<size_t>(from)) && deleteTiles_.Bind(1, day).Run() &&
+           WriteTiles(day, track);
   }
 
   // Only the file's size and time changed, not its points.
@@ -404,12 +425,12 @@ bool IndexFile(sqlite3* db, DayWriter& writer, int64_t folder, const fs::path& p
   std::string text;
   if (day != nullptr && size > day->size) {
     const int64_t tailStart = day->offset - static_cast<int64_t>(day->tail.size());
-    grown = ReadFrom(path, tailStart, &text) && text.compare(0, day->tail.size(), day->tail) == 0;
+    grown = ReadFrom(path, tailStart, size, &text) && text.compare(0, day->tail.size(), day->tail) == 0;
     if (grown) text.erase(0, day->tail.size());
   }
   if (!grown) {
     text.clear();
-    if (!ReadFrom(path, 0, &text)) return true;  // unreadable now; tried again next time
+    if (!ReadFrom(path, 0, size, &text)) return true;  // unreadable now; tried again next time
   }
   std::vector<ArchivePoint> points;
   const size_t used = ParsePoints(text, &points);
@@ -552,7 +573,24 @@ std::unique_ptr<ArchiveIndex> ArchiveIndex::Open(const fs::path& file, bool full
   return std::unique_ptr<ArchiveIndex>(new ArchiveIndex(db, file));
 }
 
-ArchiveIndex::~ArchiveIndex() { sqlite3_close(db_); }
+// The writer's statements of a day, named outside this file only by the
+// index that keeps them.
+class ArchiveDayWriter : public DayWriter {
+ public:
+  using DayWriter::DayWriter;
+};
+
+ArchiveIndex::ArchiveIndex(sqlite3* db, fs::path file) : db_(db), file_(std::move(file)) {}
+
+ArchiveIndex::~ArchiveIndex() {
+  writer_.reset();  // its statements are finalised before the database is closed
+  sqlite3_close(db_);
+}
+
+ArchiveDayWriter* ArchiveIndex::Writer() {
+  if (writer_ == nullptr || !writer_->ok()) writer_ = std::make_unique<ArchiveDayWriter>(db_);
+  return writer_.get();
+}
 
 namespace {
 
@@ -623,7 +661,7 @@ bool ArchiveIndex::Update(const std::vector<ArchiveFolder>& folders, const Progr
       return false;
     }
   }
-  DayWriter writer(db_);
+  DayWriter& writer = *Writer();
   if (!writer.ok()) {
     *error = ErrorOf(db_);
     return false;
@@ -674,7 +712,7 @@ bool ArchiveIndex::UpdateFile(const ArchiveFolder& folder, const std::string& na
   const bool known = find.Bind(1, ids.front()).Bind(2, name).Step();
   if (known) stored = {find.Int(0), find.Int(1), find.Int(2), find.Int(3), std::string(find.Blob(4)), true};
   find.Reset();
-  DayWriter writer(db_);
+  DayWriter& writer = *Writer();
   const fs::path path = folder.path / name;
   std::error_code missing;
   bool good = writer.ok();

@@ -16,6 +16,8 @@ struct sqlite3;
 
 namespace pathmere {
 
+class ArchiveDayWriter;
+
 // Every day ever logged, read once: an SQLite database beside nothing, in
 // the user's cache, built from the day files (.plt) of one or more folders
 // and brought up to date from them. The day files stay the truth; the index
@@ -150,10 +152,14 @@ class ArchiveIndex {
   const std::filesystem::path& file() const { return file_; }
 
  private:
-  ArchiveIndex(sqlite3* db, std::filesystem::path file) : db_(db), file_(std::move(file)) {}
+  ArchiveIndex(sqlite3* db, std::filesystem::path file);
+  // Its statements, prepared at the first update and kept: a logger's
+  // update after each flush costs what the day gained, not their making.
+  ArchiveDayWriter* Writer();
 
   sqlite3* db_;
   std::filesystem::path file_;
+  std::unique_ptr<ArchiveDayWriter> writer_;
   const std::atomic<bool>* cancel_ = nullptr;
 };
 
