@@ -945,4 +945,10 @@ bool ArchiveIndex::Pieces(const std::vector<ArchiveFolder>& folders, const GeoBo
   return true;
 }
 
+void ArchiveIndex::ReadWithoutMemoryMap() {
+  // Mapped pages of the file stay counted in the process while mapped; a
+  // reader that only asks for what is in view is as quick through reads.
+  Exec(db_, "PRAGMA mmap_size=0", nullptr);
+}
+
 }  // namespace pathmere
