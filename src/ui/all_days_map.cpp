@@ -245,7 +245,9 @@ QImage AllDaysMap::DrawTile(ArchiveIndex& reader, const Drawing& drawing, int zo
   QImage image(kTilePixels, kTilePixels, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing, true);
+  // Smoothed lines only where they are few enough to see it: at a region's
+  // scale years of lines lie on one another, and smoothing them costs most.
+  painter.setRenderHint(QPainter::Antialiasing, zoom > kSharpZoom);
   const double tileUnits = static_cast<double>(kWorldUnits >> zoom);
   const double left = static_cast<double>(x) * tileUnits, top = static_cast<double>(y) * tileUnits;
   const double scale = kTilePixels / tileUnits;
@@ -307,12 +309,23 @@ void AllDaysMap::Deliver(quint64 key, quint64 generation, const QImage& image) {
 
 bool AllDaysMap::PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target) {
   const DrawnTile* tile = tiles_.object(KeyOf(zoom, x, y));
-  if (tile == nullptr || tile->generation != generation_) Ask(zoom, x, y);
   if (tile != nullptr) {
+    if (tile->generation != generation_) Ask(zoom, x, y);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.drawImage(target, tile->image);
     return true;
   }
+  const bool shown = PaintStandIn(painter, zoom, x, y, target);
+  // Nothing stands in: a coarse tile, asked for before the tile itself so
+  // a free worker takes it first, shows something of the view soon.
+  if (!shown && zoom >= kStandInLevels) {
+    Ask(zoom - kStandInLevels, x >> kStandInLevels, y >> kStandInLevels, 1);
+  }
+  Ask(zoom, x, y);
+  return shown;
+}
+
+bool AllDaysMap::PaintStandIn(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target) {
   // A coarser tile, scaled up (zooming in), else the finer ones (zooming
   // out); not smoothed: they stand in only until the tile comes, and a
   // smooth scaling of many would cost the frame.
@@ -337,11 +350,6 @@ bool AllDaysMap::PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, co
                         finer->image);
       shown = true;
     }
-  }
-  // Nothing stands in: a coarse tile, asked for before the others, shows
-  // something of the view soon.
-  if (!shown && zoom >= kStandInLevels) {
-    Ask(zoom - kStandInLevels, x >> kStandInLevels, y >> kStandInLevels, 1);
   }
   return shown;
 }

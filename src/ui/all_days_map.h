@@ -49,7 +49,9 @@ class AllDaysMap final : public QWidget {
   static constexpr int kCoarserLevels = 5;
   // How many zooms coarser the tile asked for first, where nothing stands
   // in yet: a few of them cover the view and draw in a fraction of the time.
-  static constexpr int kStandInLevels = 4;
+  static constexpr int kStandInLevels = 5;
+  // Up to this zoom lines are drawn without smoothing.
+  static constexpr int kSharpZoom = 8;
   // Workers drawing tiles, each with its own connection to the index.
   static constexpr int kWorkers = 2;
 
@@ -127,6 +129,9 @@ class AllDaysMap final : public QWidget {
   // Draws the drawn tile (zoom, x, y) or, until it has come, what stands in;
   // false when there is neither.
   bool PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target);
+  // A coarser tile scaled up, or finer ones scaled down; false when none is
+  // drawn.
+  bool PaintStandIn(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target);
   void StopWorker();
 
   TrackProjection projection_;
