@@ -52,8 +52,9 @@ class AllDaysMap final : public QWidget {
   static constexpr int kStandInLevels = 5;
   // Up to this zoom lines are drawn without smoothing.
   static constexpr int kSharpZoom = 8;
-  // Workers drawing tiles, each with its own connection to the index.
-  static constexpr int kWorkers = 2;
+  // Workers drawing tiles, each with its own connection to the index: one,
+  // since on two cores a second took the window's frames past 16 ms.
+  static constexpr int kWorkers = 1;
 
   explicit AllDaysMap(QWidget* parent = nullptr);
   ~AllDaysMap() override;
