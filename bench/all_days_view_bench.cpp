@@ -6,13 +6,14 @@
 //
 // A cold start: a new map opens the index (its own connection, as the
 // window's), reads the days' bounds and fits them all into the map's part of
-// the window's default size. The first paint is timed until every tile in
-// view is drawn. Then at every zoom from the fitted one to 17, about home
-// (where every day passes): the time until the tiles of the new zoom are
-// drawn, and the mean and worst repaint while panning and while zooming by
-// a wheel notch in and out (what the user waits for a frame; tiles not drawn
-// yet show a coarser one, scaled, until the worker has drawn them). Peak
-// memory is the process's. Exits 1 when a target is missed.
+// the window's default size. First with no stored pictures (the folder
+// beside the index removed): the first paint is timed until something shows
+// of every tile in view (a coarser one standing in at least), and until all
+// are drawn; then again from the pictures that run stored. Then at every zoom from the fitted one to 17,
+// about home (where every day passes): the time until the tiles of the new zoom are drawn, and the mean and
+// worst repaint while panning and while zooming by a wheel notch in and out (what the user waits for a frame;
+// tiles not drawn yet show a coarser one, scaled, until the worker has drawn them). Peak memory is the
+// process's. Exits 1 when a target is missed.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -47,6 +48,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kMapWidth = 620;
 constexpr int kMapHeight = 660;
 constexpr double kRepaintTargetMs = 16.0;
+constexpr double kFirstPaintTargetMs = 300.0;
 constexpr long kMemoryTargetKiB = 200 * 1024;
 constexpr int kLastZoom = 17;
 
@@ -105,36 +107,58 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
 
-  const Clock::time_point start = Clock::now();
-  std::string note, error;
-  std::unique_ptr<ArchiveIndex> index = ArchiveIndex::Open(indexFile, false, &note, &error);
-  if (index == nullptr) {
-    std::fprintf(stderr, "pathmere-all-days-bench: %s\n", error.c_str());
-    return 2;
-  }
+  std::error_code ignored;
+  fs::remove_all(fs::path(indexFile).parent_path() / "all-days-pictures", ignored);
   const std::vector<ArchiveFolder> folders = ArchiveFoldersOf(daysDir);
-  std::vector<ArchiveDay> days;
-  if (!index->Days(folders, &days, &error)) {
-    std::fprintf(stderr, "pathmere-all-days-bench: %s\n", error.c_str());
-    return 2;
-  }
-  GeoBounds bounds;
-  uint64_t points = 0;
-  for (const ArchiveDay& day : days) {
-    if (!day.bounds.empty) bounds.Include(day.bounds);
-    points += day.summary.points;
-  }
-  AllDaysMap map;
-  map.resize(kMapWidth, kMapHeight);
-  map.SetIndex(index.get(), folders);
-  map.Fit(bounds);
   QImage image(kMapWidth, kMapHeight, QImage::Format_ARGB32_Premultiplied);
-  Settle(map, image);
-  const double firstPaint = MillisecondsSince(start);
+  std::unique_ptr<ArchiveIndex> index;
+  std::unique_ptr<AllDaysMap> opened;
+  size_t dayCount = 0;
+  uint64_t points = 0;
+  bool missed = false;
+  // Opens the index and the map, all of it fitted; the time until something
+  // shows of every tile and until all are drawn.
+  const auto open = [&](const char* what) {
+    opened.reset();
+    index.reset();
+    const Clock::time_point start = Clock::now();
+    std::string note, error;
+    index = ArchiveIndex::Open(indexFile, false, &note, &error);
+    std::vector<ArchiveDay> days;
+    if (index == nullptr || !index->Days(folders, &days, &error)) {
+      std::fprintf(stderr, "pathmere-all-days-bench: %s\n", error.c_str());
+      std::exit(2);
+    }
+    GeoBounds bounds;
+    points = 0;
+    for (const ArchiveDay& day : days) {
+      if (!day.bounds.empty) bounds.Include(day.bounds);
+      points += day.summary.points;
+    }
+    dayCount = days.size();
+    opened = std::make_unique<AllDaysMap>();
+    opened->resize(kMapWidth, kMapHeight);
+    opened->SetIndex(index.get(), folders);
+    opened->Fit(bounds);
+    opened->render(&image);
+    while (!opened->showedEveryTile()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      QThread::msleep(1);
+      opened->render(&image);
+    }
+    const double shown = MillisecondsSince(start);
+    Settle(*opened, image);
+    const double drawn = MillisecondsSince(start);
+    std::printf("first paint, %s: %.0f ms (target: within %.0f ms); all tiles drawn: %.0f ms\n", what, shown,
+                kFirstPaintTargetMs, drawn);
+    if (shown > kFirstPaintTargetMs) missed = true;
+  };
+  open("nothing cached");
+  open("pictures cached");
+  AllDaysMap& map = *opened;
   const double fitted = ZoomOf(map);
-  std::printf("%zu days, %llu points; map %d x %d, fitted at zoom %.1f\n", days.size(),
+  std::printf("%zu days, %llu points; map %d x %d, fitted at zoom %.1f\n", dayCount,
               static_cast<unsigned long long>(points), kMapWidth, kMapHeight, fitted);
-  std::printf("first paint, all of it fitted (open, days, tiles drawn): %.0f ms\n", firstPaint);
 
   // About home: every day passes it, so its tiles are the fullest. The
   // map is moved as the user moves it, by wheel notches and drags.
@@ -154,7 +178,6 @@ int main(int argc, char** argv) {
     QMouseEvent event(type, at, at, Qt::LeftButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(&map, &event);
   };
-  bool missed = false;
   for (int zoom = static_cast<int>(std::floor(fitted)); zoom <= kLastZoom; ++zoom) {
     while (ZoomOf(map) < zoom) notch(1);
     // Home in the middle, by a drag.

@@ -983,4 +983,11 @@ bool ArchiveIndex::Pieces(const std::vector<ArchiveFolder>& folders, const GeoBo
   return true;
 }
 
+void ArchiveIndex::ReadWithoutMemoryMap() {
+  // Mapped pages of the file stay counted in the process while mapped; a
+  // reader that only asks for what is in view is as quick through reads,
+  // and a smaller page cache serves it.
+  Exec(db_, "PRAGMA mmap_size=0; PRAGMA cache_size=-8192", nullptr);
+}
+
 }  // namespace pathmere

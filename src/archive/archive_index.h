@@ -151,6 +151,10 @@ class ArchiveIndex {
 
   const std::filesystem::path& file() const { return file_; }
 
+  // For a connection that only reads (a view): the file is read rather than
+  // mapped, so its pages do not swell the process's memory.
+  void ReadWithoutMemoryMap();
+
  private:
   ArchiveIndex(sqlite3* db, std::filesystem::path file);
   // Its statements, prepared at the first update and kept: a logger's

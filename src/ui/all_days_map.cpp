@@ -30,6 +30,34 @@ double LatitudeOfUnits(double y) {
   return std::atan(std::sinh((0.5 - y / static_cast<double>(kWorldUnits)) * 2.0 * kPi)) * 180.0 / kPi;
 }
 
+// FNV-1a, for names that must stay the same from one run to the next.
+quint64 Hash(quint64 hash, const void* data, size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ULL;
+  return hash;
+}
+quint64 Hash(quint64 hash, const std::string& text) {
+  return Hash(Hash(hash, text.data(), text.size()), "", 1);
+}
+constexpr quint64 kHashStart = 14695981039346656037ULL;
+
+// A tile's box with a margin: a line that leaves the tile between two points
+// outside it, and the pen's width, still show at its edge.
+GeoBounds BoxOf(int zoom, int64_t x, int64_t y) {
+  const double tileUnits = static_cast<double>(kWorldUnits >> zoom);
+  const double left = static_cast<double>(x) * tileUnits, top = static_cast<double>(y) * tileUnits;
+  const double margin = tileUnits / 8.0;
+  GeoBounds box;
+  box.Include(LatitudeOfUnits(top - margin), LongitudeOfUnits(left - margin));
+  box.Include(LatitudeOfUnits(top + tileUnits + margin), LongitudeOfUnits(left + tileUnits + margin));
+  return box;
+}
+
+bool Meet(const GeoBounds& a, const GeoBounds& b) {
+  return !a.empty && !b.empty && a.north >= b.south && a.south <= b.north && a.east >= b.west &&
+         a.west <= b.east;
+}
+
 bool Shown(const std::vector<std::string>& only, const std::string& day) {
   return only.empty() || std::any_of(only.begin(), only.end(), [&](const std::string& prefix) {
            return day.compare(0, prefix.size(), prefix) == 0;
@@ -44,8 +72,7 @@ AllDaysMap::AllDaysMap(QWidget* parent) : QWidget(parent), context_(std::make_un
   setMouseTracking(false);
   setMinimumSize(320, 240);
   mapLayer_.onTileReady = [this] { update(); };
-  // One worker: the map layer has its own, and the window keeps a core.
-  pool_.setMaxThreadCount(1);
+  pool_.setMaxThreadCount(kWorkers);
   Refresh();
 }
 
@@ -77,7 +104,7 @@ int AllDaysMap::TileZoomFor(double zoom) {
 void AllDaysMap::SetIndex(ArchiveIndex* index, std::vector<ArchiveFolder> folders) {
   StopWorker();
   tiles_.clear();
-  reader_.reset();
+  readers_.clear();
   index_ = index;
   folders_ = std::move(folders);
   deviceColours_.clear();
@@ -92,6 +119,13 @@ void AllDaysMap::Refresh() {
   drawing->only = only_;
   drawing->deviceColours = deviceColours_;
   drawing->byDevice = byDevice();
+  quint64 colouring = Hash(kHashStart, drawing->byDevice ? "devices" : "years");
+  for (const auto& [device, colour] : drawing->deviceColours) {
+    colouring = Hash(Hash(colouring, device), colour.name().toStdString());
+  }
+  for (const std::string& prefix : drawing->only) colouring = Hash(Hash(colouring, "only"), prefix);
+  drawing->colouring = colouring;
+  if (!drawing->file.empty()) drawing->pictures.emplace(drawing->file.parent_path() / "all-days-pictures");
   drawing_ = std::move(drawing);
   ++generation_;
   update();
@@ -115,44 +149,105 @@ void AllDaysMap::resizeEvent(QResizeEvent*) {
   if (keepFitted_) projection_.Fit(fitted_);
 }
 
-void AllDaysMap::Ask(int zoom, int64_t x, int64_t y) {
+void AllDaysMap::Ask(int zoom, int64_t x, int64_t y, int priority) {
   const quint64 key = KeyOf(zoom, x, y);
   if (pending_.contains(key)) return;
   pending_.insert(key);
   const quint64 generation = generation_;
-  pool_.start([this, drawing = drawing_, key, generation, zoom, x, y] {
-    {
-      std::lock_guard<std::mutex> lock(wantedMutex_);
-      if (!wanted_.contains(key)) {
+  pool_.start(
+      [this, drawing = drawing_, key, generation, zoom, x, y] {
+        {
+          std::lock_guard<std::mutex> lock(wantedMutex_);
+          if (!wanted_.contains(key)) {
+            QMetaObject::invokeMethod(
+                context_.get(),
+                [this, key] {
+                  pending_.remove(key);
+                  update();
+                },
+                Qt::QueuedConnection);
+            return;
+          }
+        }
+        const QImage image = StoredOrDrawn(*drawing, zoom, x, y);
         QMetaObject::invokeMethod(
-            context_.get(),
-            [this, key] {
-              pending_.remove(key);
-              update();
-            },
+            context_.get(), [this, key, generation, image] { Deliver(key, generation, image); },
             Qt::QueuedConnection);
-        return;
-      }
-    }
-    const QImage image = DrawTile(*drawing, zoom, x, y);
-    QMetaObject::invokeMethod(
-        context_.get(), [this, key, generation, image] { Deliver(key, generation, image); },
-        Qt::QueuedConnection);
-  });
+      },
+      priority);
 }
 
-QImage AllDaysMap::DrawTile(const Drawing& drawing, int zoom, int64_t x, int64_t y) {
-  std::string error;
-  if (reader_ == nullptr || readerFile_ != drawing.file) {
-    std::string note;
-    reader_ = ArchiveIndex::Open(drawing.file, false, &note, &error);
-    readerFile_ = drawing.file;
-    if (reader_ == nullptr) return {};
+std::unique_ptr<ArchiveIndex> AllDaysMap::TakeReader(const std::filesystem::path& file) {
+  {
+    std::lock_guard<std::mutex> lock(readersMutex_);
+    while (!readers_.empty()) {
+      std::unique_ptr<ArchiveIndex> reader = std::move(readers_.back());
+      readers_.pop_back();
+      if (reader->file() == file) return reader;
+    }
   }
+  std::string note, error;
+  std::unique_ptr<ArchiveIndex> reader = ArchiveIndex::Open(file, false, &note, &error);
+  if (reader != nullptr) reader->ReadWithoutMemoryMap();
+  return reader;
+}
+
+void AllDaysMap::GiveBack(std::unique_ptr<ArchiveIndex> reader) {
+  std::lock_guard<std::mutex> lock(readersMutex_);
+  readers_.push_back(std::move(reader));
+}
+
+QImage AllDaysMap::StoredOrDrawn(const Drawing& drawing, int zoom, int64_t x, int64_t y) {
+  std::unique_ptr<ArchiveIndex> reader = TakeReader(drawing.file);
+  if (reader == nullptr) return {};
+  std::call_once(drawing.daysRead, [&] {
+    std::string error;
+    drawing.daysGood = reader->Days(drawing.folders, &drawing.days, &error);
+  });
+  // The days that meet the tile, as they are now: a day that grew or was
+  // read again changes it, and the stored picture is drawn again.
+  const GeoBounds box = BoxOf(zoom, x, y);
+  quint64 generation = 0, count = 0;
+  for (const ArchiveDay& day : drawing.days) {
+    if (!Meet(day.bounds, box) || !Shown(drawing.only, day.day)) continue;
+    quint64 hash = Hash(Hash(kHashStart, day.day), day.device);
+    hash = Hash(hash, &day.summary.points, sizeof day.summary.points);
+    for (const double edge : {day.bounds.south, day.bounds.west, day.bounds.north, day.bounds.east}) {
+      hash = Hash(hash, &edge, sizeof edge);
+    }
+    // A sum: the days' order does not matter.
+    generation += hash;
+    ++count;
+  }
+  QImage image;
+  if (!drawing.daysGood) {
+    // Asked for again at the next paint, of a new reading.
+  } else if (count == 0) {
+    // No day comes here: clear, and nothing asked of the index.
+    image = QImage(kTilePixels, kTilePixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+  } else {
+    generation = Hash(generation, &count, sizeof count);
+    if (drawing.pictures) image = drawing.pictures->Find(zoom, x, y, drawing.colouring, generation);
+    if (image.isNull()) {
+      image = DrawTile(*reader, drawing, zoom, x, y);
+      if (!image.isNull() && drawing.pictures) {
+        drawing.pictures->Keep(zoom, x, y, drawing.colouring, generation, image);
+      }
+    }
+  }
+  GiveBack(std::move(reader));
+  return image;
+}
+
+QImage AllDaysMap::DrawTile(ArchiveIndex& reader, const Drawing& drawing, int zoom, int64_t x, int64_t y) {
+  std::string error;
   QImage image(kTilePixels, kTilePixels, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing, true);
+  // Smoothed lines only where they are few enough to see it: at a region's
+  // scale years of lines lie on one another, and smoothing them costs most.
+  painter.setRenderHint(QPainter::Antialiasing, zoom > kSharpZoom);
   const double tileUnits = static_cast<double>(kWorldUnits >> zoom);
   const double left = static_cast<double>(x) * tileUnits, top = static_cast<double>(y) * tileUnits;
   const double scale = kTilePixels / tileUnits;
@@ -167,7 +262,7 @@ QImage AllDaysMap::DrawTile(const Drawing& drawing, int zoom, int64_t x, int64_t
   if (level >= 0) {
     const int shift = kOverviewZooms[level] - zoom;
     std::vector<std::vector<WorldPoint>> lines;
-    good = reader_->Overview(
+    good = reader.Overview(
         drawing.folders, level, x << shift, y << shift, ((x + 1) << shift) - 1, ((y + 1) << shift) - 1,
         [&](const std::string& day, const std::string& device, const OverviewTile& tile) {
           if (!Shown(drawing.only, day)) return;
@@ -185,14 +280,8 @@ QImage AllDaysMap::DrawTile(const Drawing& drawing, int zoom, int64_t x, int64_t
         },
         &error);
   } else {
-    // The full track, with a margin: a line that leaves the tile between
-    // two points outside it, and the pen's width, still show at its edge.
-    const double margin = tileUnits / 8.0;
-    GeoBounds box;
-    box.Include(LatitudeOfUnits(top - margin), LongitudeOfUnits(left - margin));
-    box.Include(LatitudeOfUnits(top + tileUnits + margin), LongitudeOfUnits(left + tileUnits + margin));
-    good = reader_->Pieces(
-        drawing.folders, box,
+    good = reader.Pieces(
+        drawing.folders, BoxOf(zoom, x, y),
         [&](const std::string& day, const std::string& device, const std::vector<ArchivePoint>& line) {
           if (!Shown(drawing.only, day)) return;
           painter.setPen(QPen(colourOf(day, device), 1.6));
@@ -218,14 +307,25 @@ void AllDaysMap::Deliver(quint64 key, quint64 generation, const QImage& image) {
   update();
 }
 
-void AllDaysMap::PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target) {
+bool AllDaysMap::PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target) {
   const DrawnTile* tile = tiles_.object(KeyOf(zoom, x, y));
-  if (tile == nullptr || tile->generation != generation_) Ask(zoom, x, y);
   if (tile != nullptr) {
+    if (tile->generation != generation_) Ask(zoom, x, y);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.drawImage(target, tile->image);
-    return;
+    return true;
   }
+  const bool shown = PaintStandIn(painter, zoom, x, y, target);
+  // Nothing stands in: a coarse tile, asked for before the tile itself so
+  // a free worker takes it first, shows something of the view soon.
+  if (!shown && zoom >= kStandInLevels) {
+    Ask(zoom - kStandInLevels, x >> kStandInLevels, y >> kStandInLevels, 1);
+  }
+  Ask(zoom, x, y);
+  return shown;
+}
+
+bool AllDaysMap::PaintStandIn(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target) {
   // A coarser tile, scaled up (zooming in), else the finer ones (zooming
   // out); not smoothed: they stand in only until the tile comes, and a
   // smooth scaling of many would cost the frame.
@@ -238,16 +338,20 @@ void AllDaysMap::PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, co
     painter.drawImage(
         target, coarser->image,
         QRectF(static_cast<double>(x & mask) * part, static_cast<double>(y & mask) * part, part, part));
-    return;
+    return true;
   }
-  if (zoom >= kFinestTileZoom) return;
-  for (int i = 0; i < 4; ++i) {
-    const DrawnTile* finer = tiles_.object(KeyOf(zoom + 1, x * 2 + (i & 1), y * 2 + (i >> 1)));
-    if (finer == nullptr) continue;
-    const double half = target.width() / 2.0;
-    painter.drawImage(QRectF(target.x() + (i & 1) * half, target.y() + (i >> 1) * half, half, half),
-                      finer->image);
+  bool shown = false;
+  if (zoom < kFinestTileZoom) {
+    for (int i = 0; i < 4; ++i) {
+      const DrawnTile* finer = tiles_.object(KeyOf(zoom + 1, x * 2 + (i & 1), y * 2 + (i >> 1)));
+      if (finer == nullptr) continue;
+      const double half = target.width() / 2.0;
+      painter.drawImage(QRectF(target.x() + (i & 1) * half, target.y() + (i >> 1) * half, half, half),
+                        finer->image);
+      shown = true;
+    }
   }
+  return shown;
 }
 
 void AllDaysMap::paintEvent(QPaintEvent*) {
@@ -271,14 +375,20 @@ void AllDaysMap::paintEvent(QPaintEvent*) {
     std::lock_guard<std::mutex> lock(wantedMutex_);
     wanted_.clear();
     for (int64_t y = north; y <= south; ++y) {
-      for (int64_t x = west; x <= east; ++x) wanted_.insert(KeyOf(tileZoom, x, y));
+      for (int64_t x = west; x <= east; ++x) {
+        wanted_.insert(KeyOf(tileZoom, x, y));
+        if (tileZoom >= kStandInLevels) {
+          wanted_.insert(KeyOf(tileZoom - kStandInLevels, x >> kStandInLevels, y >> kStandInLevels));
+        }
+      }
     }
   }
+  blank_ = 0;
   for (int64_t y = north; y <= south; ++y) {
     for (int64_t x = west; x <= east; ++x) {
-      PaintTile(painter, tileZoom, x, y,
-                QRectF(left + static_cast<double>(x) * tilePixels, top + static_cast<double>(y) * tilePixels,
-                       tilePixels, tilePixels));
+      blank_ += !PaintTile(painter, tileZoom, x, y,
+                           QRectF(left + static_cast<double>(x) * tilePixels,
+                                  top + static_cast<double>(y) * tilePixels, tilePixels, tilePixels));
     }
   }
   if (boxing_) {

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 
 #include "app/track_projection.h"
 #include "archive/archive_index.h"
+#include "ui/all_days_pictures.h"
 #include "ui/map/map_layer.h"
 
 namespace pathmere {
@@ -28,8 +30,9 @@ namespace pathmere {
 // up to zoom 13 from the index's overview tiles of that zoom, beyond from
 // the days' full tracks (their pieces) in the tile. Only tiles in view are
 // read, so years are never all in memory, and the drawn ones are kept
-// (a bounded cache), so panning and zooming only draw pictures; until a
-// tile has come a coarser one stands in, scaled. Wheel zooms about the
+// (a bounded cache, and on disk beside the index: AllDaysPictures), so
+// panning, zooming and the next start only draw pictures; until a tile has
+// come a coarser one stands in, scaled, the coarse ones asked for first. Wheel zooms about the
 // cursor, dragging pans; a click asks which days passed there, a rectangle
 // dragged with Shift which passed inside it.
 class AllDaysMap final : public QWidget {
@@ -44,6 +47,14 @@ class AllDaysMap final : public QWidget {
   static constexpr qsizetype kTileCacheKiB = 64 * 1024;
   // How many zooms coarser a stand-in tile may be.
   static constexpr int kCoarserLevels = 5;
+  // How many zooms coarser the tile asked for first, where nothing stands
+  // in yet: a few of them cover the view and draw in a fraction of the time.
+  static constexpr int kStandInLevels = 5;
+  // Up to this zoom lines are drawn without smoothing.
+  static constexpr int kSharpZoom = 8;
+  // Workers drawing tiles, each with its own connection to the index: one,
+  // since on two cores a second took the window's frames past 16 ms.
+  static constexpr int kWorkers = 1;
 
   explicit AllDaysMap(QWidget* parent = nullptr);
   ~AllDaysMap() override;
@@ -63,6 +74,9 @@ class AllDaysMap final : public QWidget {
   void Refresh();
   // Tiles in view asked for and not drawn yet.
   bool drawing() const { return !pending_.isEmpty(); }
+  // Whether the last paint showed something of every tile in view (the
+  // tile or one standing in).
+  bool showedEveryTile() const { return blank_ == 0; }
   // The zoom whose tiles a view at `zoom` shows.
   static int TileZoomFor(double zoom);
 
@@ -92,18 +106,33 @@ class AllDaysMap final : public QWidget {
     std::vector<std::string> only;
     std::map<std::string, QColor> deviceColours;
     bool byDevice = false;
+    // What the colours and filter come to, naming the stored pictures.
+    quint64 colouring = 0;
+    std::optional<AllDaysPictures> pictures;
+    // The days with their bounds, read by the first job that needs them.
+    mutable std::once_flag daysRead;
+    mutable std::vector<ArchiveDay> days;
+    mutable bool daysGood = false;
   };
   struct DrawnTile {
     QImage image;
     quint64 generation = 0;
   };
 
-  void Ask(int zoom, int64_t x, int64_t y);
-  // On the worker: one tile's lines; a null image when the index fails.
-  QImage DrawTile(const Drawing& drawing, int zoom, int64_t x, int64_t y);
+  void Ask(int zoom, int64_t x, int64_t y, int priority = 0);
+  // On a worker: one tile, stored or drawn; a null image when the index fails.
+  QImage StoredOrDrawn(const Drawing& drawing, int zoom, int64_t x, int64_t y);
+  // Its lines, from `reader`.
+  QImage DrawTile(ArchiveIndex& reader, const Drawing& drawing, int zoom, int64_t x, int64_t y);
+  std::unique_ptr<ArchiveIndex> TakeReader(const std::filesystem::path& file);
+  void GiveBack(std::unique_ptr<ArchiveIndex> reader);
   void Deliver(quint64 key, quint64 generation, const QImage& image);
-  // Draws the drawn tile (zoom, x, y) or, until it has come, what stands in.
-  void PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target);
+  // Draws the drawn tile (zoom, x, y) or, until it has come, what stands in;
+  // false when there is neither.
+  bool PaintTile(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target);
+  // A coarser tile scaled up, or finer ones scaled down; false when none is
+  // drawn.
+  bool PaintStandIn(QPainter& painter, int zoom, int64_t x, int64_t y, const QRectF& target);
   void StopWorker();
 
   TrackProjection projection_;
@@ -127,9 +156,10 @@ class AllDaysMap final : public QWidget {
   // The tiles in view at the last paint: the worker skips the others.
   std::mutex wantedMutex_;
   QSet<quint64> wanted_;
-  // The worker's own connection, used by one job at a time.
-  std::unique_ptr<ArchiveIndex> reader_;
-  std::filesystem::path readerFile_;
+  int blank_ = 0;
+  // The workers' own connections, each used by one job at a time.
+  std::mutex readersMutex_;
+  std::vector<std::unique_ptr<ArchiveIndex>> readers_;
   // Receives the worker's tiles on the window's thread.
   std::unique_ptr<QObject> context_;
   QThreadPool pool_;

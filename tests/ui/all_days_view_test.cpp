@@ -6,13 +6,19 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <map>
 
 #include <gtest/gtest.h>
+#include <QDateTime>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
 #include <QTest>
 
+#include "archive/archive_index.h"
 #include "desktop_fixture.h"
 #include "support/generated_archive.h"
 #include "ui/all_days_map.h"
@@ -32,6 +38,19 @@ QImage SettledPicture(AllDaysMap& map) {
     picture = map.grab().toImage();
   }
   return picture;
+}
+
+// The stored pictures beside the index: each file with the generation of
+// the days it shows.
+std::map<QString, QString> StoredPictures(const std::filesystem::path& cache) {
+  std::map<QString, QString> stored;
+  QDirIterator files(QString::fromStdString((cache / "pathmere" / "archive" / "all-days-pictures").string()),
+                     {QStringLiteral("*.png")}, QDir::Files, QDirIterator::Subdirectories);
+  while (files.hasNext()) {
+    const QString file = files.next();
+    stored[file] = QImageReader(file).text(QStringLiteral("generation"));
+  }
+  return stored;
 }
 
 class AllDaysViewTest : public DesktopTest {
@@ -101,9 +120,46 @@ TEST_F(AllDaysViewTest, ShowsEveryDayAndListsThoseThatPassedAPlace) {
   view->CheckToday();
   ASSERT_TRUE(QTest::qWaitFor([&] { return view->totals()->text().startsWith("7 days, "); }, 15000));
   const QString half = view->totals()->text();
+  SettledPicture(*view->map());
+  const std::map<QString, QString> halfDrawn = StoredPictures(cache.path());
   std::ofstream(Device("Tracks") / name, std::ios::binary | std::ios::app) << today.substr(today.size() / 2);
   view->CheckToday();
   ASSERT_TRUE(QTest::qWaitFor([&] { return view->totals()->text() != half; }, 15000));
+  // The tiles the grown day meets are drawn again and stored anew.
+  SettledPicture(*view->map());
+  const std::map<QString, QString> wholeDrawn = StoredPictures(cache.path());
+  ASSERT_FALSE(wholeDrawn.empty());
+  EXPECT_NE(wholeDrawn, halfDrawn);
+  {
+    // A second opening draws from the stored pictures: the same map, and
+    // none stored again.
+    std::string note, error;
+    auto index =
+        ArchiveIndex::Open(cache.path() / "pathmere" / "archive" / "index.sqlite", false, &note, &error);
+    ASSERT_NE(index, nullptr) << error;
+    std::vector<ArchiveDay> days;
+    ASSERT_TRUE(index->Days(ArchiveFoldersOf(Device("Tracks")), &days, &error)) << error;
+    GeoBounds bounds;
+    for (const ArchiveDay& day : days) bounds.Include(day.bounds);
+    std::map<QString, QDateTime> written;
+    for (const auto& [file, generation] : wholeDrawn) written[file] = QFileInfo(file).lastModified();
+    AllDaysMap again;
+    again.resize(view->map()->size());
+    again.SetIndex(index.get(), ArchiveFoldersOf(Device("Tracks")));
+    again.Fit(bounds);
+    view->map()->Fit(bounds);
+    EXPECT_EQ(SettledPicture(again), SettledPicture(*view->map()));
+    // A picture is stored again only when its days changed since (a stand-in
+    // drawn while today's day was half may be).
+    int kept = 0;
+    for (const auto& [file, generation] : StoredPictures(cache.path())) {
+      const auto was = wholeDrawn.find(file);
+      if (was == wholeDrawn.end() || was->second != generation) continue;
+      EXPECT_EQ(QFileInfo(file).lastModified(), written[file]) << file.toStdString();
+      ++kept;
+    }
+    EXPECT_GT(kept, 0);
+  }
   EXPECT_TRUE(view->totals()->text().startsWith("7 days, "));
   EXPECT_TRUE(view->totals()->text().endsWith(QStringLiteral("%1 points").arg(900 * 7)))
       << view->totals()->text().toStdString();
