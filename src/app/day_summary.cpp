@@ -55,19 +55,32 @@ struct Step {
   double receiverSpeed = -1.0;
 };
 
-std::vector<Step> StepsOf(std::span<const DayTrackPoint> points, const Cosines& cosines) {
+// The first point of each point's piece, and one past its last.
+struct PieceBounds {
+  std::vector<size_t> start;
+  std::vector<size_t> end;
+};
+
+PieceBounds PieceBoundsOf(std::span<const DayTrackPoint> points) {
   const size_t n = points.size();
-  std::vector<Step> steps(n);
-  std::vector<size_t> pieceStart(n, 0);
-  std::vector<size_t> pieceEnd(n, n);  // one past the piece's last point
+  PieceBounds pieces{std::vector<size_t>(n, 0), std::vector<size_t>(n, n)};
   for (size_t i = 0, start = 0; i < n; ++i) {
     if (i == 0 || points[i].startsPiece) start = i;
-    pieceStart[i] = start;
+    pieces.start[i] = start;
   }
   for (size_t i = n, end = n; i-- > 0;) {
-    pieceEnd[i] = end;
+    pieces.end[i] = end;
     if (i == 0 || points[i].startsPiece) end = i;
   }
+  return pieces;
+}
+
+std::vector<Step> StepsOf(std::span<const DayTrackPoint> points, const Cosines& cosines,
+                          const PieceBounds& pieces) {
+  const size_t n = points.size();
+  const std::vector<size_t>& pieceStart = pieces.start;
+  const std::vector<size_t>& pieceEnd = pieces.end;
+  std::vector<Step> steps(n);
   for (size_t k = 1; k < n; ++k) {
     if (points[k].startsPiece) continue;
     Step& step = steps[k];
@@ -132,20 +145,6 @@ void UseReceiverSpeeds(const std::vector<double>& receiver, std::vector<Step>* s
   }
 }
 
-// The fastest of the receiver's speeds; a point without one takes the
-// median of the point-to-point speeds around it instead.
-double MaximumSpeed(const std::vector<Step>& steps, const std::vector<double>& receiver) {
-  double maximum = 0.0;
-  for (size_t k = 0; k < steps.size(); ++k) {
-    if (receiver[k] >= 0.0) {
-      maximum = std::max(maximum, receiver[k]);
-    } else if (steps[k].joined) {
-      maximum = std::max(maximum, steps[k].medianSpeed);
-    }
-  }
-  return maximum;
-}
-
 // A receiver that says it stands, stands, whatever its positions do.
 bool IsSlow(const Step& step, double pauseSpeed) {
   if (step.receiverSpeed >= 0.0) return step.receiverSpeed <= pauseSpeed;
@@ -154,101 +153,74 @@ bool IsSlow(const Step& step, double pauseSpeed) {
 }
 
 // Climbing and descending counted only once a turn exceeds the hysteresis.
-class ClimbCounter {
- public:
-  void Add(double altitude) {
-    if (!started_) {
-      low_ = high_ = altitude;
-      started_ = true;
-      return;
+void AddAltitude(DaySummaryState::Climb* c, double altitude) {
+  if (!c->started) {
+    c->low = c->high = altitude;
+    c->started = true;
+    return;
+  }
+  constexpr double kH = PauseRules::kClimbHysteresisMetres;
+  if (c->direction == 0) {
+    if (altitude >= c->low + kH) {
+      c->direction = 1;
+      c->high = altitude;
+    } else if (altitude <= c->high - kH) {
+      c->direction = -1;
+      c->low = altitude;
+    } else {
+      c->low = std::min(c->low, altitude);
+      c->high = std::max(c->high, altitude);
     }
-    constexpr double kH = PauseRules::kClimbHysteresisMetres;
-    switch (direction_) {
-      case Direction::kNone:
-        if (altitude >= low_ + kH) {
-          direction_ = Direction::kUp;
-          high_ = altitude;
-        } else if (altitude <= high_ - kH) {
-          direction_ = Direction::kDown;
-          low_ = altitude;
-        } else {
-          low_ = std::min(low_, altitude);
-          high_ = std::max(high_, altitude);
-        }
-        break;
-      case Direction::kUp:
-        if (altitude > high_) {
-          high_ = altitude;
-        } else if (altitude <= high_ - kH) {
-          ascent_ += high_ - low_;
-          direction_ = Direction::kDown;
-          low_ = altitude;
-        }
-        break;
-      case Direction::kDown:
-        if (altitude < low_) {
-          low_ = altitude;
-        } else if (altitude >= low_ + kH) {
-          descent_ += high_ - low_;
-          direction_ = Direction::kUp;
-          high_ = altitude;
-        }
-        break;
+  } else if (c->direction > 0) {
+    if (altitude > c->high) {
+      c->high = altitude;
+    } else if (altitude <= c->high - kH) {
+      c->ascent += c->high - c->low;
+      c->direction = -1;
+      c->low = altitude;
+    }
+  } else {
+    if (altitude < c->low) {
+      c->low = altitude;
+    } else if (altitude >= c->low + kH) {
+      c->descent += c->high - c->low;
+      c->direction = 1;
+      c->high = altitude;
     }
   }
-  // The last leg counts too; the counter starts again.
-  void Finish(double* ascent, double* descent) {
-    if (direction_ == Direction::kUp) ascent_ += high_ - low_;
-    if (direction_ == Direction::kDown) descent_ += high_ - low_;
-    *ascent += ascent_;
-    *descent += descent_;
-    *this = ClimbCounter();
-  }
-
- private:
-  enum class Direction { kNone, kUp, kDown };
-  bool started_ = false;
-  Direction direction_ = Direction::kNone;
-  double low_ = 0.0;
-  double high_ = 0.0;
-  double ascent_ = 0.0;
-  double descent_ = 0.0;
-};
-
-void SummariseAltitude(std::span<const DayTrackPoint> points, DaySummary* summary) {
-  ClimbCounter climb;
-  const size_t n = points.size();
-  size_t pieceStart = 0;
-  size_t pieceEnd = 0;  // one past the piece's last point
-  for (size_t i = 0; i < n; ++i) {
-    if (i == 0 || points[i].startsPiece) {
-      pieceStart = i;
-      for (pieceEnd = i + 1; pieceEnd < n && !points[pieceEnd].startsPiece;) ++pieceEnd;
-    }
-    if (points[i].startsPiece) climb.Finish(&summary->ascentMetres, &summary->descentMetres);
-    if (!points[i].hasAltitude) continue;
-    // The mean of the altitudes around it within its piece.
-    double sum = 0.0;
-    int count = 0;
-    const size_t from = i >= kHalfWindow ? i - kHalfWindow : 0;
-    for (size_t j = from; j <= std::min(n - 1, i + kHalfWindow); ++j) {
-      // Points of another piece do not count.
-      if (j >= pieceStart && j < pieceEnd && points[j].hasAltitude) {
-        sum += points[j].altitudeMetres;
-        ++count;
-      }
-    }
-    const double altitude = sum / count;
-    climb.Add(altitude);
-    if (!summary->hasAltitude) {
-      summary->highestMetres = summary->lowestMetres = altitude;
-      summary->hasAltitude = true;
-    }
-    summary->highestMetres = std::max(summary->highestMetres, altitude);
-    summary->lowestMetres = std::min(summary->lowestMetres, altitude);
-  }
-  climb.Finish(&summary->ascentMetres, &summary->descentMetres);
 }
+
+// The last leg counts too; the counter starts again.
+void FinishClimb(DaySummaryState::Climb* c, double* ascent, double* descent) {
+  if (c->direction > 0) c->ascent += c->high - c->low;
+  if (c->direction < 0) c->descent += c->high - c->low;
+  *ascent += c->ascent;
+  *descent += c->descent;
+  *c = DaySummaryState::Climb();
+}
+
+// The mean of the altitudes around point i within its piece.
+double SmoothedAltitude(std::span<const DayTrackPoint> points, const PieceBounds& pieces, size_t i) {
+  double sum = 0.0;
+  int count = 0;
+  const size_t from = i >= kHalfWindow ? i - kHalfWindow : 0;
+  for (size_t j = from; j <= std::min(points.size() - 1, i + kHalfWindow); ++j) {
+    // Points of another piece do not count.
+    if (j >= pieces.start[i] && j < pieces.end[i] && points[j].hasAltitude) {
+      sum += points[j].altitudeMetres;
+      ++count;
+    }
+  }
+  return sum / count;
+}
+
+void EndSlowRun(DaySummaryState::Pauses* p) {
+  (p->slowRun >= PauseRules::kPauseSeconds ? p->stoppedSeconds : p->movingSeconds) += p->slowRun;
+  p->slowRun = 0.0;
+}
+
+constexpr double kPauseSpeeds[2] = {PauseRules::kPauseMetresPerSecond,
+                                    PauseRules::kWalkingPauseMetresPerSecond};
 
 // Every stretch of at least kStopSeconds within kStopRadiusMetres of its
 // first point, from the first slow step to the last, so that arriving and
@@ -302,62 +274,115 @@ void FindStops(std::span<const DayTrackPoint> points, const Cosines& cosines, co
   }
 }
 
-}  // namespace
-
-DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const ReceiverSpeeds* speeds) {
+// Sums `points` (the day's from its point `first` on) on from `state`;
+// with `stops` (only from the first point) finds them too.
+DaySummary Summarise(DaySummaryState* state, std::span<const DayTrackPoint> points, size_t first,
+                     const ReceiverSpeeds* speeds, std::vector<DayStop>* stops) {
   DaySummary summary;
-  summary.points = points.size();
-  if (points.empty()) return summary;
-  summary.firstDayNumber = points.front().dayNumber;
-  summary.lastDayNumber = points.back().dayNumber;
+  const size_t n = points.size();
+  summary.points = first + n;
+  if (n == 0) return summary;
+  if (first == 0 && state->done == 0) state->firstDayNumber = points.front().dayNumber;
   const Cosines cosines(points);
-  std::vector<Step> steps = StepsOf(points, cosines);
+  const PieceBounds pieces = PieceBoundsOf(points);
+  std::vector<Step> steps = StepsOf(points, cosines, pieces);
   const std::vector<double> receiver = ReceiverSpeedsAt(points, speeds);
   UseReceiverSpeeds(receiver, &steps);
 
-  double joinedSeconds = 0.0;
-  for (size_t k = 0; k < points.size(); ++k) {
-    if (k == 0 || points[k].startsPiece) {
-      ++summary.segments;
-      // A point earlier than the one before starts a piece too; no time passes.
-      if (k > 0) summary.withoutPointsSeconds += std::max(0.0, SecondsBetween(points[k - 1], points[k]));
-      continue;
-    }
-    summary.distanceMetres += steps[k].metres;
-    joinedSeconds += std::max(0.0, steps[k].seconds);
-  }
-  summary.maxSpeed = MaximumSpeed(steps, receiver);
-  const double meanSpeed = joinedSeconds > 0.0 ? summary.distanceMetres / joinedSeconds : 0.0;
-  summary.pauseSpeed = meanSpeed <= PauseRules::kWalkingPaceMetresPerSecond
-                           ? PauseRules::kWalkingPauseMetresPerSecond
-                           : PauseRules::kPauseMetresPerSecond;
-
-  // Slow steps count as stopped once a run of them lasts kPauseSeconds.
-  double slowRun = 0.0;
-  const auto endRun = [&] {
-    (slowRun >= PauseRules::kPauseSeconds ? summary.stoppedSeconds : summary.movingSeconds) += slowRun;
-    slowRun = 0.0;
-  };
-  for (size_t k = 1; k < points.size(); ++k) {
+  // Point k of `points` into `s`: its step's way, speed and pause, its altitude.
+  const auto take = [&](DaySummaryState& s, size_t k) {
+    const DayTrackPoint& point = points[k];
     const Step& step = steps[k];
-    if (!step.joined) {
-      endRun();
-      continue;
-    }
-    const double seconds = std::max(0.0, step.seconds);
-    if (IsSlow(step, summary.pauseSpeed)) {
-      slowRun += seconds;
+    const bool dayFirst = first + k == 0;
+    if (dayFirst || point.startsPiece) {
+      ++s.segments;
+      // A point earlier than the one before starts a piece too; no time passes.
+      if (!dayFirst) s.withoutPointsSeconds += std::max(0.0, SecondsBetween(points[k - 1], point));
     } else {
-      endRun();
-      summary.movingSeconds += seconds;
+      s.distanceMetres += step.metres;
+      s.joinedSeconds += std::max(0.0, step.seconds);
     }
-  }
-  endRun();
-  summary.totalSeconds = summary.movingSeconds + summary.stoppedSeconds + summary.withoutPointsSeconds;
+    // The fastest of the receiver's speeds; a point without one takes the
+    // median of the point-to-point speeds around it instead.
+    if (receiver[k] >= 0.0) {
+      s.maxSpeed = std::max(s.maxSpeed, receiver[k]);
+    } else if (step.joined) {
+      s.maxSpeed = std::max(s.maxSpeed, step.medianSpeed);
+    }
+    // Slow steps count as stopped once a run of them lasts kPauseSeconds.
+    if (!dayFirst) {
+      for (size_t t = 0; t < 2; ++t) {
+        DaySummaryState::Pauses& p = s.pauses[t];
+        if (!step.joined) {
+          EndSlowRun(&p);
+        } else if (IsSlow(step, kPauseSpeeds[t])) {
+          p.slowRun += std::max(0.0, step.seconds);
+        } else {
+          EndSlowRun(&p);
+          p.movingSeconds += std::max(0.0, step.seconds);
+        }
+      }
+    }
+    if (point.startsPiece) FinishClimb(&s.climb, &s.ascentMetres, &s.descentMetres);
+    if (point.hasAltitude) {
+      const double altitude = SmoothedAltitude(points, pieces, k);
+      AddAltitude(&s.climb, altitude);
+      if (!s.hasAltitude) {
+        s.highestMetres = s.lowestMetres = altitude;
+        s.hasAltitude = true;
+      }
+      s.highestMetres = std::max(s.highestMetres, altitude);
+      s.lowestMetres = std::min(s.lowestMetres, altitude);
+    }
+  };
+  // What no later point changes goes into the state; the last two points
+  // only into the day's figures as they are now.
+  const size_t from = static_cast<size_t>(state->done) - first;
+  const size_t settled = std::max(from, n >= 2 ? n - 2 : 0);
+  for (size_t k = from; k < settled; ++k) take(*state, k);
+  state->done = first + settled;
+  DaySummaryState end = *state;
+  for (size_t k = settled; k < n; ++k) take(end, k);
+  for (DaySummaryState::Pauses& p : end.pauses) EndSlowRun(&p);
+  FinishClimb(&end.climb, &end.ascentMetres, &end.descentMetres);
 
-  SummariseAltitude(points, &summary);
-  FindStops(points, cosines, steps, summary.pauseSpeed, &summary.stops);
+  summary.firstDayNumber = end.firstDayNumber;
+  summary.lastDayNumber = points.back().dayNumber;
+  summary.segments = end.segments;
+  summary.withoutPointsSeconds = end.withoutPointsSeconds;
+  summary.distanceMetres = end.distanceMetres;
+  summary.maxSpeed = end.maxSpeed;
+  const double meanSpeed = end.joinedSeconds > 0.0 ? end.distanceMetres / end.joinedSeconds : 0.0;
+  const bool walking = meanSpeed <= PauseRules::kWalkingPaceMetresPerSecond;
+  summary.pauseSpeed = kPauseSpeeds[walking ? 1 : 0];
+  summary.movingSeconds = end.pauses[walking ? 1 : 0].movingSeconds;
+  summary.stoppedSeconds = end.pauses[walking ? 1 : 0].stoppedSeconds;
+  summary.totalSeconds = summary.movingSeconds + summary.stoppedSeconds + summary.withoutPointsSeconds;
+  summary.hasAltitude = end.hasAltitude;
+  summary.highestMetres = end.highestMetres;
+  summary.lowestMetres = end.lowestMetres;
+  summary.ascentMetres = end.ascentMetres;
+  summary.descentMetres = end.descentMetres;
+  if (stops != nullptr) FindStops(points, cosines, steps, summary.pauseSpeed, stops);
   return summary;
+}
+
+}  // namespace
+
+DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const ReceiverSpeeds* speeds) {
+  DaySummaryState state;
+  std::vector<DayStop> stops;
+  DaySummary summary = Summarise(&state, points, 0, speeds, &stops);
+  summary.stops = std::move(stops);
+  return summary;
+}
+
+bool SummariseOn(DaySummaryState* state, std::span<const DayTrackPoint> points, size_t first,
+                 DaySummary* summary, const ReceiverSpeeds* speeds) {
+  const bool reaches = first == 0 || first + DaySummaryState::kPointsBefore <= state->done;
+  if (!reaches || state->done > first + points.size()) return false;
+  *summary = Summarise(state, points, first, speeds, nullptr);
+  return true;
 }
 
 void AddDaySummary(DaySummary* total, const DaySummary& day) {

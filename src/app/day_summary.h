@@ -73,9 +73,56 @@ struct DaySummary {
   double totalAverageSpeed() const { return totalSeconds > 0.0 ? distanceMetres / totalSeconds : 0.0; }
 };
 
+// How far the summing of a day has come: the figures of its points before
+// `done`, which no later point can change (a point's speeds and altitude
+// look two points ahead). A day that grows is summed on from here rather
+// than again from its first point. Both pause thresholds are carried, as
+// the day's mean speed, known only at its end, picks one.
+struct DaySummaryState {
+  // Of the points before `done`, those summing on needs again.
+  static constexpr size_t kPointsBefore = 3;
+
+  struct Pauses {
+    double slowRun = 0.0;
+    double movingSeconds = 0.0;
+    double stoppedSeconds = 0.0;
+  };
+  // Climbing and descending so far, with the leg under way.
+  struct Climb {
+    bool started = false;
+    int32_t direction = 0;  // 1 up, -1 down, 0 not yet either
+    double low = 0.0;
+    double high = 0.0;
+    double ascent = 0.0;
+    double descent = 0.0;
+  };
+
+  uint64_t done = 0;
+  double firstDayNumber = 0.0;
+  int32_t segments = 0;
+  double withoutPointsSeconds = 0.0;
+  double distanceMetres = 0.0;
+  double joinedSeconds = 0.0;
+  double maxSpeed = 0.0;
+  Pauses pauses[2];  // at kPauseMetresPerSecond, at kWalkingPauseMetresPerSecond
+  bool hasAltitude = false;
+  double highestMetres = 0.0;
+  double lowestMetres = 0.0;
+  double ascentMetres = 0.0;
+  double descentMetres = 0.0;
+  Climb climb;
+};
+
 // The numbers of a day's track points, in file order, with the receiver's
 // speeds at their times where `speeds` has them.
 DaySummary SummarisePoints(std::span<const DayTrackPoint> points, const ReceiverSpeeds* speeds = nullptr);
+// The same, without the stops, summed on from `state`, which it moves on:
+// `points` are the day's points from its point `first` on. What it costs is
+// what the day gained since `state`, not the day. False, with nothing
+// changed, when `points` do not reach back kPointsBefore points before
+// state->done (or the day is shorter than the state knows).
+bool SummariseOn(DaySummaryState* state, std::span<const DayTrackPoint> points, size_t first,
+                 DaySummary* summary, const ReceiverSpeeds* speeds = nullptr);
 inline DaySummary SummariseDay(const DayTrack& track) {
   return SummarisePoints(track.points(), &track.receiverSpeeds());
 }

@@ -7,11 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string_view>
 #include <system_error>
 #include <tuple>
+#include <type_traits>
 #include <unordered_map>
 
 #include "app/day_track.h"
@@ -28,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Raise when the tables change: an index of another version is rebuilt.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 // Bytes kept of what precedes the read offset, to tell a file that grew
 // from one written anew.
 constexpr size_t kTailBytes = 64;
@@ -43,14 +45,14 @@ CREATE TABLE days(
   distance REAL NOT NULL, total REAL NOT NULL, moving REAL NOT NULL, stopped REAL NOT NULL,
   without REAL NOT NULL, max_speed REAL NOT NULL, pause_speed REAL NOT NULL, has_altitude INTEGER NOT NULL,
   ascent REAL NOT NULL, descent REAL NOT NULL, highest REAL NOT NULL, lowest REAL NOT NULL,
-  south REAL, west REAL, north REAL, east REAL,
+  south REAL, west REAL, north REAL, east REAL, state BLOB NOT NULL,
   UNIQUE(folder, file));
 CREATE TABLE pieces(id INTEGER PRIMARY KEY, day INTEGER NOT NULL, first_index INTEGER NOT NULL,
   count INTEGER NOT NULL, first_time INTEGER NOT NULL, last_time INTEGER NOT NULL, data BLOB NOT NULL);
 CREATE INDEX pieces_of_day ON pieces(day, first_index);
 CREATE VIRTUAL TABLE piece_box USING rtree(id, min_lon, max_lon, min_lat, max_lat);
 CREATE TABLE tiles(zoom INTEGER NOT NULL, x INTEGER NOT NULL, y INTEGER NOT NULL, day INTEGER NOT NULL,
-  data BLOB NOT NULL, PRIMARY KEY(zoom, x, y, day)) WITHOUT ROWID;
+  run INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(zoom, x, y, day, run)) WITHOUT ROWID;
 CREATE INDEX tiles_of_day ON tiles(day);
 )";
 
@@ -211,6 +213,72 @@ std::vector<DayTrackPoint> TrackOf(const std::vector<ArchivePoint>& points, GeoB
   return track;
 }
 
+// The day's summing so far (DaySummaryState), as the numbers it holds in
+// order, each in its 8 bytes as this machine keeps them: the index is a
+// cache of this machine's.
+template <typename Visit>
+void ForEachStateField(DaySummaryState& s, Visit&& visit) {
+  visit(s.done);
+  visit(s.firstDayNumber);
+  visit(s.segments);
+  visit(s.withoutPointsSeconds);
+  visit(s.distanceMetres);
+  visit(s.joinedSeconds);
+  visit(s.maxSpeed);
+  for (DaySummaryState::Pauses& p : s.pauses) {
+    visit(p.slowRun);
+    visit(p.movingSeconds);
+    visit(p.stoppedSeconds);
+  }
+  visit(s.hasAltitude);
+  visit(s.highestMetres);
+  visit(s.lowestMetres);
+  visit(s.ascentMetres);
+  visit(s.descentMetres);
+  visit(s.climb.started);
+  visit(s.climb.direction);
+  visit(s.climb.low);
+  visit(s.climb.high);
+  visit(s.climb.ascent);
+  visit(s.climb.descent);
+}
+
+std::string EncodeState(DaySummaryState state) {
+  std::string out;
+  ForEachStateField(state, [&out](auto& field) {
+    char bytes[8] = {};
+    if constexpr (std::is_same_v<std::decay_t<decltype(field)>, double>) {
+      std::memcpy(bytes, &field, 8);
+    } else {
+      const int64_t whole = static_cast<int64_t>(field);
+      std::memcpy(bytes, &whole, 8);
+    }
+    out.append(bytes, 8);
+  });
+  return out;
+}
+
+bool DecodeState(std::string_view blob, DaySummaryState* state) {
+  size_t at = 0;
+  bool good = true;
+  ForEachStateField(*state, [&](auto& field) {
+    if (at + 8 > blob.size()) {
+      good = false;
+      return;
+    }
+    using Field = std::decay_t<decltype(field)>;
+    if constexpr (std::is_same_v<Field, double>) {
+      std::memcpy(&field, blob.data() + at, 8);
+    } else {
+      int64_t whole = 0;
+      std::memcpy(&whole, blob.data() + at, 8);
+      field = static_cast<Field>(whole);
+    }
+    at += 8;
+  });
+  return good && at == blob.size();
+}
+
 struct StoredDay {
   int64_t id = 0;
   int64_t size = 0;
@@ -242,37 +310,40 @@ class DayWriter {
             db,
             "DELETE FROM piece_box WHERE id IN (SELECT id FROM pieces WHERE day = ?1 AND first_index >= ?2)"),
         deletePieces_(db, "DELETE FROM pieces WHERE day = ?1 AND first_index >= ?2"),
-        deleteTiles_(db, "DELETE FROM tiles WHERE day = ?1"),
+        deleteTiles_(db, "DELETE FROM tiles WHERE day = ?1 AND run >= ?2"),
         deleteDay_(db, "DELETE FROM days WHERE id = ?1"),
         insertPiece_(
             db,
             "INSERT INTO pieces(day, first_index, count, first_time, last_time, data) VALUES(?,?,?,?,?,?)"),
         insertBox_(db, "INSERT INTO piece_box VALUES(?,?,?,?,?)"),
-        insertTile_(db, "INSERT INTO tiles VALUES(?,?,?,?,?)"),
+        insertTile_(db, "INSERT INTO tiles VALUES(?,?,?,?,?,?)"),
         lastPiece_(db, "SELECT first_index FROM pieces WHERE day = ?1 ORDER BY first_index DESC LIMIT 1"),
-        piecesOfDay_(db, "SELECT data FROM pieces WHERE day = ?1 ORDER BY first_index"),
+        piecesFrom_(db,
+                    "SELECT first_index, count, data FROM pieces WHERE day = ?1 AND first_index >= ?2 "
+                    "ORDER BY first_index"),
+        dayState_(db, "SELECT points, state, south, west, north, east FROM days WHERE id = ?1"),
         insertDay_(
             db,
             "INSERT INTO days(folder, file, date, size, mtime, offset, tail, points, segments, first, last, "
             "distance, total, moving, stopped, without, max_speed, pause_speed, has_altitude, ascent, "
-            "descent, highest, lowest, south, west, north, east) "
-            "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+            "descent, highest, lowest, south, west, north, east, state) "
+            "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
         updateDay_(db,
                    "UPDATE days SET size=?2, mtime=?3, offset=?4, tail=?5, points=?6, segments=?7, first=?8, "
                    "last=?9, distance=?10, total=?11, moving=?12, stopped=?13, without=?14, max_speed=?15, "
                    "pause_speed=?16, has_altitude=?17, ascent=?18, descent=?19, highest=?20, lowest=?21, "
-                   "south=?22, west=?23, north=?24, east=?25 WHERE id=?1") {}
+                   "south=?22, west=?23, north=?24, east=?25, state=?26 WHERE id=?1") {}
 
   bool ok() const {
     return deleteBoxes_.ok() && deletePieces_.ok() && deleteTiles_.ok() && deleteDay_.ok() &&
-           insertPiece_.ok() && insertBox_.ok() && insertTile_.ok() && lastPiece_.ok() && piecesOfDay_.ok() &&
-           insertDay_.ok() && updateDay_.ok();
+           insertPiece_.ok() && insertBox_.ok() && insertTile_.ok() && lastPiece_.ok() && piecesFrom_.ok() &&
+           dayState_.ok() && insertDay_.ok() && updateDay_.ok();
   }
 
   bool Remove(int64_t day) {
     return deleteBoxes_.Bind(1, day).Bind(2, int64_t{0}).Run() &&
-           deletePieces_.Bind(1, day).Bind(2, int64_t{0}).Run() && deleteTiles_.Bind(1, day).Run() &&
-           deleteDay_.Bind(1, day).Run();
+           deletePieces_.Bind(1, day).Bind(2, int64_t{0}).Run() &&
+           deleteTiles_.Bind(1, day).Bind(2, int64_t{0}).Run() && deleteDay_.Bind(1, day).Run();
   }
 
   // A day read whole: `points` are all its points.
@@ -280,41 +351,69 @@ class DayWriter {
            int64_t offset, const std::string& tail, const std::vector<ArchivePoint>& points) {
     GeoBounds bounds;
     const std::vector<DayTrackPoint> track = TrackOf(points, &bounds);
-    const DaySummary summary = SummarisePoints(track);
+    DaySummaryState state;
+    DaySummary summary;
+    SummariseOn(&state, track, 0, &summary);
     insertDay_.Bind(1, folder).Bind(2, file).Bind(3, date);
-    BindFigures(insertDay_, 4, size, mtime, offset, tail, summary, bounds);
+    BindFigures(insertDay_, 4, size, mtime, offset, tail, summary, bounds, state);
     if (!insertDay_.Run()) return false;
     const int64_t day = sqlite3_last_insert_rowid(db_);
-    return WritePieces(day, points, track, 0) && WriteTiles(day, track);
+    return WritePieces(day, points, track, 0, 0) && WriteTiles(day, track, 0);
   }
 
-  // A day whose file grew: `added` are the points of what it gained.
+  // A day whose file grew: `added` are the points of what it gained. Only
+  // the day's end is read back from the index (its last piece, its last
+  // run of the overview, the few points its summing needs again), so this
+  // costs what the day gained, not the day.
   bool Grow(int64_t day, int64_t size, int64_t mtime, int64_t offset, const std::string& tail,
             const std::vector<ArchivePoint>& added) {
+    if (!dayState_.Bind(1, day).Step()) {
+      dayState_.Reset();
+      return false;
+    }
+    const int64_t had = dayState_.Int(0);
+    DaySummaryState state;
+    const bool stateKnown =
+        DecodeState(dayState_.Blob(1), &state) && state.done <= static_cast<uint64_t>(had);
+    GeoBounds bounds;
+    if (!dayState_.IsNull(2)) {
+      bounds.Include(dayState_.Real(2), dayState_.Real(3));
+      bounds.Include(dayState_.Real(4), dayState_.Real(5));
+    }
+    dayState_.Reset();
+    int64_t lastPiece = 0;
+    if (lastPiece_.Bind(1, day).Step()) lastPiece = lastPiece_.Int(0);
+    lastPiece_.Reset();
+    const int64_t run = had > 0 ? (had - 1) / static_cast<int64_t>(kOverviewRunPoints) : 0;
+    int64_t need = std::min(lastPiece, run * static_cast<int64_t>(kOverviewRunPoints));
+    if (stateKnown) {
+      need = std::min(need, std::max<int64_t>(0, static_cast<int64_t>(state.done) -
+                                                     int64_t{DaySummaryState::kPointsBefore}));
+    }
     std::vector<ArchivePoint> points;
-    piecesOfDay_.Bind(1, day);
-    while (piecesOfDay_.Step()) {
-      if (!DecodePoints(piecesOfDay_.Blob(0), &points)) {
-        piecesOfDay_.Reset();
-        return false;
+    int64_t first = 0;
+    DaySummary summary;
+    bool summed = false;
+    if (stateKnown && PointsFrom(day, need, &first, &points)) {
+      points.insert(points.end(), added.begin(), added.end());
+      const std::vector<DayTrackPoint> track = TrackOf(points, &bounds);
+      summed = first <= need && SummariseOn(&state, track, static_cast<size_t>(first), &summary);
+      if (summed) {
+        return WriteGrown(day, size, mtime, offset, tail, summary, bounds, state, points, track, first,
+                          lastPiece, run);
       }
     }
-    piecesOfDay_.Reset();
-    int64_t from = 0;
-    if (lastPiece_.Bind(1, day).Step()) from = lastPiece_.Int(0);
-    lastPiece_.Reset();
+    // The index does not hold what summing on needs: the day again, from
+    // its pieces.
+    points.clear();
+    if (!PointsFrom(day, 0, &first, &points)) return false;
     points.insert(points.end(), added.begin(), added.end());
-    GeoBounds bounds;
+    bounds = GeoBounds();
     const std::vector<DayTrackPoint> track = TrackOf(points, &bounds);
-    const DaySummary summary = SummarisePoints(track);
-    updateDay_.Bind(1, day);
-    BindFigures(updateDay_, 2, size, mtime, offset, tail, summary, bounds);
-    // The last piece may have room left: it is written again with what
-    // follows it.
-    return updateDay_.Run() && deleteBoxes_.Bind(1, day).Bind(2, from).Run() &&
-           deletePieces_.Bind(1, day).Bind(2, from).Run() &&
-           WritePieces(day, points, track, static_cast<size_t>(from)) && deleteTiles_.Bind(1, day).Run() &&
-           WriteTiles(day, track);
+    state = DaySummaryState();
+    SummariseOn(&state, track, 0, &summary);
+    return WriteGrown(day, size, mtime, offset, tail, summary, bounds, state, points, track, 0, lastPiece,
+                      run);
   }
 
   // Only the file's size and time changed, not its points.
@@ -325,7 +424,8 @@ class DayWriter {
 
  private:
   static void BindFigures(Statement& s, int at, int64_t size, int64_t mtime, int64_t offset,
-                          const std::string& tail, const DaySummary& d, const GeoBounds& b) {
+                          const std::string& tail, const DaySummary& d, const GeoBounds& b,
+                          const DaySummaryState& state) {
     s.Bind(at, size).Bind(at + 1, mtime).Bind(at + 2, offset).BindBlob(at + 3, tail);
     s.Bind(at + 4, static_cast<int64_t>(d.points)).Bind(at + 5, static_cast<int64_t>(d.segments));
     if (d.points > 0) {
@@ -342,12 +442,55 @@ class DayWriter {
     } else {
       s.Bind(at + 20, b.south).Bind(at + 21, b.west).Bind(at + 22, b.north).Bind(at + 23, b.east);
     }
+    s.BindBlob(at + 24, EncodeState(state));
   }
 
-  // Pieces from point `from` on: a new one at each break of the line and
-  // after kPiecePoints points.
+  // The day's points from the piece that holds point `from` on, and the
+  // index of the first; false when the pieces cannot be read or do not
+  // follow one another.
+  bool PointsFrom(int64_t day, int64_t from, int64_t* first, std::vector<ArchivePoint>* points) {
+    const int64_t earliest =
+        std::max<int64_t>(0, from - static_cast<int64_t>(ArchiveIndex::kPiecePoints) + 1);
+    piecesFrom_.Bind(1, day).Bind(2, earliest);
+    bool good = true;
+    int64_t next = -1;
+    while (good && piecesFrom_.Step()) {
+      const int64_t index = piecesFrom_.Int(0);
+      if (next < 0 && index + piecesFrom_.Int(1) <= from) continue;  // ends before `from`
+      if (next < 0) *first = next = index;
+      good = index == next && DecodePoints(piecesFrom_.Blob(2), points);
+      next = index + piecesFrom_.Int(1);
+    }
+    good = good && !piecesFrom_.failed();
+    piecesFrom_.Reset();
+    if (next < 0) *first = from;  // no pieces: a day without points
+    return good && *first <= from;
+  }
+
+  // The grown day's figures, its pieces from the last one on and its
+  // overview from run `run` on; `points` and `track` begin at the day's
+  // point `first`.
+  bool WriteGrown(int64_t day, int64_t size, int64_t mtime, int64_t offset, const std::string& tail,
+                  const DaySummary& summary, const GeoBounds& bounds, const DaySummaryState& state,
+                  const std::vector<ArchivePoint>& points, const std::vector<DayTrackPoint>& track,
+                  int64_t first, int64_t lastPiece, int64_t run) {
+    updateDay_.Bind(1, day);
+    BindFigures(updateDay_, 2, size, mtime, offset, tail, summary, bounds, state);
+    const int64_t runStart = run * static_cast<int64_t>(kOverviewRunPoints);
+    // The last piece may have room left: it is written again with what
+    // follows it.
+    return updateDay_.Run() && deleteBoxes_.Bind(1, day).Bind(2, lastPiece).Run() &&
+           deletePieces_.Bind(1, day).Bind(2, lastPiece).Run() &&
+           WritePieces(day, points, track, static_cast<size_t>(lastPiece - first), first) &&
+           deleteTiles_.Bind(1, day).Bind(2, run).Run() &&
+           WriteTiles(day, std::span(track).subspan(static_cast<size_t>(runStart - first)), run);
+  }
+
+  // Pieces from `points[from]` on (`points` begin at the day's point
+  // `firstIndex`): a new one at each break of the line and after
+  // kPiecePoints points.
   bool WritePieces(int64_t day, const std::vector<ArchivePoint>& points,
-                   const std::vector<DayTrackPoint>& track, size_t from) {
+                   const std::vector<DayTrackPoint>& track, size_t from, int64_t firstIndex) {
     size_t start = from;
     while (start < points.size()) {
       size_t end = start + 1;
@@ -365,7 +508,7 @@ class DayWriter {
         last = std::max(last, seconds);
       }
       insertPiece_.Bind(1, day)
-          .Bind(2, static_cast<int64_t>(start))
+          .Bind(2, firstIndex + static_cast<int64_t>(start))
           .Bind(3, static_cast<int64_t>(end - start));
       insertPiece_.Bind(4, first).Bind(5, last).BindBlob(6, EncodePoints(points.data() + start, end - start));
       if (!insertPiece_.Run()) return false;
@@ -377,13 +520,14 @@ class DayWriter {
     return true;
   }
 
-  bool WriteTiles(int64_t day, const std::vector<DayTrackPoint>& track) {
-    for (const OverviewTile& tile : BuildOverviewTiles(track)) {
+  bool WriteTiles(int64_t day, std::span<const DayTrackPoint> track, int64_t run) {
+    for (const OverviewTile& tile : BuildOverviewTiles(track, static_cast<size_t>(run))) {
       insertTile_.Bind(1, int64_t{tile.zoom})
           .Bind(2, tile.x)
           .Bind(3, tile.y)
           .Bind(4, day)
-          .BindBlob(5, tile.blob);
+          .Bind(5, tile.run)
+          .BindBlob(6, tile.blob);
       if (!insertTile_.Run()) return false;
     }
     return true;
@@ -391,7 +535,7 @@ class DayWriter {
 
   sqlite3* db_;
   Statement deleteBoxes_, deletePieces_, deleteTiles_, deleteDay_, insertPiece_, insertBox_, insertTile_,
-      lastPiece_, piecesOfDay_, insertDay_, updateDay_;
+      lastPiece_, piecesFrom_, dayState_, insertDay_, updateDay_;
 };
 
 // A transaction that is rolled back unless committed.

@@ -104,39 +104,46 @@ std::vector<size_t> SimplifyLine(std::span<const WorldPoint> line, double tolera
   return kept;
 }
 
-std::vector<OverviewTile> BuildOverviewTiles(std::span<const DayTrackPoint> points) {
-  std::map<TileKey, std::string> tiles;
-  constexpr size_t kLevels = std::size(kOverviewZooms);
-  size_t start = 0;
-  while (start < points.size()) {
-    size_t end = start + 1;
-    while (end < points.size() && !points[end].startsPiece) ++end;
-    // One piece of the line, simplified from the finest level down, each
-    // level from the one above with what the finer ones took off its
-    // tolerance, so every level stays within its half pixel of the full
-    // track.
-    std::vector<WorldPoint> line;
-    line.reserve(end - start);
-    for (size_t i = start; i < end; ++i)
-      line.push_back(WorldPointOf(points[i].longitude, points[i].mercatorY));
-    double used = 0.0;
-    for (size_t level = kLevels; level-- > 0;) {
-      const int zoom = kOverviewZooms[level];
-      const double tolerance = HalfPixelUnits(zoom) - used;
-      used += tolerance;
-      const std::vector<size_t> kept = SimplifyLine(line, tolerance);
-      std::vector<WorldPoint> simpler;
-      simpler.reserve(kept.size());
-      for (size_t index : kept) simpler.push_back(line[index]);
-      line = std::move(simpler);
-      AddToTiles(line, zoom, &tiles);
-    }
-    start = end;
-  }
+std::vector<OverviewTile> BuildOverviewTiles(std::span<const DayTrackPoint> points, size_t firstRun) {
   std::vector<OverviewTile> out;
-  out.reserve(tiles.size());
-  for (auto& [key, blob] : tiles) {
-    out.push_back({std::get<0>(key), std::get<1>(key), std::get<2>(key), std::move(blob)});
+  constexpr size_t kLevels = std::size(kOverviewZooms);
+  std::map<TileKey, std::string> tiles;
+  std::vector<WorldPoint> world(points.size());
+  for (size_t i = 0; i < points.size(); ++i)
+    world[i] = WorldPointOf(points[i].longitude, points[i].mercatorY);
+  for (size_t runStart = 0, run = firstRun; runStart < points.size(); runStart += kOverviewRunPoints, ++run) {
+    // The run's points, and the next run's first unless the track breaks there.
+    size_t runEnd = std::min(points.size(), runStart + kOverviewRunPoints);
+    if (runEnd < points.size() && !points[runEnd].startsPiece) ++runEnd;
+    tiles.clear();
+    size_t start = runStart;
+    while (start < runEnd) {
+      size_t end = start + 1;
+      while (end < runEnd && !points[end].startsPiece) ++end;
+      // One piece of the line, simplified from the finest level down, each
+      // level from the one above with what the finer ones took off its
+      // tolerance, so every level stays within its half pixel of the full
+      // track.
+      std::vector<WorldPoint> line(world.begin() + static_cast<std::ptrdiff_t>(start),
+                                   world.begin() + static_cast<std::ptrdiff_t>(end));
+      double used = 0.0;
+      for (size_t level = kLevels; level-- > 0;) {
+        const int zoom = kOverviewZooms[level];
+        const double tolerance = HalfPixelUnits(zoom) - used;
+        used += tolerance;
+        const std::vector<size_t> kept = SimplifyLine(line, tolerance);
+        std::vector<WorldPoint> simpler;
+        simpler.reserve(kept.size());
+        for (size_t index : kept) simpler.push_back(line[index]);
+        line = std::move(simpler);
+        AddToTiles(line, zoom, &tiles);
+      }
+      start = end;
+    }
+    for (auto& [key, blob] : tiles) {
+      out.push_back(
+          {std::get<0>(key), std::get<1>(key), std::get<2>(key), static_cast<int64_t>(run), std::move(blob)});
+    }
   }
   return out;
 }

@@ -34,15 +34,23 @@ inline constexpr double HalfPixelUnits(int zoom) {
   return static_cast<double>(kWorldUnits) / (512.0 * static_cast<double>(int64_t{1} << zoom));
 }
 
+// A day's line is simplified in runs of this many points, each on its own
+// (a run ends on the next one's first point, so the line has no gap): a day
+// that grows is simplified again only from its last run on.
+inline constexpr size_t kOverviewRunPoints = 2048;
+
 struct OverviewTile {
   int zoom = 0;
   int64_t x = 0;  // tile column and row at that zoom
   int64_t y = 0;
+  int64_t run = 0;  // of the day's runs, the one this part of the tile is of
   std::string blob;
 };
 
-// The day's tiles at every level; lines break where the track does.
-std::vector<OverviewTile> BuildOverviewTiles(std::span<const DayTrackPoint> points);
+// The day's tiles at every level, a tile for each run that passes it, of
+// the runs from `firstRun` on: `points` are the day's points from the
+// first of that run on. Lines break where the track does.
+std::vector<OverviewTile> BuildOverviewTiles(std::span<const DayTrackPoint> points, size_t firstRun = 0);
 // The lines of one tile's blob; false when it is damaged.
 bool DecodeOverviewTile(const OverviewTile& tile, std::vector<std::vector<WorldPoint>>* lines);
 // The indexes of the points Douglas-Peucker keeps of `line` at `tolerance`.

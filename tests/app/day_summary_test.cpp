@@ -1,7 +1,9 @@
 // The day in numbers over generated days whose answers are known.
 #include "app/day_summary.h"
 
+#include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,7 +59,43 @@ class DayMaker {
     Add(north_, metres, altitude_);
     return *this;
   }
-  DaySummary Summary() const { return SummariseDay(track_); }
+  // The day's numbers, which summing it on as it grows, in uneven flushes,
+  // must give to the last bit.
+  DaySummary Summary() const {
+    const DaySummary whole = SummariseDay(track_);
+    const std::vector<DayTrackPoint>& points = track_.points();
+    DaySummaryState state;
+    DaySummary grown;
+    for (size_t cut : {size_t{1}, size_t{3}, size_t{4}, size_t{40}, size_t{41}, size_t{700}, points.size()}) {
+      cut = std::min(cut, points.size());
+      const size_t first = state.done >= 4 ? state.done - 3 - cut % 2 : 0;
+      EXPECT_TRUE(SummariseOn(&state, std::span(points).subspan(first, cut - first), first, &grown,
+                              &track_.receiverSpeeds()));
+    }
+    if (state.done > 0) {
+      EXPECT_FALSE(SummariseOn(&state, std::span(points).subspan(state.done - 1), state.done - 1, &grown));
+    }
+    const auto figures = [](const DaySummary& d) {
+      return std::vector<double>{static_cast<double>(d.points),
+                                 static_cast<double>(d.segments),
+                                 d.firstDayNumber,
+                                 d.lastDayNumber,
+                                 d.distanceMetres,
+                                 d.totalSeconds,
+                                 d.movingSeconds,
+                                 d.stoppedSeconds,
+                                 d.withoutPointsSeconds,
+                                 d.maxSpeed,
+                                 d.pauseSpeed,
+                                 d.hasAltitude ? 1.0 : 0.0,
+                                 d.ascentMetres,
+                                 d.descentMetres,
+                                 d.highestMetres,
+                                 d.lowestMetres};
+    };
+    EXPECT_EQ(figures(grown), figures(whole));
+    return whole;
+  }
   DayMaker& Start() {
     Add(north_, 0.0, altitude_);
     return *this;
