@@ -40,6 +40,8 @@ quint64 Hash(quint64 hash, const std::string& text) {
   return Hash(Hash(hash, text.data(), text.size()), "", 1);
 }
 constexpr quint64 kHashStart = 14695981039346656037ULL;
+// The stored pictures' room on disk: tens of thousands of tiles.
+constexpr uint64_t kStoredPictureBytes = uint64_t{256} << 20;
 
 // A tile's box with a margin: a line that leaves the tile between two points
 // outside it, and the pen's width, still show at its edge.
@@ -228,7 +230,10 @@ QImage AllDaysMap::StoredOrDrawn(const Drawing& drawing, int zoom, int64_t x, in
     image.fill(Qt::transparent);
   } else {
     generation = Hash(generation, &count, sizeof count);
-    if (drawing.pictures) image = drawing.pictures->Find(zoom, x, y, drawing.colouring, generation);
+    if (drawing.pictures) {
+      std::call_once(pruned_, [&] { drawing.pictures->Prune(kStoredPictureBytes); });
+      image = drawing.pictures->Find(zoom, x, y, drawing.colouring, generation);
+    }
     if (image.isNull()) {
       image = DrawTile(*reader, drawing, zoom, x, y);
       if (!image.isNull() && drawing.pictures) {

@@ -114,6 +114,8 @@ class AllDaysMap final : public QWidget {
     mutable std::vector<ArchiveDay> days;
     mutable bool daysGood = false;
   };
+  // The stored pictures are pruned once a map, by its first job.
+  std::once_flag pruned_;
   struct DrawnTile {
     QImage image;
     quint64 generation = 0;

@@ -3,6 +3,10 @@
 // there, and a double click opens one in the track view.
 #include "ui/all_days_view.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -22,6 +26,7 @@
 #include "desktop_fixture.h"
 #include "support/generated_archive.h"
 #include "ui/all_days_map.h"
+#include "ui/all_days_pictures.h"
 #include "ui/month_strip.h"
 
 namespace pathmere {
@@ -211,6 +216,36 @@ TEST_F(AllDaysViewTest, SeveralDevicesAreDrawnEachInItsColourWithAKey) {
   const QImage picture = SettledPicture(*view.map());
   EXPECT_GT(PixelsOf(picture, AllDaysMap::DeviceColour(0)), 20);
   EXPECT_GT(PixelsOf(picture, AllDaysMap::DeviceColour(1)), 20);
+}
+
+// Pictures of colourings no longer used do not fill the disk: past its room
+// the folder loses those least recently found or kept.
+TEST(AllDaysPicturesTest, PruningKeepsThoseFoundOrKeptLast) {
+  testing::TempFolder folder;
+  const AllDaysPictures pictures(folder.path());
+  QImage tile(256, 256, QImage::Format_ARGB32_Premultiplied);
+  tile.fill(Qt::red);
+  std::vector<std::filesystem::path> files;
+  for (int x = 0; x < 4; ++x) {
+    pictures.Keep(10, x, 7, 0xC0 + x, 5, tile);
+    char name[64];
+    std::snprintf(name, sizeof name, "%d-7-%016x.png", x, 0xC0 + x);
+    files.push_back(folder.path() / "10" / name);
+    ASSERT_TRUE(std::filesystem::exists(files.back()));
+    // Kept and last read an hour apart, the first longest ago.
+    const struct timespec ago = {std::time(nullptr) - 3600 * (4 - x), 0};
+    const struct timespec times[2] = {ago, ago};
+    ASSERT_EQ(::utimensat(AT_FDCWD, files.back().c_str(), times, 0), 0);
+  }
+  ASSERT_FALSE(pictures.Find(10, 0, 7, 0xC0, 5).isNull());  // the oldest, found now
+  const uint64_t each = std::filesystem::file_size(files[0]);
+  pictures.Prune(4 * each);
+  for (const auto& file : files) EXPECT_TRUE(std::filesystem::exists(file));
+  pictures.Prune(3 * each);  // room for three: two go, the least recently used
+  EXPECT_TRUE(std::filesystem::exists(files[0]));
+  EXPECT_FALSE(std::filesystem::exists(files[1]));
+  EXPECT_FALSE(std::filesystem::exists(files[2]));
+  EXPECT_TRUE(std::filesystem::exists(files[3]));
 }
 
 }  // namespace
