@@ -5,9 +5,12 @@
 #include "archive/archive_index.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -414,12 +417,39 @@ TEST_F(ArchiveIndexTest, HereFindsWhatAScanOfTheReplayedRecordedLogsFinds) {
                         points[0].longitude + 0.003));
   }
   ASSERT_GT(areas.size(), 10u);
-  auto index = OpenAndUpdate();
-  ASSERT_NE(index, nullptr);
+  // Asked as a user asks: pathmere-cli archive here --json, in UTC.
+  const std::vector<std::string> env = {"XDG_CACHE_HOME=" + (scratch_.path() / "cache").string(),
+                                        "TZ=Europe/Berlin"};
+  const auto number = [](double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return std::string(text);
+  };
   for (const ArchiveArea& area : areas) {
+    std::vector<std::string> command = {PATHMERE_CLI_PATH, "archive", "here"};
+    if (area.box) {
+      command.insert(command.end(), {"--box", number(area.south) + "," + number(area.west) + "," +
+                                                  number(area.north) + "," + number(area.east)});
+    } else {
+      command.insert(command.end(), {number(area.latitude) + "," + number(area.longitude), "--radius",
+                                     number(area.radiusMetres)});
+    }
+    command.insert(command.end(), {"--json", "--output", days_.string()});
+    const auto answer = testing::RunCommand(command, env);
+    ASSERT_EQ(answer.exitStatus, 0) << answer.err;
     std::vector<ArchiveDayVisits> got;
-    std::string error;
-    ASSERT_TRUE(index->Here(Folders(), area, &got, &error)) << error;
+    const nlohmann::json document = nlohmann::json::parse(answer.out);
+    for (const auto& day : document["days"]) {
+      const auto seconds = [](const std::string& utc) {
+        std::tm t{};
+        std::sscanf(utc.c_str(), "%d-%d-%dT%d:%d:%dZ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+                    &t.tm_min, &t.tm_sec);
+        t.tm_year -= 1900;
+        t.tm_mon -= 1;
+        return static_cast<int64_t>(timegm(&t));
+      };
+      got.push_back({day["day"], day["device"], seconds(day["first"]), seconds(day["last"]), day["visits"]});
+    }
     const std::vector<ArchiveDayVisits> scanned = BruteForce(days_, area);
     EXPECT_FALSE(scanned.empty());
     EXPECT_EQ(Describe(got), Describe(scanned))
