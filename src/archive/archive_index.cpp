@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <system_error>
@@ -557,8 +559,9 @@ class Transaction {
 };
 
 // Reads one day file into the index as far as it changed since `day` (null:
-// not in the index yet). False when the index cannot be written.
-bool IndexFile(sqlite3* db, DayWriter& writer, int64_t folder, const fs::path& path, const std::string& name,
+// not in the index yet), inside the caller's transaction. False when the
+// index cannot be written.
+bool IndexFile(DayWriter& writer, int64_t folder, const fs::path& path, const std::string& name,
                const std::string& date, StoredDay* day, ArchiveUpdateReport* report) {
   int64_t size = 0;
   int64_t mtime = 0;
@@ -586,8 +589,6 @@ bool IndexFile(sqlite3* db, DayWriter& writer, int64_t folder, const fs::path& p
   report->pointsRead += points.size();
   report->bytesRead += text.size();
 
-  Transaction transaction(db);
-  if (!transaction.begun()) return false;
   bool written = false;
   if (grown && points.empty()) {
     written = writer.Touch(day->id, size, mtime);
@@ -599,7 +600,7 @@ bool IndexFile(sqlite3* db, DayWriter& writer, int64_t folder, const fs::path& p
               writer.Add(folder, name, date, size, mtime, offset, tail, points);
     ++(day == nullptr ? report->added : report->reread);
   }
-  return written && transaction.Commit();
+  return written;
 }
 
 sqlite3* OpenDatabase(const fs::path& file, std::string* problem) {
@@ -814,18 +815,36 @@ bool ArchiveIndex::Update(const std::vector<ArchiveFolder>& folders, const Progr
     *error = what + ": " + ErrorOf(db_);
     return false;
   };
+  // Days go in a transaction at a time of about a quarter second's work:
+  // one a day wrote the pages every day shares (the spatial index's, the
+  // tiles') again each day, ten times the index's size in all. A kill loses
+  // at most that quarter second, and days still show as they come in.
+  constexpr auto kBatch = std::chrono::milliseconds(250);
+  std::optional<Transaction> batch;
+  auto batchStart = std::chrono::steady_clock::now();
   size_t done = 0;
   for (const Listed& file : listed) {
-    if (cancel_ != nullptr && cancel_->load()) return true;
+    if (cancel_ != nullptr && cancel_->load()) break;
     const auto known = stored.find({file.folder, file.name});
     StoredDay* day = known != stored.end() ? &known->second : nullptr;
     if (day != nullptr) day->seen = true;
-    if (!IndexFile(db_, writer, file.folder, file.path, file.name, file.date, day, report)) {
+    if (!batch) {
+      batch.emplace(db_);
+      batchStart = std::chrono::steady_clock::now();
+      if (!batch->begun()) return failed("cannot write the archive index");
+    }
+    if (!IndexFile(writer, file.folder, file.path, file.name, file.date, day, report)) {
       return failed("cannot write the archive index");
     }
     ++done;
+    if (std::chrono::steady_clock::now() - batchStart >= kBatch || done == listed.size()) {
+      if (!batch->Commit()) return failed("cannot write the archive index");
+      batch.reset();
+    }
     if (progress) progress(done, listed.size());
   }
+  if (batch && !batch->Commit()) return failed("cannot write the archive index");
+  if (cancel_ != nullptr && cancel_->load()) return true;
   for (const auto& [key, day] : stored) {
     if (day.seen) continue;
     Transaction transaction(db_);
@@ -867,7 +886,10 @@ bool ArchiveIndex::UpdateFile(const ArchiveFolder& folder, const std::string& na
       ++report->removed;
     }
   } else if (good) {
-    good = IndexFile(db_, writer, ids.front(), path, name, date, known ? &stored : nullptr, report);
+    Transaction transaction(db_);
+    good = transaction.begun() &&
+           IndexFile(writer, ids.front(), path, name, date, known ? &stored : nullptr, report) &&
+           transaction.Commit();
   }
   if (!good) *error = "cannot write the archive index: " + ErrorOf(db_);
   return good;

@@ -109,9 +109,9 @@ class ArchiveIndex {
   ArchiveIndex(const ArchiveIndex&) = delete;
   ArchiveIndex& operator=(const ArchiveIndex&) = delete;
 
-  // Brings the days of `folders` up to date, one transaction a day, so a
-  // kill loses at most the day being read and days count as soon as they
-  // are in. `progress(done, total)` after each day file.
+  // Brings the days of `folders` up to date, a transaction for each
+  // quarter second of work, so a kill loses at most that and days count
+  // soon after they are read. `progress(done, total)` after each day file.
   using Progress = std::function<void(size_t done, size_t total)>;
   bool Update(const std::vector<ArchiveFolder>& folders, const Progress& progress,
               ArchiveUpdateReport* report, std::string* error);
