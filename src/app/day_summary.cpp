@@ -35,6 +35,26 @@ class Cosines {
   std::vector<double> cosines_;
 };
 
+// The median of the few speeds about a point: kept in order as they come,
+// which for five is far cheaper than a selection over a vector.
+class SmallMedian {
+ public:
+  void Clear() { count_ = 0; }
+  void Add(double value) {
+    if (count_ == std::size(values_)) return;
+    size_t at = count_++;
+    for (; at > 0 && values_[at - 1] > value; --at) values_[at] = values_[at - 1];
+    values_[at] = value;
+  }
+  bool empty() const { return count_ == 0; }
+  // The upper middle of an even count, as nth_element at size / 2 gives it.
+  double Middle() const { return values_[count_ / 2]; }
+
+ private:
+  double values_[PauseRules::kSmoothingPoints] = {};
+  size_t count_ = 0;
+};
+
 // The way from point k - 1 to point k; for k == 0 and at a piece's first
 // point there is none (`joined` false).
 struct Step {
@@ -89,7 +109,7 @@ std::vector<Step> StepsOf(std::span<const DayTrackPoint> points, const Cosines& 
     step.metres = cosines.MetresBetween(k - 1, k);
     if (step.seconds >= 0.5) step.rawSpeed = step.metres / step.seconds;
   }
-  std::vector<double> window;
+  SmallMedian window;
   for (size_t k = 1; k < n; ++k) {
     Step& step = steps[k];
     if (!step.joined) continue;
@@ -97,14 +117,11 @@ std::vector<Step> StepsOf(std::span<const DayTrackPoint> points, const Cosines& 
     const size_t to = std::min(pieceEnd[k] - 1, k + kHalfWindow);
     const double seconds = SecondsBetween(points[from], points[to]);
     step.spanSpeed = seconds >= 0.5 ? cosines.MetresBetween(from, to) / seconds : 0.0;
-    window.clear();
+    window.Clear();
     for (size_t j = std::max(from + 1, k >= kHalfWindow ? k - kHalfWindow : 0); j <= to; ++j) {
-      if (steps[j].rawSpeed >= 0.0) window.push_back(steps[j].rawSpeed);
+      if (steps[j].rawSpeed >= 0.0) window.Add(steps[j].rawSpeed);
     }
-    if (!window.empty()) {
-      std::nth_element(window.begin(), window.begin() + window.size() / 2, window.end());
-      step.medianSpeed = window[window.size() / 2];
-    }
+    if (!window.empty()) step.medianSpeed = window.Middle();
   }
   return steps;
 }
@@ -118,19 +135,18 @@ std::vector<double> ReceiverSpeedsAt(std::span<const DayTrackPoint> points, cons
   std::vector<double> smoothed(n, -1.0);
   if (speeds == nullptr || speeds->empty()) return smoothed;
   for (size_t i = 0; i < n; ++i) reported[i] = speeds->At(points[i].dayNumber);
-  std::vector<double> window;
+  SmallMedian window;
   for (size_t k = 0; k < n; ++k) {
     if (reported[k] < 0.0) continue;
-    window.clear();
+    window.Clear();
     for (size_t j = k; j + kHalfWindow >= k; --j) {
-      if (reported[j] >= 0.0) window.push_back(reported[j]);
+      if (reported[j] >= 0.0) window.Add(reported[j]);
       if (j == 0 || points[j].startsPiece) break;
     }
     for (size_t j = k + 1; j < n && j <= k + kHalfWindow && !points[j].startsPiece; ++j) {
-      if (reported[j] >= 0.0) window.push_back(reported[j]);
+      if (reported[j] >= 0.0) window.Add(reported[j]);
     }
-    std::nth_element(window.begin(), window.begin() + window.size() / 2, window.end());
-    smoothed[k] = window[window.size() / 2];
+    smoothed[k] = window.Middle();
   }
   return smoothed;
 }
