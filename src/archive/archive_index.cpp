@@ -184,10 +184,7 @@ bool ReadFrom(const fs::path& file, int64_t offset, int64_t size, std::string* t
 // them; the bytes used.
 size_t ParsePoints(std::string_view text, std::vector<ArchivePoint>* points) {
   points->reserve(points->size() + text.size() / 64);
-  return ForEachWholeLine(text, [points](std::string_view line) {
-    ArchivePoint p;
-    if (ParseArchivePointLine(line, &p)) points->push_back(p);
-  });
+  return ParseArchivePoints(text, points);
 }
 
 // The points as a day's track holds them (what the summary and the

@@ -1,87 +1,139 @@
 #include "archive/archive_point_line.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "output/ozi_line_reader.h"
 
 namespace pathmere {
 namespace {
 
-constexpr int64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // A field that is blanks, an optional minus, digits, and optionally a point
-// and digits, as a whole number of 10^-`decimals` units; false for anything
-// else (more decimals, too many digits, another spelling), which the slow
-// way then reads. With at most `decimals` decimals the units are exact, and
-// so is what rounding the parsed double to them gives.
-bool PlainUnits(std::string_view field, int decimals, int maxWholeDigits, int64_t* units) {
-  size_t i = 0;
-  const size_t n = field.size();
-  while (i < n && field[i] == ' ') ++i;
-  const bool negative = i < n && field[i] == '-';
-  if (negative) ++i;
-  int64_t value = 0;
-  int whole = 0;
-  while (i < n && field[i] >= '0' && field[i] <= '9') {
-    value = value * 10 + (field[i++] - '0');
-    if (++whole > maxWholeDigits) return false;
+// and digits, up to its comma, as a whole number of 10^-`decimals` units;
+// past the comma, or null for anything else (more decimals, too many
+// digits, another spelling), which the slow way then reads. With at most
+// `decimals` decimals the units are exact, and so is what rounding the
+// parsed double to them gives. The text at `p` must hold an LF further on:
+// every loop stops there, so none needs to know where the text ends.
+const char* PlainUnits(const char* p, int decimals, int maxWholeDigits, int64_t* units) {
+  while (*p == ' ') ++p;
+  const bool negative = *p == '-';
+  p += negative ? 1 : 0;
+  // Unsigned, so that a run of digits too long to keep wraps harmlessly
+  // before its length turns it down.
+  uint64_t value = 0;
+  const char* digits = p;
+  while (IsDigit(*p)) value = value * 10 + static_cast<uint64_t>(*p++ - '0');
+  const ptrdiff_t whole = p - digits;
+  if (whole == 0 || whole > maxWholeDigits) return nullptr;
+  ptrdiff_t fraction = 0;
+  if (*p == '.') {
+    digits = ++p;
+    while (IsDigit(*p)) value = value * 10 + static_cast<uint64_t>(*p++ - '0');
+    fraction = p - digits;
+    if (fraction == 0 || fraction > decimals) return nullptr;
   }
-  if (whole == 0) return false;
-  int fraction = 0;
-  if (i < n && field[i] == '.') {
-    ++i;
-    while (i < n && field[i] >= '0' && field[i] <= '9') {
-      value = value * 10 + (field[i++] - '0');
-      if (++fraction > decimals) return false;
-    }
-    if (fraction == 0) return false;
-  }
-  while (i < n && field[i] == ' ') ++i;
-  if (i != n) return false;
-  value *= kPowersOfTen[decimals - fraction];
-  *units = negative ? -value : value;
-  return true;
+  while (*p == ' ') ++p;
+  if (*p != ',') return nullptr;
+  const auto magnitude = static_cast<int64_t>(value * kPowersOfTen[decimals - fraction]);
+  *units = negative ? -magnitude : magnitude;
+  return p + 1;
 }
 
-bool FastLine(std::string_view line, ArchivePoint* out) {
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  std::string_view field[7];
-  size_t start = 0;
-  for (int f = 0; f < 7; ++f) {
-    const size_t comma = line.find(',', start);
-    if ((comma == std::string_view::npos) != (f == 6)) return false;
-    field[f] = line.substr(start, comma == std::string_view::npos ? line.npos : comma - start);
-    start = comma + 1;
+// Past the comma that ends a field of any text; null at the line's end.
+const char* SkipField(const char* p) {
+  while (*p != ',') {
+    if (*p == '\n') return nullptr;
+    ++p;
   }
-  ArchivePoint p;
+  return p + 1;
+}
+
+// The line at `p` when it is seven fields of which the position, altitude
+// and day number are plain decimals: its LF, or null (the slow way then
+// decides). As PlainUnits, the text must hold an LF further on.
+const char* FastPoint(const char* p, ArchivePoint* out) {
   constexpr int64_t kDegree = 100000000;
-  if (!PlainUnits(field[0], 8, 3, &p.latitude) || !PlainUnits(field[1], 8, 3, &p.longitude) ||
-      !PlainUnits(field[4], 8, 6, &p.time)) {
-    return false;
+  ArchivePoint point;
+  int64_t altitude = 0;
+  if ((p = PlainUnits(p, 8, 3, &point.latitude)) == nullptr) return nullptr;
+  if ((p = PlainUnits(p, 8, 3, &point.longitude)) == nullptr) return nullptr;
+  if ((p = SkipField(p)) == nullptr) return nullptr;
+  if ((p = PlainUnits(p, 2, 12, &altitude)) == nullptr) return nullptr;
+  if ((p = PlainUnits(p, 8, 6, &point.time)) == nullptr) return nullptr;
+  if ((p = SkipField(p)) == nullptr) return nullptr;
+  // The last field runs to the line's end; a CR before the LF is part of
+  // it, as it is of the line the slow way trims.
+  while (*p != '\n') {
+    if (*p == ',') return nullptr;
+    ++p;
   }
-  if (p.latitude > 90 * kDegree || p.latitude < -90 * kDegree || p.longitude > 180 * kDegree ||
-      p.longitude < -180 * kDegree || p.time < kDegree || p.time > 110000 * kDegree) {
-    return false;
+  if (point.latitude > 90 * kDegree || point.latitude < -90 * kDegree || point.longitude > 180 * kDegree ||
+      point.longitude < -180 * kDegree || point.time < kDegree || point.time > 110000 * kDegree) {
+    return nullptr;
   }
   // Feet in hundredths, held as ArchivePointOf holds them; -777 is "unknown".
-  int64_t altitude = 0;
-  if (!PlainUnits(field[3], 2, 12, &altitude)) return false;
   constexpr int64_t kHeld = 10000000000;
-  p.hasAltitude = altitude != -77700;
-  p.altitude = !p.hasAltitude ? 0 : altitude > kHeld ? kHeld : altitude < -kHeld ? -kHeld : altitude;
-  *out = p;
+  point.hasAltitude = altitude != -77700;
+  point.altitude = !point.hasAltitude ? 0 : altitude > kHeld ? kHeld : altitude < -kHeld ? -kHeld : altitude;
+  *out = point;
+  return p;
+}
+
+bool SlowPoint(std::string_view line, ArchivePoint* out) {
+  TrackLine parsed;
+  if (!ParseTrackPointLine(line, &parsed)) return false;
+  *out = ArchivePointOf(parsed.latitude, parsed.longitude, parsed.dayNumber, parsed.hasAltitude,
+                        parsed.altitudeFeet);
   return true;
 }
 
 }  // namespace
 
 bool ParseArchivePointLine(std::string_view line, ArchivePoint* out) {
-  if (FastLine(line, out)) return true;
-  TrackLine parsed;
-  if (!ParseTrackPointLine(line, &parsed)) return false;
-  *out = ArchivePointOf(parsed.latitude, parsed.longitude, parsed.dayNumber, parsed.hasAltitude,
-                        parsed.altitudeFeet);
-  return true;
+  // A copy with the LF FastPoint needs; the lines the writers make are far
+  // shorter, and a longer one goes the slow way.
+  char text[160];
+  if (line.size() < sizeof text) {
+    std::memcpy(text, line.data(), line.size());
+    text[line.size()] = '\n';
+    ArchivePoint point;
+    const char* end = FastPoint(text, &point);
+    // Taken only when what follows its LF is the line's end, which the slow
+    // way trims.
+    if (end != nullptr) {
+      while (end < text + line.size() && (*end == '\n' || *end == '\r')) ++end;
+      if (end == text + line.size()) {
+        *out = point;
+        return true;
+      }
+    }
+  }
+  return SlowPoint(line, out);
+}
+
+size_t ParseArchivePoints(std::string_view text, std::vector<ArchivePoint>* points) {
+  const size_t whole = text.rfind('\n') + 1;  // 0 when there is no LF
+  const char* p = text.data();
+  const char* const stop = p + whole;
+  while (p < stop) {
+    ArchivePoint point;
+    const char* end = FastPoint(p, &point);
+    if (end == nullptr) {
+      end = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(stop - p)));
+      if (!SlowPoint(std::string_view(p, static_cast<size_t>(end - p)), &point)) {
+        p = end + 1;
+        continue;
+      }
+    }
+    points->push_back(point);
+    p = end + 1;
+  }
+  return whole;
 }
 
 }  // namespace pathmere
