@@ -12,16 +12,27 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double SquaredDistanceToSegment(const WorldPoint& p, const WorldPoint& a, const WorldPoint& b) {
-  const double dx = static_cast<double>(b.x - a.x);
-  const double dy = static_cast<double>(b.y - a.y);
-  double px = static_cast<double>(p.x - a.x);
-  double py = static_cast<double>(p.y - a.y);
-  const double length = dx * dx + dy * dy;
-  if (length > 0.0) {
-    const double t = std::clamp((px * dx + py * dy) / length, 0.0, 1.0);
-    px -= t * dx;
-    py -= t * dy;
+// The squared distance of `p` from the segment that starts at `a`, with
+// the segment's run and squared length worked out once for all its points.
+struct Segment {
+  explicit Segment(const WorldPoint& start, const WorldPoint& end)
+      : a(start),
+        dx(static_cast<double>(end.x - start.x)),
+        dy(static_cast<double>(end.y - start.y)),
+        length(dx * dx + dy * dy) {}
+  WorldPoint a;
+  double dx;
+  double dy;
+  double length;
+};
+
+double SquaredDistanceToSegment(const WorldPoint& p, const Segment& s) {
+  double px = static_cast<double>(p.x - s.a.x);
+  double py = static_cast<double>(p.y - s.a.y);
+  if (s.length > 0.0) {
+    const double t = std::clamp((px * s.dx + py * s.dy) / s.length, 0.0, 1.0);
+    px -= t * s.dx;
+    py -= t * s.dy;
   }
   return px * px + py * py;
 }
@@ -62,45 +73,59 @@ void AddToTiles(std::span<const WorldPoint> line, int zoom, std::map<TileKey, st
 
 }  // namespace
 
+// The nearest whole unit, halves away from zero as llround, of a value held
+// to the world first: no call, and no conversion out of range (NaN gives
+// 0).
+int64_t WorldUnitOf(double value) {
+  if (!(value > 0.0)) return 0;
+  const double held = std::min(value, static_cast<double>(kWorldUnits - 1));
+  const auto whole = static_cast<int64_t>(held);
+  // Exact: a double less its whole part always is.
+  return held - static_cast<double>(whole) >= 0.5 ? whole + 1 : whole;
+}
+
 WorldPoint WorldPointOf(double longitude, double mercatorY) {
   const double units = static_cast<double>(kWorldUnits);
   const double x = (longitude + 180.0) / 360.0 * units;
   const double y = (0.5 - mercatorY / (2.0 * kPi)) * units;
-  return {std::clamp<int64_t>(std::llround(x), 0, kWorldUnits - 1),
-          std::clamp<int64_t>(std::llround(y), 0, kWorldUnits - 1)};
+  return {WorldUnitOf(x), WorldUnitOf(y)};
 }
 
+// Splits from the left first, so each kept point is found after those
+// before it and goes straight into the result: no flags to gather them.
 std::vector<size_t> SimplifyLine(std::span<const WorldPoint> line, double tolerance) {
   std::vector<size_t> kept;
   if (line.size() <= 2) {
     for (size_t i = 0; i < line.size(); ++i) kept.push_back(i);
     return kept;
   }
-  std::vector<char> keep(line.size(), 0);
-  keep.front() = keep.back() = 1;
   const double limit = tolerance * tolerance;
+  // The parts still to look at, the leftmost on top; a part that is not
+  // split keeps its first point.
   std::vector<std::pair<size_t, size_t>> stack{{0, line.size() - 1}};
   while (!stack.empty()) {
     const auto [first, last] = stack.back();
     stack.pop_back();
-    double farthest = -1.0;
-    size_t index = first;
-    for (size_t i = first + 1; i < last; ++i) {
-      const double d = SquaredDistanceToSegment(line[i], line[first], line[last]);
-      if (d > farthest) {
-        farthest = d;
-        index = i;
+    if (last - first > 1) {
+      const Segment segment(line[first], line[last]);
+      double farthest = -1.0;
+      size_t index = first;
+      for (size_t i = first + 1; i < last; ++i) {
+        const double d = SquaredDistanceToSegment(line[i], segment);
+        if (d > farthest) {
+          farthest = d;
+          index = i;
+        }
+      }
+      if (farthest > limit) {
+        stack.emplace_back(index, last);
+        stack.emplace_back(first, index);
+        continue;
       }
     }
-    if (farthest > limit) {
-      keep[index] = 1;
-      if (index - first > 1) stack.emplace_back(first, index);
-      if (last - index > 1) stack.emplace_back(index, last);
-    }
+    kept.push_back(first);
   }
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (keep[i] != 0) kept.push_back(i);
-  }
+  kept.push_back(line.size() - 1);
   return kept;
 }
 
