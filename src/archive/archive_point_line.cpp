@@ -1,5 +1,6 @@
 #include "archive/archive_point_line.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -12,14 +13,33 @@ constexpr uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 1
 
 bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
+// The eight bytes at `p` when all are digits, as one number, in a few
+// multiplications instead of a step for each digit: the eight decimals the
+// writers give a position and a day number.
+bool EightDigits(const char* p, uint64_t* value) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  uint64_t chunk = 0;
+  std::memcpy(&chunk, p, sizeof chunk);
+  // A digit's high half is 3, and adding 6 to it leaves that so.
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0;
+  constexpr uint64_t kThrees = 0x3030303030303030;
+  if ((chunk & kHigh) != kThrees || ((chunk + 0x0606060606060606) & kHigh) != kThrees) return false;
+  chunk -= kThrees;  // the first digit, the most significant, in the lowest byte
+  chunk = (chunk * 10 + (chunk >> 8)) & 0x00FF00FF00FF00FF;
+  chunk = (chunk * 100 + (chunk >> 16)) & 0x0000FFFF0000FFFF;
+  *value = (chunk * 10000 + (chunk >> 32)) & 0xFFFFFFFF;
+  return true;
+}
+
 // A field that is blanks, an optional minus, digits, and optionally a point
 // and digits, up to its comma, as a whole number of 10^-`decimals` units;
 // past the comma, or null for anything else (more decimals, too many
 // digits, another spelling), which the slow way then reads. With at most
 // `decimals` decimals the units are exact, and so is what rounding the
 // parsed double to them gives. The text at `p` must hold an LF further on:
-// every loop stops there, so none needs to know where the text ends.
-const char* PlainUnits(const char* p, int decimals, int maxWholeDigits, int64_t* units) {
+// every loop stops there, so none needs to know where the text ends; `end`
+// only says whether eight bytes can be read at once.
+const char* PlainUnits(const char* p, const char* end, int decimals, int maxWholeDigits, int64_t* units) {
   while (*p == ' ') ++p;
   const bool negative = *p == '-';
   p += negative ? 1 : 0;
@@ -33,6 +53,11 @@ const char* PlainUnits(const char* p, int decimals, int maxWholeDigits, int64_t*
   ptrdiff_t fraction = 0;
   if (*p == '.') {
     digits = ++p;
+    uint64_t eight = 0;
+    if (decimals == 8 && end - p >= 8 && EightDigits(p, &eight)) {
+      value = value * 100000000 + eight;
+      p += 8;
+    }
     while (IsDigit(*p)) value = value * 10 + static_cast<uint64_t>(*p++ - '0');
     fraction = p - digits;
     if (fraction == 0 || fraction > decimals) return nullptr;
@@ -56,15 +81,15 @@ const char* SkipField(const char* p) {
 // The line at `p` when it is seven fields of which the position, altitude
 // and day number are plain decimals: its LF, or null (the slow way then
 // decides). As PlainUnits, the text must hold an LF further on.
-const char* FastPoint(const char* p, ArchivePoint* out) {
+const char* FastPoint(const char* p, const char* end, ArchivePoint* out) {
   constexpr int64_t kDegree = 100000000;
   ArchivePoint point;
   int64_t altitude = 0;
-  if ((p = PlainUnits(p, 8, 3, &point.latitude)) == nullptr) return nullptr;
-  if ((p = PlainUnits(p, 8, 3, &point.longitude)) == nullptr) return nullptr;
+  if ((p = PlainUnits(p, end, 8, 3, &point.latitude)) == nullptr) return nullptr;
+  if ((p = PlainUnits(p, end, 8, 3, &point.longitude)) == nullptr) return nullptr;
   if ((p = SkipField(p)) == nullptr) return nullptr;
-  if ((p = PlainUnits(p, 2, 12, &altitude)) == nullptr) return nullptr;
-  if ((p = PlainUnits(p, 8, 6, &point.time)) == nullptr) return nullptr;
+  if ((p = PlainUnits(p, end, 2, 12, &altitude)) == nullptr) return nullptr;
+  if ((p = PlainUnits(p, end, 8, 6, &point.time)) == nullptr) return nullptr;
   if ((p = SkipField(p)) == nullptr) return nullptr;
   // The last field runs to the line's end; a CR before the LF is part of
   // it, as it is of the line the slow way trims.
@@ -102,7 +127,7 @@ bool ParseArchivePointLine(std::string_view line, ArchivePoint* out) {
     std::memcpy(text, line.data(), line.size());
     text[line.size()] = '\n';
     ArchivePoint point;
-    const char* end = FastPoint(text, &point);
+    const char* end = FastPoint(text, text + line.size() + 1, &point);
     // Taken only when what follows its LF is the line's end, which the slow
     // way trims.
     if (end != nullptr) {
@@ -122,7 +147,7 @@ size_t ParseArchivePoints(std::string_view text, std::vector<ArchivePoint>* poin
   const char* const stop = p + whole;
   while (p < stop) {
     ArchivePoint point;
-    const char* end = FastPoint(p, &point);
+    const char* end = FastPoint(p, stop, &point);
     if (end == nullptr) {
       end = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(stop - p)));
       if (!SlowPoint(std::string_view(p, static_cast<size_t>(end - p)), &point)) {
