@@ -39,7 +39,9 @@ bool EightDigits(const char* p, uint64_t* value) {
 // parsed double to them gives. The text at `p` must hold an LF further on:
 // every loop stops there, so none needs to know where the text ends; `end`
 // only says whether eight bytes can be read at once.
-const char* PlainUnits(const char* p, const char* end, int decimals, int maxWholeDigits, int64_t* units) {
+// Inlined, so that each field's own decimals and digits are constants.
+[[gnu::always_inline]] inline const char* PlainUnits(const char* p, const char* end, int decimals,
+                                                     int maxWholeDigits, int64_t* units) {
   while (*p == ' ') ++p;
   const bool negative = *p == '-';
   p += negative ? 1 : 0;
@@ -78,6 +80,43 @@ const char* SkipField(const char* p) {
   return p + 1;
 }
 
+// The bytes of `word` equal to `c`, as the high bit of each.
+uint64_t BytesEqual(uint64_t word, char c) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  const uint64_t x = word ^ (0x0101010101010101 * static_cast<unsigned char>(c));
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// How many bytes BytesEqual found: their bits summed in the top byte (a
+// multiplication, where popcount may be a call).
+int CountOf(uint64_t matches) { return static_cast<int>(((matches >> 7) * 0x0101010101010101) >> 56); }
+
+// The LF that ends the line at `p` when the line's rest is two fields (the
+// date and the time, of any text), or null. A CR before the LF is part of
+// the last, as it is of the line the slow way trims. Eight bytes at a time
+// while `end` allows, then byte by byte.
+const char* LastTwoFields(const char* p, const char* end) {
+  int commas = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      uint64_t word = 0;
+      std::memcpy(&word, p, sizeof word);
+      const uint64_t lf = BytesEqual(word, '\n');
+      uint64_t comma = BytesEqual(word, ',');
+      if (lf != 0) {
+        comma &= (lf & (~lf + 1)) - 1;  // those before the first LF
+        commas += CountOf(comma);
+        return commas == 1 ? p + std::countr_zero(lf) / 8 : nullptr;
+      }
+      commas += CountOf(comma);
+      if (commas > 1) return nullptr;
+      p += 8;
+    }
+  }
+  for (; *p != '\n'; ++p) commas += *p == ',' ? 1 : 0;
+  return commas == 1 ? p : nullptr;
+}
+
 // The line at `p` when it is seven fields of which the position, altitude
 // and day number are plain decimals: its LF, or null (the slow way then
 // decides). As PlainUnits, the text must hold an LF further on.
@@ -90,13 +129,7 @@ const char* FastPoint(const char* p, const char* end, ArchivePoint* out) {
   if ((p = SkipField(p)) == nullptr) return nullptr;
   if ((p = PlainUnits(p, end, 2, 12, &altitude)) == nullptr) return nullptr;
   if ((p = PlainUnits(p, end, 8, 6, &point.time)) == nullptr) return nullptr;
-  if ((p = SkipField(p)) == nullptr) return nullptr;
-  // The last field runs to the line's end; a CR before the LF is part of
-  // it, as it is of the line the slow way trims.
-  while (*p != '\n') {
-    if (*p == ',') return nullptr;
-    ++p;
-  }
+  if ((p = LastTwoFields(p, end)) == nullptr) return nullptr;
   if (point.latitude > 90 * kDegree || point.latitude < -90 * kDegree || point.longitude > 180 * kDegree ||
       point.longitude < -180 * kDegree || point.time < kDegree || point.time > 110000 * kDegree) {
     return nullptr;
