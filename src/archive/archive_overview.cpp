@@ -1,6 +1,7 @@
 #include "archive/archive_overview.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <map>
 #include <tuple>
@@ -34,6 +35,32 @@ double SquaredDistanceToSegment(const WorldPoint& p, const Segment& s) {
     px -= t * s.dx;
     py -= t * s.dy;
   }
+  return px * px + py * py;
+}
+
+// Two doubles, or two 64-bit masks, in one register: SSE2 does both lanes'
+// arithmetic, and their division, in one instruction.
+using DoublePair = double __attribute__((vector_size(16)));
+using MaskPair = int64_t __attribute__((vector_size(16)));
+
+// The same for `p` and `q` at once, each lane the same operations as
+// above; for a segment of some length.
+[[gnu::always_inline]] inline DoublePair SquaredDistanceToSegment(const WorldPoint& p, const WorldPoint& q,
+                                                                  const Segment& s) {
+  DoublePair px = {static_cast<double>(p.x - s.a.x), static_cast<double>(q.x - s.a.x)};
+  DoublePair py = {static_cast<double>(p.y - s.a.y), static_cast<double>(q.y - s.a.y)};
+  const DoublePair dx = {s.dx, s.dx};
+  const DoublePair dy = {s.dy, s.dy};
+  const DoublePair length = {s.length, s.length};
+  const DoublePair one = {1.0, 1.0};
+  DoublePair t = (px * dx + py * dy) / length;
+  // std::clamp to [0, 1]: below 0 gives +0, above 1 gives 1.
+  MaskPair bits = std::bit_cast<MaskPair>(t) & ~(t < DoublePair{0.0, 0.0});
+  const MaskPair above = t > one;
+  bits = (bits & ~above) | (std::bit_cast<MaskPair>(one) & above);
+  t = std::bit_cast<DoublePair>(bits);
+  px -= t * dx;
+  py -= t * dy;
   return px * px + py * py;
 }
 
@@ -108,16 +135,36 @@ std::vector<size_t> SimplifyLine(std::span<const WorldPoint> line, double tolera
     stack.pop_back();
     if (last - first > 1) {
       const Segment segment(line[first], line[last]);
-      double farthest = -1.0;
-      size_t index = first;
-      for (size_t i = first + 1; i < last; ++i) {
-        const double d = SquaredDistanceToSegment(line[i], segment);
-        if (d > farthest) {
-          farthest = d;
-          index = i;
+      // The first farthest point: two points at a time, each lane keeping
+      // the first farthest of its own, then the farther of those, the
+      // earlier on a tie.
+      double farthest[2] = {-1.0, -1.0};
+      size_t found[2] = {first, first};
+      size_t i = first + 1;
+      if (segment.length > 0.0) {
+        for (; i + 1 < last; i += 2) {
+          const DoublePair d = SquaredDistanceToSegment(line[i], line[i + 1], segment);
+          if (d[0] > farthest[0]) {
+            farthest[0] = d[0];
+            found[0] = i;
+          }
+          if (d[1] > farthest[1]) {
+            farthest[1] = d[1];
+            found[1] = i + 1;
+          }
         }
       }
-      if (farthest > limit) {
+      for (; i < last; ++i) {
+        const double d = SquaredDistanceToSegment(line[i], segment);
+        if (d > farthest[0]) {
+          farthest[0] = d;
+          found[0] = i;
+        }
+      }
+      const int lane =
+          farthest[1] > farthest[0] || (farthest[1] == farthest[0] && found[1] < found[0]) ? 1 : 0;
+      const size_t index = found[lane];
+      if (farthest[lane] > limit) {
         stack.emplace_back(index, last);
         stack.emplace_back(first, index);
         continue;
