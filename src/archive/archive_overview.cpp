@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <tuple>
 
@@ -43,12 +44,18 @@ double SquaredDistanceToSegment(const WorldPoint& p, const Segment& s) {
 using DoublePair = double __attribute__((vector_size(16)));
 using MaskPair = int64_t __attribute__((vector_size(16)));
 
-// The same for `p` and `q` at once, each lane the same operations as
-// above; for a segment of some length.
-[[gnu::always_inline]] inline DoublePair SquaredDistanceToSegment(const WorldPoint& p, const WorldPoint& q,
-                                                                  const Segment& s) {
-  DoublePair px = {static_cast<double>(p.x - s.a.x), static_cast<double>(q.x - s.a.x)};
-  DoublePair py = {static_cast<double>(p.y - s.a.y), static_cast<double>(q.y - s.a.y)};
+// The same for the two points from `i` of the line's coordinates as
+// doubles (whole numbers well below 2^53, so each difference is exact and
+// what the above converts), each lane the same operations as above; for a
+// segment of some length.
+[[gnu::always_inline]] inline DoublePair SquaredDistanceToSegment(const double* xs, const double* ys,
+                                                                  size_t i, const Segment& s) {
+  DoublePair px;
+  DoublePair py;
+  std::memcpy(&px, xs + i, sizeof px);
+  std::memcpy(&py, ys + i, sizeof py);
+  px -= static_cast<double>(s.a.x);
+  py -= static_cast<double>(s.a.y);
   const DoublePair dx = {s.dx, s.dx};
   const DoublePair dy = {s.dy, s.dy};
   const DoublePair length = {s.length, s.length};
@@ -127,6 +134,13 @@ std::vector<size_t> SimplifyLine(std::span<const WorldPoint> line, double tolera
     return kept;
   }
   const double limit = tolerance * tolerance;
+  // The coordinates once as doubles, side by side for two at a time.
+  std::vector<double> xs(line.size());
+  std::vector<double> ys(line.size());
+  for (size_t i = 0; i < line.size(); ++i) {
+    xs[i] = static_cast<double>(line[i].x);
+    ys[i] = static_cast<double>(line[i].y);
+  }
   // The parts still to look at, the leftmost on top; a part that is not
   // split keeps its first point.
   std::vector<std::pair<size_t, size_t>> stack{{0, line.size() - 1}};
@@ -143,7 +157,7 @@ std::vector<size_t> SimplifyLine(std::span<const WorldPoint> line, double tolera
       size_t i = first + 1;
       if (segment.length > 0.0) {
         for (; i + 1 < last; i += 2) {
-          const DoublePair d = SquaredDistanceToSegment(line[i], line[i + 1], segment);
+          const DoublePair d = SquaredDistanceToSegment(xs.data(), ys.data(), i, segment);
           if (d[0] > farthest[0]) {
             farthest[0] = d[0];
             found[0] = i;
