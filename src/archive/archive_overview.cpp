@@ -14,8 +14,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// The squared distance of `p` from the segment that starts at `a`, with
-// the segment's run and squared length worked out once for all its points.
+// A segment from `a`, with its run and squared length worked out once for
+// all the points measured against it.
 struct Segment {
   explicit Segment(const WorldPoint& start, const WorldPoint& end)
       : a(start),
@@ -28,6 +28,7 @@ struct Segment {
   double length;
 };
 
+// The squared distance of `p` from the segment.
 double SquaredDistanceToSegment(const WorldPoint& p, const Segment& s) {
   double px = static_cast<double>(p.x - s.a.x);
   double py = static_cast<double>(p.y - s.a.y);
@@ -45,9 +46,9 @@ using DoublePair = double __attribute__((vector_size(16)));
 using MaskPair = int64_t __attribute__((vector_size(16)));
 
 // The same for the two points from `i` of the line's coordinates as
-// doubles (whole numbers well below 2^53, so each difference is exact and
-// what the above converts), each lane the same operations as above; for a
-// segment of some length.
+// doubles (world units, whole numbers far below 2^53, so each difference is
+// exact and what the above converts), each lane the same operations as
+// above; for a segment of some length.
 [[gnu::always_inline]] inline DoublePair SquaredDistanceToSegment(const double* xs, const double* ys,
                                                                   size_t i, const Segment& s) {
   DoublePair px;
@@ -69,6 +70,17 @@ using MaskPair = int64_t __attribute__((vector_size(16)));
   px -= t * dx;
   py -= t * dy;
   return px * px + py * py;
+}
+
+// The nearest whole unit, halves away from zero as llround, of a value held
+// to the world first: no call, and no conversion out of range (NaN gives
+// 0).
+int64_t WorldUnitOf(double value) {
+  if (!(value > 0.0)) return 0;
+  const double held = std::min(value, static_cast<double>(kWorldUnits - 1));
+  const auto whole = static_cast<int64_t>(held);
+  // Exact: a double less its whole part always is.
+  return held - static_cast<double>(whole) >= 0.5 ? whole + 1 : whole;
 }
 
 int64_t TileOf(int64_t units, int zoom) {
@@ -106,17 +118,6 @@ void AddToTiles(std::span<const WorldPoint> line, int zoom, std::map<TileKey, st
 }
 
 }  // namespace
-
-// The nearest whole unit, halves away from zero as llround, of a value held
-// to the world first: no call, and no conversion out of range (NaN gives
-// 0).
-int64_t WorldUnitOf(double value) {
-  if (!(value > 0.0)) return 0;
-  const double held = std::min(value, static_cast<double>(kWorldUnits - 1));
-  const auto whole = static_cast<int64_t>(held);
-  // Exact: a double less its whole part always is.
-  return held - static_cast<double>(whole) >= 0.5 ? whole + 1 : whole;
-}
 
 WorldPoint WorldPointOf(double longitude, double mercatorY) {
   const double units = static_cast<double>(kWorldUnits);
