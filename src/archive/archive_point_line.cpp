@@ -16,7 +16,7 @@ bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 // The eight bytes at `p` when all are digits, as one number, in a few
 // multiplications instead of a step for each digit: the eight decimals the
 // writers give a position and a day number.
-bool EightDigits(const char* p, uint64_t* value) {
+[[gnu::always_inline]] inline bool EightDigits(const char* p, uint64_t* value) {
   if constexpr (std::endian::native != std::endian::little) return false;
   uint64_t chunk = 0;
   std::memcpy(&chunk, p, sizeof chunk);
