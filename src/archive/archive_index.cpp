@@ -170,16 +170,24 @@ bool SizeAndTime(const fs::path& file, int64_t* size, int64_t* mtime) {
 }
 
 // Reads `file` from `offset` to its end; `size` (what it held a moment
-// ago) only sizes the buffer.
+// ago) only sizes the buffer. The reads go straight into `text`, sized one
+// byte past that so a file that has not grown takes no second round, and
+// grown while the file gives more.
 bool ReadFrom(const fs::path& file, int64_t offset, int64_t size, std::string* text) {
   FILE* f = std::fopen(file.c_str(), "rb");
   if (f == nullptr) return false;
-  if (size > offset) text->reserve(text->size() + static_cast<size_t>(size - offset) + 1);
   bool good = std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0;
-  char buffer[1 << 16];
-  size_t got = 0;
-  while (good && (got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text->append(buffer, got);
+  size_t used = text->size();
+  size_t room = size > offset ? static_cast<size_t>(size - offset) + 1 : size_t{1} << 16;
+  while (good) {
+    text->resize(used + room);
+    const size_t got = std::fread(text->data() + used, 1, room, f);
+    used += got;
+    if (got < room) break;
+    room = std::max(room, size_t{1} << 16);
+  }
   good = good && std::ferror(f) == 0;
+  text->resize(used);
   std::fclose(f);
   return good;
 }
@@ -188,10 +196,7 @@ bool ReadFrom(const fs::path& file, int64_t offset, int64_t size, std::string* t
 // them; the bytes used.
 size_t ParsePoints(std::string_view text, std::vector<ArchivePoint>* points) {
   points->reserve(points->size() + text.size() / 64);
-  return ForEachWholeLine(text, [points](std::string_view line) {
-    ArchivePoint p;
-    if (ParseArchivePointLine(line, &p)) points->push_back(p);
-  });
+  return ParseArchivePoints(text, points);
 }
 
 // The points as a day's track holds them (what the summary and the

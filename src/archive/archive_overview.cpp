@@ -1,7 +1,9 @@
 #include "archive/archive_overview.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <tuple>
 
@@ -12,18 +14,73 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double SquaredDistanceToSegment(const WorldPoint& p, const WorldPoint& a, const WorldPoint& b) {
-  const double dx = static_cast<double>(b.x - a.x);
-  const double dy = static_cast<double>(b.y - a.y);
-  double px = static_cast<double>(p.x - a.x);
-  double py = static_cast<double>(p.y - a.y);
-  const double length = dx * dx + dy * dy;
-  if (length > 0.0) {
-    const double t = std::clamp((px * dx + py * dy) / length, 0.0, 1.0);
-    px -= t * dx;
-    py -= t * dy;
+// A segment from `a`, with its run and squared length worked out once for
+// all the points measured against it.
+struct Segment {
+  explicit Segment(const WorldPoint& start, const WorldPoint& end)
+      : a(start),
+        dx(static_cast<double>(end.x - start.x)),
+        dy(static_cast<double>(end.y - start.y)),
+        length(dx * dx + dy * dy) {}
+  WorldPoint a;
+  double dx;
+  double dy;
+  double length;
+};
+
+// The squared distance of `p` from the segment.
+double SquaredDistanceToSegment(const WorldPoint& p, const Segment& s) {
+  double px = static_cast<double>(p.x - s.a.x);
+  double py = static_cast<double>(p.y - s.a.y);
+  if (s.length > 0.0) {
+    const double t = std::clamp((px * s.dx + py * s.dy) / s.length, 0.0, 1.0);
+    px -= t * s.dx;
+    py -= t * s.dy;
   }
   return px * px + py * py;
+}
+
+// Two doubles, or two 64-bit masks, in one register: SSE2 does both lanes'
+// arithmetic, and their division, in one instruction.
+using DoublePair = double __attribute__((vector_size(16)));
+using MaskPair = int64_t __attribute__((vector_size(16)));
+
+// The same for the two points from `i` of the line's coordinates as
+// doubles (world units, whole numbers far below 2^53, so each difference is
+// exact and what the above converts), each lane the same operations as
+// above; for a segment of some length.
+[[gnu::always_inline]] inline DoublePair SquaredDistanceToSegment(const double* xs, const double* ys,
+                                                                  size_t i, const Segment& s) {
+  DoublePair px;
+  DoublePair py;
+  std::memcpy(&px, xs + i, sizeof px);
+  std::memcpy(&py, ys + i, sizeof py);
+  px -= static_cast<double>(s.a.x);
+  py -= static_cast<double>(s.a.y);
+  const DoublePair dx = {s.dx, s.dx};
+  const DoublePair dy = {s.dy, s.dy};
+  const DoublePair length = {s.length, s.length};
+  const DoublePair one = {1.0, 1.0};
+  DoublePair t = (px * dx + py * dy) / length;
+  // std::clamp to [0, 1]: below 0 gives +0, above 1 gives 1.
+  MaskPair bits = std::bit_cast<MaskPair>(t) & ~(t < DoublePair{0.0, 0.0});
+  const MaskPair above = t > one;
+  bits = (bits & ~above) | (std::bit_cast<MaskPair>(one) & above);
+  t = std::bit_cast<DoublePair>(bits);
+  px -= t * dx;
+  py -= t * dy;
+  return px * px + py * py;
+}
+
+// The nearest whole unit, halves away from zero as llround, of a value held
+// to the world first: no call, and no conversion out of range (NaN gives
+// 0).
+int64_t WorldUnitOf(double value) {
+  if (!(value > 0.0)) return 0;
+  const double held = std::min(value, static_cast<double>(kWorldUnits - 1));
+  const auto whole = static_cast<int64_t>(held);
+  // Exact: a double less its whole part always is.
+  return held - static_cast<double>(whole) >= 0.5 ? whole + 1 : whole;
 }
 
 int64_t TileOf(int64_t units, int zoom) {
@@ -66,41 +123,71 @@ WorldPoint WorldPointOf(double longitude, double mercatorY) {
   const double units = static_cast<double>(kWorldUnits);
   const double x = (longitude + 180.0) / 360.0 * units;
   const double y = (0.5 - mercatorY / (2.0 * kPi)) * units;
-  return {std::clamp<int64_t>(std::llround(x), 0, kWorldUnits - 1),
-          std::clamp<int64_t>(std::llround(y), 0, kWorldUnits - 1)};
+  return {WorldUnitOf(x), WorldUnitOf(y)};
 }
 
+// Splits from the left first, so each kept point is found after those
+// before it and goes straight into the result: no flags to gather them.
 std::vector<size_t> SimplifyLine(std::span<const WorldPoint> line, double tolerance) {
   std::vector<size_t> kept;
   if (line.size() <= 2) {
     for (size_t i = 0; i < line.size(); ++i) kept.push_back(i);
     return kept;
   }
-  std::vector<char> keep(line.size(), 0);
-  keep.front() = keep.back() = 1;
   const double limit = tolerance * tolerance;
+  // The coordinates once as doubles, side by side for two at a time.
+  std::vector<double> xs(line.size());
+  std::vector<double> ys(line.size());
+  for (size_t i = 0; i < line.size(); ++i) {
+    xs[i] = static_cast<double>(line[i].x);
+    ys[i] = static_cast<double>(line[i].y);
+  }
+  // The parts still to look at, the leftmost on top; a part that is not
+  // split keeps its first point.
   std::vector<std::pair<size_t, size_t>> stack{{0, line.size() - 1}};
   while (!stack.empty()) {
     const auto [first, last] = stack.back();
     stack.pop_back();
-    double farthest = -1.0;
-    size_t index = first;
-    for (size_t i = first + 1; i < last; ++i) {
-      const double d = SquaredDistanceToSegment(line[i], line[first], line[last]);
-      if (d > farthest) {
-        farthest = d;
-        index = i;
+    if (last - first > 1) {
+      const Segment segment(line[first], line[last]);
+      // The first farthest point: two points at a time, each lane keeping
+      // the first farthest of its own, then the farther of those, the
+      // earlier on a tie.
+      double farthest[2] = {-1.0, -1.0};
+      size_t found[2] = {first, first};
+      size_t i = first + 1;
+      if (segment.length > 0.0) {
+        for (; i + 1 < last; i += 2) {
+          const DoublePair d = SquaredDistanceToSegment(xs.data(), ys.data(), i, segment);
+          if (d[0] > farthest[0]) {
+            farthest[0] = d[0];
+            found[0] = i;
+          }
+          if (d[1] > farthest[1]) {
+            farthest[1] = d[1];
+            found[1] = i + 1;
+          }
+        }
+      }
+      for (; i < last; ++i) {
+        const double d = SquaredDistanceToSegment(line[i], segment);
+        if (d > farthest[0]) {
+          farthest[0] = d;
+          found[0] = i;
+        }
+      }
+      const int lane =
+          farthest[1] > farthest[0] || (farthest[1] == farthest[0] && found[1] < found[0]) ? 1 : 0;
+      const size_t index = found[lane];
+      if (farthest[lane] > limit) {
+        stack.emplace_back(index, last);
+        stack.emplace_back(first, index);
+        continue;
       }
     }
-    if (farthest > limit) {
-      keep[index] = 1;
-      if (index - first > 1) stack.emplace_back(first, index);
-      if (last - index > 1) stack.emplace_back(index, last);
-    }
+    kept.push_back(first);
   }
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (keep[i] != 0) kept.push_back(i);
-  }
+  kept.push_back(line.size() - 1);
   return kept;
 }
 

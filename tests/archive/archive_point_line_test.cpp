@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "output/ozi_line_reader.h"
 
 namespace pathmere {
@@ -21,6 +24,9 @@ TEST(ArchivePointLineTest, ReadsWhatTheDayFileReaderReads) {
       "0,0,0,0,0.99999999,a,b",
       "0,0,0,0,110000.00000001,a,b",
       "48.137100001,11.5,0,1706.04,42370.5,a,b",  // more decimals than units
+      "48.13710000 ,11.5754100 ,0,1,42370.29166667 ,a,b",
+      "48.1371000:,11.5,0,1,42370.5,a,b",
+      "48.1,11.5,0,1,42370.2916666/,a,b",
       "48.1,11.5,0,1706.045,42370.291666666666,a,b",
       "4.81e1,11.5,0,1e3,42370.5,a,b",
       "48.1,11.5,0,123456789012.5,42370.5,a,b",  // held altitude
@@ -37,6 +43,18 @@ TEST(ArchivePointLineTest, ReadsWhatTheDayFileReaderReads) {
       "OziExplorer Track Point File Version 2.1\r\n",
       "",
   };
+  // The same points from the lines in one text, each ended by an LF.
+  std::string text;
+  std::vector<ArchivePoint> one;
+  for (std::string_view line : lines) {
+    text.append(line.substr(0, line.find('\n'))).append("\n");
+    ArchivePoint got;
+    if (ParseArchivePointLine(line, &got)) one.push_back(got);
+  }
+  std::vector<ArchivePoint> all;
+  EXPECT_EQ(ParseArchivePoints(text + "48.1,11.5,0,1,42370.5,a,b", &all), text.size());
+  EXPECT_EQ(all, one);
+
   for (const char* line : lines) {
     TrackLine parsed;
     const bool expected = ParseTrackPointLine(line, &parsed);
