@@ -285,18 +285,36 @@ QImage AllDaysMap::DrawTile(ArchiveIndex& reader, const Drawing& drawing, int zo
         },
         &error);
   } else {
+    const GeoBounds box = BoxOf(zoom, x, y);
+    const auto pixelOf = [&](const ArchivePoint& p) {
+      const WorldPoint w = WorldPointOf(LongitudeOf(p), MercatorY(LatitudeOf(p)));
+      return QPointF((static_cast<double>(w.x) - left) * scale, (static_cast<double>(w.y) - top) * scale);
+    };
+    // A step whose two ends lie beyond the same side of the box cannot
+    // cross the tile: most of a piece that meets it lies outside, and
+    // projecting and drawing those is most of the work.
+    const auto away = [&](const ArchivePoint& a, const ArchivePoint& b) {
+      const double aLat = LatitudeOf(a), bLat = LatitudeOf(b), aLon = LongitudeOf(a), bLon = LongitudeOf(b);
+      return (aLat < box.south && bLat < box.south) || (aLat > box.north && bLat > box.north) ||
+             (aLon < box.west && bLon < box.west) || (aLon > box.east && bLon > box.east);
+    };
     good = reader.Pieces(
-        drawing.folders, BoxOf(zoom, x, y),
+        drawing.folders, box,
         [&](const std::string& day, const std::string& device, const std::vector<ArchivePoint>& line) {
           if (!Shown(drawing.only, day)) return;
           painter.setPen(QPen(colourOf(day, device), 1.6));
           polygon.clear();
-          for (const ArchivePoint& p : line) {
-            const WorldPoint w = WorldPointOf(LongitudeOf(p), MercatorY(LatitudeOf(p)));
-            polygon << QPointF((static_cast<double>(w.x) - left) * scale,
-                               (static_cast<double>(w.y) - top) * scale);
+          if (line.size() == 1) polygon << pixelOf(line.front());
+          for (size_t i = 1; i < line.size(); ++i) {
+            if (away(line[i - 1], line[i])) {
+              if (!polygon.isEmpty()) painter.drawPolyline(polygon);
+              polygon.clear();
+              continue;
+            }
+            if (polygon.isEmpty()) polygon << pixelOf(line[i - 1]);
+            polygon << pixelOf(line[i]);
           }
-          painter.drawPolyline(polygon);
+          if (!polygon.isEmpty()) painter.drawPolyline(polygon);
         },
         &error);
   }
