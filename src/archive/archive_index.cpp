@@ -490,7 +490,11 @@ class DayWriter {
            deletePieces_.Bind(1, day).Bind(2, lastPiece).Run() &&
            WritePieces(day, points, track, static_cast<size_t>(lastPiece - first), first) &&
            deleteTiles_.Bind(1, day).Bind(2, run).Run() &&
-           WriteTiles(day, std::span(track).subspan(static_cast<size_t>(runStart - first)), run);
+           // An index that held fewer points than it said gets no tiles of
+           // runs it does not have, rather than a read past the track.
+           WriteTiles(day,
+                      std::span(track).subspan(std::min(static_cast<size_t>(runStart - first), track.size())),
+                      run);
   }
 
   // Pieces from `points[from]` on (`points` begin at the day's point
