@@ -14,13 +14,11 @@ cli=$build/src/cli/pathmere-cli
 gen=$build/bench/pathmere-archive-gen
 bench=$build/bench/pathmere-all-days-bench
 points=${PATHMERE_BENCH_ARCHIVE_POINTS:-8200}
+# shellcheck source=scripts/bench-archive-days.sh
+source "$(dirname "$0")/bench-archive-days.sh"
 missed=0
 for years in "$@"; do
-  days=$((years * 365))
-  dir=$scratch/archive-${years}y
-  cache=$scratch/archive-cache-${years}y
-  index=$cache/pathmere/archive/index.sqlite
-  [[ -f $dir/.complete ]] || { rm -rf "$dir"; "$gen" --days "$days" --points "$points" --out "$dir" >/dev/null; touch "$dir/.complete"; }
+  archive_days "$years"
   [[ -f $index ]] || env XDG_CACHE_HOME="$cache" "$cli" archive index --output "$dir" >/dev/null
   echo
   echo "All days over the archive of $years years:"

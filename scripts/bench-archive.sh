@@ -16,13 +16,11 @@ gen=$build/bench/pathmere-archive-gen
 bench=$build/bench/pathmere-archive-bench
 points=${PATHMERE_BENCH_ARCHIVE_POINTS:-8200}
 calc() { awk "BEGIN { print ($1) }"; }
+# shellcheck source=scripts/bench-archive-days.sh
+source "$(dirname "$0")/bench-archive-days.sh"
 missed=0
 for years in "$@"; do
-  days=$((years * 365))
-  dir=$scratch/archive-${years}y
-  cache=$scratch/archive-cache-${years}y
-  index=$cache/pathmere/archive/index.sqlite
-  [[ -f $dir/.complete ]] || { rm -rf "$dir"; "$gen" --days "$days" --points "$points" --out "$dir" >/dev/null; touch "$dir/.complete"; }
+  archive_days "$years"
   day_bytes=$(cat "$dir"/*.plt | wc -c)
   cat "$dir"/*.plt >/dev/null  # from the page cache, as after a day's use
   rm -rf "$cache"
