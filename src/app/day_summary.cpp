@@ -29,6 +29,12 @@ class Cosines {
     return GroundDistanceMetres(a.latitude, a.longitude, cosines_[from], b.latitude, b.longitude,
                                 cosines_[to]);
   }
+  double MetresAtLeast(size_t from, size_t to) const {
+    const DayTrackPoint& a = points_[from];
+    const DayTrackPoint& b = points_[to];
+    return GroundDistanceAtLeastMetres(a.latitude, a.longitude, cosines_[from], b.latitude, b.longitude,
+                                       cosines_[to]);
+  }
 
  private:
   std::span<const DayTrackPoint> points_;
@@ -64,7 +70,8 @@ struct Step {
   // Point to point; negative when the two points share a second.
   double rawSpeed = -1.0;
   // Straight across the few points around the step, which averages out the
-  // wandering of a receiver that stands still.
+  // wandering of a receiver that stands still; exact only at or below the
+  // pause speeds (SpanSpeed).
   double spanSpeed = 0.0;
   // The median of the point-to-point speeds around it.
   double medianSpeed = 0.0;
@@ -95,6 +102,17 @@ PieceBounds PieceBoundsOf(std::span<const DayTrackPoint> points) {
   return pieces;
 }
 
+constexpr double kFastestPauseSpeed =
+    std::max(PauseRules::kPauseMetresPerSecond, PauseRules::kWalkingPauseMetresPerSecond);
+
+// A step's span speed only ever decides whether it is slow (IsSlow): one
+// surely above every pause speed decides the same as the exact one, and
+// spares most steps of a drive a haversine.
+double SpanSpeed(const Cosines& cosines, size_t from, size_t to, double seconds) {
+  const double atLeast = cosines.MetresAtLeast(from, to) / seconds;
+  return atLeast > kFastestPauseSpeed ? atLeast : cosines.MetresBetween(from, to) / seconds;
+}
+
 std::vector<Step> StepsOf(std::span<const DayTrackPoint> points, const Cosines& cosines,
                           const PieceBounds& pieces) {
   const size_t n = points.size();
@@ -116,7 +134,7 @@ std::vector<Step> StepsOf(std::span<const DayTrackPoint> points, const Cosines& 
     const size_t from = std::max(pieceStart[k], k - 1 >= kHalfWindow ? k - 1 - kHalfWindow : 0);
     const size_t to = std::min(pieceEnd[k] - 1, k + kHalfWindow);
     const double seconds = SecondsBetween(points[from], points[to]);
-    step.spanSpeed = seconds >= 0.5 ? cosines.MetresBetween(from, to) / seconds : 0.0;
+    step.spanSpeed = seconds >= 0.5 ? SpanSpeed(cosines, from, to, seconds) : 0.0;
     window.Clear();
     for (size_t j = std::max(from + 1, k >= kHalfWindow ? k - kHalfWindow : 0); j <= to; ++j) {
       if (steps[j].rawSpeed >= 0.0) window.Add(steps[j].rawSpeed);

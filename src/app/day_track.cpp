@@ -52,6 +52,18 @@ double GroundDistanceMetres(double latitude1, double longitude1, double cosine1,
   return 2.0 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
+double GroundDistanceAtLeastMetres(double latitude1, double longitude1, double cosine1, double latitude2,
+                                   double longitude2, double cosine2) {
+  // The haversine's 2 asin(sqrt(a)) is at least 2 sqrt(a), and sin(x) at
+  // least x (1 - x^2 / 6): under half a degree that is within a millionth
+  // of the flat distance, so one per cent less is always below.
+  const double dPhi = (latitude2 - latitude1) * kRadiansPerDegree;
+  const double dLambda = (longitude2 - longitude1) * kRadiansPerDegree;
+  constexpr double kShort = 0.5 * kRadiansPerDegree;
+  if (!(std::fabs(dPhi) < kShort && std::fabs(dLambda) < kShort && cosine1 > 0.0 && cosine2 > 0.0)) return 0.0;
+  return 0.99 * kEarthRadiusMetres * std::sqrt(dPhi * dPhi + cosine1 * cosine2 * dLambda * dLambda);
+}
+
 void DayTrack::AddTrackPoint(double latitude, double longitude, double dayNumber, bool hasAltitude,
                              double altitudeMetres) {
   DayTrackPoint point{latitude, longitude, dayNumber, hasAltitude, hasAltitude ? altitudeMetres : 0.0};

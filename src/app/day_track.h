@@ -61,6 +61,10 @@ double GroundDistanceMetres(double latitude1, double longitude1, double latitude
 double CosineOfLatitude(double latitude);
 double GroundDistanceMetres(double latitude1, double longitude1, double cosine1, double latitude2,
                             double longitude2, double cosine2);
+// A little less than that, without sines, for a short way (under half a
+// degree each way); 0, which any way is at least, for a longer one.
+double GroundDistanceAtLeastMetres(double latitude1, double longitude1, double cosine1, double latitude2,
+                                   double longitude2, double cosine2);
 
 // What the track view shows of one local day: the track, broken where two
 // points are far apart in time, its length, time span and bounds, the route

@@ -21,11 +21,8 @@ ArchivePoint ArchivePointOf(double latitude, double longitude, double dayNumber,
 int64_t UnixSecondsOf(double dayNumber) { return std::llround((dayNumber - 25569.0) * 86400.0); }
 
 void AppendVarint(std::string* out, uint64_t value) {
-  while (value >= 0x80) {
-    out->push_back(static_cast<char>((value & 0x7F) | 0x80));
-    value >>= 7;
-  }
-  out->push_back(static_cast<char>(value));
+  char bytes[kMaxVarintBytes];
+  out->append(bytes, static_cast<size_t>(PutVarint(bytes, value) - bytes));
 }
 
 bool ReadVarint(std::string_view in, size_t* at, uint64_t* value) {
@@ -46,26 +43,35 @@ bool ReadVarint(std::string_view in, size_t* at, uint64_t* value) {
 std::string EncodePoints(const ArchivePoint* points, size_t count) {
   std::string out;
   out.reserve(count * 7);
+  // Written a few dozen points at a time into a buffer on the stack.
+  constexpr size_t kBatch = 64;
+  char buffer[kBatch * 4 * kMaxVarintBytes];
+  char* at = buffer;
   ArchivePoint before, step;
   int64_t altitudeBefore = 0;
   for (size_t i = 0; i < count; ++i) {
+    if (i % kBatch == 0) {
+      out.append(buffer, static_cast<size_t>(at - buffer));
+      at = buffer;
+    }
     const ArchivePoint& p = points[i];
-    AppendSigned(&out, p.latitude - before.latitude - step.latitude);
-    AppendSigned(&out, p.longitude - before.longitude - step.longitude);
-    AppendSigned(&out, p.time - before.time - step.time);
+    at = PutSigned(at, p.latitude - before.latitude - step.latitude);
+    at = PutSigned(at, p.longitude - before.longitude - step.longitude);
+    at = PutSigned(at, p.time - before.time - step.time);
     // 0: no altitude; else 1 + the zigzag of the change since the last one.
     if (p.hasAltitude) {
       const int64_t change = p.altitude - altitudeBefore;
-      AppendVarint(&out, ((static_cast<uint64_t>(change) << 1) ^ static_cast<uint64_t>(change >> 63)) + 1);
+      at = PutVarint(at, ((static_cast<uint64_t>(change) << 1) ^ static_cast<uint64_t>(change >> 63)) + 1);
       altitudeBefore = p.altitude;
     } else {
-      AppendVarint(&out, 0);
+      at = PutVarint(at, 0);
     }
     step.latitude = p.latitude - before.latitude;
     step.longitude = p.longitude - before.longitude;
     step.time = p.time - before.time;
     before = p;
   }
+  out.append(buffer, static_cast<size_t>(at - buffer));
   return out;
 }
 

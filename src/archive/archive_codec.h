@@ -39,6 +39,21 @@ inline double DayNumberOf(const ArchivePoint& p) { return static_cast<double>(p.
 // Seconds since 1970-01-01 UTC, to the nearest second.
 int64_t UnixSecondsOf(double dayNumber);
 
+// Writes one varint at `at`, which has room for kMaxVarintBytes; returns
+// one past it. What the Append ones do, without growing a string a byte at
+// a time.
+inline constexpr size_t kMaxVarintBytes = 10;
+inline char* PutVarint(char* at, uint64_t value) {
+  while (value >= 0x80) {
+    *at++ = static_cast<char>((value & 0x7F) | 0x80);
+    value >>= 7;
+  }
+  *at++ = static_cast<char>(value);
+  return at;
+}
+inline char* PutSigned(char* at, int64_t value) {
+  return PutVarint(at, (static_cast<uint64_t>(value) << 1) ^ static_cast<uint64_t>(value >> 63));
+}
 void AppendVarint(std::string* out, uint64_t value);
 inline void AppendSigned(std::string* out, int64_t value) {
   AppendVarint(out, (static_cast<uint64_t>(value) << 1) ^ static_cast<uint64_t>(value >> 63));
