@@ -60,7 +60,8 @@ double GroundDistanceAtLeastMetres(double latitude1, double longitude1, double c
   const double dPhi = (latitude2 - latitude1) * kRadiansPerDegree;
   const double dLambda = (longitude2 - longitude1) * kRadiansPerDegree;
   constexpr double kShort = 0.5 * kRadiansPerDegree;
-  if (!(std::fabs(dPhi) < kShort && std::fabs(dLambda) < kShort && cosine1 > 0.0 && cosine2 > 0.0)) return 0.0;
+  if (!(std::fabs(dPhi) < kShort && std::fabs(dLambda) < kShort && cosine1 > 0.0 && cosine2 > 0.0))
+    return 0.0;
   return 0.99 * kEarthRadiusMetres * std::sqrt(dPhi * dPhi + cosine1 * cosine2 * dLambda * dLambda);
 }
 
