@@ -204,6 +204,7 @@ size_t ParsePoints(std::string_view text, std::vector<ArchivePoint>* points) {
 // distance and speeds, which the index does not use.
 std::vector<DayTrackPoint> TrackOf(const std::vector<ArchivePoint>& points, GeoBounds* bounds) {
   std::vector<DayTrackPoint> track(points.size());
+  NearbyMercatorY mercator;
   for (size_t i = 0; i < points.size(); ++i) {
     const ArchivePoint& p = points[i];
     DayTrackPoint& t = track[i];
@@ -214,7 +215,7 @@ std::vector<DayTrackPoint> TrackOf(const std::vector<ArchivePoint>& points, GeoB
     t.altitudeMetres = p.hasAltitude ? static_cast<double>(p.altitude) / 100.0 / kFeetPerMetre : 0.0;
     t.startsPiece =
         StartsTrackPiece(i == 0, i == 0 ? 0.0 : (t.dayNumber - track[i - 1].dayNumber) * kSecondsPerDay);
-    t.mercatorY = MercatorY(t.latitude);
+    t.mercatorY = mercator.Of(t.latitude);
     bounds->Include(t.latitude, t.longitude);
   }
   return track;
@@ -630,7 +631,8 @@ std::string CheckOrCreate(sqlite3* db, bool fullCheck) {
   // WAL keeps the index whole across a kill; a checkpoint every 16 MB
   // rather than 4 keeps a first build from syncing every few days.
   if (!Exec(db,
-            "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA wal_autocheckpoint=4096; "
+            "PRAGMA page_size=16384; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA "
+            "wal_autocheckpoint=4096; "
             "PRAGMA cache_size=-32768; PRAGMA mmap_size=1073741824;",
             &error)) {
     return error;

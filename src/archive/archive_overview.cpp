@@ -7,6 +7,7 @@
 #include <map>
 #include <tuple>
 
+#include "app/track_projection.h"
 #include "archive/archive_codec.h"
 
 namespace pathmere {
@@ -127,6 +128,32 @@ void AddToTiles(std::span<const WorldPoint> line, int zoom, std::map<TileKey, st
 }
 
 }  // namespace
+
+double NearbyMercatorY::Of(double latitude) {
+  constexpr double kRadiansPerDegree = kPi / 180.0;
+  // Beyond 70 degrees the sixth term grows past what the series may leave out.
+  constexpr double kSeriesLimit = 70.0;
+  if (!(std::fabs(latitude) <= kSeriesLimit)) return MercatorY(latitude);
+  const double cell = std::round(latitude * 4.0);
+  const double centre = cell / 4.0;
+  if (cell != cell_) {
+    // y = atanh(sin phi): y' = sec, y'' = sec tan, y''' = sec (2 tan^2 + 1),
+    // y'''' = sec tan (6 tan^2 + 5), y''''' = sec (24 tan^4 + 28 tan^2 + 5).
+    const double phi = centre * kRadiansPerDegree;
+    const double sec = 1.0 / std::cos(phi);
+    const double tan = std::tan(phi);
+    const double tan2 = tan * tan;
+    terms_[0] = MercatorY(centre);
+    terms_[1] = sec;
+    terms_[2] = sec * tan / 2.0;
+    terms_[3] = sec * (2.0 * tan2 + 1.0) / 6.0;
+    terms_[4] = sec * tan * (6.0 * tan2 + 5.0) / 24.0;
+    terms_[5] = sec * (24.0 * tan2 * tan2 + 28.0 * tan2 + 5.0) / 120.0;
+    cell_ = cell;
+  }
+  const double d = (latitude - centre) * kRadiansPerDegree;
+  return terms_[0] + d * (terms_[1] + d * (terms_[2] + d * (terms_[3] + d * (terms_[4] + d * terms_[5]))));
+}
 
 WorldPoint WorldPointOf(double longitude, double mercatorY) {
   const double units = static_cast<double>(kWorldUnits);

@@ -5,6 +5,7 @@
 #include "archive/archive_index.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/track_projection.h"
 #include "archive/archive_codec.h"
 #include "output/ozi_line_reader.h"
 #include "support/child_process.h"
@@ -485,6 +487,17 @@ TEST(ArchiveOverviewTest, EveryLevelIsWithinHalfAPixelOfTheFullTrack) {
     }
     EXPECT_LE(worst, HalfPixelUnits(kOverviewZooms[level]) + 1.0) << "level " << level;
   }
+}
+
+TEST(ArchiveOverviewTest, TheNearbyNorthingIsMercatorsToAThousandthOfAUnit) {
+  const double unitsPerY = static_cast<double>(kWorldUnits) / (2.0 * 3.14159265358979323846);
+  NearbyMercatorY nearby;
+  // Up and down across quarter degrees and the series' 70-degree edge.
+  for (double latitude = -89.0; latitude <= 89.0; latitude += 0.0137)
+    ASSERT_NEAR(nearby.Of(latitude) * unitsPerY, MercatorY(latitude) * unitsPerY, 1e-3) << latitude;
+  for (double latitude : {70.0, 69.99999999, 0.125, -0.125, 48.13710841, -1e300, 1e300})
+    ASSERT_NEAR(nearby.Of(latitude) * unitsPerY, MercatorY(latitude) * unitsPerY, 1e-3) << latitude;
+  EXPECT_TRUE(std::isnan(nearby.Of(std::nan(""))) == std::isnan(MercatorY(std::nan(""))));
 }
 
 TEST(ArchiveCodecTest, PointsComeBackAsTheyWent) {
