@@ -97,7 +97,7 @@ struct ArchiveDay {
 
 class ArchiveIndex {
  public:
-  static constexpr size_t kPiecePoints = 128;
+  static constexpr size_t kPiecePoints = 256;
 
   // Opens the index at `file`, making it and its folders when missing. One
   // that cannot be read, is of another version or fails the check (SQLite's

@@ -182,11 +182,11 @@ TEST_F(ArchiveIndexTest, HereFindsWhatAScanOfTheFilesFinds) {
       Folders(), Circle(testing::kArchivePlaces[0].latitude, testing::kArchivePlaces[0].longitude, 100.0),
       &home, &error));
   EXPECT_EQ(home.size(), static_cast<size_t>(kDays));
-  // A street-scale view about home (a zoom-14 window): the full track of
+  // A street-scale view about home (a zoom-13 window): the full track of
   // every day there, its pieces joined where no break lies between them.
   GeoBounds view;
-  view.Include(testing::kArchivePlaces[0].latitude - 0.018, testing::kArchivePlaces[0].longitude - 0.029);
-  view.Include(testing::kArchivePlaces[0].latitude + 0.018, testing::kArchivePlaces[0].longitude + 0.029);
+  view.Include(testing::kArchivePlaces[0].latitude - 0.036, testing::kArchivePlaces[0].longitude - 0.058);
+  view.Include(testing::kArchivePlaces[0].latitude + 0.036, testing::kArchivePlaces[0].longitude + 0.058);
   const auto inView = [&](double lat, double lon) {
     return lat >= view.south && lat <= view.north && lon >= view.west && lon <= view.east;
   };
