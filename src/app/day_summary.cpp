@@ -149,9 +149,9 @@ std::vector<Step> StepsOf(std::span<const DayTrackPoint> points, const Cosines& 
 // a maximum nor a distance; negative at a point it gave none for.
 std::vector<double> ReceiverSpeedsAt(std::span<const DayTrackPoint> points, const ReceiverSpeeds* speeds) {
   const size_t n = points.size();
-  std::vector<double> reported(n, -1.0);
   std::vector<double> smoothed(n, -1.0);
   if (speeds == nullptr || speeds->empty()) return smoothed;
+  std::vector<double> reported(n, -1.0);
   for (size_t i = 0; i < n; ++i) reported[i] = speeds->At(points[i].dayNumber);
   SmallMedian window;
   for (size_t k = 0; k < n; ++k) {
