@@ -79,6 +79,32 @@ TEST(DayTrackTest, TrackTextGivesPointsPiecesDistanceAndBounds) {
   EXPECT_NEAR((walk.lastDayNumber() - walk.firstDayNumber()) * 86400.0, 4.0, 1e-3);
 }
 
+TEST(DayTrackTest, AWaysLowerBoundIsBelowItAndCloseWhenShort) {
+  const struct Row {
+    double lat1, lon1, lat2, lon2;
+    bool close;  // within 2 % of the way; else 0
+  } rows[] = {
+      {0.0, 0.0, 0.0001, 0.0, true},
+      {60.0, 10.0, 60.0, 10.0003, true},
+      {-33.86, 151.2, -33.8601, 151.2002, true},
+      {89.9, 0.0, 89.9001, 90.0, false},
+      {48.0, 179.9999, 48.0, -179.9999, false},
+      {48.0, 11.0, 49.0, 11.0, false},
+      {std::nan(""), 0.0, 0.0, 0.0, false},
+  };
+  for (const Row& r : rows) {
+    const double c1 = CosineOfLatitude(r.lat1), c2 = CosineOfLatitude(r.lat2);
+    const double exact = GroundDistanceMetres(r.lat1, r.lon1, c1, r.lat2, r.lon2, c2);
+    const double atLeast = GroundDistanceAtLeastMetres(r.lat1, r.lon1, c1, r.lat2, r.lon2, c2);
+    if (r.close) {
+      EXPECT_LE(atLeast, exact) << r.lat1 << "," << r.lon1;
+      EXPECT_GE(atLeast, 0.98 * exact) << r.lat1 << "," << r.lon1;
+    } else {
+      EXPECT_EQ(atLeast, 0.0) << r.lat1 << "," << r.lon1;
+    }
+  }
+}
+
 TEST(DayTrackTest, DayFilesAreKnownByTheirNames) {
   const struct {
     const wchar_t* name;
