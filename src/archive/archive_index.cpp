@@ -628,12 +628,13 @@ sqlite3* OpenDatabase(const fs::path& file, std::string* problem) {
 // it was empty); else what is wrong with it.
 std::string CheckOrCreate(sqlite3* db, bool fullCheck) {
   std::string error;
-  // WAL keeps the index whole across a kill; a checkpoint every 16 MB
-  // rather than 4 keeps a first build from syncing every few days.
+  // Pages of 16 KB (for a new index; an existing one keeps its own) give a
+  // first build fewer, larger writes than 4 KB ones: about a tenth less
+  // time. WAL keeps the index whole across a kill; a checkpoint every 4,096
+  // pages rather than 1,000 keeps a first build from syncing every few days.
   if (!Exec(db,
-            "PRAGMA page_size=16384; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA "
-            "wal_autocheckpoint=4096; "
-            "PRAGMA cache_size=-32768; PRAGMA mmap_size=1073741824;",
+            "PRAGMA page_size=16384; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+            "PRAGMA wal_autocheckpoint=4096; PRAGMA cache_size=-32768; PRAGMA mmap_size=1073741824;",
             &error)) {
     return error;
   }
