@@ -20,11 +20,6 @@ ArchivePoint ArchivePointOf(double latitude, double longitude, double dayNumber,
 
 int64_t UnixSecondsOf(double dayNumber) { return std::llround((dayNumber - 25569.0) * 86400.0); }
 
-void AppendVarint(std::string* out, uint64_t value) {
-  char bytes[kMaxVarintBytes];
-  out->append(bytes, static_cast<size_t>(PutVarint(bytes, value) - bytes));
-}
-
 bool ReadVarint(std::string_view in, size_t* at, uint64_t* value) {
   uint64_t result = 0;
   for (int shift = 0; shift < 64 && *at < in.size(); shift += 7) {
@@ -43,35 +38,28 @@ bool ReadVarint(std::string_view in, size_t* at, uint64_t* value) {
 std::string EncodePoints(const ArchivePoint* points, size_t count) {
   std::string out;
   out.reserve(count * 7);
-  // Written a few dozen points at a time into a buffer on the stack.
-  constexpr size_t kBatch = 64;
-  char buffer[kBatch * 4 * kMaxVarintBytes];
-  char* at = buffer;
+  VarintWriter writer(&out);
   ArchivePoint before, step;
   int64_t altitudeBefore = 0;
   for (size_t i = 0; i < count; ++i) {
-    if (i % kBatch == 0) {
-      out.append(buffer, static_cast<size_t>(at - buffer));
-      at = buffer;
-    }
     const ArchivePoint& p = points[i];
-    at = PutSigned(at, p.latitude - before.latitude - step.latitude);
-    at = PutSigned(at, p.longitude - before.longitude - step.longitude);
-    at = PutSigned(at, p.time - before.time - step.time);
+    writer.PutSigned(p.latitude - before.latitude - step.latitude);
+    writer.PutSigned(p.longitude - before.longitude - step.longitude);
+    writer.PutSigned(p.time - before.time - step.time);
     // 0: no altitude; else 1 + the zigzag of the change since the last one.
     if (p.hasAltitude) {
       const int64_t change = p.altitude - altitudeBefore;
-      at = PutVarint(at, ((static_cast<uint64_t>(change) << 1) ^ static_cast<uint64_t>(change >> 63)) + 1);
+      writer.Put(((static_cast<uint64_t>(change) << 1) ^ static_cast<uint64_t>(change >> 63)) + 1);
       altitudeBefore = p.altitude;
     } else {
-      at = PutVarint(at, 0);
+      writer.Put(0);
     }
     step.latitude = p.latitude - before.latitude;
     step.longitude = p.longitude - before.longitude;
     step.time = p.time - before.time;
     before = p;
   }
-  out.append(buffer, static_cast<size_t>(at - buffer));
+  writer.Flush();
   return out;
 }
 

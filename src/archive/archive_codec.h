@@ -39,25 +39,34 @@ inline double DayNumberOf(const ArchivePoint& p) { return static_cast<double>(p.
 // Seconds since 1970-01-01 UTC, to the nearest second.
 int64_t UnixSecondsOf(double dayNumber);
 
-// Writes one varint at `at`, which has room for kMaxVarintBytes; returns
-// one past it. What the Append ones do, without growing a string a byte at
-// a time.
-inline constexpr size_t kMaxVarintBytes = 10;
-inline char* PutVarint(char* at, uint64_t value) {
-  while (value >= 0x80) {
-    *at++ = static_cast<char>((value & 0x7F) | 0x80);
-    value >>= 7;
+// Appends varints to a string through a buffer on the stack, rather than
+// growing the string a byte at a time; Flush() before the string is used.
+class VarintWriter {
+ public:
+  explicit VarintWriter(std::string* out) : out_(out) {}
+  void Put(uint64_t value) {
+    if (at_ + kMaxBytes > buffer_ + sizeof buffer_) Flush();
+    while (value >= 0x80) {
+      *at_++ = static_cast<char>((value & 0x7F) | 0x80);
+      value >>= 7;
+    }
+    *at_++ = static_cast<char>(value);
   }
-  *at++ = static_cast<char>(value);
-  return at;
-}
-inline char* PutSigned(char* at, int64_t value) {
-  return PutVarint(at, (static_cast<uint64_t>(value) << 1) ^ static_cast<uint64_t>(value >> 63));
-}
-void AppendVarint(std::string* out, uint64_t value);
-inline void AppendSigned(std::string* out, int64_t value) {
-  AppendVarint(out, (static_cast<uint64_t>(value) << 1) ^ static_cast<uint64_t>(value >> 63));
-}
+  // Zigzag: small magnitudes of either sign take few bytes.
+  void PutSigned(int64_t value) {
+    Put((static_cast<uint64_t>(value) << 1) ^ static_cast<uint64_t>(value >> 63));
+  }
+  void Flush() {
+    out_->append(buffer_, static_cast<size_t>(at_ - buffer_));
+    at_ = buffer_;
+  }
+
+ private:
+  static constexpr size_t kMaxBytes = 10;
+  std::string* out_;
+  char buffer_[1024];
+  char* at_ = buffer_;
+};
 // Reads one varint at `*at`; false at the end or on a cut one.
 bool ReadVarint(std::string_view in, size_t* at, uint64_t* value);
 inline bool ReadSigned(std::string_view in, size_t* at, int64_t* value) {

@@ -93,22 +93,15 @@ using TileKey = std::tuple<int, int64_t, int64_t>;
 // One line of one tile: its point count, then its points against the tile's
 // corner and then each against the one before.
 void AppendLine(std::span<const WorldPoint> line, int zoom, int64_t tileX, int64_t tileY, std::string* blob) {
-  // Written a few dozen points at a time into a buffer on the stack.
-  constexpr size_t kBatch = 64;
-  char buffer[(1 + 2 * kBatch) * kMaxVarintBytes];
-  char* at = PutVarint(buffer, line.size());
+  VarintWriter writer(blob);
+  writer.Put(line.size());
   WorldPoint before{tileX << (32 - zoom), tileY << (32 - zoom)};
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (i % kBatch == kBatch - 1) {
-      blob->append(buffer, static_cast<size_t>(at - buffer));
-      at = buffer;
-    }
-    const WorldPoint& p = line[i];
-    at = PutSigned(at, p.x - before.x);
-    at = PutSigned(at, p.y - before.y);
+  for (const WorldPoint& p : line) {
+    writer.PutSigned(p.x - before.x);
+    writer.PutSigned(p.y - before.y);
     before = p;
   }
-  blob->append(buffer, static_cast<size_t>(at - buffer));
+  writer.Flush();
 }
 
 // Cuts a simplified line at tile edges: each tile's part runs on to the
